@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+
+#include <wx/string.h>
+
+// Settings group of the options.
+extern const char kOptionsSection[];
+
+// How a stored integer becomes a field and back.
+enum class IntForm {
+  Value,  // stored as the field's value, read as stored
+  Flag,   // stored as 1 or 0, read as on only when the stored value is 1
+};
+
+// One saved option: its key, its default and its field. The field is named by
+// its member pointer so that loading and saving share one table.
+class OptionsDialog;
+struct OptionKey {
+  const char* key;
+  int OptionsDialog::*intField;       // null for a text option
+  IntForm form;
+  int intDefault;
+  wxString OptionsDialog::*textField;  // null for an integer option
+  const char* textDefault;
+};
+
+// In the order they are read when the form is constructed.
+extern const OptionKey kLoadedOptions[];
+extern const std::size_t kLoadedOptionCount;
+// In the order they are written after a run.
+extern const char* const kSavedOrder[];
+extern const std::size_t kSavedOrderCount;
+
+// Key and default of the last chosen template (read by the template list,
+// written when a run takes the template).
+extern const char kTemplateKey[];
+extern const char kTemplateDefault[];

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <wx/accel.h>
+#include <wx/iconbndl.h>
+
+#include "platform/ResourceDialog.h"
+
+class DataExchange;
+class UpDownCtrl;
+class wxChoice;
+
+// The main form: every choice of a run, the template list, and the commands.
+// It runs modally from start-up; the program ends when it closes.
+class OptionsDialog : public ResourceDialog {
+public:
+  OptionsDialog();  // loads the saved options
+  ~OptionsDialog() override;
+
+  // Reads the controls into the fields (true) or writes the fields back
+  // (false). False when a control held something that could not be read.
+  bool UpdateData(bool saveAndValidate = true);
+
+  // Writes the options of this run to the settings file.
+  bool SaveOptions();
+
+  // The option fields, in their order.
+  int m_bIncSub = 0;
+  wxString m_strInDir;
+  wxString m_strOutDir;
+  int m_nHeight = 100;
+  int m_nWidth = 100;
+  wxString m_strPrefix;
+  int m_nExisting = 1;
+  int m_bIndex = 1;
+  wxString m_strDescription;
+  int m_bNoDupThumbs = 1;
+  int m_bSkipCreation = 0;
+  int m_bCheckExist = 0;
+  int m_bCpuFriend = 0;
+  int m_bFixedHeight = 1;
+  int m_bFixedWidth = 0;
+  int m_bScale = 0;
+
+protected:
+  void DoDataExchange(DataExchange& dx);
+  virtual void OnInitDialog(wxInitDialogEvent& event);
+  virtual void OnCancel(wxCommandEvent& event);
+
+  void OnCreateIndex(wxCommandEvent& event);
+  void OnBrowseInput(wxCommandEvent& event);
+  void OnBrowseOutput(wxCommandEvent& event);
+  void OnClose(wxCloseEvent& event);
+
+  wxAcceleratorTable m_hAccel;
+  wxChoice* m_comboTemplate = nullptr;
+  UpDownCtrl* m_spinWidth = nullptr;
+  UpDownCtrl* m_spinHeight = nullptr;
+  wxIconBundle m_hIcon;
+
+private:
+  void LoadOptions();
+  void BrowseInto(wxString& field, const wxString& title);
+
+  wxDECLARE_EVENT_TABLE();
+};

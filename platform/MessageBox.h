@@ -1,0 +1,13 @@
+#pragma once
+
+#include <wx/string.h>
+
+class wxWindow;
+
+// The application name: the caption of every message box that names no other.
+extern const char kAppName[];
+
+// A modal message box. Returns wxID_OK, wxID_YES, wxID_NO or wxID_CANCEL.
+// Tests answer it through wx/testing.h.
+int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& caption = kAppName,
+                   long style = wxOK);

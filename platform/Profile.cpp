@@ -1,0 +1,142 @@
+#include "platform/Profile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include <wx/filename.h>
+#include <wx/fileconf.h>
+#include <wx/log.h>
+#include <wx/utils.h>
+
+#include "platform/Text.h"
+
+namespace {
+bool IsPlainNameByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '_' || c == '-';
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// A stored integer: optional sign and decimal digits, within 32 bits.
+bool ParseStoredInt(const wxString& text, int* value) {
+  const std::string bytes = ToBytes(text);
+  if (bytes.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long parsed = std::strtoll(bytes.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX) return false;
+  *value = static_cast<int>(parsed);
+  return true;
+}
+}  // namespace
+
+wxString EncodeProfileName(const wxString& name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : ToBytes(name)) {
+    if (IsPlainNameByte(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return wxString::FromUTF8(out.data(), out.size());
+}
+
+wxString DecodeProfileName(const wxString& encoded) {
+  const std::string in = ToBytes(encoded);
+  std::string out;
+  for (size_t i = 0; i < in.size(); ++i) {
+    if (in[i] == '%' && i + 2 < in.size() && HexValue(in[i + 1]) >= 0 && HexValue(in[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(in[i + 1]) * 16 + HexValue(in[i + 2]));
+      i += 2;
+    } else {
+      out += in[i];
+    }
+  }
+  return FromBytes(out);
+}
+
+wxString Profile::ProfilePath() {
+  wxString base;
+  if (!wxGetEnv("XDG_CONFIG_HOME", &base) || base.empty()) {
+    base = wxGetHomeDir() + "/.config";
+  }
+  return base + "/Korvel Software/wVignetor.conf";
+}
+
+Profile::Profile() {
+  wxLogNull quiet;  // a damaged file reads as defaults, without a word
+  m_config = std::make_unique<wxFileConfig>(wxEmptyString, wxEmptyString, ProfilePath(),
+                                            wxEmptyString, wxCONFIG_USE_LOCAL_FILE, wxConvUTF8);
+  m_config->SetExpandEnvVars(false);
+  m_config->SetRecordDefaults(false);
+  m_config->SetUmask(0077);
+}
+
+Profile::~Profile() = default;
+
+wxString Profile::EntryPath(const wxString& section, const wxString& key) const {
+  return "/" + EncodeProfileName(section) + "/" + EncodeProfileName(key);
+}
+
+bool Profile::HasEntry(const wxString& section, const wxString& key) const {
+  return m_config->HasEntry(EntryPath(section, key));
+}
+
+int Profile::GetInt(const wxString& section, const wxString& key, int defaultValue) const {
+  wxString text;
+  int value = defaultValue;
+  if (!m_config->Read(EntryPath(section, key), &text) || !ParseStoredInt(text, &value)) {
+    return defaultValue;
+  }
+  return value;
+}
+
+wxString Profile::GetString(const wxString& section, const wxString& key,
+                            const wxString& defaultValue) const {
+  wxString text;
+  if (!m_config->Read(EntryPath(section, key), &text)) return defaultValue;
+  return text;
+}
+
+void Profile::WriteInt(const wxString& section, const wxString& key, int value) {
+  m_config->Write(EntryPath(section, key), wxString::Format("%d", value));
+}
+
+void Profile::WriteString(const wxString& section, const wxString& key, const wxString& value) {
+  m_config->Write(EntryPath(section, key), value);
+}
+
+bool Profile::Save() {
+  wxLogNull quiet;
+  const wxFileName file(ProfilePath());
+  if (!file.DirExists() && !wxFileName::Mkdir(file.GetPath(), 0700, wxPATH_MKDIR_FULL)) {
+    return false;
+  }
+  return m_config->Flush();
+}
+
+int Profile::ReadInt(const wxString& section, const wxString& key, int defaultValue) {
+  return Profile().GetInt(section, key, defaultValue);
+}
+
+wxString Profile::ReadString(const wxString& section, const wxString& key,
+                             const wxString& defaultValue) {
+  return Profile().GetString(section, key, defaultValue);
+}
+
+bool Profile::StoreString(const wxString& section, const wxString& key, const wxString& value) {
+  Profile profile;
+  profile.WriteString(section, key, value);
+  return profile.Save();
+}
