@@ -1,0 +1,14 @@
+// Exit codes of the generator; the front end treats everything but 0 as failure.
+#ifndef WV_GENERATOR_EXITCODE_H
+#define WV_GENERATOR_EXITCODE_H
+
+enum ExitCode : int {
+    kExitOk = 0,              // everything asked was done
+    kExitPicturesFailed = 1,  // some pictures failed; the others and the page were made
+    kExitUsage = 2,           // unknown or malformed switch, unsafe prefix; nothing written
+    kExitInputDir = 3,        // input directory missing or not a directory; nothing written
+    kExitTemplate = 4,        // template or values file unreadable or invalid; nothing written
+    kExitOutput = 5,          // output directory or index.html could not be written
+};
+
+#endif

@@ -1,0 +1,20 @@
+// Putting file names and values into a page safely.
+#ifndef WV_GENERATOR_HTMLTEXT_H
+#define WV_GENERATOR_HTMLTEXT_H
+
+#include <string>
+
+// Valid UTF-8 stays as it is; every byte that is not part of a valid
+// sequence is taken as Latin-1, so no name is ever dropped or mangled.
+std::string toUtf8(const std::string& bytes);
+
+// Text for HTML content and attribute values: UTF-8 with & < > " ' escaped.
+std::string htmlEscape(const std::string& bytes);
+
+// One path segment of a URL: everything but letters, digits and -._~ as %XX.
+std::string percentEncodeSegment(const std::string& segment);
+
+// A relative path with '/' separators as a URL, each segment encoded.
+std::string pathToUrl(const std::string& relativePath);
+
+#endif

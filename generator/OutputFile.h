@@ -1,0 +1,24 @@
+// Files appear whole or not at all: the data goes to a temporary name in the
+// target directory and is then moved into place.
+#ifndef WV_GENERATOR_OUTPUTFILE_H
+#define WV_GENERATOR_OUTPUTFILE_H
+
+#include <string>
+
+struct OutputResult {
+    bool ok = false;
+    std::string name;  // the name the file got
+    std::string error;
+};
+
+// Replaces `dir`/`name` if it exists.
+OutputResult writeReplacing(const std::string& dir, const std::string& name, const std::string& data);
+
+// Never replaces anything: takes `name`, else the first free `name_1`, `name_2`, ...
+OutputResult writeUnique(const std::string& dir, const std::string& name, const std::string& data);
+
+// On SIGINT, SIGTERM and SIGHUP, removes the temporary files being written
+// before the process ends, so an interrupted run leaves no partial file.
+void installInterruptCleanup();
+
+#endif

@@ -1,0 +1,20 @@
+// Which files are pictures, and what their thumbnails are called.
+#ifndef WV_GENERATOR_PICTURENAME_H
+#define WV_GENERATOR_PICTURENAME_H
+
+#include <string>
+
+// JPEG, PNG, GIF, WebP or TIFF by extension, any letter case.
+bool isPictureName(const std::string& fileName);
+
+// prefix + picture name. A TIFF thumbnail is a JPEG (browsers show no TIFF),
+// so it gets ".jpg" behind the picture's own name.
+std::string thumbnailName(const std::string& prefix, const std::string& pictureName);
+
+// The saver suffix libvips picks the thumbnail's format by.
+std::string thumbnailSuffix(const std::string& thumbName);
+
+// "ThumbA.jpg", 2 -> "ThumbA_2.jpg": the number goes before the extension.
+std::string numberedName(const std::string& name, int number);
+
+#endif

@@ -1,0 +1,17 @@
+// Reads the values file the front end writes for a template: comment lines
+// beginning with ";", then one "name=value" line per value.
+#ifndef WV_GENERATOR_VALUESFILE_H
+#define WV_GENERATOR_VALUESFILE_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+using TemplateValues = std::vector<std::pair<std::string, std::string>>;
+
+// Returns false with `error` set when the file cannot be read or a line
+// is neither a comment nor "name=value". Nothing is trimmed: blanks belong
+// to names and values. A name given twice keeps its last value.
+bool readValuesFile(const std::string& path, TemplateValues& values, std::string& error);
+
+#endif
