@@ -18,8 +18,12 @@ constexpr std::size_t kMaxLine = 1023;
 
 // Expansion may copy at most this much, or as much as the file itself holds
 // when that is more: far above any real template, yet a small file whose
-// sections each bring in the one before twice cannot eat all memory.
-constexpr std::size_t kGrowthAllowance = std::size_t(128) << 20;
+// sections each bring in the one before twice cannot eat all memory. The
+// fuzzer builds with less, so that such files do not slow it down.
+#ifndef TEMPLATE_GROWTH_ALLOWANCE
+#define TEMPLATE_GROWTH_ALLOWANCE (std::size_t(128) << 20)
+#endif
+constexpr std::size_t kGrowthAllowance = TEMPLATE_GROWTH_ALLOWANCE;
 
 std::string_view trim(std::string_view text, const char* set)
 {

@@ -1,0 +1,6 @@
+[s]
+	 lead
+trail 	
+; kept
+
+last

@@ -1,0 +1,8 @@
+[intro]
+i
+$PROCESS$footer
+[footer]
+f
+$PROCESS$desc
+[desc]
+d

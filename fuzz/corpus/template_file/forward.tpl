@@ -1,0 +1,7 @@
+[a]
+$PROCESS$b
+[b]
+x
+$PROCESS$c
+[c]
+y

@@ -1,0 +1,11 @@
+   [ desc ]   
+x
+[[intro]]
+y
+[Desc] ; note
+z
+[intro
+w
+[]
+; comment
+[tail]

@@ -1,0 +1,2 @@
+[s]
+$PROCESS$nothing

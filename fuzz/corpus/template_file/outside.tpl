@@ -1,0 +1,4 @@
+; intro
+  hello  
+[s]
+x

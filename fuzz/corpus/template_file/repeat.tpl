@@ -1,0 +1,7 @@
+[desc]
+one
+two
+[desc]
+three
+[desc]
+; none

@@ -1,0 +1,7 @@
+[a]
+x
+$PROCESS$a
+y
+[b]
+$PROCESS$a
+$PROCESS$b
