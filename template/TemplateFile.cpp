@@ -9,7 +9,6 @@
 
 namespace
 {
-const char kBlanks[] = " \t\r\n";
 const char kKeyword[] = "$PROCESS$";
 constexpr std::size_t kKeywordLength = sizeof kKeyword - 1;
 
@@ -25,17 +24,36 @@ constexpr std::size_t kMaxLine = 1023;
 #endif
 constexpr std::size_t kGrowthAllowance = TEMPLATE_GROWTH_ALLOWANCE;
 
-std::string_view trim(std::string_view text, const char* set)
+bool isBlank(char c)
 {
-    const std::size_t first = text.find_first_not_of(set);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(set) - first + 1);
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool isBracket(char c)
+{
+    return c == '[' || c == ']';
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+// Plain loops: the set-based finds of string_view call memchr for every
+// character, which shows on large templates.
+template <typename Drop>
+std::string_view trim(std::string_view text, Drop drop)
+{
+    while (!text.empty() && drop(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && drop(text.back()))
+        text.remove_suffix(1);
+    return text;
 }
 
 bool isDirective(const std::string& line)
 {
-    return line.compare(0, kKeywordLength, kKeyword) == 0;
+    return !line.empty() && line[0] == '$' && line.compare(0, kKeywordLength, kKeyword) == 0;
 }
 
 // Roughly what a stored line takes in memory.
@@ -168,18 +186,20 @@ void TemplateFile::parse(std::FILE* file)
     std::string_view piece;
     while (reader.next(piece))
     {
-        const std::string_view test = trim(piece, kBlanks);
+        const std::string_view test = trim(piece, isBlank);
         if (test.empty() || test.front() == ';')
             continue;
         if (test.front() == '[')
         {
             store();
-            name = trim(test, "[]");
+            name = trim(test, isBracket);
             continue;
         }
         if (name.empty())
             throw TemplateError("Found instructions outside section", std::string(test), fileName);
-        lines.emplace_back(piece.substr(0, piece.find_last_not_of("\r\n") + 1));
+        while (isLineEnd(piece.back()))
+            piece.remove_suffix(1);
+        lines.emplace_back(piece);
     }
     store();
 }
@@ -244,7 +264,7 @@ void TemplateFile::processDirectives()
                 ++outCount;
                 continue;
             }
-            const std::string_view name = trim(std::string_view(line).substr(kKeywordLength), kBlanks);
+            const std::string_view name = trim(std::string_view(line).substr(kKeywordLength), isBlank);
             const Entry* target = find(name);
             if (!target)
                 throw TemplateError("$PROCESS$ directive - Section not found", std::string(name));
