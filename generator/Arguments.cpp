@@ -135,6 +135,9 @@ ParsedArguments parseArguments(const std::vector<std::string>& argv)
         if (!fresh)
             return fail("switch " + (s == "/scale" ? s : s.substr(0, 2)) + " given twice");
     }
+    // Unless told to overwrite, nothing is overwritten.
+    if (!haveExisting)
+        a.uniqueNames = true;
     a.inDir = argv[dirs];
     a.outDir = argv[dirs + 1];
 

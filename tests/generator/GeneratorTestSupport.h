@@ -1,0 +1,54 @@
+// Real folders, real pictures and the real generator process for the tests.
+#ifndef WV_TESTS_GENERATOR_SUPPORT_H
+#define WV_TESTS_GENERATOR_SUPPORT_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+// A fresh folder under /tmp, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with exactly `argv` (argv[0] included), no shell.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& argv);
+
+// The generator as the front end starts it: the marker first.
+RunResult runGenerator(const std::vector<std::string>& switchesAndDirs);
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& data);
+bool exists(const std::string& path);
+
+// Every regular file under `dir`, relative path to contents.
+std::map<std::string, std::string> snapshot(const std::string& dir);
+
+// A picture `width` x `height` whose format follows the extension; with an
+// EXIF orientation when `orientation` is not 0.
+void makePicture(const std::string& path, int width, int height, int orientation = 0);
+
+struct PictureInfo {
+    int width = 0, height = 0;
+    std::string loader;   // "jpegload", "pngload", ...
+    bool hasExif = false;
+    int orientation = 1;
+};
+PictureInfo inspect(const std::string& path);
+
+#endif
