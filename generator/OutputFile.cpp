@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -83,14 +84,23 @@ public:
         path_ = joinPath(dir, ".vgn-XXXXXX");
         std::vector<char> buf(path_.begin(), path_.end());
         buf.push_back('\0');
+        // No interruption between creating the file and registering it.
+        sigset_t block, old;
+        sigemptyset(&block);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&block, sig);
+        pthread_sigmask(SIG_BLOCK, &block, &old);
         int fd = mkstemp(buf.data());
+        int err = errno;
+        if (fd >= 0)
+            slot_ = claimSlot(buf.data());
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
         if (fd < 0) {
-            error = std::string("cannot create a file in ") + dir + ": " + std::strerror(errno);
+            error = std::string("cannot create a file in ") + dir + ": " + std::strerror(err);
             path_.clear();
             return;
         }
         path_.assign(buf.data());
-        slot_ = claimSlot(path_);
         const char* p = data.data();
         std::size_t left = data.size();
         while (left > 0) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -296,6 +299,32 @@ TEST_F(GeneratorRun, RefusalsWriteNothing)
         EXPECT_FALSE(exists(out)) << c.args[1];
     }
     EXPECT_EQ(snapshot(in).size(), 1u);
+}
+
+TEST_F(GeneratorRun, AnInterruptedRunLeavesOnlyWholeFiles)
+{
+    for (int i = 0; i < 40; ++i)
+        picture("p" + std::to_string(i) + ".png", 1500, 1000);
+    TempDir io;
+    const std::string log = io / "out";
+    pid_t pid = fork();
+    if (pid == 0) {
+        int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 1);
+        execl(VIGNETOR_PATH, "VGN", "/h20", "/o", "/pT", in.c_str(), out.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Stop it as soon as the first thumbnail is reported.
+    for (int wait = 0; wait < 30000 && readFile(log).find('\n') == std::string::npos; ++wait)
+        usleep(1000);
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGTERM : WEXITSTATUS(status) == 0);
+    for (const auto& [name, bytes] : snapshot(out)) {
+        PictureInfo t = inspect(out + "/" + name);
+        EXPECT_EQ(t.height, 20) << name;
+    }
 }
 
 // The generator reads templates from its own folder; this gives it one.
