@@ -85,6 +85,9 @@ struct Generator::Shared {
     std::set<std::pair<std::uint64_t, std::uint64_t>> sources;
     std::unique_ptr<Thumbnailer> thumbnailer;
     bool scanFailed = false;
+    std::mutex claimedMutex;
+    std::set<std::string> claimed; // thumbnail paths this run has taken
+
 };
 
 Generator::Generator(Arguments args, std::string programDir)
@@ -240,8 +243,15 @@ void Generator::process(std::size_t index, Outcome& outcome)
     }
     std::error_code ec;
     fs::create_directories(folder, ec);
-    OutputResult written = args_.uniqueNames ? writeUnique(folder, base, thumb.data)
-                                             : writeReplacing(folder, base, thumb.data);
+    // Two pictures can share a thumbnail name ("a.tif" and "a.tif.jpg");
+    // the second must not replace the first's thumbnail of this run.
+    bool taken;
+    {
+        std::lock_guard<std::mutex> lock(shared_->claimedMutex);
+        taken = !shared_->claimed.insert(target).second;
+    }
+    OutputResult written = args_.uniqueNames || taken ? writeUnique(folder, base, thumb.data)
+                                                      : writeReplacing(folder, base, thumb.data);
     if (!written.ok) {
         fail(written.error);
         return;

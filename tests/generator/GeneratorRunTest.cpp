@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <vips/vips8>
+
 #include <filesystem>
+#include <set>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -100,6 +103,39 @@ TEST_F(GeneratorRun, KeepsEachFormatAndStripsMetadata)
     }
     EXPECT_NE(r.out.find("/6] a.jpg -> Thumba.jpg 40x20\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("6 made, 0 skipped, 0 failed"), std::string::npos) << r.out;
+}
+
+TEST_F(GeneratorRun, PicturesSharingAThumbnailNameBothGetOne)
+{
+    picture("a.tif", 80, 40);
+    picture("a.tif.jpg", 40, 40);
+    RunResult r = runGenerator({"/h20", "/o", "/pT", in, out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::set<int> widths{inspect(out + "/Ta.tif.jpg").width, inspect(out + "/Ta.tif_1.jpg").width};
+    EXPECT_EQ(widths, (std::set<int>{20, 40}));
+}
+
+TEST_F(GeneratorRun, ConvertsColoursToSrgb)
+{
+    using vips::VImage;
+    // A brown in Display P3 with its profile, as a phone would save it.
+    VImage srgb = (VImage::black(64, 64, VImage::option()->set("bands", 3)) + std::vector<double>{200, 100, 50})
+                      .cast(VIPS_FORMAT_UCHAR)
+                      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    VImage p3 = srgb.icc_transform("p3", VImage::option()->set("input_profile", "srgb"));
+    p3.write_to_file((in + "/p3.jpg").c_str());
+    originals["p3.jpg"] = readFile(in + "/p3.jpg");
+    ASSERT_NE(VImage::new_from_file((in + "/p3.jpg").c_str()).get_typeof("icc-profile-data"), 0u);
+
+    RunResult r = runGenerator({"/h32", "/o", "/pT", in, out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    VImage thumb = VImage::new_from_file((out + "/Tp3.jpg").c_str());
+    EXPECT_EQ(thumb.get_typeof("icc-profile-data"), 0u);
+    std::vector<double> pixel = thumb.getpoint(16, 16);
+    ASSERT_EQ(pixel.size(), 3u);
+    EXPECT_NEAR(pixel[0], 200, 4);
+    EXPECT_NEAR(pixel[1], 100, 4);
+    EXPECT_NEAR(pixel[2], 50, 4);
 }
 
 TEST_F(GeneratorRun, TurnsPicturesUprightByTheirOrientation)
