@@ -86,7 +86,8 @@ TEST_P(GalleryInBrowser, EveryThumbnailLoadsAndEveryLinkHolds)
     makePicture(in + "/caf\xc3\xa9 \xe2\x82\xac.webp", 100, 50);
     makePicture(in + "/scan.TIF", 90, 60);
     makePicture(in + "/sub dir/a#b?c.jpg", 50, 100);
-    const std::size_t pictures = 6;
+    makePicture(in + "/\xe9t\xe9 latin1.png", 40, 40); // not UTF-8
+    const std::size_t pictures = 7;
     writeFile(root / "values.TMP", "title=<script>pwned=3</script>\ncolumns=3\nintro=<img src=x onerror=pwned=4>\n");
 
     RunResult r = runGenerator({"/h100", "/s", "/t", "/g", "/pThumb", std::string("/i") + GetParam(),

@@ -61,7 +61,7 @@ TEST_F(GeneratorRun, SizesFollowTheChosenMode)
     };
     const Case cases[] = {
         {{"/h50"}, 100, 50, 25, 50},
-        {{"/w40"}, 40, 20, 40, 80},
+        {{"/w40", "/c"}, 40, 20, 40, 80},
         {{"/h30", "/w60"}, 60, 30, 60, 30},            // filled and cropped
         {{"/h30", "/w60", "/scale"}, 60, 30, 15, 30}, // fitted
     };
