@@ -213,12 +213,14 @@ void Generator::process(std::size_t index, Outcome& outcome)
         fail("the thumbnail would replace the picture itself; not made (give a prefix or another output directory)");
         return;
     }
+    // A picture of the gallery under the thumbnail's name is no thumbnail.
+    const bool thumbExists = exists && !isSourcePicture(st.st_dev, st.st_ino);
     if (page_) {
         std::string error;
         Thumbnailer::readSize(p.path, outcome.size, error);
     }
     if (args_.skipCreation) {
-        if (exists) {
+        if (thumbExists) {
             keep(Outcome::Kept);
         } else {
             outcome.state = Outcome::Skipped;
@@ -226,7 +228,7 @@ void Generator::process(std::size_t index, Outcome& outcome)
         }
         return;
     }
-    if (args_.onlyMissing && exists) {
+    if (args_.onlyMissing && thumbExists) {
         keep(Outcome::Skipped);
         return;
     }

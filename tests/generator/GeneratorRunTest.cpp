@@ -291,6 +291,13 @@ TEST_F(GeneratorRun, AThumbnailNeverOverwritesAnotherPicture)
     r = runGenerator({"/h20", "/g", "/pa", in, in});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(inspect(in + "/ab_1.jpg").width, 40);
+    fs::remove(in + "/ab_1.jpg");
+    fs::remove(in + "/aab.jpg");
+
+    // ab.jpg is a picture, not b.jpg's thumbnail: /r still makes one.
+    r = runGenerator({"/h20", "/r", "/g", "/pa", in, in});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(exists(in + "/ab_1.jpg"));
 }
 
 TEST_F(GeneratorRun, SkipCreationMakesOnlyThePage)
