@@ -4,7 +4,10 @@
 #include <climits>
 #include <cstdlib>
 
+#include <wx/file.h>
 #include <wx/filename.h>
+#include <wx/mstream.h>
+#include <wx/wfstream.h>
 #include <wx/fileconf.h>
 #include <wx/log.h>
 #include <wx/utils.h>
@@ -76,11 +79,29 @@ wxString Profile::ProfilePath() {
 
 Profile::Profile() {
   wxLogNull quiet;  // a damaged file reads as defaults, without a word
-  m_config = std::make_unique<wxFileConfig>(wxEmptyString, wxEmptyString, ProfilePath(),
-                                            wxEmptyString, wxCONFIG_USE_LOCAL_FILE, wxConvUTF8);
+  // Read line by line so that one line of bytes that are not UTF-8 costs
+  // only itself (shown as Latin-1), not the whole file.
+  std::string bytes;
+  wxFile file;
+  if (wxFile::Exists(ProfilePath()) && file.Open(ProfilePath())) {
+    char buffer[65536];
+    ssize_t got;
+    while ((got = file.Read(buffer, sizeof buffer)) > 0) bytes.append(buffer, got);
+  }
+  wxString text;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    text += FromBytes(bytes.substr(start, end - start));
+    text += '\n';
+    start = end + 1;
+  }
+  const wxScopedCharBuffer utf8 = text.utf8_str();
+  wxMemoryInputStream stream(utf8.data(), utf8.length());
+  m_config = std::make_unique<wxFileConfig>(stream, wxConvUTF8);
   m_config->SetExpandEnvVars(false);
   m_config->SetRecordDefaults(false);
-  m_config->SetUmask(0077);
 }
 
 Profile::~Profile() = default;
@@ -123,7 +144,9 @@ bool Profile::Save() {
   if (!file.DirExists() && !wxFileName::Mkdir(file.GetPath(), 0700, wxPATH_MKDIR_FULL)) {
     return false;
   }
-  return m_config->Flush();
+  wxCHANGE_UMASK(0077);
+  wxTempFileOutputStream out(ProfilePath());
+  return out.IsOk() && m_config->Save(out, wxConvUTF8) && out.Commit();
 }
 
 int Profile::ReadInt(const wxString& section, const wxString& key, int defaultValue) {

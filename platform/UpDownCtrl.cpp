@@ -38,6 +38,11 @@ void UpDownCtrl::SetBuddy(wxTextCtrl* buddy) {
   m_buddy = buddy;
   m_buddy->Bind(wxEVT_KEY_DOWN, &UpDownCtrl::OnBuddyKeyDown, this);
   m_buddy->Bind(wxEVT_KEY_UP, &UpDownCtrl::OnBuddyKeyUp, this);
+  // The buddy may go first when the dialog is torn down.
+  m_buddy->Bind(wxEVT_DESTROY, [this](wxWindowDestroyEvent& event) {
+    if (event.GetEventObject() == m_buddy) m_buddy = nullptr;
+    event.Skip();
+  });
 }
 
 void UpDownCtrl::SetRange(int lower, int upper) {

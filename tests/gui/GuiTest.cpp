@@ -1,0 +1,105 @@
+#include "tests/gui/GuiTest.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/filename.h>
+#include <wx/time.h>
+#include <wx/utils.h>
+
+#include "platform/ProgramDirectory.h"
+#include "platform/Profile.h"
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/wvtest.XXXXXX";
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  m_path = pattern;
+}
+
+TempDir::~TempDir() { wxFileName::Rmdir(m_path, wxPATH_RMDIR_RECURSIVE); }
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+void IsolatedTest::SetUp() {
+  mkdir((m_dir / "program").c_str(), 0700);
+  setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+  SetProgramDirectory(wxString::FromUTF8(ProgramDir()));
+}
+
+void IsolatedTest::TearDown() { SetProgramDirectory(wxString()); }
+
+std::string IsolatedTest::SettingsFile() const {
+  return std::string(Profile::ProfilePath().utf8_str());
+}
+
+void YieldFor(int ms) {
+  const wxMilliClock_t end = wxGetLocalTimeMillis() + ms;
+  do {
+    wxTheApp->Yield(true);
+    wxMilliSleep(5);
+  } while (wxGetLocalTimeMillis() < end);
+}
+
+bool WaitFor(const std::function<bool()>& done, int limitMs) {
+  const wxMilliClock_t end = wxGetLocalTimeMillis() + limitMs;
+  while (!done()) {
+    if (wxGetLocalTimeMillis() > end) return false;
+    YieldFor(10);
+  }
+  return true;
+}
+
+void ShowAndSettle(wxWindow* window) {
+  window->Show();
+  window->Raise();
+  WaitFor([window] { return window->IsShownOnScreen(); });
+  // The window manager may still move the window (decorations); wait until
+  // its place stays put.
+  wxPoint last = window->GetScreenPosition();
+  for (int calm = 0; calm < 5;) {
+    YieldFor(20);
+    const wxPoint now = window->GetScreenPosition();
+    calm = now == last ? calm + 1 : 0;
+    last = now;
+  }
+}
+
+int RunModal(wxDialog* dialog, std::function<void()> body) {
+  dialog->CallAfter([dialog, body] {
+    ShowAndSettle(dialog);  // let the dialog map and take the focus first
+    body();
+  });
+  return dialog->ShowModal();
+}
+
+int ExpectMessage::OnInvoked(wxMessageDialog* dialog) const {
+  EXPECT_EQ(std::string(m_message.utf8_str()), std::string(dialog->GetMessage().utf8_str()));
+  EXPECT_EQ(std::string(m_caption.utf8_str()), std::string(dialog->GetTitle().utf8_str()));
+  EXPECT_EQ(m_style, dialog->GetMessageDialogStyle() &
+                         (wxOK | wxCANCEL | wxYES_NO | wxICON_MASK | wxICON_NONE))
+      << "style of the message box";
+  return m_answer;
+}

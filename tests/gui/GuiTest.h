@@ -1,0 +1,73 @@
+#pragma once
+
+// Helpers for tests that run real windows under the test display.
+
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <wx/dialog.h>
+#include <wx/msgdlg.h>
+#include <wx/testing.h>
+
+// A folder under $TMPDIR, removed with everything in it.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return m_path; }
+  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+  std::string m_path;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Every test gets fresh settings and its own program directory: the settings
+// file goes to <tmp>/config, the program directory is <tmp>/program.
+class IsolatedTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::string ProgramDir() const { return m_dir / "program"; }
+  std::string SettingsFile() const;
+  TempDir m_dir;
+};
+
+// Lets the event loop run for about `ms` milliseconds.
+void YieldFor(int ms);
+
+// Lets the event loop run until `done` answers true (simulated input takes a
+// moment to arrive); false if it never does within `limitMs`.
+bool WaitFor(const std::function<bool()>& done, int limitMs = 3000);
+
+// Shows a top-level window and waits until it is mapped, placed and has the
+// focus, so that simulated input lands where the test aims.
+void ShowAndSettle(wxWindow* window);
+
+// Runs `dialog` modally; `body` runs inside its event loop and must end the
+// dialog (for example by simulating Escape or calling EndModal). Returns the
+// result of ShowModal.
+int RunModal(wxDialog* dialog, std::function<void()> body);
+
+// Expects a message box with exactly this text, caption and style, and answers
+// it with `answer`.
+class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
+public:
+  ExpectMessage(const wxString& message, const wxString& caption, long style, int answer = wxID_OK)
+      : m_message(message), m_caption(caption), m_style(style), m_answer(answer) {}
+
+protected:
+  int OnInvoked(wxMessageDialog* dialog) const override;
+
+private:
+  wxString m_message;
+  wxString m_caption;
+  long m_style;
+  int m_answer;
+};
