@@ -1,0 +1,53 @@
+#include "platform/Shell.h"
+
+#include <cerrno>
+
+#include <sys/stat.h>
+
+#include <wx/utils.h>
+
+#include "platform/Text.h"
+
+namespace {
+BrowserLauncher& Launcher() {
+  static BrowserLauncher launcher;
+  return launcher;
+}
+
+bool IsAddress(const wxString& target) {
+  return target.StartsWith("http://") || target.StartsWith("https://") ||
+         target.StartsWith("file://") || target.StartsWith("mailto:");
+}
+}  // namespace
+
+void SetBrowserLauncher(BrowserLauncher launcher) { Launcher() = std::move(launcher); }
+
+wxString FileUrl(const wxString& absolutePath) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (unsigned char c : ToBytes(absolutePath)) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                       (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' || c == '.' ||
+                       c == '~';
+    if (plain) {
+      url += static_cast<char>(c);
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 15];
+    }
+  }
+  return wxString::FromUTF8(url.data(), url.size());
+}
+
+bool ShellOpen(const wxString& pathOrAddress) {
+  wxString url = pathOrAddress;
+  if (!IsAddress(pathOrAddress)) {
+    struct stat info;
+    if (::stat(ToBytes(pathOrAddress).c_str(), &info) != 0) return false;  // errno is set
+    url = FileUrl(pathOrAddress);
+  }
+  const bool started = Launcher() ? Launcher()(url) : wxLaunchDefaultBrowser(url);
+  if (!started && errno == 0) errno = ENOEXEC;
+  return started;
+}
