@@ -47,6 +47,7 @@ bool ShellOpen(const wxString& pathOrAddress) {
     if (::stat(ToBytes(pathOrAddress).c_str(), &info) != 0) return false;  // errno is set
     url = FileUrl(pathOrAddress);
   }
+  errno = 0;
   const bool started = Launcher() ? Launcher()(url) : wxLaunchDefaultBrowser(url);
   if (!started && errno == 0) errno = ENOEXEC;
   return started;
