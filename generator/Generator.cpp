@@ -87,6 +87,7 @@ struct Generator::Shared {
     bool scanFailed = false;
     std::mutex claimedMutex;
     std::set<std::string> claimed; // thumbnail paths this run has taken
+    std::vector<std::size_t> order;  // largest pictures first
 
 };
 
@@ -269,9 +270,10 @@ void Generator::process(std::size_t index, Outcome& outcome)
 void Generator::work(std::vector<Outcome>& outcomes)
 {
     for (;;) {
-        std::size_t i = shared_->next++;
-        if (i >= pictures_.size())
+        std::size_t k = shared_->next++;
+        if (k >= shared_->order.size())
             return;
+        std::size_t i = shared_->order[k];
         process(i, outcomes[i]);
     }
 }
@@ -371,6 +373,14 @@ ExitCode Generator::run()
     box.height = args_.fixedHeight ? args_.height : 0;
     box.crop = args_.fixedWidth && args_.fixedHeight && !args_.scale;
     shared_->thumbnailer.reset(new Thumbnailer(box));
+
+    // Largest first, so that no worker is left with a big picture at the end
+    // while the others idle.
+    shared_->order.resize(pictures_.size());
+    for (std::size_t i = 0; i < pictures_.size(); ++i)
+        shared_->order[i] = i;
+    std::stable_sort(shared_->order.begin(), shared_->order.end(),
+                     [this](std::size_t a, std::size_t b) { return pictures_[a].bytes > pictures_[b].bytes; });
 
     std::vector<Outcome> outcomes(pictures_.size());
     unsigned workers = args_.cpuFriendly ? 1 : std::max(1u, std::thread::hardware_concurrency());
