@@ -99,8 +99,10 @@ TEST_P(GalleryInBrowser, EveryThumbnailLoadsAndEveryLinkHolds)
     for (std::size_t p = 0; (p = eager.find("loading=\"lazy\"", p)) != std::string::npos;)
         eager.replace(p, 14, "loading=\"eager\"");
     writeFile(out + "/probe.html", eager + kProbe);
-    RunResult b = runProgram("/usr/bin/timeout",
-                             {"timeout", "120", chromium, "--headless", "--no-sandbox", "--disable-gpu",
+    // Its own home too: chromium keeps some state there whatever the profile.
+    fs::create_directory(root / "home");
+    RunResult b = runProgram("/usr/bin/env",
+                             {"env", "HOME=" + (root / "home"), "timeout", "120", chromium, "--headless", "--no-sandbox", "--disable-gpu",
                               "--disable-quic", "--no-first-run", "--disable-background-networking",
                               "--disable-component-update", "--disable-sync", "--user-data-dir=" + (root / "profile"),
                               "--window-size=1200,900", "--virtual-time-budget=10000", "--dump-dom",

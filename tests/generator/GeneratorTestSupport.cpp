@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <vector>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -16,10 +17,13 @@ using vips::VImage;
 
 TempDir::TempDir()
 {
-    char name[] = "/tmp/vgn-test-XXXXXX";
-    if (!mkdtemp(name))
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/vgn-test-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (!mkdtemp(name.data()))
         std::abort();
-    path_ = name;
+    path_ = name.data();
 }
 
 TempDir::~TempDir()

@@ -5,17 +5,21 @@
 #include <cstdlib>
 #include <fstream>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 std::string writeTemp(const std::string& content)
 {
-    char name[] = "/tmp/vgn-values-XXXXXX";
-    int fd = mkstemp(name);
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/vgn-values-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
     EXPECT_GE(fd, 0);
     EXPECT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
     close(fd);
-    return name;
+    return name.data();
 }
 
 TEST(ValuesFile, ReadsTheFrontEndFormatWithoutTrimming)
