@@ -86,15 +86,7 @@ bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix
         if (thumb.interpretation() == VIPS_INTERPRETATION_CMYK || thumb.interpretation() == VIPS_INTERPRETATION_LAB)
             thumb = thumb.colourspace(VIPS_INTERPRETATION_sRGB);
         if (suffix == ".jpg" && thumb.has_alpha())
-            thumb = thumb.flatten(VImage::option()->set("background", std::vector<double>{255, 255, 255}));
-
-        // Not every saver honours "strip" (WebP keeps EXIF and the profile),
-        // so the metadata goes before saving.
-        thumb = thumb.copy();
-        gchar** fields = vips_image_get_fields(thumb.get_image());
-        for (gchar** f = fields; *f; ++f)
-            vips_image_remove(thumb.get_image(), *f);
-        g_strfreev(fields);
+            thumb = thumb.flatten(VImage::option()->set("background", std::vector<double>{255}));
 
         void* buf = nullptr;
         size_t size = 0;
@@ -104,6 +96,7 @@ bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix
         thumb.write_to_buffer(suffix.c_str(), &buf, &size, saveOptions);
         out.data.assign(static_cast<const char*>(buf), size);
         g_free(buf);
+        // The WebP saver writes EXIF even when told to strip.
         if (suffix == ".webp")
             stripWebpMetadata(out.data);
         out.width = thumb.width();
