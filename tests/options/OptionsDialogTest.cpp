@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/dirdlg.h>
 #include <wx/radiobut.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
@@ -243,5 +244,46 @@ TEST_F(OptionsForm, EscapeAndCancelEndTheForm) {
   result = RunModal(m_form, [this] { m_form->Close(); });
   EXPECT_EQ(wxID_CANCEL, result) << "the close box";
   EXPECT_FALSE(FileExists(SettingsFile())) << "closing saves nothing";
+}
+}  // namespace
+
+namespace {
+// Answers the folder browser: checks the folder it opened on, then picks one.
+class ExpectFolder : public wxExpectModalBase<wxDirDialog, ExpectFolder> {
+public:
+  ExpectFolder(const std::string& expectedInitial, const std::string& chosen, int answer)
+      : m_initial(expectedInitial), m_chosen(chosen), m_answer(answer) {}
+
+protected:
+  int OnInvoked(wxDirDialog* dialog) const override {
+    EXPECT_EQ(m_initial, ToBytes(dialog->GetPath())) << "the field's folder is preselected";
+    dialog->SetPath(FromBytes(m_chosen));
+    return m_answer;
+  }
+
+private:
+  std::string m_initial;
+  std::string m_chosen;
+  int m_answer;
+};
+
+TEST_F(OptionsForm, FolderBrowsersOpenOnTheFieldAndCancelChangesNothing) {
+  const std::string pictures = m_dir / "pictures";
+  const std::string output = m_dir / "out put";
+  ASSERT_EQ(0, system(("mkdir -p '" + pictures + "' '" + output + "'").c_str()));
+  Store({{"indir", FromBytes(pictures)}});
+  Open();
+  wxCommandEvent browseInput(wxEVT_BUTTON, IDC_BROWSE_INPUT);
+  wxCommandEvent browseOutput(wxEVT_BUTTON, IDC_BROWSE_OUTPUT);
+
+  wxTEST_DIALOG(m_form->ProcessWindowEvent(browseInput),
+                ExpectFolder(pictures, output, wxID_CANCEL));
+  EXPECT_EQ(pictures, Text(IDC_INDIR)) << "cancel changes nothing";
+
+  // GTK's chooser reports a choice only from a real click on its own
+  // button, so a chosen folder is not simulated here; the folder it opens on is.
+  wxTEST_DIALOG(m_form->ProcessWindowEvent(browseOutput), ExpectFolder("", output, wxID_CANCEL));
+  EXPECT_EQ("", Text(IDC_OUTDIR));
+  EXPECT_EQ(pictures, Text(IDC_INDIR));
 }
 }  // namespace
