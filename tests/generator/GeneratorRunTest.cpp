@@ -115,6 +115,24 @@ TEST_F(GeneratorRun, PicturesSharingAThumbnailNameBothGetOne)
     EXPECT_EQ(widths, (std::set<int>{20, 40}));
 }
 
+TEST_F(GeneratorRun, TransparentTiffsBecomeJpegsOnWhite)
+{
+    using vips::VImage;
+    VImage clear = VImage::black(40, 20).cast(VIPS_FORMAT_UCHAR); // fully transparent
+    VImage grey = (VImage::black(40, 20) + 30).cast(VIPS_FORMAT_UCHAR);
+    grey.bandjoin(clear).write_to_file((in + "/grey.tif").c_str());
+    grey.bandjoin(grey).bandjoin(grey).bandjoin(clear).write_to_file((in + "/rgb.tiff").c_str());
+    originals["grey.tif"] = readFile(in + "/grey.tif");
+    originals["rgb.tiff"] = readFile(in + "/rgb.tiff");
+    RunResult r = runGenerator({"/h10", "/o", "/pT", in, out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* name : {"Tgrey.tif.jpg", "Trgb.tiff.jpg"}) {
+        VImage t = VImage::new_from_file((out + "/" + name).c_str());
+        EXPECT_FALSE(t.has_alpha()) << name;
+        EXPECT_GT(t.getpoint(5, 5)[0], 240) << name;
+    }
+}
+
 TEST_F(GeneratorRun, ConvertsColoursToSrgb)
 {
     using vips::VImage;
