@@ -27,6 +27,7 @@ wxBEGIN_EVENT_TABLE(OptionsDialog, ResourceDialog)
   EVT_BUTTON(IDC_BROWSE_INPUT, OptionsDialog::OnBrowseInput)
   EVT_BUTTON(IDC_BROWSE_OUTPUT, OptionsDialog::OnBrowseOutput)
   EVT_CHECKBOX(IDC_CREATE_INDEX, OptionsDialog::OnCreateIndex)
+  EVT_CHOICE(IDC_TEMPLATE, OptionsDialog::ShowTemplateDescription)
   EVT_BUTTON(wxID_CANCEL, OptionsDialog::OnCancel)
   EVT_CLOSE(OptionsDialog::OnClose)
 wxEND_EVENT_TABLE()
@@ -41,7 +42,8 @@ OptionsDialog::OptionsDialog() : ResourceDialog(kOptionsDialogTemplate) {
   m_spinHeight = Control<UpDownCtrl>(IDC_SPIN_HEIGHT);
 }
 
-OptionsDialog::~OptionsDialog() = default;
+// Records left when the form goes without Cancel (a test, an early exit).
+OptionsDialog::~OptionsDialog() { ReleaseTemplateList(); }
 
 void OptionsDialog::LoadOptions() {
   Profile profile;
@@ -84,7 +86,7 @@ void OptionsDialog::DoDataExchange(DataExchange& dx) {
   dx.Text(IDC_PREFIX, m_strPrefix);
   dx.Radio(IDC_OVERWRITE, m_nExisting);
   dx.Check(IDC_CREATE_INDEX, m_bIndex);
-  dx.Text(IDC_DESCRIPTION, m_strDescription);
+  dx.TextLines(IDC_DESCRIPTION, m_strDescription);
   dx.Check(IDC_NODUPTHUMBS, m_bNoDupThumbs);
   dx.Check(IDC_SKIP_CREATION, m_bSkipCreation);
   dx.Check(IDC_CHECKEXIST, m_bCheckExist);
@@ -101,6 +103,10 @@ bool OptionsDialog::UpdateData(bool saveAndValidate) {
 }
 
 void OptionsDialog::OnInitDialog(wxInitDialogEvent&) {
+  // GTK dialogs initialise again at every Show (the form is shown again
+  // after each run); the form is set up, and its template list filled, once.
+  if (m_bInitialised) return;
+  m_bInitialised = true;
   UpdateData(false);
   wxAcceleratorEntry copyParameters(wxACCEL_CTRL, WXK_F5, ID_COPY_PARAMETERS);
   m_hAccel = wxAcceleratorTable(1, &copyParameters);
@@ -112,6 +118,7 @@ void OptionsDialog::OnInitDialog(wxInitDialogEvent&) {
     spin->SetAccel(kSpinAccel, sizeof kSpinAccel / sizeof kSpinAccel[0]);
   }
   m_comboTemplate->Enable(m_bIndex != 0);
+  FillTemplateList();
 }
 
 void OptionsDialog::OnCreateIndex(wxCommandEvent&) {
@@ -138,6 +145,7 @@ void OptionsDialog::OnBrowseOutput(wxCommandEvent&) {
 
 void OptionsDialog::OnCancel(wxCommandEvent&) {
   UpdateData(true);
+  ReleaseTemplateList();
   EndModal(wxID_CANCEL);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/ResourceDialog.h"
 
 class DataExchange;
+struct TemplateInfo;
 class UpDownCtrl;
 class wxChoice;
 
@@ -51,6 +52,14 @@ protected:
   void OnBrowseOutput(wxCommandEvent& event);
   void OnClose(wxCloseEvent& event);
 
+  // The template list (TemplateCatalogue.cpp). Each item's client data is its
+  // TemplateInfo, or null for a template that did not load.
+  void FillTemplateList();
+  void ShowTemplateDescription();
+  void ShowTemplateDescription(wxCommandEvent& event);
+  void ReleaseTemplateList();
+  const TemplateInfo* SelectedTemplateInfo() const;
+
   wxAcceleratorTable m_hAccel;
   wxChoice* m_comboTemplate = nullptr;
   UpDownCtrl* m_spinWidth = nullptr;
@@ -60,6 +69,8 @@ protected:
 private:
   void LoadOptions();
   void BrowseInto(wxString& field, const wxString& title);
+
+  bool m_bInitialised = false;
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -41,6 +41,23 @@ void DataExchange::Text(int id, wxString& value) {
   }
 }
 
+void DataExchange::TextLines(int id, wxString& value) {
+  if (m_failed) return;
+  auto* edit = m_dialog.Control<wxTextCtrl>(id);
+  if (!edit) return;
+  wxString shown = value;
+  shown.Replace("\r\n", "\n");
+  if (!m_saveAndValidate) {
+    edit->ChangeValue(shown);
+    return;
+  }
+  const wxString text = edit->GetValue();
+  if (text != shown) {
+    value = text;
+    value.Replace("\n", "\r\n");
+  }
+}
+
 void DataExchange::Text(int id, int& value) {
   if (m_failed) return;
   auto* edit = m_dialog.Control<wxTextCtrl>(id);
