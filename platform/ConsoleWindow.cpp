@@ -155,23 +155,27 @@ void ConsoleWindow::ShowText(const wxString& text) {
     piece += *it;
   }
 
+  // Keeps the end of `text`, cut at a line start where one is near.
+  const auto tail = [](const wxString& text) -> std::size_t {
+    std::size_t cut = text.length() - static_cast<std::size_t>(kTailLength);
+    const std::size_t lineStart = text.find('\n', cut);
+    if (lineStart != wxString::npos && lineStart - cut <= static_cast<std::size_t>(kLineLength))
+      cut = lineStart + 1;
+    return cut;
+  };
   if (static_cast<long>(piece.length()) >= kTailLength) {
     // Only the end of it would stay anyway.
-    m_shown = piece.Right(kTailLength);
+    m_shown = piece.Mid(tail(piece));
     m_text->ChangeValue(m_shown);
   } else {
     m_text->AppendText(piece);
     m_shown += piece;
-  }
-  // Cut in batches, at a line start where one is near.
-  const long length = static_cast<long>(m_shown.length());
-  if (length > kTailLength + kTailLength / 4) {
-    std::size_t cut = static_cast<std::size_t>(length - kTailLength);
-    const std::size_t lineStart = m_shown.find('\n', cut);
-    if (lineStart != wxString::npos && lineStart - cut <= static_cast<std::size_t>(kLineLength))
-      cut = lineStart + 1;
-    m_text->Remove(0, static_cast<long>(cut));
-    m_shown.erase(0, cut);
+    // Cut in batches.
+    if (static_cast<long>(m_shown.length()) > kTailLength + kTailLength / 4) {
+      const std::size_t cut = tail(m_shown);
+      m_text->Remove(0, static_cast<long>(cut));
+      m_shown.erase(0, cut);
+    }
   }
   m_text->ShowPosition(m_text->GetLastPosition());
 }

@@ -1,0 +1,104 @@
+// A stand-in for the thumbnail generator in tests: it records how it was
+// started, prints what it is told to and ends with the exit code it is told
+// to. It is told through the environment, which the program under test
+// passes on unchanged.
+//
+//   WV_STANDIN_RECORD  file to write: the number of arguments, then every
+//                      argument, then the working directory, each followed
+//                      by a NUL, then
+//                      "values:present" or "values:missing" for the file
+//                      after /x (nothing without /x)
+//   WV_STANDIN_LINES   lines to print, alternately to stdout and stderr
+//   WV_STANDIN_BYTES   bytes of output to print in lines of 100
+//   WV_STANDIN_RAW     bytes to print as they are (with \n, \xff escapes)
+//   WV_STANDIN_WAIT    wait until this file exists before ending
+//   WV_STANDIN_FOREVER run until a signal ends it
+//   WV_STANDIN_EXIT    exit code (0 when unset)
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const char* Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : nullptr;
+}
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+std::string Unescape(const char* text) {
+  std::string bytes;
+  for (const char* p = text; *p; ++p) {
+    if (p[0] == '\\' && p[1] == 'n') {
+      bytes += '\n';
+      ++p;
+    } else if (p[0] == '\\' && p[1] == 'x' && p[2] && p[3]) {
+      bytes += static_cast<char>(std::strtol(std::string(p + 2, 2).c_str(), nullptr, 16));
+      p += 3;
+    } else {
+      bytes += *p;
+    }
+  }
+  return bytes;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (const char* record = Env("WV_STANDIN_RECORD")) {
+    std::string text = std::to_string(argc);
+    text += '\0';
+    std::string valuesFile;
+    bool hasValues = false;
+    for (int i = 0; i < argc; ++i) {
+      text.append(argv[i], std::strlen(argv[i]) + 1);
+      if (i > 0 && std::strncmp(argv[i], "/x", 2) == 0) {
+        hasValues = true;
+        valuesFile = argv[i] + 2;
+      }
+    }
+    char cwd[4096];
+    text += ::getcwd(cwd, sizeof cwd) ? cwd : "?";
+    text += '\0';
+    if (hasValues) text += Exists(valuesFile) ? "values:present" : "values:missing";
+    // Written under another name and renamed, so that a test never sees half.
+    const std::string partial = std::string(record) + ".partial";
+    if (FILE* out = std::fopen(partial.c_str(), "wb")) {
+      std::fwrite(text.data(), 1, text.size(), out);
+      std::fclose(out);
+      std::rename(partial.c_str(), record);
+    }
+  }
+  if (const char* lines = Env("WV_STANDIN_LINES")) {
+    for (long i = 1, n = std::atol(lines); i <= n; ++i) {
+      std::fprintf(i % 2 ? stdout : stderr, "line %ld\n", i);
+      std::fflush(i % 2 ? stdout : stderr);
+    }
+  }
+  if (const char* bytes = Env("WV_STANDIN_BYTES")) {
+    std::string line(99, 'x');
+    line += '\n';
+    for (long long left = std::atoll(bytes); left > 0; left -= 100)
+      std::fwrite(line.data(), 1, left < 100 ? static_cast<std::size_t>(left) : 100, stdout);
+    std::fflush(stdout);
+  }
+  if (const char* raw = Env("WV_STANDIN_RAW")) {
+    const std::string bytes = Unescape(raw);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+  }
+  if (const char* wait = Env("WV_STANDIN_WAIT")) {
+    while (!Exists(wait)) ::usleep(10000);
+  }
+  if (Env("WV_STANDIN_FOREVER")) {
+    for (;;) ::pause();
+  }
+  const char* code = Env("WV_STANDIN_EXIT");
+  return code ? std::atoi(code) : 0;
+}
