@@ -24,6 +24,11 @@ public:
   // Writes the options of this run to the settings file.
   bool SaveOptions();
 
+  // Checks the options and returns the generator's command line, or an empty
+  // text when a check failed or the user cancelled (BuildCommandLine.cpp).
+  // The controls must just have been read into the fields.
+  wxString BuildCommandLine();
+
   // The option fields, in their order.
   int m_bIncSub = 0;
   wxString m_strInDir;
@@ -46,6 +51,8 @@ protected:
   void DoDataExchange(DataExchange& dx);
   virtual void OnInitDialog(wxInitDialogEvent& event);
   virtual void OnCancel(wxCommandEvent& event);
+  // Create: runs the generator and finishes the run (GeneratorRun.cpp).
+  virtual void OnOK(wxCommandEvent& event);
 
   void OnCreateIndex(wxCommandEvent& event);
   void OnBrowseInput(wxCommandEvent& event);

@@ -114,7 +114,8 @@ ConsoleWindow::ConsoleWindow(const wxString& title, Process& process, wxEventLoo
 bool ConsoleWindow::Busy() { return g_busy; }
 
 ConsoleRun ConsoleWindow::Run(const wxString& title, const std::string& program,
-                              const std::vector<std::string>& arguments) {
+                              const std::vector<std::string>& arguments,
+                              const std::function<void()>& started) {
   ConsoleRun result;
   if (g_busy) {
     result.error = errno = EBUSY;
@@ -128,6 +129,7 @@ ConsoleRun ConsoleWindow::Run(const wxString& title, const std::string& program,
   }
   result.started = true;
   g_busy = true;
+  if (started) started();
   wxGUIEventLoop loop;
   auto* window = new ConsoleWindow(title, process, loop, result);
   window->Show();

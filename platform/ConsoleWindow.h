@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,12 @@ class ConsoleWindow : public wxFrame {
 public:
   // Starts `program` with the argument vector `arguments`, shows its console
   // titled `title` and returns once the program has ended and the console is
-  // gone. Only one run at a time: a second call while one runs starts
+  // gone. `started` runs once the program has started, before the console
+  // appears. Only one run at a time: a second call while one runs starts
   // nothing (EBUSY).
   static ConsoleRun Run(const wxString& title, const std::string& program,
-                        const std::vector<std::string>& arguments);
+                        const std::vector<std::string>& arguments,
+                        const std::function<void()>& started = {});
   static bool Busy();
 
   // The end of the output that the window keeps, in characters.
