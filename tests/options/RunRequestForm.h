@@ -1,0 +1,62 @@
+#pragma once
+
+// The options form under test, with helpers to set its controls the way the
+// user would leave them before pressing Create.
+
+#include <string>
+
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/radiobut.h>
+#include <wx/textctrl.h>
+
+#include "options/ControlIds.h"
+#include "options/OptionsDialog.h"
+#include "platform/Text.h"
+#include "tests/gui/GuiTest.h"
+
+class RunRequestForm : public IsolatedTest {
+protected:
+  void SetUp() override {
+    IsolatedTest::SetUp();
+    WriteFile(ProgramDir() + "/Filmstrip2.tpl", "[desc]\nA strip\n[head]\n<html>\n");
+    WriteFile(ProgramDir() + "/My gallery.tpl", "[desc]\nBlank in its name\n[head]\n<html>\n");
+    ASSERT_EQ(0, ::mkdir(Pics().c_str(), 0700));
+  }
+  void TearDown() override {
+    if (m_form) m_form->Destroy();
+    IsolatedTest::TearDown();
+  }
+
+  // The input directory most tests use.
+  std::string Pics() const { return m_dir / "Pics"; }
+
+  OptionsDialog& Open() {
+    m_form = new OptionsDialog();
+    m_form->InitDialog();
+    ShowAndSettle(m_form);
+    return *m_form;
+  }
+
+  void SetText(int id, const std::string& bytes) {
+    m_form->Control<wxTextCtrl>(id)->ChangeValue(FromBytes(bytes));
+  }
+  std::string Text(int id) const { return ToBytes(m_form->Control<wxTextCtrl>(id)->GetValue()); }
+  void SetCheck(int id, bool on) { m_form->Control<wxCheckBox>(id)->SetValue(on); }
+  void SetDirectories(const std::string& in, const std::string& out) {
+    SetText(IDC_INDIR, in);
+    SetText(IDC_OUTDIR, out);
+  }
+  void SelectTemplate(const char* title) {
+    wxChoice* list = m_form->Control<wxChoice>(IDC_TEMPLATE);
+    list->SetSelection(title ? list->FindString(title) : wxNOT_FOUND);
+  }
+
+  // What Create and Ctrl+F5 do first: read the controls, build the line.
+  std::string Build() {
+    m_form->UpdateData(true);
+    return ToBytes(m_form->BuildCommandLine());
+  }
+
+  OptionsDialog* m_form = nullptr;
+};
