@@ -1,27 +1,17 @@
 #include "platform/DataExchange.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-
 #include <wx/checkbox.h>
 #include <wx/radiobut.h>
 #include <wx/textctrl.h>
 
 #include "platform/MessageBox.h"
 #include "platform/ResourceDialog.h"
+#include "platform/Text.h"
 
 bool ParseDialogInt(const wxString& text, int* value) {
   wxString trimmed = text;
   trimmed.Trim(true).Trim(false);
-  const std::string bytes = trimmed.ToStdString();
-  if (bytes.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const long long parsed = std::strtoll(bytes.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX) return false;
-  *value = static_cast<int>(parsed);
-  return true;
+  return ParseInt32(ToBytes(trimmed), value);
 }
 
 void DataExchange::Fail(int id, const wxString& message) {

@@ -1,9 +1,5 @@
 #include "platform/Profile.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-
 #include <wx/file.h>
 #include <wx/filename.h>
 #include <wx/mstream.h>
@@ -27,17 +23,6 @@ int HexValue(char c) {
   return -1;
 }
 
-// A stored integer: optional sign and decimal digits, within 32 bits.
-bool ParseStoredInt(const wxString& text, int* value) {
-  const std::string bytes = ToBytes(text);
-  if (bytes.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const long long parsed = std::strtoll(bytes.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX) return false;
-  *value = static_cast<int>(parsed);
-  return true;
-}
 }  // namespace
 
 wxString EncodeProfileName(const wxString& name) {
@@ -117,7 +102,7 @@ bool Profile::HasEntry(const wxString& section, const wxString& key) const {
 int Profile::GetInt(const wxString& section, const wxString& key, int defaultValue) const {
   wxString text;
   int value = defaultValue;
-  if (!m_config->Read(EntryPath(section, key), &text) || !ParseStoredInt(text, &value)) {
+  if (!m_config->Read(EntryPath(section, key), &text) || !ParseInt32(ToBytes(text), &value)) {
     return defaultValue;
   }
   return value;

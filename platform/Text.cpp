@@ -1,5 +1,10 @@
 #include "platform/Text.h"
 
+#include <cerrno>
+#include <climits>
+#include <cctype>
+#include <cstdlib>
+
 #include <wx/strconv.h>
 
 wxString FromBytes(const std::string& bytes) {
@@ -12,4 +17,14 @@ wxString FromBytes(const std::string& bytes) {
 std::string ToBytes(const wxString& text) {
   const wxScopedCharBuffer utf8 = text.utf8_str();
   return std::string(utf8.data(), utf8.length());
+}
+
+bool ParseInt32(const std::string& text, int* value) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long parsed = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX) return false;
+  *value = static_cast<int>(parsed);
+  return true;
 }

@@ -11,3 +11,6 @@ wxString FromBytes(const std::string& bytes);
 
 // The bytes of a user-interface text (UTF-8).
 std::string ToBytes(const wxString& text);
+
+// A decimal integer of 32 bits: an optional sign and digits, nothing else.
+bool ParseInt32(const std::string& text, int* value);
