@@ -67,6 +67,11 @@ protected:
   void ReleaseTemplateList();
   const TemplateInfo* SelectedTemplateInfo() const;
 
+  // Help, About and the parameter copy (OptionsCommands.cpp).
+  void OnHelp(wxCommandEvent& event);
+  void OnAbout(wxCommandEvent& event);
+  void OnCopyParameters(wxCommandEvent& event);
+
   wxAcceleratorTable m_hAccel;
   wxChoice* m_comboTemplate = nullptr;
   UpDownCtrl* m_spinWidth = nullptr;

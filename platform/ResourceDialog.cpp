@@ -1,6 +1,7 @@
 #include "platform/ResourceDialog.h"
 
 #include <algorithm>
+#include <string>
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -14,7 +15,9 @@
 #include <wx/valtext.h>
 
 #include "platform/CompactStyle.h"
+#include "platform/HelpKey.h"
 #include "platform/UpDownCtrl.h"
+#include "res/MakerIcon.h"
 #include "res/ProgramIcon.h"
 
 namespace {
@@ -53,6 +56,7 @@ bool ResourceDialog::CreateFromTemplate(wxWindow* parent) {
   GetTextExtent("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &width, &height);
   m_baseX = (width / 26 + 1) / 2;
   m_baseY = height;
+  RouteHelpKey(this);
   for (std::size_t i = 0; i < m_template.count; ++i) {
     const ControlTemplate& control = m_template.controls[i];
     wxWindow* window = CreateControl(control);
@@ -124,14 +128,16 @@ std::vector<wxRadioButton*> ResourceDialog::RadioGroup(int firstId) const {
 }
 
 wxWindow* ResourceDialog::CreateControl(const ControlTemplate& control) {
+  if (wxWindow* custom = CreateCustomControl(control)) return custom;
   const int id = WindowId(control.id);
   const wxString text = wxString::FromUTF8(control.text);
   switch (control.kind) {
     case ControlKind::GroupBox:
       return new wxStaticBox(this, id, text);
     case ControlKind::Label:
-      return new wxStaticText(this, id, text, wxDefaultPosition, wxDefaultSize,
-                              wxST_NO_AUTORESIZE);
+      return new wxStaticText(
+          this, id, (control.style & CS_NOPREFIX) ? wxControl::EscapeMnemonics(text) : text,
+          wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE);
     case ControlKind::Edit: {
       long style = 0;
       if (control.style & CS_READONLY) style |= wxTE_READONLY;
@@ -171,7 +177,9 @@ wxWindow* ResourceDialog::CreateControl(const ControlTemplate& control) {
       return new wxListCtrl(this, id, wxDefaultPosition, wxDefaultSize, style);
     }
     case ControlKind::Icon:
-      return new wxStaticBitmap(this, id, ProgramIcons().GetIcon(32));
+      // The text names the icon resource, as in a resource script.
+      return new wxStaticBitmap(
+          this, id, (std::string(control.text) == "129" ? MakerIcons() : ProgramIcons()).GetIcon(32));
   }
   return nullptr;
 }

@@ -40,6 +40,11 @@ public:
   wxPoint DialogToPixels(const wxPoint& units) const;
   wxSize DialogToPixels(const wxSize& units) const;
 
+protected:
+  // A dialog that binds a control of its table to a class of its own creates
+  // that control here (called from CreateFromTemplate); null: the table's kind.
+  virtual wxWindow* CreateCustomControl(const ControlTemplate& /*control*/) { return nullptr; }
+
 private:
   wxWindow* CreateControl(const ControlTemplate& control);
   void PlaceControls();
