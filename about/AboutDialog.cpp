@@ -1,5 +1,7 @@
 #include "about/AboutDialog.h"
 
+#include <wx/stattext.h>
+
 #include "about/AboutControlIds.h"
 #include "about/BuildTime.h"
 #include "about/LinkStatic.h"
@@ -23,7 +25,14 @@ wxWindow* AboutDialog::CreateCustomControl(const ControlTemplate& control) {
   return m_link;
 }
 
-void AboutDialog::DoDataExchange(DataExchange& dx) { dx.Text(IDC_BUILD_TIME, m_strBuildTime); }
+void AboutDialog::DoDataExchange(DataExchange& dx) {
+  auto* buildTime = Control<wxStaticText>(IDC_BUILD_TIME);
+  if (dx.SaveAndValidate()) {
+    m_strBuildTime = buildTime->GetLabelText();
+  } else {
+    buildTime->SetLabelText(m_strBuildTime);
+  }
+}
 
 void AboutDialog::OnInitDialog(wxInitDialogEvent&) {
   DataExchange dx(*this, false);

@@ -23,17 +23,7 @@ void DataExchange::Fail(int id, const wxString& message) {
 void DataExchange::Text(int id, wxString& value) {
   if (m_failed) return;
   auto* edit = m_dialog.Control<wxTextCtrl>(id);
-  if (!edit) {
-    // A label: its text, "&" shown as it is.
-    auto* label = m_dialog.Control<wxControl>(id);
-    if (!label) return;
-    if (m_saveAndValidate) {
-      value = label->GetLabelText();
-    } else {
-      label->SetLabelText(value);
-    }
-    return;
-  }
+  if (!edit) return;
   if (m_saveAndValidate) {
     value = edit->GetValue();
   } else {
