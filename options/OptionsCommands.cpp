@@ -13,7 +13,7 @@
 void OptionsDialog::OnHelp(wxCommandEvent&) {
   if (ShellOpen(ProgramDirectory() + "/Vignetor.html")) return;
   const wxString error = FormatLastError();  // before anything can change errno
-  ShowMessageBox(this, error, "Could not start help");
+  ShowMessageBox(this, error, "Could not start help", wxOK | wxICON_NONE);
 }
 
 void OptionsDialog::OnAbout(wxCommandEvent&) {
@@ -22,4 +22,25 @@ void OptionsDialog::OnAbout(wxCommandEvent&) {
   about->Destroy();
 }
 
-void OptionsDialog::OnCopyParameters(wxCommandEvent&) {}
+// Ctrl+F5: the checks and questions of Create, then the generator's
+// parameters on the clipboard for a run by hand. A values file written for
+// them stays on disk, since the copied text names it.
+void OptionsDialog::OnCopyParameters(wxCommandEvent&) {
+  UpdateData(true);
+  const wxString commandLine = BuildCommandLine();
+  if (commandLine.empty()) return;
+  const wxString parameters = commandLine.Mid(4);  // the marker token and its blank
+  if (!wxTheClipboard->Open()) {
+    ShowMessageBox(this, "Could not open clipboard", kAppName, wxOK | wxICON_NONE);
+    return;
+  }
+  wxTheClipboard->Clear();
+  wxTheClipboard->SetData(new wxTextDataObject(parameters));
+  // Hand the text to the desktop's clipboard keeper, so that it outlives us.
+  wxTheClipboard->Flush();
+  wxTheClipboard->Close();
+  ShowMessageBox(this,
+                 "The parameters for Vignetor are copied to the windows clipboard.\n"
+                 "Press paste (CTRL+V) in notepad to see them.",
+                 kAppName, wxOK | wxICON_NONE);
+}

@@ -63,7 +63,7 @@ TEST_F(HelpCommand, MissingPageIsReportedWithTheSystemError) {
   OpenForm();
   wxTEST_DIALOG(Click(IDC_HELP_BUTTON),
                 ExpectMessage("Error Code: 2\nDescription: No such file or directory",
-                              "Could not start help", wxOK));
+                              "Could not start help", wxOK | wxICON_NONE));
   EXPECT_TRUE(m_opened.empty());
 }
 
