@@ -47,6 +47,8 @@ public:
   // UTF-8 are shown as Latin-1; an unfinished sequence waits for the rest.
   void AppendOutput(const std::string& bytes, bool final = false);
   wxTextCtrl* TextView() const { return m_text; }
+  // Whether the program has ended (a failed run's console stays until closed).
+  bool Ended() const { return m_ended; }
 
 private:
   ConsoleWindow(const wxString& title, Process& process, wxEventLoopBase& loop,

@@ -8,6 +8,9 @@
 //                      by a NUL, then
 //                      "values:present" or "values:missing" for the file
 //                      after /x (nothing without /x)
+//   WV_STANDIN_STARTS  file to which every start adds one line
+//   WV_STANDIN_PAGE    write index.html into the output directory (the last
+//                      argument)
 //   WV_STANDIN_LINES   lines to print, alternately to stdout and stderr
 //   WV_STANDIN_BYTES   bytes of output to print in lines of 100
 //   WV_STANDIN_RAW     bytes to print as they are (with \n, \xff escapes)
@@ -73,6 +76,19 @@ int main(int argc, char** argv) {
       std::fwrite(text.data(), 1, text.size(), out);
       std::fclose(out);
       std::rename(partial.c_str(), record);
+    }
+  }
+  if (const char* starts = Env("WV_STANDIN_STARTS")) {
+    if (FILE* out = std::fopen(starts, "ab")) {
+      std::fputs("started\n", out);
+      std::fclose(out);
+    }
+  }
+  if (Env("WV_STANDIN_PAGE") && argc > 1) {
+    const std::string page = std::string(argv[argc - 1]) + "/index.html";
+    if (FILE* out = std::fopen(page.c_str(), "wb")) {
+      std::fputs("<html></html>\n", out);
+      std::fclose(out);
     }
   }
   if (const char* lines = Env("WV_STANDIN_LINES")) {

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <wx/button.h>
+#include <wx/uiaction.h>
+
+#include "options/OptionKeys.h"
+#include "platform/ConsoleWindow.h"
+#include "platform/MessageBox.h"
+#include "platform/Profile.h"
+#include "platform/Shell.h"
+#include "tests/gui/StandInGenerator.h"
+#include "tests/options/RunRequestForm.h"
+
+namespace {
+class GeneratorRun : public RunRequestForm {
+protected:
+  void SetUp() override {
+    RunRequestForm::SetUp();
+    InstallStandInGenerator(ProgramDir());
+    m_env.Set("WV_STANDIN_RECORD", Record());
+    SetBrowserLauncher([this](const wxString& url) {
+      m_opened.push_back(ToBytes(url));
+      return true;
+    });
+  }
+  void TearDown() override {
+    SetBrowserLauncher({});
+    if (!m_oldDirectory.empty()) {
+      EXPECT_EQ(0, ::chdir(m_oldDirectory.c_str()));
+    }
+    RunRequestForm::TearDown();
+  }
+
+  // Relative paths are read against the test's folder.
+  void WorkInTestFolder() {
+    char old[4096];
+    ASSERT_TRUE(::getcwd(old, sizeof old));
+    m_oldDirectory = old;
+    ASSERT_EQ(0, ::chdir(m_dir.path().c_str()));
+  }
+
+  std::string Record() const { return m_dir / "record"; }
+  StandInRecord Recorded() const {
+    StandInRecord record;
+    EXPECT_TRUE(ReadStandInRecord(Record(), record));
+    return record;
+  }
+
+  // Presses Create; `during` runs inside the run's event loop.
+  void Create(std::function<void()> during = {}) {
+    if (during) m_form->CallAfter(during);
+    wxCommandEvent click(wxEVT_BUTTON, wxID_OK);
+    click.SetEventObject(m_form->FindWindow(wxID_OK));
+    m_form->ProcessWindowEvent(click);
+  }
+
+  static ConsoleWindow* Console() {
+    for (wxWindow* window : wxTopLevelWindows) {
+      auto* console = dynamic_cast<ConsoleWindow*>(window);
+      if (console && !console->IsBeingDeleted() && console->IsShown()) return console;
+    }
+    return nullptr;
+  }
+  // A failed run's console waits for the user.
+  static void CloseConsoleAtTheEnd() {
+    ASSERT_TRUE(WaitFor([] { return Console() && Console()->Ended(); }, 10000));
+    Console()->Close();
+  }
+
+  static std::string Saved(const char* key) {
+    return ToBytes(Profile::ReadString(kOptionsSection, key, "(none)"));
+  }
+
+  StandInEnvironment m_env;
+  std::vector<std::string> m_opened;
+  std::string m_oldDirectory;
+};
+
+TEST_F(GeneratorRun, TheGeneratorGetsTheSplitCommandLine) {
+  Open();
+  const std::string in = m_dir / "my \"best\" pics\\";
+  ASSERT_EQ(0, ::mkdir(in.c_str(), 0700));
+  SetDirectories(in, in);
+  SetText(IDC_PREFIX, "tn \\\"");
+  SelectTemplate("My gallery");
+  Create();
+  const StandInRecord record = Recorded();
+  const std::vector<std::string> expected = {"VGN", "/h100",          "/t", "/g", "/ptn \\\"",
+                                             "/iMy gallery.tpl", in,   in};
+  EXPECT_EQ(expected, record.arguments);
+  char cwd[4096];
+  ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
+  EXPECT_EQ(cwd, record.workingDirectory) << "the generator starts in our directory";
+}
+
+TEST_F(GeneratorRun, TheFormHidesWhileTheConsoleShowsTheOutput) {
+  Open();
+  m_env.Set("WV_STANDIN_LINES", "2");
+  m_env.Set("WV_STANDIN_WAIT", m_dir / "go");
+  WorkInTestFolder();
+  SetDirectories("Pics/", m_dir / "Pics/");
+  SetCheck(IDC_CREATE_INDEX, false);
+  bool hidden = false;
+  std::string title;
+  bool output = false;
+  Create([&] {
+    ASSERT_TRUE(WaitFor([] { return Console() != nullptr; }));
+    hidden = !m_form->IsShown();
+    title = ToBytes(Console()->GetTitle());
+    output = WaitFor(
+        [] { return ToBytes(Console()->TextView()->GetValue()) == "line 1\nline 2\n"; });
+    WriteFile(m_dir / "go", "");
+  });
+  EXPECT_TRUE(hidden);
+  EXPECT_EQ("Vignetor", title);
+  EXPECT_TRUE(output);
+  EXPECT_TRUE(m_form->IsShown());
+  EXPECT_EQ(nullptr, Console()) << "a successful run's console closes by itself";
+  // The controls show what the user set, not the resolved paths.
+  EXPECT_EQ("Pics/", Text(IDC_INDIR));
+  EXPECT_EQ(m_dir / "Pics/", Text(IDC_OUTDIR));
+}
+
+TEST_F(GeneratorRun, TheOptionsAreSavedResolvedWhateverTheExitCode) {
+  Open();
+  m_env.Set("WV_STANDIN_EXIT", "5");
+  WorkInTestFolder();
+  SetDirectories("Pics/", "elsewhere//");
+  SetText(IDC_PREFIX, "tn_");
+  SetCheck(IDC_SKIP_CREATION, true);
+  wxTEST_DIALOG(Create(CloseConsoleAtTheEnd),
+                wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"));
+  EXPECT_EQ(Pics(), Saved("indir"));
+  EXPECT_EQ(Pics(), Saved("outdir")) << "Yes made the input directory the output directory";
+  EXPECT_EQ("tn_", Saved("pref"));
+  EXPECT_EQ("1", Saved("index"));
+  EXPECT_EQ("Filmstrip2", Saved("template"));
+  EXPECT_EQ("(none)", Saved("skipcreation"));
+  EXPECT_TRUE(m_opened.empty()) << "no page after a failure";
+}
+
+TEST_F(GeneratorRun, WithoutAGeneratorNothingIsSaved) {
+  Open();
+  ASSERT_EQ(0, ::unlink((ProgramDir() + "/Vignetor").c_str()));
+  SetDirectories(Pics(), Pics());
+  wxTEST_DIALOG(Create(), ExpectMessage("Error Code: 2\nDescription: No such file or directory",
+                                        "Could not start Vignetor", wxOK | wxICON_NONE));
+  EXPECT_TRUE(m_form->IsShown());
+  EXPECT_EQ(nullptr, Console());
+  EXPECT_EQ("(none)", Saved("indir"));
+  EXPECT_EQ("Filmstrip2", Saved("template")) << "taken before the start";
+}
+
+TEST_F(GeneratorRun, AGeneratorThatCannotRunIsReported) {
+  Open();
+  ASSERT_EQ(0, ::chmod((ProgramDir() + "/Vignetor").c_str(), 0600));
+  SetDirectories(Pics(), Pics());
+  wxTEST_DIALOG(Create(), ExpectMessage("Error Code: 13\nDescription: Permission denied",
+                                        "Could not start Vignetor", wxOK | wxICON_NONE));
+  EXPECT_EQ("(none)", Saved("indir"));
+}
+
+TEST_F(GeneratorRun, ThePageOpensOnlyAfterSuccessWithHtml) {
+  Open();
+  m_env.Set("WV_STANDIN_PAGE", "1");
+  SetDirectories(Pics(), Pics());
+  Create();
+  ASSERT_EQ(1u, m_opened.size());
+  EXPECT_EQ(ToBytes(FileUrl(FromBytes(Pics() + "/index.html"))), m_opened[0]);
+
+  m_opened.clear();
+  m_env.Set("WV_STANDIN_EXIT", "1");
+  Create(CloseConsoleAtTheEnd);
+  EXPECT_TRUE(m_opened.empty()) << "exit code 1";
+
+  m_env.Set("WV_STANDIN_EXIT", "0");
+  SetCheck(IDC_CREATE_INDEX, false);
+  Create();
+  EXPECT_TRUE(m_opened.empty()) << "HTML off";
+  EXPECT_TRUE(FileExists(Pics() + "/index.html"));
+}
+
+TEST_F(GeneratorRun, ClosingTheConsoleEndsTheGenerator) {
+  Open();
+  m_env.Set("WV_STANDIN_FOREVER", "1");
+  m_env.Set("WV_STANDIN_PAGE", "1");
+  m_env.Set("WV_STANDIN_STARTS", m_dir / "starts");
+  SetDirectories(Pics(), Pics());
+  Create([&] {
+    ASSERT_TRUE(WaitFor([&] { return FileExists(Record()) && Console() != nullptr; }));
+    // Create again while it runs: no second generator.
+    Create();
+    YieldFor(100);
+    Console()->Close();
+  });
+  EXPECT_EQ("started\n", ReadFile(m_dir / "starts"));
+  EXPECT_TRUE(m_form->IsShown());
+  EXPECT_EQ(nullptr, Console());
+  EXPECT_TRUE(m_opened.empty()) << "a stopped run is a failed run";
+  EXPECT_EQ(Pics(), Saved("indir"));
+}
+
+// The real thing: the form runs modally and Create is clicked. The run must
+// not end the form's modal loop (which would end the program).
+TEST_F(GeneratorRun, TheFormStaysOpenAfterARun) {
+  m_form = new OptionsDialog();
+  m_env.Set("WV_STANDIN_LINES", "1");
+  bool shownAfter = false;
+  bool modalAfter = false;
+  RunModal(m_form, [&] {
+    SetDirectories(Pics(), Pics());
+    wxUIActionSimulator sim;
+    const wxRect button = m_form->FindWindow(wxID_OK)->GetScreenRect();
+    sim.MouseMove(button.x + button.width / 2, button.y + button.height / 2);
+    YieldFor(20);
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return FileExists(Record()) && m_form->IsShown(); }, 10000));
+    YieldFor(100);
+    shownAfter = m_form->IsShown();
+    modalAfter = m_form->IsModal();
+    m_form->EndModal(wxID_CANCEL);
+  });
+  EXPECT_TRUE(shownAfter);
+  EXPECT_TRUE(modalAfter);
+  EXPECT_EQ(Pics(), Saved("indir"));
+}
+}  // namespace
