@@ -35,7 +35,9 @@ struct RunRequest {
 // The generator's command line: the marker token, then the switches and the
 // two directories. Every value that could split into more arguments (or
 // merge with the next) is quoted so that it arrives whole; everything else
-// stands as it is.
+// stands as it is. The text is as long as its values make it: the system's
+// limit on arguments is the only one, and a start it refuses is reported
+// like any other failed start.
 std::string ComposeCommandLine(const RunRequest& request);
 
 // `path` without one trailing '/'; the root stays "/".

@@ -6,6 +6,8 @@
 #include <wx/sizer.h>
 #include <wx/textctrl.h>
 
+#include "platform/HelpKey.h"
+
 namespace {
 constexpr int kTickMs = 40;
 // Read per tick: enough to keep up with a chatty program, little enough to
@@ -106,6 +108,7 @@ ConsoleWindow::ConsoleWindow(const wxString& title, Process& process, wxEventLoo
   // Room for 80 columns and 25 lines, as a console has.
   const wxSize cell = m_text->GetTextExtent("M");
   SetClientSize(wxSize(cell.x * 82, cell.y * 26));
+  RouteHelpKey(this);  // F1 is help in every window of the program
   Bind(wxEVT_TIMER, &ConsoleWindow::OnTimer, this);
   Bind(wxEVT_CLOSE_WINDOW, &ConsoleWindow::OnClose, this);
   m_timer.Start(kTickMs);

@@ -162,6 +162,17 @@ TEST_F(GeneratorRun, AGeneratorThatCannotRunIsReported) {
   EXPECT_EQ("(none)", Saved("indir"));
 }
 
+// Far past any fixed buffer: the longest prefix the edit box takes.
+TEST_F(GeneratorRun, LongCommandLinesRunWhole) {
+  Open();
+  SetDirectories(Pics(), Pics());
+  SetText(IDC_PREFIX, std::string(60000, 'p'));
+  Create();
+  const StandInRecord record = Recorded();
+  ASSERT_EQ(8u, record.arguments.size());
+  EXPECT_EQ("/p" + std::string(60000, 'p'), record.arguments[4]);
+}
+
 TEST_F(GeneratorRun, ThePageOpensOnlyAfterSuccessWithHtml) {
   Open();
   m_env.Set("WV_STANDIN_PAGE", "1");
