@@ -11,6 +11,9 @@
 //   WV_STANDIN_STARTS  file to which every start adds one line
 //   WV_STANDIN_PAGE    write index.html into the output directory (the last
 //                      argument)
+//   WV_STANDIN_FDS     file to write the numbers of its open descriptors to,
+//                      one a line
+//   WV_STANDIN_IGNORE_TERM  ignore SIGTERM
 //   WV_STANDIN_LINES   lines to print, alternately to stdout and stderr
 //   WV_STANDIN_BYTES   bytes of output to print in lines of 100
 //   WV_STANDIN_RAW     bytes to print as they are (with \n, \xff escapes)
@@ -22,6 +25,9 @@
 #include <cstring>
 #include <string>
 
+#include <csignal>
+
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +82,23 @@ int main(int argc, char** argv) {
       std::fwrite(text.data(), 1, text.size(), out);
       std::fclose(out);
       std::rename(partial.c_str(), record);
+    }
+  }
+  if (Env("WV_STANDIN_IGNORE_TERM")) std::signal(SIGTERM, SIG_IGN);
+  if (const char* fds = Env("WV_STANDIN_FDS")) {
+    std::string list;
+    if (DIR* dir = ::opendir("/proc/self/fd")) {
+      const int own = ::dirfd(dir);
+      while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == own) continue;
+        list += entry->d_name;
+        list += '\n';
+      }
+      ::closedir(dir);
+    }
+    if (FILE* out = std::fopen(fds, "wb")) {
+      std::fputs(list.c_str(), out);
+      std::fclose(out);
     }
   }
   if (const char* starts = Env("WV_STANDIN_STARTS")) {

@@ -120,6 +120,18 @@ TEST_F(Console, ClosingItEndsTheProgram) {
   EXPECT_EQ(nullptr, Shown());
 }
 
+TEST_F(Console, AProgramThatIgnoresTheRequestIsKilled) {
+  m_env.Set("WV_STANDIN_IGNORE_TERM", "1");
+  m_env.Set("WV_STANDIN_FOREVER", "1");
+  m_env.Set("WV_STANDIN_LINES", "1");
+  const ConsoleRun run = Run([&] {
+    ASSERT_TRUE(WaitFor([] { return Shown() && Text(Shown()) == "line 1\n"; }));
+    Shown()->Close();
+  });
+  EXPECT_TRUE(run.stoppedByUser);
+  EXPECT_EQ(128 + SIGKILL, run.exitCode);
+}
+
 TEST_F(Console, OneRunAtATime) {
   m_env.Set("WV_STANDIN_WAIT", m_dir / "go");
   ConsoleRun second;

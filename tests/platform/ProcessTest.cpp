@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +55,20 @@ TEST(Process, GetsExactlyItsArgumentVectorAndOurDirectory) {
   char cwd[4096];
   ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
   EXPECT_EQ(cwd, record.workingDirectory);
+}
+
+// Only standard input, output and error: nothing of ours leaks into it.
+TEST(Process, InheritsNoOtherDescriptors) {
+  TempDir dir;
+  StandInEnvironment env;
+  env.Set("WV_STANDIN_FDS", dir / "fds");
+  const int stray = ::open(dir.path().c_str(), O_RDONLY);  // not close-on-exec
+  ASSERT_GE(stray, 3);
+  Process process;
+  ASSERT_TRUE(process.Start(StandInGeneratorPath(), {"VGN"}).started);
+  RunToEnd(process);
+  ::close(stray);
+  EXPECT_EQ("0\n1\n2\n", ReadFile(dir / "fds"));
 }
 
 TEST(Process, OutputAndErrorComeThroughOnePipe) {
