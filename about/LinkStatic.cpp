@@ -13,7 +13,7 @@ wxBEGIN_EVENT_TABLE(LinkStatic, wxControl)
   EVT_MOTION(LinkStatic::OnMouseMove)
   EVT_LEFT_DOWN(LinkStatic::OnLeftDown)
   EVT_LEFT_UP(LinkStatic::OnLeftUp)
-  EVT_MOUSE_CAPTURE_LOST(LinkStatic::OnCaptureLost)
+  EVT_LEAVE_WINDOW(LinkStatic::OnLeave)
   EVT_PAINT(LinkStatic::OnPaint)
 wxEND_EVENT_TABLE()
 // clang-format on
@@ -30,9 +30,7 @@ wxSize LinkStatic::DoGetBestClientSize() const {
   return dc.GetTextExtent(GetLabelText());
 }
 
-LinkStatic::~LinkStatic() {
-  if (HasCapture()) ReleaseMouse();
-}
+LinkStatic::~LinkStatic() = default;
 
 void LinkStatic::PreSubclassWindow() {
   // The dialog's font, underlined.
@@ -70,22 +68,23 @@ void LinkStatic::RedrawNow() {
   Update();
 }
 
-// The capture keeps the moves coming after the pointer has left, so that
-// leaving is seen however fast it happens.
+// Hover tracking: over from the first move on the link until the pointer
+// leaves it. The toolkit reports the leaving itself; a mouse grab would do
+// the same but takes the keyboard with it (Escape, Enter and F1 would be dead
+// while the pointer rests on the link).
 void LinkStatic::OnMouseMove(wxMouseEvent& event) {
   event.Skip();
   if (!m_bOver) {
     m_bOver = true;
     RedrawNow();
-    if (!HasCapture()) CaptureMouse();
   } else if (!wxRect(GetClientSize()).Contains(event.GetPosition())) {
-    m_bOver = false;
-    if (HasCapture()) ReleaseMouse();
-    RedrawNow();
+    OnLeave(event);
   }
 }
 
-void LinkStatic::OnCaptureLost(wxMouseCaptureLostEvent&) {
+void LinkStatic::OnLeave(wxMouseEvent& event) {
+  event.Skip();
+  if (!m_bOver) return;
   m_bOver = false;
   RedrawNow();
 }

@@ -32,6 +32,9 @@ public:
   static const wxColour kHoverColour;    // unvisited, pointer over it
   static const wxColour kVisitedColour;  // once clicked, pointer over it or not
 
+  // A label: never a tab stop.
+  bool AcceptsFocus() const override { return false; }
+
 protected:
   wxSize DoGetBestClientSize() const override;
 
@@ -40,14 +43,14 @@ private:
   void OnMouseMove(wxMouseEvent& event);
   void OnLeftDown(wxMouseEvent& event);
   void OnLeftUp(wxMouseEvent& event);
-  void OnCaptureLost(wxMouseCaptureLostEvent& event);
+  void OnLeave(wxMouseEvent& event);
   void OnClicked();
   void OnPaint(wxPaintEvent& event);
   void RedrawNow();
 
   wxCursor m_hLinkCursor;
   bool m_bTipEnabled = false;
-  bool m_bOver = false;  // the pointer is over it, and it holds the mouse capture
+  bool m_bOver = false;  // the pointer is over it
   bool m_bVisited = false;
   bool m_bPressed = false;
   wxFont m_linkFont;

@@ -3,6 +3,7 @@
 #include <wx/uiaction.h>
 
 #include "about/AboutDialog.h"
+#include "about/LinkStatic.h"
 #include "options/ControlIds.h"
 #include "options/OptionsDialog.h"
 #include "platform/Shell.h"
@@ -92,17 +93,28 @@ TEST_F(HelpCommand, F1InTheAboutBoxOpensHelp) {
   form.CallAfter([&] {
     AboutDialog* about = nullptr;
     ASSERT_TRUE(WaitFor([&] {
-      about = dynamic_cast<AboutDialog*>(wxGetTopLevelParent(wxWindow::FindFocus()));
-      return about != nullptr;
+      for (wxWindow* window : wxTopLevelWindows) {
+        about = dynamic_cast<AboutDialog*>(window);
+        if (about && about->IsModal()) return true;
+      }
+      return false;
     }));
     sawAbout = true;
     ShowAndSettle(about);
     wxUIActionSimulator sim;
+    // With the pointer resting on the link, too.
+    const wxRect link = about->m_link->GetScreenRect();
+    sim.MouseMove(link.x + link.width / 2, link.y + link.height / 2);
+    EXPECT_TRUE(WaitFor([&] { return about->m_link->IsOver(); }));
     sim.Char(WXK_F1, wxMOD_SHIFT);
     sim.Char(WXK_F1);
     EXPECT_TRUE(OpenedHelpPages(1));
     EXPECT_TRUE(about->IsShown()) << "help leaves the box open";
     sim.Char(WXK_ESCAPE);
+    if (!WaitFor([&] { return !about->IsModal(); })) {
+      ADD_FAILURE() << "Escape did not close the box";
+      about->EndModal(wxID_CANCEL);
+    }
   });
   Click(IDC_ABOUT);
   EXPECT_TRUE(sawAbout);
