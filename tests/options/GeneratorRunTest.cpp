@@ -213,6 +213,21 @@ TEST_F(GeneratorRun, ClosingTheConsoleEndsTheGenerator) {
   EXPECT_EQ(Pics(), Saved("indir"));
 }
 
+// From the form to the page, with the program's own generator and template.
+TEST_F(GeneratorRun, TheRealGeneratorMakesThePageThatOpens) {
+  WriteFile(ProgramDir() + "/Vignetor", ReadFile(WV_GENERATOR));
+  ASSERT_EQ(0, ::chmod((ProgramDir() + "/Vignetor").c_str(), 0700));
+  WriteFile(ProgramDir() + "/Filmstrip2.tpl", ReadFile(WV_SHIPPED_TEMPLATES "/Filmstrip2.tpl"));
+  Open();
+  const std::string in = m_dir / "holiday \"2024\" pics";
+  ASSERT_EQ(0, ::mkdir(in.c_str(), 0700));
+  SetDirectories(in + "/", in);
+  wxTEST_DIALOG(Create(), wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"));
+  ASSERT_TRUE(FileExists(in + "/index.html"));
+  ASSERT_EQ(1u, m_opened.size());
+  EXPECT_EQ(ToBytes(FileUrl(FromBytes(in + "/index.html"))), m_opened[0]);
+}
+
 // The real thing: the form runs modally and Create is clicked. The run must
 // not end the form's modal loop (which would end the program).
 TEST_F(GeneratorRun, TheFormStaysOpenAfterARun) {
