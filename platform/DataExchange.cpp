@@ -2,6 +2,7 @@
 
 #include <wx/checkbox.h>
 #include <wx/radiobut.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include "platform/MessageBox.h"
@@ -56,6 +57,17 @@ void DataExchange::Text(int id, int& value) {
     edit->ChangeValue(wxString::Format("%d", value));
   } else if (!ParseDialogInt(edit->GetValue(), &value)) {
     Fail(id, "Please enter an integer.");
+  }
+}
+
+void DataExchange::Label(int id, wxString& value) {
+  if (m_failed) return;
+  auto* label = m_dialog.Control<wxStaticText>(id);
+  if (!label) return;
+  if (m_saveAndValidate) {
+    value = label->GetLabelText();
+  } else {
+    label->SetLabelText(value);
   }
 }
 

@@ -21,6 +21,8 @@ public:
   // Text whose lines end in CR LF, shown in a multi-line box that breaks
   // lines at LF. Reading back keeps the field when the box still shows it.
   void TextLines(int id, wxString& value);
+  // The text of a static control, shown as it is ('&' marks no mnemonic).
+  void Label(int id, wxString& value);
   void Check(int id, int& value);
   // Index of the selected button of the group starting at `firstId`, -1 for none.
   void Radio(int firstId, int& value);

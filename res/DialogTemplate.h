@@ -62,3 +62,4 @@ struct DialogTemplate {
 // The dialog tables of the program.
 extern const DialogTemplate kOptionsDialogTemplate;  // 102
 extern const DialogTemplate kAboutDialogTemplate;    // 100
+extern const DialogTemplate kTemplateInputDialogTemplate;  // 132

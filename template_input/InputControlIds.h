@@ -1,0 +1,9 @@
+#pragma once
+
+// Control ids of the template input dialog (dialog 132).
+enum TemplateInputControlId {
+  IDC_VALUE_LIST = 1031,
+  IDC_VALUE_PROMPT = 1032,
+  IDC_VALUE_EDIT = 1033,
+  IDC_SET_VALUE = 1034,
+};
