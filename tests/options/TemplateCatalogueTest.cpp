@@ -201,6 +201,19 @@ TEST_F(TemplateList, TitlesAreSortedIgnoringCaseAndEachKeepsItsOwnRecord) {
   EXPECT_EQ(nullptr, List()->GetClientData(List()->GetSelection()));
 }
 
+TEST_F(TemplateList, ChoosingWithTheKeyboardShowsTheNewDescription) {
+  Described("Filmstrip2");
+  Described("Grid");
+  Open();
+  List()->SetFocus();
+  ASSERT_TRUE(WaitFor([this] { return List()->HasFocus(); }));
+  wxUIActionSimulator sim;
+  sim.Char(WXK_DOWN);
+  ASSERT_TRUE(WaitFor([this] { return Selected() == "Grid"; }));
+  EXPECT_TRUE(WaitFor([this] { return Description() == "Grid text\r\n"; }));
+  EXPECT_EQ("Grid text\n", ToBytes(Box()->GetValue()));
+}
+
 TEST_F(TemplateList, DescriptionBoxShowsLineBreaksAndTheFieldKeepsCrLf) {
   Template("Filmstrip2", "[desc]\nalpha\nbeta\n");
   Open();
