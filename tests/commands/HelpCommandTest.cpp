@@ -8,6 +8,7 @@
 #include "options/OptionsDialog.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
+#include "template_input/TemplateInputDialog.h"
 #include "tests/gui/GuiTest.h"
 
 namespace {
@@ -118,5 +119,18 @@ TEST_F(HelpCommand, F1InTheAboutBoxOpensHelp) {
   });
   Click(IDC_ABOUT);
   EXPECT_TRUE(sawAbout);
+}
+TEST_F(HelpCommand, F1InTheTemplateInputDialogOpensHelp) {
+  WriteFile(HelpPage(), "<html></html>");
+  WriteFile(ProgramDir() + "/Asks.tpl", "[askvalues]\ntitle;T;Page title;My pictures\n");
+  OpenForm();
+  auto* input = new TemplateInputDialog("Asks.tpl");
+  input->InitDialog();
+  ShowAndSettle(input);
+  wxUIActionSimulator sim;
+  sim.Char(WXK_F1, wxMOD_CONTROL);
+  sim.Char(WXK_F1);
+  EXPECT_TRUE(OpenedHelpPages(1));
+  input->Destroy();
 }
 }  // namespace
