@@ -3,9 +3,9 @@
 ; empty (when there are none), foot. Placeholders are written {{name}}.
 
 [desc]
-A dark film strip of your thumbnails that scrolls sideways,
-with each picture's name and size under its frame.
-Click a frame to open the picture.
+A dark film strip that scrolls sideways,
+each picture's name and size under its
+frame. Click a frame to open the picture.
 
 [head]
 <!DOCTYPE html>

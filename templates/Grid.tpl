@@ -4,9 +4,9 @@
 ; {{columns}} come from the values asked for.
 
 [desc]
-Cards in a clean grid, light or dark as the viewer's system is.
-Asks for a page title and the number of columns;
-on narrow screens the columns wrap.
+Cards in a clean grid, light or dark as
+the viewer's system is. Asks for a page
+title and the number of columns.
 
 [askvalues]
 title;T;Page title;My pictures

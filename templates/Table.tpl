@@ -3,9 +3,9 @@
 ; [rowbreak] goes between two rows.
 
 [desc]
-A classic contact sheet: a table with a fixed number of
-pictures per row, names and sizes underneath.
-Asks for a page title, a line of text and the pictures per row.
+A classic contact sheet: a table with
+names and sizes under the pictures. Asks
+for a title, a text and pictures per row.
 
 [askvalues]
 title;T;Page title;Contact sheet
