@@ -8,10 +8,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
-#if __has_include("template_input/TemplateInputDialog.h")
 #include "template_input/TemplateInputDialog.h"
-#define WV_HAVE_TEMPLATE_INPUT 1
-#endif
 
 namespace {
 const char kDirectoryQuestion[] =
@@ -26,20 +23,6 @@ const char kDirectoryQuestion[] =
     " - The directory you specified (select No)\n";
 const char kDirectoryQuestionCaption[] = "Output directory does not equal input directory";
 
-// Runs the template's input dialog. True with the path of the values file it
-// wrote, false when the user cancelled.
-bool AskTemplateValues(const wxString& templateFile, wxString& valuesFile) {
-#ifdef WV_HAVE_TEMPLATE_INPUT
-  TemplateInputDialog dialog(templateFile);
-  if (dialog.ShowModal() == wxID_CANCEL) return false;
-  valuesFile = dialog.GetValuesFilePath();
-  return true;
-#else
-  (void)templateFile;
-  (void)valuesFile;
-  return false;
-#endif
-}
 }  // namespace
 
 wxString OptionsDialog::BuildCommandLine() {
@@ -111,11 +94,12 @@ wxString OptionsDialog::BuildCommandLine() {
     request.createPage = true;
     request.templateFile = ToBytes(templateFile);
     if (info && info->needsInput) {
-      wxString valuesFile;
-      if (!AskTemplateValues(templateFile, valuesFile)) return wxString();
-      g_strValuesFile = valuesFile;
+      // No parent: the form, the program's main window, owns it.
+      TemplateInputDialog input(templateFile);
+      if (input.ShowModal() == wxID_CANCEL) return wxString();
+      g_strValuesFile = input.GetValuesFilePath();
       request.hasValuesFile = true;
-      request.valuesFile = ToBytes(valuesFile);
+      request.valuesFile = ToBytes(g_strValuesFile);
     }
   }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +37,20 @@ protected:
     wxTEST_DIALOG(line = Build(), ExpectMessage(text, kAppName, kPlain));
     EXPECT_EQ("", line) << text;
   }
+  // Values files go to `directory` for the rest of the test.
+  void StandInTemporaryDirectory(const std::string& directory) {
+    const char* old = std::getenv("TMPDIR");
+    m_oldTemporary = old ? old : "";
+    m_hadTemporary = old != nullptr;
+    ::setenv("TMPDIR", directory.c_str(), 1);
+  }
+  void TearDown() override {
+    if (m_hadTemporary) ::setenv("TMPDIR", m_oldTemporary.c_str(), 1);
+    RunRequestForm::TearDown();
+  }
+  std::string m_oldTemporary;
+  bool m_hadTemporary = false;
+
   std::string SavedTemplate() {
     return ToBytes(Profile::ReadString(kOptionsSection, kTemplateKey, "(none)"));
   }
@@ -183,6 +199,41 @@ TEST_F(BuildCommandLine, TheSwitchesOfTheForm) {
   EXPECT_EQ("VGN /h480 /w640 /scale /n /s /r /c /o \"/p\" /iFilmstrip2.tpl " + Quoted(Pics()) +
                 " " + Quoted(Pics()),
             Build());
+}
+
+// The values file goes on the line after /x, quoted only when its path needs it.
+TEST_F(BuildCommandLine, ATemplateThatAsksGetsItsValuesFile) {
+  Open();
+  const std::string temporary = m_dir / "temp files";
+  ASSERT_EQ(0, ::mkdir(temporary.c_str(), 0700));
+  StandInTemporaryDirectory(temporary);
+  SetDirectories(Pics(), Pics());
+  SelectTemplate("Asking");
+  AnswerTemplateInput(wxID_OK);
+  const std::vector<std::string> split = SplitCommandLine(Build());
+  const std::string valuesFile = ToBytes(g_strValuesFile);
+  ASSERT_EQ(temporary + "/", valuesFile.substr(0, temporary.size() + 1));
+  const std::vector<std::string> expected = {
+      "VGN", "/h100", "/t", "/g", "/pThumb", "/iAsking.tpl", "/x" + valuesFile, Pics(), Pics()};
+  EXPECT_EQ(expected, split);
+  EXPECT_NE(std::string::npos, ReadFile(valuesFile).find("\ntitle=My pictures\n"));
+  EXPECT_EQ("Asking", SavedTemplate());
+
+  // A new request forgets the old file (which stays on disk).
+  SelectTemplate("Filmstrip2");
+  Build();
+  EXPECT_EQ("", ToBytes(g_strValuesFile));
+  EXPECT_TRUE(FileExists(valuesFile));
+}
+
+TEST_F(BuildCommandLine, CancelledTemplateInputStillSavesTheTemplate) {
+  Open();
+  SetDirectories(Pics(), Pics());
+  SelectTemplate("Asking");
+  AnswerTemplateInput(wxID_CANCEL);
+  EXPECT_EQ("", Build());
+  EXPECT_EQ("", ToBytes(g_strValuesFile));
+  EXPECT_EQ("Asking", SavedTemplate());
 }
 
 TEST_F(BuildCommandLine, TheRootStaysTheRoot) {

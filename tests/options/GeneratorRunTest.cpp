@@ -3,9 +3,12 @@
 #include <csignal>
 
 #include <wx/button.h>
+#include <wx/timer.h>
+#include <wx/modalhook.h>
 #include <wx/uiaction.h>
 
 #include "options/OptionKeys.h"
+#include "options/RunRequest.h"
 #include "platform/ConsoleWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
@@ -63,10 +66,22 @@ protected:
     }
     return nullptr;
   }
-  // A failed run's console waits for the user.
-  static void CloseConsoleAtTheEnd() {
-    ASSERT_TRUE(WaitFor([] { return Console() && Console()->Ended(); }, 10000));
-    Console()->Close();
+  // Presses Create; a failed run's console waits for the user, who closes it
+  // once the generator has ended. Polled by a timer, so that it works behind
+  // any other dialog of the run.
+  void CreateAndCloseConsoleAtTheEnd() {
+    struct Closer : wxTimer {
+      bool closed = false;
+      void Notify() override {
+        if (!closed && Console() && Console()->Ended()) {
+          closed = true;
+          Console()->Close();
+        }
+      }
+    } closer;
+    closer.Start(10);
+    Create();
+    EXPECT_TRUE(closer.closed) << "the console of a failed run stays until it is closed";
   }
 
   static std::string Saved(const char* key) {
@@ -130,7 +145,7 @@ TEST_F(GeneratorRun, TheOptionsAreSavedResolvedWhateverTheExitCode) {
   SetDirectories("Pics/", "elsewhere//");
   SetText(IDC_PREFIX, "tn_");
   SetCheck(IDC_SKIP_CREATION, true);
-  wxTEST_DIALOG(Create(CloseConsoleAtTheEnd),
+  wxTEST_DIALOG(CreateAndCloseConsoleAtTheEnd(),
                 wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"));
   EXPECT_EQ(Pics(), Saved("indir"));
   EXPECT_EQ(Pics(), Saved("outdir")) << "Yes made the input directory the output directory";
@@ -151,6 +166,66 @@ TEST_F(GeneratorRun, WithoutAGeneratorNothingIsSaved) {
   EXPECT_EQ(nullptr, Console());
   EXPECT_EQ("(none)", Saved("indir"));
   EXPECT_EQ("Filmstrip2", Saved("template")) << "taken before the start";
+}
+
+// Answers message boxes with OK and notes their texts; every other dialog
+// runs for real (wxTEST_DIALOG would stop the template input dialog too).
+class MessageNotes : public wxModalDialogHook {
+public:
+  MessageNotes() { Register(); }
+  ~MessageNotes() override { Unregister(); }
+  std::vector<std::string> notes;
+
+protected:
+  int Enter(wxDialog* dialog) override {
+    auto* box = dynamic_cast<wxMessageDialog*>(dialog);
+    if (!box) return wxID_NONE;
+    notes.push_back(ToBytes(box->GetTitle() + ": " + box->GetMessage()));
+    return wxID_OK;
+  }
+  void Exit(wxDialog*) override {}
+};
+
+TEST_F(GeneratorRun, AFailedStartLeavesTheValuesFile) {
+  Open();
+  ASSERT_EQ(0, ::unlink((ProgramDir() + "/Vignetor").c_str()));
+  SetDirectories(Pics(), Pics());
+  SelectTemplate("Asking");
+  AnswerTemplateInput(wxID_OK);
+  {
+    MessageNotes messages;
+    Create();
+    EXPECT_EQ(std::vector<std::string>{"Could not start Vignetor: Error Code: 2\n"
+                                       "Description: No such file or directory"},
+              messages.notes);
+  }
+  const std::string valuesFile = ToBytes(g_strValuesFile);
+  ASSERT_FALSE(valuesFile.empty());
+  EXPECT_TRUE(FileExists(valuesFile));
+  ::unlink(valuesFile.c_str());
+}
+
+// The values file is there while the generator runs and gone after it,
+// whatever the exit code.
+TEST_F(GeneratorRun, TheValuesFileLivesForTheRunOnly) {
+  Open();
+  SetDirectories(Pics(), Pics());
+  SelectTemplate("Asking");
+  for (const char* exitCode : {"0", "3"}) {
+    m_env.Set("WV_STANDIN_EXIT", exitCode);
+    ::unlink(Record().c_str());
+    AnswerTemplateInput(wxID_OK);
+    if (exitCode[0] == '0') {
+      Create();
+    } else {
+      CreateAndCloseConsoleAtTheEnd();
+    }
+    const StandInRecord record = Recorded();
+    EXPECT_EQ("present", record.valuesFile) << "exit code " << exitCode;
+    ASSERT_EQ(9u, record.arguments.size());
+    EXPECT_EQ("/x" + ToBytes(g_strValuesFile), record.arguments[6]);
+    EXPECT_FALSE(FileExists(ToBytes(g_strValuesFile))) << "exit code " << exitCode;
+  }
 }
 
 TEST_F(GeneratorRun, AGeneratorThatCannotRunIsReported) {
@@ -183,7 +258,7 @@ TEST_F(GeneratorRun, ThePageOpensOnlyAfterSuccessWithHtml) {
 
   m_opened.clear();
   m_env.Set("WV_STANDIN_EXIT", "1");
-  Create(CloseConsoleAtTheEnd);
+  CreateAndCloseConsoleAtTheEnd();
   EXPECT_TRUE(m_opened.empty()) << "exit code 1";
 
   m_env.Set("WV_STANDIN_EXIT", "0");

@@ -12,6 +12,7 @@
 
 #include "options/ControlIds.h"
 #include "options/OptionsDialog.h"
+#include "template_input/TemplateInputDialog.h"
 #include "platform/Text.h"
 #include "tests/gui/GuiTest.h"
 
@@ -21,6 +22,8 @@ protected:
     IsolatedTest::SetUp();
     WriteFile(ProgramDir() + "/Filmstrip2.tpl", "[desc]\nA strip\n[head]\n<html>\n");
     WriteFile(ProgramDir() + "/My gallery.tpl", "[desc]\nBlank in its name\n[head]\n<html>\n");
+    WriteFile(ProgramDir() + "/Asking.tpl",
+              "[askvalues]\ntitle;T;Page title;My pictures\n[head]\n<html>\n");
     ASSERT_EQ(0, ::mkdir(Pics().c_str(), 0700));
   }
   void TearDown() override {
@@ -50,6 +53,25 @@ protected:
   void SelectTemplate(const char* title) {
     wxChoice* list = m_form->Control<wxChoice>(IDC_TEMPLATE);
     list->SetSelection(title ? list->FindString(title) : wxNOT_FOUND);
+  }
+
+  // Presses `button` (wxID_OK or wxID_CANCEL) of the template input dialog
+  // once the request shows it.
+  void AnswerTemplateInput(int button) {
+    m_form->CallAfter([button] {
+      TemplateInputDialog* dialog = nullptr;
+      ASSERT_TRUE(WaitFor([&dialog] {
+        for (wxWindow* window : wxTopLevelWindows) {
+          dialog = dynamic_cast<TemplateInputDialog*>(window);
+          if (dialog && dialog->IsModal()) return true;
+        }
+        return false;
+      }));
+      ShowAndSettle(dialog);
+      wxCommandEvent click(wxEVT_BUTTON, button);
+      click.SetEventObject(dialog->FindWindow(button));
+      dialog->ProcessWindowEvent(click);
+    });
   }
 
   // What Create and Ctrl+F5 do first: read the controls, build the line.
