@@ -22,7 +22,6 @@ const char kDirectoryQuestion[] =
     " - The input directory (recommended, select Yes)\n"
     " - The directory you specified (select No)\n";
 const char kDirectoryQuestionCaption[] = "Output directory does not equal input directory";
-
 }  // namespace
 
 wxString OptionsDialog::BuildCommandLine() {
