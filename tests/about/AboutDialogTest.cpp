@@ -44,15 +44,10 @@ class AboutBox : public IsolatedTest {
 protected:
   void SetUp() override {
     IsolatedTest::SetUp();
-    SetBrowserLauncher([this](const wxString& url) {
-      m_opened.push_back(ToBytes(url));
-      return true;
-    });
   }
   void TearDown() override {
     if (m_about) m_about->Destroy();
     if (m_form) m_form->Destroy();
-    SetBrowserLauncher(nullptr);
     YieldFor(20);
     IsolatedTest::TearDown();
   }
@@ -78,7 +73,8 @@ protected:
 
   AboutDialog* m_about = nullptr;
   OptionsDialog* m_form = nullptr;
-  std::vector<std::string> m_opened;
+  BrowserLog m_browser;
+  std::vector<std::string>& m_opened = m_browser.opened;
 };
 
 TEST_F(AboutBox, ShowsItsTextsAndTheBuildTime) {

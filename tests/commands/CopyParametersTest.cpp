@@ -9,23 +9,11 @@
 #include "tests/options/RunRequestForm.h"
 
 namespace {
-const long kPlain = wxOK | wxICON_NONE;
 const char kCopied[] =
     "The parameters for Vignetor are copied to the windows clipboard.\n"
     "Press paste (CTRL+V) in notepad to see them.";
 
-const char kQuestion[] =
-    "The directory where your thumbnails and HTML file(s) will be created\n"
-    "is not the same as the directory with your original pictures.\n"
-    "Normaly you should create thumbnails and HTML in the same directory as\n"
-    "your original pictures\n"
-    "\n"
-    "Do you want to generate the thumbnails and HTML file in:\n"
-    "\n"
-    " - The input directory (recommended, select Yes)\n"
-    " - The directory you specified (select No)\n";
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 std::string ClipboardText() {
   wxClipboardLocker lock;

@@ -14,7 +14,6 @@ namespace {
 const char kAsksTemplate[] =
     "[desc]\nAsks for a title\n[askvalues]\ntitle;T;Page title;My pictures\n[head]\n<html>\n";
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 std::string ClipboardText() {
   wxClipboardLocker lock;

@@ -16,14 +16,9 @@ class HelpCommand : public IsolatedTest {
 protected:
   void SetUp() override {
     IsolatedTest::SetUp();
-    SetBrowserLauncher([this](const wxString& url) {
-      m_opened.push_back(ToBytes(url));
-      return true;
-    });
   }
   void TearDown() override {
     if (m_form) m_form->Destroy();
-    SetBrowserLauncher(nullptr);
     YieldFor(20);
     IsolatedTest::TearDown();
   }
@@ -51,7 +46,8 @@ protected:
   }
 
   OptionsDialog* m_form = nullptr;
-  std::vector<std::string> m_opened;
+  BrowserLog m_browser;
+  std::vector<std::string>& m_opened = m_browser.opened;
 };
 
 TEST_F(HelpCommand, HelpButtonOpensThePageBesideTheProgram) {

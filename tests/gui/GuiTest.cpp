@@ -15,6 +15,8 @@
 
 #include "platform/ProgramDirectory.h"
 #include "platform/Profile.h"
+#include "platform/Shell.h"
+#include "platform/Text.h"
 
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
@@ -54,6 +56,15 @@ void IsolatedTest::TearDown() { SetProgramDirectory(wxString()); }
 std::string IsolatedTest::SettingsFile() const {
   return std::string(Profile::ProfilePath().utf8_str());
 }
+
+BrowserLog::BrowserLog() {
+  SetBrowserLauncher([this](const wxString& url) {
+    opened.push_back(ToBytes(url));
+    return true;
+  });
+}
+
+BrowserLog::~BrowserLog() { SetBrowserLauncher(nullptr); }
 
 void YieldFor(int ms) {
   const wxMilliClock_t end = wxGetLocalTimeMillis() + ms;

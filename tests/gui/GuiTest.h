@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <wx/dialog.h>
@@ -37,6 +38,17 @@ protected:
   std::string ProgramDir() const { return m_dir / "program"; }
   std::string SettingsFile() const;
   TempDir m_dir;
+};
+
+// While it lives, pages and addresses that the program opens are recorded
+// here instead of starting a browser.
+class BrowserLog {
+public:
+  BrowserLog();
+  ~BrowserLog();
+  BrowserLog(const BrowserLog&) = delete;
+  BrowserLog& operator=(const BrowserLog&) = delete;
+  std::vector<std::string> opened;
 };
 
 // Lets the event loop run for about `ms` milliseconds.

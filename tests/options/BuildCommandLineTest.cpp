@@ -13,21 +13,7 @@
 #include "tests/options/RunRequestForm.h"
 
 namespace {
-const long kPlain = wxOK | wxICON_NONE;
-const char kQuestion[] =
-    "The directory where your thumbnails and HTML file(s) will be created\n"
-    "is not the same as the directory with your original pictures.\n"
-    "Normaly you should create thumbnails and HTML in the same directory as\n"
-    "your original pictures\n"
-    "\n"
-    "Do you want to generate the thumbnails and HTML file in:\n"
-    "\n"
-    " - The input directory (recommended, select Yes)\n"
-    " - The directory you specified (select No)\n";
-const char kQuestionCaption[] = "Output directory does not equal input directory";
-const long kQuestionStyle = wxYES_NO | wxCANCEL | wxICON_QUESTION;
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 class BuildCommandLine : public RunRequestForm {
 protected:

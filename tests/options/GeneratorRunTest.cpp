@@ -23,13 +23,8 @@ protected:
     RunRequestForm::SetUp();
     InstallStandInGenerator(ProgramDir());
     m_env.Set("WV_STANDIN_RECORD", Record());
-    SetBrowserLauncher([this](const wxString& url) {
-      m_opened.push_back(ToBytes(url));
-      return true;
-    });
   }
   void TearDown() override {
-    SetBrowserLauncher({});
     if (!m_oldDirectory.empty()) {
       EXPECT_EQ(0, ::chdir(m_oldDirectory.c_str()));
     }
@@ -89,7 +84,8 @@ protected:
   }
 
   StandInEnvironment m_env;
-  std::vector<std::string> m_opened;
+  BrowserLog m_browser;
+  std::vector<std::string>& m_opened = m_browser.opened;
   std::string m_oldDirectory;
 };
 

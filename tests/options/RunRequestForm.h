@@ -16,6 +16,25 @@
 #include "platform/Text.h"
 #include "tests/gui/GuiTest.h"
 
+// Message boxes with only OK and no icon.
+constexpr long kPlain = wxOK | wxICON_NONE;
+
+// The directory question.
+constexpr char kQuestion[] =
+    "The directory where your thumbnails and HTML file(s) will be created\n"
+    "is not the same as the directory with your original pictures.\n"
+    "Normaly you should create thumbnails and HTML in the same directory as\n"
+    "your original pictures\n"
+    "\n"
+    "Do you want to generate the thumbnails and HTML file in:\n"
+    "\n"
+    " - The input directory (recommended, select Yes)\n"
+    " - The directory you specified (select No)\n";
+constexpr char kQuestionCaption[] = "Output directory does not equal input directory";
+constexpr long kQuestionStyle = wxYES_NO | wxCANCEL | wxICON_QUESTION;
+
+inline std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
 class RunRequestForm : public IsolatedTest {
 protected:
   void SetUp() override {
