@@ -15,26 +15,6 @@
 namespace fs = std::filesystem;
 using vips::VImage;
 
-TempDir::TempDir()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/vgn-test-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (!mkdtemp(name.data()))
-        std::abort();
-    path_ = name.data();
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    // Tests take permissions away; give them back so everything goes.
-    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-}
-
 RunResult runProgram(const std::string& program, const std::vector<std::string>& argv)
 {
     RunResult result;

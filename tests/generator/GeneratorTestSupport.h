@@ -6,19 +6,7 @@
 #include <string>
 #include <vector>
 
-// A fresh folder under /tmp, removed with everything in it at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+#include "tests/support/TempDir.h"
 
 struct RunResult {
     int exitCode = -1;

@@ -11,19 +11,8 @@
 #include <wx/msgdlg.h>
 #include <wx/testing.h>
 
-// A folder under $TMPDIR, removed with everything in it.
-class TempDir {
-public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return m_path; }
-  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+#include "tests/support/TempDir.h"
 
-private:
-  std::string m_path;
-};
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
