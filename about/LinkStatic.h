@@ -12,7 +12,7 @@
 // A self-drawn label, because the toolkit's own label has no window of its
 // own and so sees neither the pointer nor clicks.
 class LinkStatic : public wxControl {
-public:
+ public:
   LinkStatic(wxWindow* parent, wxWindowID id, const wxString& text);
   ~LinkStatic() override;
 
@@ -35,10 +35,10 @@ public:
   // A label: never a tab stop.
   bool AcceptsFocus() const override { return false; }
 
-protected:
+ protected:
   wxSize DoGetBestClientSize() const override;
 
-private:
+ private:
   void PreSubclassWindow();
   void OnMouseMove(wxMouseEvent& event);
   void OnLeftDown(wxMouseEvent& event);

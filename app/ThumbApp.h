@@ -4,6 +4,6 @@
 
 // The application object: runs the options form and ends with it.
 class ThumbApp : public wxApp {
-public:
+ public:
   bool OnInit() override;
 };

@@ -11,102 +11,85 @@
 #include <filesystem>
 #include <string>
 
-namespace
-{
+namespace {
 const char kFileName[] = "fuzz.tpl";
 
 // Plain rules give up past this many lines; below it the reader's growth
 // allowance of this build cannot be reached.
 constexpr std::size_t kReferenceLines = 1000;
 
-std::string& directory()
-{
-    static std::string dir;
-    return dir;
+std::string& directory() {
+  static std::string dir;
+  return dir;
 }
 
-void removeDirectory()
-{
-    std::error_code error;
-    std::filesystem::remove_all(directory(), error);
+void removeDirectory() {
+  std::error_code error;
+  std::filesystem::remove_all(directory(), error);
 }
 
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
+void check(bool condition) {
+  if (!condition) __builtin_trap();
 }
 
-struct Outcome
-{
-    bool loaded = false;
-    std::string message;
-    std::map<std::string, std::vector<std::string>> sections;
+struct Outcome {
+  bool loaded = false;
+  std::string message;
+  std::map<std::string, std::vector<std::string>> sections;
 };
 
-Outcome loadOnce(TemplateFile& reader)
-{
-    Outcome outcome;
-    try
-    {
-        reader.load();
-        outcome.loaded = true;
-    }
-    catch (const TemplateError& error)
-    {
-        outcome.message = error.message();
-    }
-    for (const auto& name : reader.getSectionNames())
-    {
-        check(reader.hasSection(name));
-        outcome.sections[name] = reader.getSection(name);
-    }
-    return outcome;
+Outcome loadOnce(TemplateFile& reader) {
+  Outcome outcome;
+  try {
+    reader.load();
+    outcome.loaded = true;
+  } catch (const TemplateError& error) {
+    outcome.message = error.message();
+  }
+  for (const auto& name : reader.getSectionNames()) {
+    check(reader.hasSection(name));
+    outcome.sections[name] = reader.getSection(name);
+  }
+  return outcome;
 }
-}
+}  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tplfuzz-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        std::abort();
-    directory() = pattern;
-    std::atexit(removeDirectory);
-    return 0;
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tplfuzz-XXXXXX";
+  if (!mkdtemp(pattern.data())) std::abort();
+  directory() = pattern;
+  std::atexit(removeDirectory);
+  return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    const std::string bytes(reinterpret_cast<const char*>(data), size);
-    {
-        std::FILE* file = std::fopen((directory() + "/" + kFileName).c_str(), "wb");
-        if (!file)
-            std::abort();
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
-    }
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  {
+    std::FILE* file = std::fopen((directory() + "/" + kFileName).c_str(), "wb");
+    if (!file) std::abort();
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
 
-    TemplateFile reader(directory(), kFileName);
-    const Outcome first = loadOnce(reader);
-    const Outcome again = loadOnce(reader);
-    check(first.loaded == again.loaded && first.message == again.message);
-    if (first.loaded)
-        check(first.sections == again.sections);
-    else
-        check(first.message.compare(0, 16, "Template Error\r\n") == 0);
+  TemplateFile reader(directory(), kFileName);
+  const Outcome first = loadOnce(reader);
+  const Outcome again = loadOnce(reader);
+  check(first.loaded == again.loaded && first.message == again.message);
+  if (first.loaded)
+    check(first.sections == again.sections);
+  else
+    check(first.message.compare(0, 16, "Template Error\r\n") == 0);
 
-    const reference::Result expected = reference::load(bytes, kFileName, kReferenceLines);
-    switch (expected.outcome)
-    {
+  const reference::Result expected = reference::load(bytes, kFileName, kReferenceLines);
+  switch (expected.outcome) {
     case reference::Result::Loaded:
-        check(first.loaded && first.sections == expected.sections);
-        break;
+      check(first.loaded && first.sections == expected.sections);
+      break;
     case reference::Result::Failed:
-        check(!first.loaded && first.message == expected.message);
-        break;
-    case reference::Result::TooBig:
-        break;
-    }
-    return 0;
+      check(!first.loaded && first.message == expected.message);
+      break;
+    case reference::Result::TooBig: break;
+  }
+  return 0;
 }

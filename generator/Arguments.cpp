@@ -25,136 +25,114 @@ const char kUsageText[] =
 
 namespace {
 
-bool parseSize(const std::string& digits, int& value)
-{
-    if (digits.empty() || digits.size() > 5)
-        return false;
-    int v = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v < 1 || v > 10000)
-        return false;
-    value = v;
-    return true;
+bool parseSize(const std::string& digits, int& value) {
+  if (digits.empty() || digits.size() > 5) return false;
+  int v = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (v < 1 || v > 10000) return false;
+  value = v;
+  return true;
 }
 
-bool startsWith(const std::string& s, const char* head)
-{
-    return s.compare(0, std::char_traits<char>::length(head), head) == 0;
+bool startsWith(const std::string& s, const char* head) {
+  return s.compare(0, std::char_traits<char>::length(head), head) == 0;
 }
 
-} // namespace
+}  // namespace
 
-std::string checkPrefix(const std::string& prefix)
-{
-    if (prefix.find('/') != std::string::npos)
-        return "the prefix must not hold \"/\"";
-    if (prefix.find("..") != std::string::npos)
-        return "the prefix must not hold \"..\"";
-    for (unsigned char c : prefix) {
-        if (c < 0x20 || c == 0x7f)
-            return "the prefix must not hold control characters";
-    }
-    return {};
+std::string checkPrefix(const std::string& prefix) {
+  if (prefix.find('/') != std::string::npos) return "the prefix must not hold \"/\"";
+  if (prefix.find("..") != std::string::npos) return "the prefix must not hold \"..\"";
+  for (unsigned char c : prefix) {
+    if (c < 0x20 || c == 0x7f) return "the prefix must not hold control characters";
+  }
+  return {};
 }
 
-ParsedArguments parseArguments(const std::vector<std::string>& argv)
-{
-    ParsedArguments result;
-    Arguments& a = result.args;
-    auto fail = [&result](const std::string& why) {
-        result.error = why;
-        return result;
-    };
-
-    std::size_t first = 1;
-    // A marker pasted in front of copied parameters is no switch either.
-    if (argv.size() > 1 && argv[1] == kMarkerToken)
-        first = 2;
-    if (argv.size() < first + 2)
-        return fail("the input and the output directory are missing");
-    const std::size_t dirs = argv.size() - 2;
-
-    bool havePrefix = false, haveExisting = false, haveTemplate = false, haveValues = false;
-    for (std::size_t i = first; i < dirs; ++i) {
-        const std::string& s = argv[i];
-        auto once = [&](bool& seen) {
-            if (seen)
-                return false;
-            seen = true;
-            return true;
-        };
-        bool fresh = true;
-        if (s == "/scale") {
-            fresh = once(a.scale);
-        } else if (s == "/n") {
-            fresh = once(a.skipCreation);
-        } else if (s == "/s") {
-            fresh = once(a.subdirectories);
-        } else if (s == "/t") {
-            fresh = once(a.noThumbsOfThumbs);
-        } else if (s == "/r") {
-            fresh = once(a.onlyMissing);
-        } else if (s == "/c") {
-            fresh = once(a.cpuFriendly);
-        } else if (s == "/o" || s == "/g") {
-            fresh = once(haveExisting);
-            a.uniqueNames = s == "/g";
-        } else if (startsWith(s, "/h")) {
-            fresh = once(a.fixedHeight);
-            if (fresh && !parseSize(s.substr(2), a.height))
-                return fail("malformed switch " + s + ": the height must be 1 to 10000");
-        } else if (startsWith(s, "/w")) {
-            fresh = once(a.fixedWidth);
-            if (fresh && !parseSize(s.substr(2), a.width))
-                return fail("malformed switch " + s + ": the width must be 1 to 10000");
-        } else if (startsWith(s, "/p")) {
-            fresh = once(havePrefix);
-            a.prefix = s.substr(2);
-        } else if (startsWith(s, "/i")) {
-            fresh = once(haveTemplate);
-            a.templateName = s.substr(2);
-            if (a.templateName.empty() || a.templateName.find('/') != std::string::npos
-                || a.templateName == "." || a.templateName == "..")
-                return fail("malformed switch " + s + ": name a template file beside the program");
-        } else if (startsWith(s, "/x")) {
-            fresh = once(haveValues);
-            a.valuesFile = s.substr(2);
-            if (a.valuesFile.empty())
-                return fail("malformed switch /x: the values file is missing");
-        } else if (startsWith(s, "/")) {
-            return fail("unknown switch " + s);
-        } else {
-            return fail("unexpected argument " + s);
-        }
-        if (!fresh && (s == "/o" || s == "/g"))
-            return fail("give either /o or /g, once");
-        if (!fresh)
-            return fail("switch " + (s == "/scale" ? s : s.substr(0, 2)) + " given twice");
-    }
-    // Unless told to overwrite, nothing is overwritten.
-    if (!haveExisting)
-        a.uniqueNames = true;
-    a.inDir = argv[dirs];
-    a.outDir = argv[dirs + 1];
-
-    if (!havePrefix)
-        return fail("the prefix switch /p is missing");
-    std::string bad = checkPrefix(a.prefix);
-    if (!bad.empty())
-        return fail(bad);
-    if (a.inDir.empty() || a.outDir.empty())
-        return fail("empty input and/or output directory");
-    if (!a.fixedHeight && !a.fixedWidth)
-        return fail("give a height (/h), a width (/w) or both");
-    if (a.scale && !(a.fixedHeight && a.fixedWidth))
-        return fail("/scale needs both a height (/h) and a width (/w)");
-    if (a.skipCreation && a.templateName.empty())
-        return fail("/n without /i: there is nothing to do");
-    if (haveValues && !haveTemplate)
-        return fail("/x without /i: values need a template");
+ParsedArguments parseArguments(const std::vector<std::string>& argv) {
+  ParsedArguments result;
+  Arguments& a = result.args;
+  auto fail = [&result](const std::string& why) {
+    result.error = why;
     return result;
+  };
+
+  std::size_t first = 1;
+  // A marker pasted in front of copied parameters is no switch either.
+  if (argv.size() > 1 && argv[1] == kMarkerToken) first = 2;
+  if (argv.size() < first + 2) return fail("the input and the output directory are missing");
+  const std::size_t dirs = argv.size() - 2;
+
+  bool havePrefix = false, haveExisting = false, haveTemplate = false, haveValues = false;
+  for (std::size_t i = first; i < dirs; ++i) {
+    const std::string& s = argv[i];
+    auto once = [&](bool& seen) {
+      if (seen) return false;
+      seen = true;
+      return true;
+    };
+    bool fresh = true;
+    if (s == "/scale") {
+      fresh = once(a.scale);
+    } else if (s == "/n") {
+      fresh = once(a.skipCreation);
+    } else if (s == "/s") {
+      fresh = once(a.subdirectories);
+    } else if (s == "/t") {
+      fresh = once(a.noThumbsOfThumbs);
+    } else if (s == "/r") {
+      fresh = once(a.onlyMissing);
+    } else if (s == "/c") {
+      fresh = once(a.cpuFriendly);
+    } else if (s == "/o" || s == "/g") {
+      fresh = once(haveExisting);
+      a.uniqueNames = s == "/g";
+    } else if (startsWith(s, "/h")) {
+      fresh = once(a.fixedHeight);
+      if (fresh && !parseSize(s.substr(2), a.height))
+        return fail("malformed switch " + s + ": the height must be 1 to 10000");
+    } else if (startsWith(s, "/w")) {
+      fresh = once(a.fixedWidth);
+      if (fresh && !parseSize(s.substr(2), a.width))
+        return fail("malformed switch " + s + ": the width must be 1 to 10000");
+    } else if (startsWith(s, "/p")) {
+      fresh = once(havePrefix);
+      a.prefix = s.substr(2);
+    } else if (startsWith(s, "/i")) {
+      fresh = once(haveTemplate);
+      a.templateName = s.substr(2);
+      if (a.templateName.empty() || a.templateName.find('/') != std::string::npos ||
+          a.templateName == "." || a.templateName == "..")
+        return fail("malformed switch " + s + ": name a template file beside the program");
+    } else if (startsWith(s, "/x")) {
+      fresh = once(haveValues);
+      a.valuesFile = s.substr(2);
+      if (a.valuesFile.empty()) return fail("malformed switch /x: the values file is missing");
+    } else if (startsWith(s, "/")) {
+      return fail("unknown switch " + s);
+    } else {
+      return fail("unexpected argument " + s);
+    }
+    if (!fresh && (s == "/o" || s == "/g")) return fail("give either /o or /g, once");
+    if (!fresh) return fail("switch " + (s == "/scale" ? s : s.substr(0, 2)) + " given twice");
+  }
+  // Unless told to overwrite, nothing is overwritten.
+  if (!haveExisting) a.uniqueNames = true;
+  a.inDir = argv[dirs];
+  a.outDir = argv[dirs + 1];
+
+  if (!havePrefix) return fail("the prefix switch /p is missing");
+  std::string bad = checkPrefix(a.prefix);
+  if (!bad.empty()) return fail(bad);
+  if (a.inDir.empty() || a.outDir.empty()) return fail("empty input and/or output directory");
+  if (!a.fixedHeight && !a.fixedWidth) return fail("give a height (/h), a width (/w) or both");
+  if (a.scale && !(a.fixedHeight && a.fixedWidth))
+    return fail("/scale needs both a height (/h) and a width (/w)");
+  if (a.skipCreation && a.templateName.empty())
+    return fail("/n without /i: there is nothing to do");
+  if (haveValues && !haveTemplate) return fail("/x without /i: values need a template");
+  return result;
 }

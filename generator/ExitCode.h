@@ -3,12 +3,12 @@
 #define WV_GENERATOR_EXITCODE_H
 
 enum ExitCode : int {
-    kExitOk = 0,              // everything asked was done
-    kExitPicturesFailed = 1,  // some pictures failed; the others and the page were made
-    kExitUsage = 2,           // unknown or malformed switch, unsafe prefix; nothing written
-    kExitInputDir = 3,        // input directory missing or not a directory; nothing written
-    kExitTemplate = 4,        // template or values file unreadable or invalid; nothing written
-    kExitOutput = 5,          // output directory or index.html could not be written
+  kExitOk = 0,              // everything asked was done
+  kExitPicturesFailed = 1,  // some pictures failed; the others and the page were made
+  kExitUsage = 2,           // unknown or malformed switch, unsafe prefix; nothing written
+  kExitInputDir = 3,        // input directory missing or not a directory; nothing written
+  kExitTemplate = 4,        // template or values file unreadable or invalid; nothing written
+  kExitOutput = 5,          // output directory or index.html could not be written
 };
 
 #endif

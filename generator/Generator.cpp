@@ -26,387 +26,361 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string joinPath(const std::string& dir, const std::string& name)
-{
-    if (name.empty())
-        return dir;
-    if (!dir.empty() && dir.back() == '/')
-        return dir + name;
-    return dir + "/" + name;
+std::string joinPath(const std::string& dir, const std::string& name) {
+  if (name.empty()) return dir;
+  if (!dir.empty() && dir.back() == '/') return dir + name;
+  return dir + "/" + name;
 }
 
 // TemplateError messages end each line with CR LF for a message box.
-std::string consoleText(std::string text)
-{
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    while (!text.empty() && text.back() == '\n')
-        text.pop_back();
-    for (auto& c : text) {
-        if (c == '\n')
-            c = ' ';
-    }
-    return text;
+std::string consoleText(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  for (auto& c : text) {
+    if (c == '\n') c = ' ';
+  }
+  return text;
 }
 
-} // namespace
+}  // namespace
 
-std::string normalPath(const std::string& path)
-{
-    fs::path p(path);
-    if (p.is_relative()) {
-        std::error_code ec;
-        p = fs::current_path(ec) / p;
-    }
-    std::string s = p.lexically_normal().string();
-    while (s.size() > 1 && s.back() == '/')
-        s.pop_back();
-    return s;
+std::string normalPath(const std::string& path) {
+  fs::path p(path);
+  if (p.is_relative()) {
+    std::error_code ec;
+    p = fs::current_path(ec) / p;
+  }
+  std::string s = p.lexically_normal().string();
+  while (s.size() > 1 && s.back() == '/') s.pop_back();
+  return s;
 }
 
-std::string relativePath(const std::string& target, const std::string& base)
-{
-    std::string rel = fs::path(target).lexically_relative(base).generic_string();
-    return rel.empty() ? "." : rel;
+std::string relativePath(const std::string& target, const std::string& base) {
+  std::string rel = fs::path(target).lexically_relative(base).generic_string();
+  return rel.empty() ? "." : rel;
 }
 
 struct Generator::Outcome {
-    enum State { Pending, Made, Kept, Skipped, Failed };
-    State state = Pending;
-    bool onPage = false;
-    std::string thumbName;
-    int thumbWidth = 0, thumbHeight = 0;
-    PictureSize size;
+  enum State { Pending, Made, Kept, Skipped, Failed };
+  State state = Pending;
+  bool onPage = false;
+  std::string thumbName;
+  int thumbWidth = 0, thumbHeight = 0;
+  PictureSize size;
 };
 
 struct Generator::Shared {
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
-    std::mutex console;
-    std::set<std::pair<std::uint64_t, std::uint64_t>> sources;
-    std::unique_ptr<Thumbnailer> thumbnailer;
-    bool scanFailed = false;
-    std::mutex claimedMutex;
-    std::set<std::string> claimed; // thumbnail paths this run has taken
-    std::vector<std::size_t> order;  // largest pictures first
-
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> done{0};
+  std::mutex console;
+  std::set<std::pair<std::uint64_t, std::uint64_t>> sources;
+  std::unique_ptr<Thumbnailer> thumbnailer;
+  bool scanFailed = false;
+  std::mutex claimedMutex;
+  std::set<std::string> claimed;   // thumbnail paths this run has taken
+  std::vector<std::size_t> order;  // largest pictures first
 };
 
 Generator::Generator(Arguments args, std::string programDir)
-    : args_(std::move(args)), programDir_(std::move(programDir)), shared_(new Shared)
-{
-}
+    : args_(std::move(args)), programDir_(std::move(programDir)), shared_(new Shared) {}
 
 Generator::~Generator() = default;
 
-bool Generator::isSourcePicture(std::uint64_t device, std::uint64_t inode) const
-{
-    return shared_->sources.count({device, inode}) != 0;
+bool Generator::isSourcePicture(std::uint64_t device, std::uint64_t inode) const {
+  return shared_->sources.count({device, inode}) != 0;
 }
 
-void Generator::scanFolder(const std::string& subfolder)
-{
-    std::string dir = joinPath(inDir_, subfolder);
-    DIR* d = opendir(dir.c_str());
-    if (!d) {
-        std::fprintf(stderr, "cannot read the folder %s: %s\n", dir.c_str(), std::strerror(errno));
-        shared_->scanFailed = true;
-        return;
-    }
-    std::vector<std::string> names;
-    while (dirent* e = readdir(d)) {
-        // Hidden entries are not part of a gallery, and our own
-        // temporary files are hidden.
-        if (e->d_name[0] != '.')
-            names.emplace_back(e->d_name);
-    }
-    closedir(d);
-    std::sort(names.begin(), names.end());
+void Generator::scanFolder(const std::string& subfolder) {
+  std::string dir = joinPath(inDir_, subfolder);
+  DIR* d = opendir(dir.c_str());
+  if (!d) {
+    std::fprintf(stderr, "cannot read the folder %s: %s\n", dir.c_str(), std::strerror(errno));
+    shared_->scanFailed = true;
+    return;
+  }
+  std::vector<std::string> names;
+  while (dirent* e = readdir(d)) {
+    // Hidden entries are not part of a gallery, and our own
+    // temporary files are hidden.
+    if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end());
 
-    std::vector<std::string> folders;
-    for (const auto& name : names) {
-        std::string path = joinPath(dir, name);
-        std::string rel = subfolder.empty() ? name : subfolder + "/" + name;
-        struct stat st;
-        // lstat: a link to a folder is not followed, so no loop can form.
-        if (lstat(path.c_str(), &st) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode)) {
-            if (args_.subdirectories && rel != skipDir_)
-                folders.push_back(rel);
-            continue;
-        }
-        if (!isPictureName(name) || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        Picture p;
-        p.subfolder = subfolder;
-        p.name = name;
-        p.path = path;
-        p.device = st.st_dev;
-        p.inode = st.st_ino;
-        p.bytes = static_cast<std::uint64_t>(st.st_size);
-        pictures_.push_back(std::move(p));
-    }
-    for (const auto& f : folders)
-        scanFolder(f);
-}
-
-bool Generator::scan()
-{
-    // Thumbnails in an output folder inside the input folder are no pictures
-    // of the gallery; reading them would nest thumbnails deeper every run.
-    if (args_.subdirectories && outDir_ != inDir_) {
-        std::string rel = relativePath(outDir_, inDir_);
-        if (rel != "." && rel.compare(0, 2, "..") != 0)
-            skipDir_ = rel;
-    }
-    scanFolder("");
-    // Pictures whose name begins with the prefix are taken as thumbnails.
-    if (args_.noThumbsOfThumbs && !args_.prefix.empty()) {
-        pictures_.erase(std::remove_if(pictures_.begin(), pictures_.end(),
-                                       [this](const Picture& p) {
-                                           return p.name.compare(0, args_.prefix.size(), args_.prefix) == 0;
-                                       }),
-                        pictures_.end());
-    }
-    for (const auto& p : pictures_)
-        shared_->sources.insert({p.device, p.inode});
-    return !shared_->scanFailed;
-}
-
-void Generator::process(std::size_t index, Outcome& outcome)
-{
-    const Picture& p = pictures_[index];
-    const std::size_t total = pictures_.size();
-    const std::string shown = p.subfolder.empty() ? p.name : p.subfolder + "/" + p.name;
-    const std::string folder = joinPath(outDir_, args_.subdirectories ? p.subfolder : std::string());
-    const std::string base = thumbnailName(args_.prefix, p.name);
-    const std::string target = joinPath(folder, base);
-
-    auto report = [&](FILE* stream, const std::string& text) {
-        std::lock_guard<std::mutex> lock(shared_->console);
-        std::size_t k = ++shared_->done;
-        std::fprintf(stream, "[%zu/%zu] %s%s\n", k, total, shown.c_str(), text.c_str());
-        std::fflush(stream);
-    };
-    auto fail = [&](const std::string& why) {
-        outcome.state = Outcome::Failed;
-        report(stderr, ": " + why);
-    };
-    auto keep = [&](Outcome::State state) {
-        PictureSize size;
-        std::string error;
-        if (!Thumbnailer::readSize(target, size, error)) {
-            fail("the existing thumbnail " + base + " cannot be read: " + error);
-            return;
-        }
-        outcome.state = state;
-        outcome.onPage = true;
-        outcome.thumbName = base;
-        outcome.thumbWidth = size.width;
-        outcome.thumbHeight = size.height;
-        report(stdout, " -> " + base + " " + std::to_string(size.width) + "x" + std::to_string(size.height)
-                           + " (existing)");
-    };
-
+  std::vector<std::string> folders;
+  for (const auto& name : names) {
+    std::string path = joinPath(dir, name);
+    std::string rel = subfolder.empty() ? name : subfolder + "/" + name;
     struct stat st;
-    const bool exists = stat(target.c_str(), &st) == 0;
-    if (exists && st.st_dev == p.device && st.st_ino == p.inode) {
-        fail("the thumbnail would replace the picture itself; not made (give a prefix or another output directory)");
-        return;
+    // lstat: a link to a folder is not followed, so no loop can form.
+    if (lstat(path.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      if (args_.subdirectories && rel != skipDir_) folders.push_back(rel);
+      continue;
     }
-    // A picture of the gallery under the thumbnail's name is no thumbnail.
-    const bool thumbExists = exists && !isSourcePicture(st.st_dev, st.st_ino);
-    if (page_) {
-        std::string error;
-        Thumbnailer::readSize(p.path, outcome.size, error);
-    }
-    if (args_.skipCreation) {
-        if (thumbExists) {
-            keep(Outcome::Kept);
-        } else {
-            outcome.state = Outcome::Skipped;
-            report(stdout, ": no thumbnail " + base + ", left out");
-        }
-        return;
-    }
-    if (args_.onlyMissing && thumbExists) {
-        keep(Outcome::Skipped);
-        return;
-    }
-    if (exists && !args_.uniqueNames && isSourcePicture(st.st_dev, st.st_ino)) {
-        fail("the thumbnail would overwrite the picture " + target + "; not made");
-        return;
-    }
+    if (!isPictureName(name) || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    Picture p;
+    p.subfolder = subfolder;
+    p.name = name;
+    p.path = path;
+    p.device = st.st_dev;
+    p.inode = st.st_ino;
+    p.bytes = static_cast<std::uint64_t>(st.st_size);
+    pictures_.push_back(std::move(p));
+  }
+  for (const auto& f : folders) scanFolder(f);
+}
 
-    Thumbnail thumb;
+bool Generator::scan() {
+  // Thumbnails in an output folder inside the input folder are no pictures
+  // of the gallery; reading them would nest thumbnails deeper every run.
+  if (args_.subdirectories && outDir_ != inDir_) {
+    std::string rel = relativePath(outDir_, inDir_);
+    if (rel != "." && rel.compare(0, 2, "..") != 0) skipDir_ = rel;
+  }
+  scanFolder("");
+  // Pictures whose name begins with the prefix are taken as thumbnails.
+  if (args_.noThumbsOfThumbs && !args_.prefix.empty()) {
+    pictures_.erase(std::remove_if(pictures_.begin(), pictures_.end(),
+                                   [this](const Picture& p) {
+                                     return p.name.compare(0, args_.prefix.size(), args_.prefix) ==
+                                            0;
+                                   }),
+                    pictures_.end());
+  }
+  for (const auto& p : pictures_) shared_->sources.insert({p.device, p.inode});
+  return !shared_->scanFailed;
+}
+
+void Generator::process(std::size_t index, Outcome& outcome) {
+  const Picture& p = pictures_[index];
+  const std::size_t total = pictures_.size();
+  const std::string shown = p.subfolder.empty() ? p.name : p.subfolder + "/" + p.name;
+  const std::string folder = joinPath(outDir_, args_.subdirectories ? p.subfolder : std::string());
+  const std::string base = thumbnailName(args_.prefix, p.name);
+  const std::string target = joinPath(folder, base);
+
+  auto report = [&](FILE* stream, const std::string& text) {
+    std::lock_guard<std::mutex> lock(shared_->console);
+    std::size_t k = ++shared_->done;
+    std::fprintf(stream, "[%zu/%zu] %s%s\n", k, total, shown.c_str(), text.c_str());
+    std::fflush(stream);
+  };
+  auto fail = [&](const std::string& why) {
+    outcome.state = Outcome::Failed;
+    report(stderr, ": " + why);
+  };
+  auto keep = [&](Outcome::State state) {
+    PictureSize size;
     std::string error;
-    if (!shared_->thumbnailer->make(p.path, thumbnailSuffix(base), thumb, error)) {
-        fail("cannot be read: " + error);
-        return;
+    if (!Thumbnailer::readSize(target, size, error)) {
+      fail("the existing thumbnail " + base + " cannot be read: " + error);
+      return;
     }
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    // Two pictures can share a thumbnail name ("a.tif" and "a.tif.jpg");
-    // the second must not replace the first's thumbnail of this run.
-    bool taken;
-    {
-        std::lock_guard<std::mutex> lock(shared_->claimedMutex);
-        taken = !shared_->claimed.insert(target).second;
-    }
-    OutputResult written = args_.uniqueNames || taken ? writeUnique(folder, base, thumb.data)
-                                                      : writeReplacing(folder, base, thumb.data);
-    if (!written.ok) {
-        fail(written.error);
-        return;
-    }
-    outcome.state = Outcome::Made;
+    outcome.state = state;
     outcome.onPage = true;
-    outcome.thumbName = written.name;
-    outcome.thumbWidth = thumb.width;
-    outcome.thumbHeight = thumb.height;
-    report(stdout, " -> " + written.name + " " + std::to_string(thumb.width) + "x" + std::to_string(thumb.height));
+    outcome.thumbName = base;
+    outcome.thumbWidth = size.width;
+    outcome.thumbHeight = size.height;
+    report(stdout, " -> " + base + " " + std::to_string(size.width) + "x" +
+                       std::to_string(size.height) + " (existing)");
+  };
+
+  struct stat st;
+  const bool exists = stat(target.c_str(), &st) == 0;
+  if (exists && st.st_dev == p.device && st.st_ino == p.inode) {
+    fail(
+        "the thumbnail would replace the picture itself; not made (give a prefix or another output "
+        "directory)");
+    return;
+  }
+  // A picture of the gallery under the thumbnail's name is no thumbnail.
+  const bool thumbExists = exists && !isSourcePicture(st.st_dev, st.st_ino);
+  if (page_) {
+    std::string error;
+    Thumbnailer::readSize(p.path, outcome.size, error);
+  }
+  if (args_.skipCreation) {
+    if (thumbExists) {
+      keep(Outcome::Kept);
+    } else {
+      outcome.state = Outcome::Skipped;
+      report(stdout, ": no thumbnail " + base + ", left out");
+    }
+    return;
+  }
+  if (args_.onlyMissing && thumbExists) {
+    keep(Outcome::Skipped);
+    return;
+  }
+  if (exists && !args_.uniqueNames && isSourcePicture(st.st_dev, st.st_ino)) {
+    fail("the thumbnail would overwrite the picture " + target + "; not made");
+    return;
+  }
+
+  Thumbnail thumb;
+  std::string error;
+  if (!shared_->thumbnailer->make(p.path, thumbnailSuffix(base), thumb, error)) {
+    fail("cannot be read: " + error);
+    return;
+  }
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  // Two pictures can share a thumbnail name ("a.tif" and "a.tif.jpg");
+  // the second must not replace the first's thumbnail of this run.
+  bool taken;
+  {
+    std::lock_guard<std::mutex> lock(shared_->claimedMutex);
+    taken = !shared_->claimed.insert(target).second;
+  }
+  OutputResult written = args_.uniqueNames || taken ? writeUnique(folder, base, thumb.data)
+                                                    : writeReplacing(folder, base, thumb.data);
+  if (!written.ok) {
+    fail(written.error);
+    return;
+  }
+  outcome.state = Outcome::Made;
+  outcome.onPage = true;
+  outcome.thumbName = written.name;
+  outcome.thumbWidth = thumb.width;
+  outcome.thumbHeight = thumb.height;
+  report(stdout, " -> " + written.name + " " + std::to_string(thumb.width) + "x" +
+                     std::to_string(thumb.height));
 }
 
-void Generator::work(std::vector<Outcome>& outcomes)
-{
-    for (;;) {
-        std::size_t k = shared_->next++;
-        if (k >= shared_->order.size())
-            return;
-        std::size_t i = shared_->order[k];
-        process(i, outcomes[i]);
-    }
+void Generator::work(std::vector<Outcome>& outcomes) {
+  for (;;) {
+    std::size_t k = shared_->next++;
+    if (k >= shared_->order.size()) return;
+    std::size_t i = shared_->order[k];
+    process(i, outcomes[i]);
+  }
 }
 
-ExitCode Generator::writePage(const std::vector<Outcome>& outcomes)
-{
-    std::vector<GalleryPicture> entries;
-    for (std::size_t i = 0; i < pictures_.size(); ++i) {
-        const Outcome& o = outcomes[i];
-        if (!o.onPage)
-            continue;
-        const Picture& p = pictures_[i];
-        GalleryPicture g;
-        g.name = p.name;
-        g.subfolder = p.subfolder;
-        g.pictureLink = relativePath(p.path, outDir_);
-        g.thumbLink = args_.subdirectories && !p.subfolder.empty() ? p.subfolder + "/" + o.thumbName : o.thumbName;
-        g.width = o.size.width;
-        g.height = o.size.height;
-        g.thumbWidth = o.thumbWidth;
-        g.thumbHeight = o.thumbHeight;
-        g.bytes = p.bytes;
-        entries.push_back(std::move(g));
-    }
-    OutputResult written = writeReplacing(outDir_, "index.html", page_->render(entries));
-    if (!written.ok) {
-        std::fprintf(stderr, "%s\n", written.error.c_str());
-        return kExitOutput;
-    }
-    std::printf("%s with %zu pictures\n", joinPath(outDir_, "index.html").c_str(), entries.size());
-    return kExitOk;
+ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
+  std::vector<GalleryPicture> entries;
+  for (std::size_t i = 0; i < pictures_.size(); ++i) {
+    const Outcome& o = outcomes[i];
+    if (!o.onPage) continue;
+    const Picture& p = pictures_[i];
+    GalleryPicture g;
+    g.name = p.name;
+    g.subfolder = p.subfolder;
+    g.pictureLink = relativePath(p.path, outDir_);
+    g.thumbLink = args_.subdirectories && !p.subfolder.empty() ? p.subfolder + "/" + o.thumbName
+                                                               : o.thumbName;
+    g.width = o.size.width;
+    g.height = o.size.height;
+    g.thumbWidth = o.thumbWidth;
+    g.thumbHeight = o.thumbHeight;
+    g.bytes = p.bytes;
+    entries.push_back(std::move(g));
+  }
+  OutputResult written = writeReplacing(outDir_, "index.html", page_->render(entries));
+  if (!written.ok) {
+    std::fprintf(stderr, "%s\n", written.error.c_str());
+    return kExitOutput;
+  }
+  std::printf("%s with %zu pictures\n", joinPath(outDir_, "index.html").c_str(), entries.size());
+  return kExitOk;
 }
 
-ExitCode Generator::run()
-{
-    const auto started = std::chrono::steady_clock::now();
-    inDir_ = normalPath(args_.inDir);
-    outDir_ = normalPath(args_.outDir);
+ExitCode Generator::run() {
+  const auto started = std::chrono::steady_clock::now();
+  inDir_ = normalPath(args_.inDir);
+  outDir_ = normalPath(args_.outDir);
 
-    struct stat st;
-    if (stat(inDir_.c_str(), &st) != 0) {
-        std::fprintf(stderr, "Input directory does not exist: %s\n", inDir_.c_str());
-        return kExitInputDir;
+  struct stat st;
+  if (stat(inDir_.c_str(), &st) != 0) {
+    std::fprintf(stderr, "Input directory does not exist: %s\n", inDir_.c_str());
+    return kExitInputDir;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr, "Input directory is not a directory: %s\n", inDir_.c_str());
+    return kExitInputDir;
+  }
+
+  if (!args_.templateName.empty()) {
+    TemplateSections sections;
+    try {
+      TemplateFile tpl(programDir_, args_.templateName);
+      tpl.load();
+      for (const auto& name : tpl.getSectionNames()) sections[name] = tpl.getSection(name);
+    } catch (const TemplateError& e) {
+      std::fprintf(stderr, "template %s: %s\n", joinPath(programDir_, args_.templateName).c_str(),
+                   consoleText(e.message()).c_str());
+      return kExitTemplate;
     }
-    if (!S_ISDIR(st.st_mode)) {
-        std::fprintf(stderr, "Input directory is not a directory: %s\n", inDir_.c_str());
-        return kExitInputDir;
+    TemplateValues values;
+    std::string error;
+    if (!args_.valuesFile.empty() && !readValuesFile(args_.valuesFile, values, error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return kExitTemplate;
     }
-
-    if (!args_.templateName.empty()) {
-        TemplateSections sections;
-        try {
-            TemplateFile tpl(programDir_, args_.templateName);
-            tpl.load();
-            for (const auto& name : tpl.getSectionNames())
-                sections[name] = tpl.getSection(name);
-        } catch (const TemplateError& e) {
-            std::fprintf(stderr, "template %s: %s\n", joinPath(programDir_, args_.templateName).c_str(),
-                         consoleText(e.message()).c_str());
-            return kExitTemplate;
-        }
-        TemplateValues values;
-        std::string error;
-        if (!args_.valuesFile.empty() && !readValuesFile(args_.valuesFile, values, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            return kExitTemplate;
-        }
-        GalleryInfo info;
-        info.folder = inDir_ == "/" ? "/" : fs::path(inDir_).filename().string();
-        std::time_t now = std::time(nullptr);
-        char date[64];
-        std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
-        info.date = date;
-        try {
-            page_.reset(new GalleryPage(std::move(sections), values, info));
-        } catch (const PageError& e) {
-            std::fprintf(stderr, "template %s: %s\n", args_.templateName.c_str(), e.what());
-            return kExitTemplate;
-        }
+    GalleryInfo info;
+    info.folder = inDir_ == "/" ? "/" : fs::path(inDir_).filename().string();
+    std::time_t now = std::time(nullptr);
+    char date[64];
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
+    info.date = date;
+    try {
+      page_.reset(new GalleryPage(std::move(sections), values, info));
+    } catch (const PageError& e) {
+      std::fprintf(stderr, "template %s: %s\n", args_.templateName.c_str(), e.what());
+      return kExitTemplate;
     }
+  }
 
-    std::error_code ec;
-    fs::create_directories(outDir_, ec);
-    if (stat(outDir_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        std::fprintf(stderr, "cannot create the output directory %s%s%s\n", outDir_.c_str(),
-                     ec ? ": " : "", ec ? ec.message().c_str() : "");
-        return kExitOutput;
-    }
+  std::error_code ec;
+  fs::create_directories(outDir_, ec);
+  if (stat(outDir_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr, "cannot create the output directory %s%s%s\n", outDir_.c_str(),
+                 ec ? ": " : "", ec ? ec.message().c_str() : "");
+    return kExitOutput;
+  }
 
-    bool scanned = scan();
-    std::sort(pictures_.begin(), pictures_.end(), [](const Picture& a, const Picture& b) {
-        return std::tie(a.subfolder, a.name) < std::tie(b.subfolder, b.name);
-    });
+  bool scanned = scan();
+  std::sort(pictures_.begin(), pictures_.end(), [](const Picture& a, const Picture& b) {
+    return std::tie(a.subfolder, a.name) < std::tie(b.subfolder, b.name);
+  });
 
-    ThumbnailBox box;
-    box.width = args_.fixedWidth ? args_.width : 0;
-    box.height = args_.fixedHeight ? args_.height : 0;
-    box.crop = args_.fixedWidth && args_.fixedHeight && !args_.scale;
-    shared_->thumbnailer.reset(new Thumbnailer(box));
+  ThumbnailBox box;
+  box.width = args_.fixedWidth ? args_.width : 0;
+  box.height = args_.fixedHeight ? args_.height : 0;
+  box.crop = args_.fixedWidth && args_.fixedHeight && !args_.scale;
+  shared_->thumbnailer.reset(new Thumbnailer(box));
 
-    // Largest first, so that no worker is left with a big picture at the end
-    // while the others idle.
-    shared_->order.resize(pictures_.size());
-    for (std::size_t i = 0; i < pictures_.size(); ++i)
-        shared_->order[i] = i;
-    std::stable_sort(shared_->order.begin(), shared_->order.end(),
-                     [this](std::size_t a, std::size_t b) { return pictures_[a].bytes > pictures_[b].bytes; });
+  // Largest first, so that no worker is left with a big picture at the end
+  // while the others idle.
+  shared_->order.resize(pictures_.size());
+  for (std::size_t i = 0; i < pictures_.size(); ++i) shared_->order[i] = i;
+  std::stable_sort(
+      shared_->order.begin(), shared_->order.end(),
+      [this](std::size_t a, std::size_t b) { return pictures_[a].bytes > pictures_[b].bytes; });
 
-    std::vector<Outcome> outcomes(pictures_.size());
-    unsigned workers = args_.cpuFriendly ? 1 : std::max(1u, std::thread::hardware_concurrency());
-    workers = static_cast<unsigned>(std::min<std::size_t>(workers, pictures_.size()));
-    std::vector<std::thread> pool;
-    for (unsigned i = 1; i < workers; ++i)
-        pool.emplace_back([this, &outcomes] { work(outcomes); });
-    work(outcomes);
-    for (auto& t : pool)
-        t.join();
+  std::vector<Outcome> outcomes(pictures_.size());
+  unsigned workers = args_.cpuFriendly ? 1 : std::max(1u, std::thread::hardware_concurrency());
+  workers = static_cast<unsigned>(std::min<std::size_t>(workers, pictures_.size()));
+  std::vector<std::thread> pool;
+  for (unsigned i = 1; i < workers; ++i) pool.emplace_back([this, &outcomes] { work(outcomes); });
+  work(outcomes);
+  for (auto& t : pool) t.join();
 
-    std::size_t made = 0, skipped = 0, failed = 0;
-    for (const auto& o : outcomes) {
-        made += o.state == Outcome::Made;
-        skipped += o.state == Outcome::Kept || o.state == Outcome::Skipped;
-        failed += o.state == Outcome::Failed;
-    }
+  std::size_t made = 0, skipped = 0, failed = 0;
+  for (const auto& o : outcomes) {
+    made += o.state == Outcome::Made;
+    skipped += o.state == Outcome::Kept || o.state == Outcome::Skipped;
+    failed += o.state == Outcome::Failed;
+  }
 
-    ExitCode code = failed > 0 || !scanned ? kExitPicturesFailed : kExitOk;
-    if (page_) {
-        ExitCode pageCode = writePage(outcomes);
-        if (pageCode != kExitOk)
-            code = pageCode;
-    }
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("%zu made, %zu skipped, %zu failed in %.1f s\n", made, skipped, failed, seconds);
-    std::fflush(stdout);
-    return code;
+  ExitCode code = failed > 0 || !scanned ? kExitPicturesFailed : kExitOk;
+  if (page_) {
+    ExitCode pageCode = writePage(outcomes);
+    if (pageCode != kExitOk) code = pageCode;
+  }
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::printf("%zu made, %zu skipped, %zu failed in %.1f s\n", made, skipped, failed, seconds);
+  std::fflush(stdout);
+  return code;
 }

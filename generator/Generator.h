@@ -13,37 +13,37 @@
 #include <vector>
 
 struct Picture {
-    std::string subfolder; // under the input directory, '/' separated, "" at the top
-    std::string name;
-    std::string path;
-    std::uint64_t device = 0, inode = 0, bytes = 0;
+  std::string subfolder;  // under the input directory, '/' separated, "" at the top
+  std::string name;
+  std::string path;
+  std::uint64_t device = 0, inode = 0, bytes = 0;
 };
 
 class Generator {
-public:
-    // `programDir` is where the templates lie.
-    Generator(Arguments args, std::string programDir);
-    ~Generator();
+ public:
+  // `programDir` is where the templates lie.
+  Generator(Arguments args, std::string programDir);
+  ~Generator();
 
-    ExitCode run();
+  ExitCode run();
 
-private:
-    struct Outcome;
+ private:
+  struct Outcome;
 
-    bool scan();
-    void scanFolder(const std::string& subfolder);
-    void work(std::vector<Outcome>& outcomes);
-    void process(std::size_t index, Outcome& outcome);
-    bool isSourcePicture(std::uint64_t device, std::uint64_t inode) const;
-    ExitCode writePage(const std::vector<Outcome>& outcomes);
+  bool scan();
+  void scanFolder(const std::string& subfolder);
+  void work(std::vector<Outcome>& outcomes);
+  void process(std::size_t index, Outcome& outcome);
+  bool isSourcePicture(std::uint64_t device, std::uint64_t inode) const;
+  ExitCode writePage(const std::vector<Outcome>& outcomes);
 
-    Arguments args_;
-    std::string programDir_;
-    std::string inDir_, outDir_, skipDir_;
-    std::vector<Picture> pictures_;
-    std::unique_ptr<GalleryPage> page_;
-    struct Shared;
-    std::unique_ptr<Shared> shared_;
+  Arguments args_;
+  std::string programDir_;
+  std::string inDir_, outDir_, skipDir_;
+  std::vector<Picture> pictures_;
+  std::unique_ptr<GalleryPage> page_;
+  struct Shared;
+  std::unique_ptr<Shared> shared_;
 };
 
 // Absolute, with "." and ".." and doubled or trailing separators removed;

@@ -6,13 +6,14 @@
 #include <string>
 
 struct OutputResult {
-    bool ok = false;
-    std::string name;  // the name the file got
-    std::string error;
+  bool ok = false;
+  std::string name;  // the name the file got
+  std::string error;
 };
 
 // Replaces `dir`/`name` if it exists.
-OutputResult writeReplacing(const std::string& dir, const std::string& name, const std::string& data);
+OutputResult writeReplacing(const std::string& dir, const std::string& name,
+                            const std::string& data);
 
 // Never replaces anything: takes `name`, else the first free `name_1`, `name_2`, ...
 OutputResult writeUnique(const std::string& dir, const std::string& name, const std::string& data);

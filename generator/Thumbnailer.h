@@ -5,38 +5,38 @@
 #include <string>
 
 struct ThumbnailBox {
-    int width = 0;   // 0: follows from the height
-    int height = 0;  // 0: follows from the width
-    bool crop = false; // both given: fill the box exactly and cut the overflow
+  int width = 0;      // 0: follows from the height
+  int height = 0;     // 0: follows from the width
+  bool crop = false;  // both given: fill the box exactly and cut the overflow
 };
 
 struct Thumbnail {
-    std::string data;
-    int width = 0;
-    int height = 0;
+  std::string data;
+  int width = 0;
+  int height = 0;
 };
 
 struct PictureSize {
-    int width = 0;
-    int height = 0;
+  int width = 0;
+  int height = 0;
 };
 
 class Thumbnailer {
-public:
-    explicit Thumbnailer(const ThumbnailBox& box) : box_(box) {}
+ public:
+  explicit Thumbnailer(const ThumbnailBox& box) : box_(box) {}
 
-    // Shrinks on load, turns the picture upright by its EXIF orientation,
-    // converts to sRGB and strips all metadata. `suffix` picks the format
-    // (".jpg", ".png", ".gif", ".webp"). Returns false with `error` set when
-    // the picture cannot be read.
-    bool make(const std::string& picturePath, const std::string& suffix, Thumbnail& out,
-              std::string& error) const;
+  // Shrinks on load, turns the picture upright by its EXIF orientation,
+  // converts to sRGB and strips all metadata. `suffix` picks the format
+  // (".jpg", ".png", ".gif", ".webp"). Returns false with `error` set when
+  // the picture cannot be read.
+  bool make(const std::string& picturePath, const std::string& suffix, Thumbnail& out,
+            std::string& error) const;
 
-    // The upright size of a picture from its header, without decoding it.
-    static bool readSize(const std::string& path, PictureSize& size, std::string& error);
+  // The upright size of a picture from its header, without decoding it.
+  static bool readSize(const std::string& path, PictureSize& size, std::string& error);
 
-private:
-    ThumbnailBox box_;
+ private:
+  ThumbnailBox box_;
 };
 
 #endif

@@ -16,57 +16,52 @@
 
 namespace {
 
-std::string programDirectory(const char* argv0)
-{
-    std::vector<char> buf(4096);
-    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-    std::string path = n > 0 ? std::string(buf.data(), static_cast<std::size_t>(n)) : normalPath(argv0);
-    std::size_t slash = path.rfind('/');
-    return slash == 0 ? "/" : path.substr(0, slash);
+std::string programDirectory(const char* argv0) {
+  std::vector<char> buf(4096);
+  ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  std::string path =
+      n > 0 ? std::string(buf.data(), static_cast<std::size_t>(n)) : normalPath(argv0);
+  std::size_t slash = path.rfind('/');
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Before any thread starts, so that every worker inherits it.
-void beFriendly()
-{
-    if (setpriority(PRIO_PROCESS, 0, 19) != 0)
-        std::perror("cannot lower the priority");
+void beFriendly() {
+  if (setpriority(PRIO_PROCESS, 0, 19) != 0) std::perror("cannot lower the priority");
 #ifdef SYS_ioprio_set
-    const int whoProcess = 1, classIdle = 3, classShift = 13;
-    syscall(SYS_ioprio_set, whoProcess, 0, classIdle << classShift);
+  const int whoProcess = 1, classIdle = 3, classShift = 13;
+  syscall(SYS_ioprio_set, whoProcess, 0, classIdle << classShift);
 #endif
 }
 
-void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer)
-{
-    // Each failed picture is reported once, by name, with its error.
+void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {
+  // Each failed picture is reported once, by name, with its error.
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
-    std::vector<std::string> args(argv, argv + argc);
-    ParsedArguments parsed = parseArguments(args);
-    if (!parsed.ok()) {
-        std::fprintf(stderr, "Vignetor: %s\n\n%s", parsed.error.c_str(), kUsageText);
-        return kExitUsage;
-    }
-    if (parsed.args.cpuFriendly)
-        beFriendly();
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv, argv + argc);
+  ParsedArguments parsed = parseArguments(args);
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "Vignetor: %s\n\n%s", parsed.error.c_str(), kUsageText);
+    return kExitUsage;
+  }
+  if (parsed.args.cpuFriendly) beFriendly();
 
-    if (VIPS_INIT(argv[0]) != 0) {
-        std::fprintf(stderr, "Vignetor: cannot start libvips\n");
-        return kExitOutput;
-    }
-    // The workers run one picture each; more threads per picture would only
-    // compete for the same cores.
-    vips_concurrency_set(1);
-    vips_cache_set_max(0);
-    g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, quiet, nullptr);
-    installInterruptCleanup();
+  if (VIPS_INIT(argv[0]) != 0) {
+    std::fprintf(stderr, "Vignetor: cannot start libvips\n");
+    return kExitOutput;
+  }
+  // The workers run one picture each; more threads per picture would only
+  // compete for the same cores.
+  vips_concurrency_set(1);
+  vips_cache_set_max(0);
+  g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, quiet, nullptr);
+  installInterruptCleanup();
 
-    Generator generator(parsed.args, programDirectory(argv[0]));
-    int code = generator.run();
-    vips_shutdown();
-    return code;
+  Generator generator(parsed.args, programDirectory(argv[0]));
+  int code = generator.run();
+  vips_shutdown();
+  return code;
 }

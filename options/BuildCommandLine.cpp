@@ -50,7 +50,8 @@ wxString OptionsDialog::BuildCommandLine() {
   if (m_bFixedHeight == 0 && m_bFixedWidth == 0)
     return refuse("At least one of Width and Height should be selected");
   if (m_bScale == 1 && (m_bFixedHeight == 0 || m_bFixedWidth == 0))
-    return refuse("To scale pictures you need to set both the width and height of the bounding box");
+    return refuse(
+        "To scale pictures you need to set both the width and height of the bounding box");
 
   if (m_bIndex) {
     if (m_comboTemplate->GetSelection() == wxNOT_FOUND)
@@ -59,13 +60,9 @@ wxString OptionsDialog::BuildCommandLine() {
     if (m_strInDir != m_strOutDir) {
       switch (ShowMessageBox(this, kDirectoryQuestion, kDirectoryQuestionCaption,
                              wxYES_NO | wxCANCEL | wxICON_QUESTION)) {
-        case wxID_CANCEL:
-          return wxString();
-        case wxID_YES:
-          m_strOutDir = m_strInDir;
-          break;
-        default:
-          break;
+        case wxID_CANCEL: return wxString();
+        case wxID_YES: m_strOutDir = m_strInDir; break;
+        default: break;
       }
     }
   }

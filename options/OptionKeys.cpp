@@ -31,7 +31,7 @@ const OptionKey kLoadedOptions[] = {
 const std::size_t kLoadedOptionCount = sizeof kLoadedOptions / sizeof kLoadedOptions[0];
 
 const char* const kSavedOrder[] = {
-    "indir",       "outdir",    "pref",        "incsub", "nodupth", "checkexist", "cpufriend",
+    "indir",        "outdir",      "pref",        "incsub", "nodupth", "checkexist", "cpufriend",
     "check.height", "check.width", "check.scale", "height", "width",   "existing",   "index",
 };
 const std::size_t kSavedOrderCount = sizeof kSavedOrder / sizeof kSavedOrder[0];

@@ -18,7 +18,7 @@ enum class IntForm {
 class OptionsDialog;
 struct OptionKey {
   const char* key;
-  int OptionsDialog::*intField;       // null for a text option
+  int OptionsDialog::*intField;  // null for a text option
   IntForm form;
   int intDefault;
   wxString OptionsDialog::*textField;  // null for an integer option

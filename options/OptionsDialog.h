@@ -13,7 +13,7 @@ class wxChoice;
 // The main form: every choice of a run, the template list, and the commands.
 // It runs modally from start-up; the program ends when it closes.
 class OptionsDialog : public ResourceDialog {
-public:
+ public:
   OptionsDialog();  // loads the saved options
   ~OptionsDialog() override;
 
@@ -47,7 +47,7 @@ public:
   int m_bFixedWidth = 0;
   int m_bScale = 0;
 
-protected:
+ protected:
   void DoDataExchange(DataExchange& dx);
   virtual void OnInitDialog(wxInitDialogEvent& event);
   virtual void OnCancel(wxCommandEvent& event);
@@ -78,7 +78,7 @@ protected:
   UpDownCtrl* m_spinHeight = nullptr;
   wxIconBundle m_hIcon;
 
-private:
+ private:
   void LoadOptions();
   void BrowseInto(wxString& field, const wxString& title);
 

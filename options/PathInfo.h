@@ -6,7 +6,7 @@
 
 // A path made absolute, and what the file system says about it.
 class PathInfo {
-public:
+ public:
   explicit PathInfo(const wxString& path);
   virtual ~PathInfo();
 
@@ -16,7 +16,7 @@ public:
   wxString FullPath() const;
   const std::string& FullPathBytes() const { return m_strFullPath; }
 
-private:
+ private:
   std::string m_strFullPath;
   bool m_bExists = false;
   bool m_bIsDirectory = false;

@@ -52,8 +52,7 @@ std::vector<CatalogueEntry> ScanTemplates(const std::string& directory) {
   std::error_code error;
   // A directory that cannot be read lists nothing; one that fails midway
   // keeps what was found so far.
-  for (fs::directory_iterator it(directory, error), end; !error && it != end;
-       it.increment(error)) {
+  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
     std::string name = it->path().filename().string();
     if (!IsTemplateName(name)) continue;
     CatalogueEntry entry;

@@ -15,8 +15,8 @@ class wxTextCtrl;
 // How a program run in the console went.
 struct ConsoleRun {
   bool started = false;
-  int error = 0;             // errno of a start that failed
-  int exitCode = -1;         // of a program that ran
+  int error = 0;               // errno of a start that failed
+  int exitCode = -1;           // of a program that ran
   bool stoppedByUser = false;  // the console was closed while it ran
   bool Succeeded() const { return started && !stoppedByUser && exitCode == 0; }
 };
@@ -27,7 +27,7 @@ struct ConsoleRun {
 // program succeeds and stays with the output after a failure until the user
 // closes it. Closing it while the program runs ends the program.
 class ConsoleWindow : public wxFrame {
-public:
+ public:
   // Starts `program` with the argument vector `arguments`, shows its console
   // titled `title` and returns once the program has ended and the console is
   // gone. `started` runs once the program has started, before the console
@@ -50,9 +50,8 @@ public:
   // Whether the program has ended (a failed run's console stays until closed).
   bool Ended() const { return m_ended; }
 
-private:
-  ConsoleWindow(const wxString& title, Process& process, wxEventLoopBase& loop,
-                ConsoleRun& result);
+ private:
+  ConsoleWindow(const wxString& title, Process& process, wxEventLoopBase& loop, ConsoleRun& result);
 
   void OnTimer(wxTimerEvent& event);
   void OnClose(wxCloseEvent& event);

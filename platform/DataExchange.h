@@ -9,7 +9,7 @@ class ResourceDialog;
 // (`saveAndValidate`) stops at the first control whose text is not valid: it
 // tells the user, puts the focus there and marks the exchange failed.
 class DataExchange {
-public:
+ public:
   DataExchange(ResourceDialog& dialog, bool saveAndValidate)
       : m_dialog(dialog), m_saveAndValidate(saveAndValidate) {}
 
@@ -27,7 +27,7 @@ public:
   // Index of the selected button of the group starting at `firstId`, -1 for none.
   void Radio(int firstId, int& value);
 
-private:
+ private:
   void Fail(int id, const wxString& message);
 
   ResourceDialog& m_dialog;

@@ -72,8 +72,8 @@ ProcessStart Process::Start(const std::string& program, const std::vector<std::s
   argv.push_back(nullptr);
 
   pid_t pid = -1;
-  const int error = ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes,
-                                  argv.data(), environ);
+  const int error =
+      ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
   ::close(pipeEnds[1]);
   if (error != 0) {
     ::close(pipeEnds[0]);

@@ -16,7 +16,7 @@ struct ProcessStart {
 // blocking; standard input is /dev/null. It runs in a process group of its
 // own, so that ending it ends whatever it started too.
 class Process {
-public:
+ public:
   Process() = default;
   ~Process();  // a child still running is killed and reaped
   Process(const Process&) = delete;
@@ -43,7 +43,7 @@ public:
   void Terminate();
   void Kill();
 
-private:
+ private:
   void Signal(int signal);
 
   pid_t m_pid = -1;

@@ -11,7 +11,7 @@ class wxFileConfig;
 // value reads as the caller's default. Save() replaces the file atomically
 // (temporary file and rename), so a crash never leaves half a file.
 class Profile {
-public:
+ public:
   Profile();  // loads the settings file of ProfilePath()
   ~Profile();
   Profile(const Profile&) = delete;
@@ -38,7 +38,7 @@ public:
                              const wxString& defaultValue);
   static bool StoreString(const wxString& section, const wxString& key, const wxString& value);
 
-private:
+ private:
   wxString EntryPath(const wxString& section, const wxString& key) const;
 
   std::unique_ptr<wxFileConfig> m_config;

@@ -27,8 +27,7 @@ bool SizesToText(ControlKind kind) {
 }
 }  // namespace
 
-ResourceDialog::ResourceDialog(const DialogTemplate& dialogTemplate)
-    : m_template(dialogTemplate) {}
+ResourceDialog::ResourceDialog(const DialogTemplate& dialogTemplate) : m_template(dialogTemplate) {}
 
 int ResourceDialog::WindowId(int resourceId) {
   if (resourceId == IDOK_RES) return wxID_OK;
@@ -132,8 +131,7 @@ wxWindow* ResourceDialog::CreateControl(const ControlTemplate& control) {
   const int id = WindowId(control.id);
   const wxString text = wxString::FromUTF8(control.text);
   switch (control.kind) {
-    case ControlKind::GroupBox:
-      return new wxStaticBox(this, id, text);
+    case ControlKind::GroupBox: return new wxStaticBox(this, id, text);
     case ControlKind::Label:
       return new wxStaticText(
           this, id, (control.style & CS_NOPREFIX) ? wxControl::EscapeMnemonics(text) : text,
@@ -156,8 +154,7 @@ wxWindow* ResourceDialog::CreateControl(const ControlTemplate& control) {
       if (control.kind == ControlKind::DefPushButton) button->SetDefault();
       return button;
     }
-    case ControlKind::CheckBox:
-      return new wxCheckBox(this, id, text);
+    case ControlKind::CheckBox: return new wxCheckBox(this, id, text);
     case ControlKind::RadioButton:
       return new wxRadioButton(this, id, text, wxDefaultPosition, wxDefaultSize,
                                (control.style & CS_GROUP) ? wxRB_GROUP : 0);
@@ -179,7 +176,8 @@ wxWindow* ResourceDialog::CreateControl(const ControlTemplate& control) {
     case ControlKind::Icon:
       // The text names the icon resource, as in a resource script.
       return new wxStaticBitmap(
-          this, id, (std::string(control.text) == "129" ? MakerIcons() : ProgramIcons()).GetIcon(32));
+          this, id,
+          (std::string(control.text) == "129" ? MakerIcons() : ProgramIcons()).GetIcon(32));
   }
   return nullptr;
 }

@@ -12,7 +12,7 @@ class wxRadioButton;
 // A dialog built from a resource table: it converts dialog units with the
 // dialog's own font and creates every control in table order (the tab order).
 class ResourceDialog : public wxDialog {
-public:
+ public:
   explicit ResourceDialog(const DialogTemplate& dialogTemplate);
 
   // Creates the window and its controls. Modal dialogs call it from their
@@ -40,12 +40,12 @@ public:
   wxPoint DialogToPixels(const wxPoint& units) const;
   wxSize DialogToPixels(const wxSize& units) const;
 
-protected:
+ protected:
   // A dialog that binds a control of its table to a class of its own creates
   // that control here (called from CreateFromTemplate); null: the table's kind.
   virtual wxWindow* CreateCustomControl(const ControlTemplate& /*control*/) { return nullptr; }
 
-private:
+ private:
   wxWindow* CreateControl(const ControlTemplate& control);
   void PlaceControls();
   int WidestTextScale() const;

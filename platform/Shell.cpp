@@ -26,9 +26,8 @@ wxString FileUrl(const wxString& absolutePath) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string url = "file://";
   for (unsigned char c : ToBytes(absolutePath)) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                       (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' || c == '.' ||
-                       c == '~';
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
     if (plain) {
       url += static_cast<char>(c);
     } else {

@@ -11,8 +11,7 @@ std::string TemporaryDirectory();
 // owner: an existing name, or a link planted under it, is never followed or
 // reused. Returns the open descriptor and sets `path`; -1 with errno set when
 // no file could be made.
-int CreateTemporaryFile(const std::string& directory, const std::string& prefix,
-                        std::string& path);
+int CreateTemporaryFile(const std::string& directory, const std::string& prefix, std::string& path);
 
 // Writes all of `bytes` to `fd`, going on after short writes and signals.
 // False with errno set on failure.

@@ -15,7 +15,7 @@ class wxTextCtrl;
 // the edit box itself. Holding a button (or an arrow key in the buddy)
 // repeats the step and accelerates it by the acceleration table.
 class UpDownCtrl : public wxControl {
-public:
+ public:
   UpDownCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size);
   ~UpDownCtrl() override;
 
@@ -30,10 +30,10 @@ public:
 
   bool AcceptsFocus() const override { return false; }
 
-protected:
+ protected:
   wxSize DoGetBestSize() const override;
 
-private:
+ private:
   enum class Part { None, Up, Down };
 
   void Step(int direction, double secondsHeld);

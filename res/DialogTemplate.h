@@ -40,7 +40,7 @@ enum ControlStyle : unsigned {
   CS_SHOWSELALWAYS = 1u << 10,
   CS_DISABLED = 1u << 11,
   CS_CENTERIMAGE = 1u << 12,
-  CS_NOPREFIX = 1u << 13,    // label: "&" is shown, not a mnemonic
+  CS_NOPREFIX = 1u << 13,  // label: "&" is shown, not a mnemonic
 };
 
 struct ControlTemplate {
@@ -60,6 +60,6 @@ struct DialogTemplate {
 };
 
 // The dialog tables of the program.
-extern const DialogTemplate kOptionsDialogTemplate;  // 102
-extern const DialogTemplate kAboutDialogTemplate;    // 100
+extern const DialogTemplate kOptionsDialogTemplate;        // 102
+extern const DialogTemplate kAboutDialogTemplate;          // 100
 extern const DialogTemplate kTemplateInputDialogTemplate;  // 132

@@ -1,26 +1,21 @@
 #include "template/TemplateError.h"
 
-namespace
-{
+namespace {
 const char kLineEnd[] = "\r\n";
 }
 
 TemplateError::TemplateError(const std::string& statement)
-    : m_strMessage("Template Error\r\n" + statement + kLineEnd)
-{
-}
+    : m_strMessage("Template Error\r\n" + statement + kLineEnd) {}
 
 TemplateError::TemplateError(const std::string& statement, const std::string& detail)
-    : TemplateError(statement)
-{
-    m_strMessage += detail + kLineEnd;
+    : TemplateError(statement) {
+  m_strMessage += detail + kLineEnd;
 }
 
 TemplateError::TemplateError(const std::string& statement, const std::string& detail1,
                              const std::string& detail2)
-    : TemplateError(statement, detail1)
-{
-    m_strMessage += detail2 + kLineEnd;
+    : TemplateError(statement, detail1) {
+  m_strMessage += detail2 + kLineEnd;
 }
 
 TemplateError::~TemplateError() = default;

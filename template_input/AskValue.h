@@ -7,7 +7,7 @@
 struct AskValue {
   enum Kind { Text, Numeric };
 
-  std::string name;    // key in the settings and in the values file
+  std::string name;  // key in the settings and in the values file
   Kind kind = Text;
   std::string prompt;  // shown in the list and above the edit box
   std::string value;   // the stored value, else the default; replaced by Set

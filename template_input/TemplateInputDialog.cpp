@@ -164,8 +164,7 @@ void TemplateInputDialog::OnSetValue(wxCommandEvent&) {
   if (!entry) return;
   const std::string value = ToBytes(m_strValue);
   if (entry->kind == AskValue::Numeric && !IsNumericValue(value)) {
-    ShowMessageBox(this, "The value you have entered is not numeric", kAppName,
-                   wxOK | wxICON_NONE);
+    ShowMessageBox(this, "The value you have entered is not numeric", kAppName, wxOK | wxICON_NONE);
     return;
   }
   entry->value = value;

@@ -18,7 +18,7 @@ struct AskValue;
 // GetValuesFilePath) and the values are stored under the template's name;
 // wxID_CANCEL otherwise, with nothing written or stored.
 class TemplateInputDialog : public ResourceDialog {
-public:
+ public:
   explicit TemplateInputDialog(const wxString& templateFileName, wxWindow* parent = nullptr);
   ~TemplateInputDialog() override;
 
@@ -30,7 +30,7 @@ public:
   // "Value" takes the rest.
   static int PromptColumnWidth(int clientWidth);
 
-protected:
+ protected:
   void DoDataExchange(DataExchange& dx);
   virtual void OnInitDialog(wxInitDialogEvent& event);
   virtual void OnOK(wxCommandEvent& event);
@@ -53,7 +53,7 @@ protected:
   wxListCtrl* m_listValues = nullptr;
   wxButton* m_btnSet = nullptr;
 
-private:
+ private:
   void FillValueList();
   void EndAsCancel();
   bool RoomToType(long adding) const;

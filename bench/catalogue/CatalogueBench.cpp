@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 // Folders of templates, made once per count and removed at the end.
 class Folders {
-public:
+ public:
   Folders() {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/catbench-XXXXXX";
@@ -36,7 +36,7 @@ public:
     return folder;
   }
 
-private:
+ private:
   std::string m_root;
 };
 

@@ -34,7 +34,7 @@ void ReportShown(OptionsDialog* form) {
 }
 
 class StartupApp : public wxApp {
-public:
+ public:
   bool OnInit() override {
     SetAppName(kAppName);
     SetVendorName("Korvel Software");

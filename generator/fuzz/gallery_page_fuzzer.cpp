@@ -13,83 +13,73 @@
 
 namespace {
 
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
+void check(bool ok) {
+  if (!ok) std::abort();
 }
 
-bool isSafeHtml(const std::string& s)
-{
-    return s.find_first_of("<>\"'") == std::string::npos;
+bool isSafeHtml(const std::string& s) { return s.find_first_of("<>\"'") == std::string::npos; }
+
+bool isPlainUrl(const std::string& s) {
+  for (unsigned char c : s) {
+    bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                 c == '-' || c == '.' || c == '_' || c == '~' || c == '%' || c == '/';
+    if (!plain) return false;
+  }
+  return true;
 }
 
-bool isPlainUrl(const std::string& s)
-{
-    for (unsigned char c : s) {
-        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
-            || c == '-' || c == '.' || c == '_' || c == '~' || c == '%' || c == '/';
-        if (!plain)
-            return false;
-    }
-    return true;
-}
+}  // namespace
 
-} // namespace
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start <= input.size();) {
+    std::size_t end = input.find('\n', start);
+    if (end == std::string::npos) end = input.size();
+    lines.push_back(input.substr(start, end - start));
+    start = end + 1;
+  }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    const std::string input(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> lines;
-    for (std::size_t start = 0; start <= input.size();) {
-        std::size_t end = input.find('\n', start);
-        if (end == std::string::npos)
-            end = input.size();
-        lines.push_back(input.substr(start, end - start));
-        start = end + 1;
-    }
+  // Text helpers.
+  for (const auto& line : lines) {
+    std::string utf8 = toUtf8(line);
+    check(toUtf8(utf8) == utf8);
+    check(isSafeHtml(htmlEscape(line)));
+    check(isPlainUrl(pathToUrl(line)));
+  }
 
-    // Text helpers.
-    for (const auto& line : lines) {
-        std::string utf8 = toUtf8(line);
-        check(toUtf8(utf8) == utf8);
-        check(isSafeHtml(htmlEscape(line)));
-        check(isPlainUrl(pathToUrl(line)));
-    }
+  // The command line: any vector parses or is refused, never more.
+  ParsedArguments parsed = parseArguments(lines);
+  if (parsed.ok()) check(checkPrefix(parsed.args.prefix).empty());
 
-    // The command line: any vector parses or is refused, never more.
-    ParsedArguments parsed = parseArguments(lines);
-    if (parsed.ok())
-        check(checkPrefix(parsed.args.prefix).empty());
-
-    // A template: "[name]" opens a section, "name=value" lines before the
-    // first section are values, names of pictures follow "#".
-    TemplateSections sections;
-    TemplateValues values;
-    std::vector<GalleryPicture> pictures;
-    std::string open;
-    for (const auto& line : lines) {
-        if (!line.empty() && line[0] == '[') {
-            open = line.substr(1, line.find(']') == std::string::npos ? std::string::npos : line.find(']') - 1);
-        } else if (!line.empty() && line[0] == '#') {
-            GalleryPicture p;
-            p.name = line.substr(1);
-            p.pictureLink = "../in/" + p.name;
-            p.thumbLink = "T" + p.name;
-            pictures.push_back(p);
-        } else if (open.empty()) {
-            std::size_t eq = line.find('=');
-            if (eq != std::string::npos)
-                values.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-        } else {
-            sections[open].push_back(line);
-        }
+  // A template: "[name]" opens a section, "name=value" lines before the
+  // first section are values, names of pictures follow "#".
+  TemplateSections sections;
+  TemplateValues values;
+  std::vector<GalleryPicture> pictures;
+  std::string open;
+  for (const auto& line : lines) {
+    if (!line.empty() && line[0] == '[') {
+      open = line.substr(
+          1, line.find(']') == std::string::npos ? std::string::npos : line.find(']') - 1);
+    } else if (!line.empty() && line[0] == '#') {
+      GalleryPicture p;
+      p.name = line.substr(1);
+      p.pictureLink = "../in/" + p.name;
+      p.thumbLink = "T" + p.name;
+      pictures.push_back(p);
+    } else if (open.empty()) {
+      std::size_t eq = line.find('=');
+      if (eq != std::string::npos) values.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+    } else {
+      sections[open].push_back(line);
     }
-    try {
-        GalleryPage page(sections, values, GalleryInfo{"in", "2026-01-01 00:00"});
-        std::string html = page.render(pictures);
-        check(toUtf8(html) == html);
-    } catch (const PageError&) {
-    }
-    return 0;
+  }
+  try {
+    GalleryPage page(sections, values, GalleryInfo{"in", "2026-01-01 00:00"});
+    std::string html = page.render(pictures);
+    check(toUtf8(html) == html);
+  } catch (const PageError&) {
+  }
+  return 0;
 }

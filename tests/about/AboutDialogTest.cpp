@@ -41,10 +41,8 @@ wxPoint Centre(wxWindow* window) {
 }
 
 class AboutBox : public IsolatedTest {
-protected:
-  void SetUp() override {
-    IsolatedTest::SetUp();
-  }
+ protected:
+  void SetUp() override { IsolatedTest::SetUp(); }
   void TearDown() override {
     if (m_about) m_about->Destroy();
     if (m_form) m_form->Destroy();

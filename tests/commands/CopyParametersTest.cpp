@@ -13,8 +13,6 @@ const char kCopied[] =
     "The parameters for Vignetor are copied to the windows clipboard.\n"
     "Press paste (CTRL+V) in notepad to see them.";
 
-
-
 std::string ClipboardText() {
   wxClipboardLocker lock;
   if (!lock) return "(clipboard closed)";
@@ -30,7 +28,7 @@ void SetClipboardText(const std::string& bytes) {
 }
 
 class CopyParameters : public RunRequestForm {
-protected:
+ protected:
   void SetUp() override {
     RunRequestForm::SetUp();
     SetClipboardText("before");

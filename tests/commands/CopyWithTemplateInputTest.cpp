@@ -14,7 +14,6 @@ namespace {
 const char kAsksTemplate[] =
     "[desc]\nAsks for a title\n[askvalues]\ntitle;T;Page title;My pictures\n[head]\n<html>\n";
 
-
 std::string ClipboardText() {
   wxClipboardLocker lock;
   if (!lock) return "(clipboard closed)";
@@ -26,7 +25,7 @@ std::string ClipboardText() {
 // Lets every dialog show except message boxes, which it answers with OK and
 // records: the input dialog must run for real to write its values file.
 class RecordMessages : public wxModalDialogHook {
-public:
+ public:
   RecordMessages() { Register(); }
   ~RecordMessages() override { Unregister(); }
   int Enter(wxDialog* dialog) override {
@@ -39,7 +38,7 @@ public:
 };
 
 class CopyWithTemplateInput : public RunRequestForm {
-protected:
+ protected:
   void SetUp() override {
     RunRequestForm::SetUp();
     WriteFile(ProgramDir() + "/Asks.tpl", kAsksTemplate);

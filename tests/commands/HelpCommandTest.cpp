@@ -13,10 +13,8 @@
 
 namespace {
 class HelpCommand : public IsolatedTest {
-protected:
-  void SetUp() override {
-    IsolatedTest::SetUp();
-  }
+ protected:
+  void SetUp() override { IsolatedTest::SetUp(); }
   void TearDown() override {
     if (m_form) m_form->Destroy();
     YieldFor(20);

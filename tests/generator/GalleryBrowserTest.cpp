@@ -13,13 +13,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string findChromium()
-{
-    for (const char* p : {"/usr/bin/chromium", "/usr/bin/chromium-browser", "/usr/bin/google-chrome"}) {
-        if (access(p, X_OK) == 0)
-            return p;
-    }
-    return {};
+std::string findChromium() {
+  for (const char* p :
+       {"/usr/bin/chromium", "/usr/bin/chromium-browser", "/usr/bin/google-chrome"}) {
+    if (access(p, X_OK) == 0) return p;
+  }
+  return {};
 }
 
 // Appended to a copy of the page whose images all load eagerly, so that
@@ -45,99 +44,99 @@ window.addEventListener('load', () => {
 </script>
 )";
 
-std::string percentDecode(const std::string& s)
-{
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size()) {
-            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += s[i];
-        }
+std::string percentDecode(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size()) {
+      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += s[i];
     }
-    return out;
+  }
+  return out;
 }
 
-std::string unescapeHtml(std::string s)
-{
-    const std::pair<const char*, const char*> entities[] = {{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}};
-    for (const auto& [from, to] : entities) {
-        for (std::size_t p = 0; (p = s.find(from, p)) != std::string::npos; p += std::strlen(to))
-            s.replace(p, std::strlen(from), to);
-    }
-    return s;
+std::string unescapeHtml(std::string s) {
+  const std::pair<const char*, const char*> entities[] = {
+      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}};
+  for (const auto& [from, to] : entities) {
+    for (std::size_t p = 0; (p = s.find(from, p)) != std::string::npos; p += std::strlen(to))
+      s.replace(p, std::strlen(from), to);
+  }
+  return s;
 }
 
 class GalleryInBrowser : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(GalleryInBrowser, EveryThumbnailLoadsAndEveryLinkHolds)
-{
-    const std::string chromium = findChromium();
-    if (chromium.empty())
-        GTEST_SKIP() << "chromium is not installed";
+TEST_P(GalleryInBrowser, EveryThumbnailLoadsAndEveryLinkHolds) {
+  const std::string chromium = findChromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed";
 
-    TempDir root;
-    const std::string in = root / "in", out = root / "out";
-    fs::create_directories(in + "/sub dir");
-    makePicture(in + "/<b>&\"'#?% x.jpg", 120, 80);
-    makePicture(in + "/<img src=x onerror=pwned=1>.png", 80, 80);
-    makePicture(in + "/<svg onload=pwned=2>.gif", 60, 90);
-    makePicture(in + "/caf\xc3\xa9 \xe2\x82\xac.webp", 100, 50);
-    makePicture(in + "/scan.TIF", 90, 60);
-    makePicture(in + "/sub dir/a#b?c.jpg", 50, 100);
-    makePicture(in + "/\xe9t\xe9 latin1.png", 40, 40); // not UTF-8
-    const std::size_t pictures = 7;
-    writeFile(root / "values.TMP", "title=<script>pwned=3</script>\ncolumns=3\nintro=<img src=x onerror=pwned=4>\n");
+  TempDir root;
+  const std::string in = root / "in", out = root / "out";
+  fs::create_directories(in + "/sub dir");
+  makePicture(in + "/<b>&\"'#?% x.jpg", 120, 80);
+  makePicture(in + "/<img src=x onerror=pwned=1>.png", 80, 80);
+  makePicture(in + "/<svg onload=pwned=2>.gif", 60, 90);
+  makePicture(in + "/caf\xc3\xa9 \xe2\x82\xac.webp", 100, 50);
+  makePicture(in + "/scan.TIF", 90, 60);
+  makePicture(in + "/sub dir/a#b?c.jpg", 50, 100);
+  makePicture(in + "/\xe9t\xe9 latin1.png", 40, 40);  // not UTF-8
+  const std::size_t pictures = 7;
+  writeFile(root / "values.TMP",
+            "title=<script>pwned=3</script>\ncolumns=3\nintro=<img src=x onerror=pwned=4>\n");
 
-    RunResult r = runGenerator({"/h100", "/s", "/t", "/g", "/pThumb", std::string("/i") + GetParam(),
-                                "/x" + (root / "values.TMP"), in, out});
-    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  RunResult r = runGenerator({"/h100", "/s", "/t", "/g", "/pThumb", std::string("/i") + GetParam(),
+                              "/x" + (root / "values.TMP"), in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
 
-    std::string page = readFile(out + "/index.html");
-    std::string eager = page;
-    for (std::size_t p = 0; (p = eager.find("loading=\"lazy\"", p)) != std::string::npos;)
-        eager.replace(p, 14, "loading=\"eager\"");
-    writeFile(out + "/probe.html", eager + kProbe);
-    // Its own home too: chromium keeps some state there whatever the profile.
-    fs::create_directory(root / "home");
-    RunResult b = runProgram("/usr/bin/env",
-                             {"env", "HOME=" + (root / "home"), "timeout", "120", chromium, "--headless", "--no-sandbox", "--disable-gpu",
-                              "--disable-quic", "--no-first-run", "--disable-background-networking",
-                              "--disable-component-update", "--disable-sync", "--user-data-dir=" + (root / "profile"),
-                              "--window-size=1200,900", "--virtual-time-budget=10000", "--dump-dom",
-                              "file://" + out + "/probe.html"});
-    ASSERT_EQ(b.exitCode, 0) << b.err;
-    std::size_t start = b.out.find("<pre id=\"probe\">");
-    ASSERT_NE(start, std::string::npos) << b.out;
-    std::istringstream probe(unescapeHtml(b.out.substr(start + 16, b.out.find("</pre>", start) - start - 16)));
+  std::string page = readFile(out + "/index.html");
+  std::string eager = page;
+  for (std::size_t p = 0; (p = eager.find("loading=\"lazy\"", p)) != std::string::npos;)
+    eager.replace(p, 14, "loading=\"eager\"");
+  writeFile(out + "/probe.html", eager + kProbe);
+  // Its own home too: chromium keeps some state there whatever the profile.
+  fs::create_directory(root / "home");
+  RunResult b =
+      runProgram("/usr/bin/env",
+                 {"env", "HOME=" + (root / "home"), "timeout", "120", chromium, "--headless",
+                  "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                  "--user-data-dir=" + (root / "profile"), "--window-size=1200,900",
+                  "--virtual-time-budget=10000", "--dump-dom", "file://" + out + "/probe.html"});
+  ASSERT_EQ(b.exitCode, 0) << b.err;
+  std::size_t start = b.out.find("<pre id=\"probe\">");
+  ASSERT_NE(start, std::string::npos) << b.out;
+  std::istringstream probe(
+      unescapeHtml(b.out.substr(start + 16, b.out.find("</pre>", start) - start - 16)));
 
-    std::size_t images = 0, links = 0;
-    bool done = false;
-    for (std::string line; std::getline(probe, line);) {
-        if (line.rfind("IMG-OK file://", 0) == 0) {
-            ++images;
-            EXPECT_TRUE(exists(percentDecode(line.substr(14)))) << line;
-        } else if (line.rfind("LINK file://", 0) == 0) {
-            ++links;
-            EXPECT_TRUE(exists(percentDecode(line.substr(12)))) << line;
-        } else if (line == "SCRIPTS 1" || line == "HANDLERS 0" || line == "PWNED undefined") {
-        } else if (line == "DONE") {
-            done = true;
-        } else {
-            ADD_FAILURE() << line;
-        }
+  std::size_t images = 0, links = 0;
+  bool done = false;
+  for (std::string line; std::getline(probe, line);) {
+    if (line.rfind("IMG-OK file://", 0) == 0) {
+      ++images;
+      EXPECT_TRUE(exists(percentDecode(line.substr(14)))) << line;
+    } else if (line.rfind("LINK file://", 0) == 0) {
+      ++links;
+      EXPECT_TRUE(exists(percentDecode(line.substr(12)))) << line;
+    } else if (line == "SCRIPTS 1" || line == "HANDLERS 0" || line == "PWNED undefined") {
+    } else if (line == "DONE") {
+      done = true;
+    } else {
+      ADD_FAILURE() << line;
     }
-    EXPECT_TRUE(done);
-    EXPECT_EQ(images, pictures);
-    EXPECT_EQ(links, pictures);
+  }
+  EXPECT_TRUE(done);
+  EXPECT_EQ(images, pictures);
+  EXPECT_EQ(links, pictures);
 }
 
 INSTANTIATE_TEST_SUITE_P(ShippedTemplates, GalleryInBrowser,
                          ::testing::Values("Filmstrip2.tpl", "Grid.tpl", "Table.tpl"),
                          [](const auto& info) {
-                             std::string n = info.param;
-                             return n.substr(0, n.find('.'));
+                           std::string n = info.param;
+                           return n.substr(0, n.find('.'));
                          });
 
-} // namespace
+}  // namespace

@@ -17,462 +17,442 @@ namespace fs = std::filesystem;
 namespace {
 
 class GeneratorRun : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        in = root / "in";
-        out = root / "out";
-        fs::create_directory(in);
-    }
+ protected:
+  void SetUp() override {
+    in = root / "in";
+    out = root / "out";
+    fs::create_directory(in);
+  }
 
-    // Pictures made here are originals: no run may change them.
-    void picture(const std::string& rel, int w, int h, int orientation = 0)
-    {
-        fs::create_directories(fs::path(in + "/" + rel).parent_path());
-        makePicture(in + "/" + rel, w, h, orientation);
-        originals[rel] = readFile(in + "/" + rel);
-    }
-    void original(const std::string& rel, const std::string& bytes)
-    {
-        writeFile(in + "/" + rel, bytes);
-        originals[rel] = bytes;
-    }
+  // Pictures made here are originals: no run may change them.
+  void picture(const std::string& rel, int w, int h, int orientation = 0) {
+    fs::create_directories(fs::path(in + "/" + rel).parent_path());
+    makePicture(in + "/" + rel, w, h, orientation);
+    originals[rel] = readFile(in + "/" + rel);
+  }
+  void original(const std::string& rel, const std::string& bytes) {
+    writeFile(in + "/" + rel, bytes);
+    originals[rel] = bytes;
+  }
 
-    void TearDown() override
-    {
-        for (const auto& [rel, bytes] : originals)
-            EXPECT_EQ(readFile(in + "/" + rel), bytes) << rel << " was changed";
-        for (const auto& e : fs::recursive_directory_iterator(root.path()))
-            EXPECT_EQ(e.path().filename().string().rfind(".vgn-", 0), std::string::npos) << e.path();
-    }
+  void TearDown() override {
+    for (const auto& [rel, bytes] : originals)
+      EXPECT_EQ(readFile(in + "/" + rel), bytes) << rel << " was changed";
+    for (const auto& e : fs::recursive_directory_iterator(root.path()))
+      EXPECT_EQ(e.path().filename().string().rfind(".vgn-", 0), std::string::npos) << e.path();
+  }
 
-    TempDir root;
-    std::string in, out;
-    std::map<std::string, std::string> originals;
+  TempDir root;
+  std::string in, out;
+  std::map<std::string, std::string> originals;
 };
 
-TEST_F(GeneratorRun, SizesFollowTheChosenMode)
-{
-    picture("wide.jpg", 200, 100);
-    picture("tall.png", 100, 200);
-    struct Case {
-        std::vector<std::string> switches;
-        int wideW, wideH, tallW, tallH;
-    };
-    const Case cases[] = {
-        {{"/h50"}, 100, 50, 25, 50},
-        {{"/w40", "/c"}, 40, 20, 40, 80},
-        {{"/h30", "/w60"}, 60, 30, 60, 30},            // filled and cropped
-        {{"/h30", "/w60", "/scale"}, 60, 30, 15, 30}, // fitted
-    };
-    int n = 0;
-    for (const auto& c : cases) {
-        std::string dir = out + std::to_string(n++);
-        auto args = c.switches;
-        args.insert(args.end(), {"/o", "/pT", in, dir});
-        RunResult r = runGenerator(args);
-        ASSERT_EQ(r.exitCode, 0) << r.err;
-        PictureInfo wide = inspect(dir + "/Twide.jpg"), tall = inspect(dir + "/Ttall.png");
-        EXPECT_EQ(wide.width, c.wideW) << c.switches[0];
-        EXPECT_EQ(wide.height, c.wideH) << c.switches[0];
-        EXPECT_EQ(tall.width, c.tallW) << c.switches[0];
-        EXPECT_EQ(tall.height, c.tallH) << c.switches[0];
-    }
-}
-
-TEST_F(GeneratorRun, KeepsEachFormatAndStripsMetadata)
-{
-    picture("a.jpg", 80, 40);
-    picture("b.PNG", 80, 40);
-    picture("c.gif", 80, 40);
-    picture("d.webp", 80, 40);
-    picture("e.tif", 80, 40);
-    picture("f.JPEG", 80, 40);
-    RunResult r = runGenerator({"/h20", "/g", "/pThumb", in, out});
+TEST_F(GeneratorRun, SizesFollowTheChosenMode) {
+  picture("wide.jpg", 200, 100);
+  picture("tall.png", 100, 200);
+  struct Case {
+    std::vector<std::string> switches;
+    int wideW, wideH, tallW, tallH;
+  };
+  const Case cases[] = {
+      {{"/h50"}, 100, 50, 25, 50},
+      {{"/w40", "/c"}, 40, 20, 40, 80},
+      {{"/h30", "/w60"}, 60, 30, 60, 30},            // filled and cropped
+      {{"/h30", "/w60", "/scale"}, 60, 30, 15, 30},  // fitted
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    std::string dir = out + std::to_string(n++);
+    auto args = c.switches;
+    args.insert(args.end(), {"/o", "/pT", in, dir});
+    RunResult r = runGenerator(args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::pair<const char*, const char*> expected[] = {
-        {"Thumba.jpg", "jpegload"}, {"Thumbb.PNG", "pngload"}, {"Thumbc.gif", "gifload"},
-        {"Thumbd.webp", "webpload"}, {"Thumbe.tif.jpg", "jpegload"}, {"Thumbf.JPEG", "jpegload"}};
-    for (const auto& [name, loader] : expected) {
-        ASSERT_TRUE(exists(out + "/" + name)) << name << "\n" << r.out << r.err;
-        PictureInfo t = inspect(out + "/" + name);
-        EXPECT_EQ(t.loader, loader) << name;
-        EXPECT_EQ(t.height, 20) << name;
-        EXPECT_EQ(t.width, 40) << name;
-        EXPECT_FALSE(t.hasExif) << name;
-    }
-    EXPECT_NE(r.out.find("/6] a.jpg -> Thumba.jpg 40x20\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("6 made, 0 skipped, 0 failed"), std::string::npos) << r.out;
+    PictureInfo wide = inspect(dir + "/Twide.jpg"), tall = inspect(dir + "/Ttall.png");
+    EXPECT_EQ(wide.width, c.wideW) << c.switches[0];
+    EXPECT_EQ(wide.height, c.wideH) << c.switches[0];
+    EXPECT_EQ(tall.width, c.tallW) << c.switches[0];
+    EXPECT_EQ(tall.height, c.tallH) << c.switches[0];
+  }
 }
 
-TEST_F(GeneratorRun, PicturesSharingAThumbnailNameBothGetOne)
-{
-    picture("a.tif", 80, 40);
-    picture("a.tif.jpg", 40, 40);
-    RunResult r = runGenerator({"/h20", "/o", "/pT", in, out});
+TEST_F(GeneratorRun, KeepsEachFormatAndStripsMetadata) {
+  picture("a.jpg", 80, 40);
+  picture("b.PNG", 80, 40);
+  picture("c.gif", 80, 40);
+  picture("d.webp", 80, 40);
+  picture("e.tif", 80, 40);
+  picture("f.JPEG", 80, 40);
+  RunResult r = runGenerator({"/h20", "/g", "/pThumb", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::pair<const char*, const char*> expected[] = {
+      {"Thumba.jpg", "jpegload"},  {"Thumbb.PNG", "pngload"},      {"Thumbc.gif", "gifload"},
+      {"Thumbd.webp", "webpload"}, {"Thumbe.tif.jpg", "jpegload"}, {"Thumbf.JPEG", "jpegload"}};
+  for (const auto& [name, loader] : expected) {
+    ASSERT_TRUE(exists(out + "/" + name)) << name << "\n" << r.out << r.err;
+    PictureInfo t = inspect(out + "/" + name);
+    EXPECT_EQ(t.loader, loader) << name;
+    EXPECT_EQ(t.height, 20) << name;
+    EXPECT_EQ(t.width, 40) << name;
+    EXPECT_FALSE(t.hasExif) << name;
+  }
+  EXPECT_NE(r.out.find("/6] a.jpg -> Thumba.jpg 40x20\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("6 made, 0 skipped, 0 failed"), std::string::npos) << r.out;
+}
+
+TEST_F(GeneratorRun, PicturesSharingAThumbnailNameBothGetOne) {
+  picture("a.tif", 80, 40);
+  picture("a.tif.jpg", 40, 40);
+  RunResult r = runGenerator({"/h20", "/o", "/pT", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::set<int> widths{inspect(out + "/Ta.tif.jpg").width, inspect(out + "/Ta.tif_1.jpg").width};
+  EXPECT_EQ(widths, (std::set<int>{20, 40}));
+}
+
+TEST_F(GeneratorRun, TransparentTiffsBecomeJpegsOnWhite) {
+  using vips::VImage;
+  VImage clear = VImage::black(40, 20).cast(VIPS_FORMAT_UCHAR);  // fully transparent
+  VImage grey = (VImage::black(40, 20) + 30).cast(VIPS_FORMAT_UCHAR);
+  grey.bandjoin(clear).write_to_file((in + "/grey.tif").c_str());
+  grey.bandjoin(grey).bandjoin(grey).bandjoin(clear).write_to_file((in + "/rgb.tiff").c_str());
+  originals["grey.tif"] = readFile(in + "/grey.tif");
+  originals["rgb.tiff"] = readFile(in + "/rgb.tiff");
+  RunResult r = runGenerator({"/h10", "/o", "/pT", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const char* name : {"Tgrey.tif.jpg", "Trgb.tiff.jpg"}) {
+    VImage t = VImage::new_from_file((out + "/" + name).c_str());
+    EXPECT_FALSE(t.has_alpha()) << name;
+    EXPECT_GT(t.getpoint(5, 5)[0], 240) << name;
+  }
+}
+
+TEST_F(GeneratorRun, ConvertsColoursToSrgb) {
+  using vips::VImage;
+  // A brown in Display P3 with its profile, as a phone would save it.
+  VImage srgb =
+      (VImage::black(64, 64, VImage::option()->set("bands", 3)) + std::vector<double>{200, 100, 50})
+          .cast(VIPS_FORMAT_UCHAR)
+          .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+  VImage p3 = srgb.icc_transform("p3", VImage::option()->set("input_profile", "srgb"));
+  p3.write_to_file((in + "/p3.jpg").c_str());
+  originals["p3.jpg"] = readFile(in + "/p3.jpg");
+  ASSERT_NE(VImage::new_from_file((in + "/p3.jpg").c_str()).get_typeof("icc-profile-data"), 0u);
+
+  RunResult r = runGenerator({"/h32", "/o", "/pT", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  VImage thumb = VImage::new_from_file((out + "/Tp3.jpg").c_str());
+  EXPECT_EQ(thumb.get_typeof("icc-profile-data"), 0u);
+  std::vector<double> pixel = thumb.getpoint(16, 16);
+  ASSERT_EQ(pixel.size(), 3u);
+  EXPECT_NEAR(pixel[0], 200, 4);
+  EXPECT_NEAR(pixel[1], 100, 4);
+  EXPECT_NEAR(pixel[2], 50, 4);
+}
+
+TEST_F(GeneratorRun, TurnsPicturesUprightByTheirOrientation) {
+  picture("turned.jpg", 40, 20, 6);
+  ASSERT_EQ(inspect(in + "/turned.jpg").orientation, 6);
+  RunResult r = runGenerator({"/h80", "/g", "/pT", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  PictureInfo t = inspect(out + "/Tturned.jpg");
+  EXPECT_EQ(t.width, 40);
+  EXPECT_EQ(t.height, 80);
+  EXPECT_EQ(t.orientation, 1);
+}
+
+TEST_F(GeneratorRun, ReportsUnreadablePicturesByNameAndMakesTheRest) {
+  picture("good.jpg", 60, 30);
+  picture("whole.jpg", 300, 200);
+  std::string jpeg = readFile(in + "/whole.jpg");
+  original("truncated.jpg", jpeg.substr(0, jpeg.size() / 2));
+  original("corrupt.jpg", "\xff\xd8\xff\xe0 this is not really a picture");
+  original("text.png", "just text\n");
+  original("empty.gif", "");
+  RunResult r = runGenerator({"/h20", "/g", "/pT", in, out});
+  EXPECT_EQ(r.exitCode, 1);
+  for (const char* bad : {"truncated.jpg", "corrupt.jpg", "text.png", "empty.gif"}) {
+    EXPECT_NE(r.err.find(std::string("] ") + bad + ": "), std::string::npos) << bad << "\n"
+                                                                             << r.err;
+    EXPECT_FALSE(exists(out + "/T" + std::string(bad))) << bad;
+  }
+  EXPECT_TRUE(exists(out + "/Tgood.jpg"));
+  EXPECT_TRUE(exists(out + "/Twhole.jpg"));
+  EXPECT_NE(r.out.find("2 made, 0 skipped, 4 failed"), std::string::npos) << r.out;
+}
+
+TEST_F(GeneratorRun, UnreadableForLackOfPermission) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  picture("locked.jpg", 60, 30);
+  chmod((in + "/locked.jpg").c_str(), 0);
+  RunResult r = runGenerator({"/h20", "/g", "/pT", in, out});
+  chmod((in + "/locked.jpg").c_str(), 0644);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("locked.jpg"), std::string::npos) << r.err;
+}
+
+TEST_F(GeneratorRun, OverwriteReplacesUniqueNamesKeep) {
+  picture("a.jpg", 60, 30);
+  fs::create_directory(out);
+  writeFile(out + "/Ta.jpg", "old thumbnail");
+
+  RunResult unique = runGenerator({"/h20", "/g", "/pT", in, out});
+  ASSERT_EQ(unique.exitCode, 0) << unique.err;
+  EXPECT_EQ(readFile(out + "/Ta.jpg"), "old thumbnail");
+  EXPECT_EQ(inspect(out + "/Ta_1.jpg").height, 20);
+  EXPECT_NE(unique.out.find("a.jpg -> Ta_1.jpg 40x20"), std::string::npos) << unique.out;
+  unique = runGenerator({"/h20", "/g", "/pT", in, out});
+  EXPECT_TRUE(exists(out + "/Ta_2.jpg"));
+
+  RunResult overwrite = runGenerator({"/h20", "/o", "/pT", in, out});
+  ASSERT_EQ(overwrite.exitCode, 0) << overwrite.err;
+  EXPECT_EQ(inspect(out + "/Ta.jpg").height, 20);
+  EXPECT_FALSE(exists(out + "/Ta_3.jpg"));
+}
+
+TEST_F(GeneratorRun, OnlyMissingLeavesExistingThumbnailsAlone) {
+  picture("a.jpg", 60, 30);
+  picture("b.jpg", 60, 30);
+  ASSERT_EQ(runGenerator({"/h10", "/o", "/pT", in, out}).exitCode, 0);
+  std::string before = readFile(out + "/Ta.jpg");
+  fs::remove(out + "/Tb.jpg");
+
+  RunResult r = runGenerator({"/h20", "/r", "/o", "/pT", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readFile(out + "/Ta.jpg"), before);
+  EXPECT_EQ(inspect(out + "/Tb.jpg").height, 20);
+  EXPECT_NE(r.out.find("1 made, 1 skipped, 0 failed"), std::string::npos) << r.out;
+}
+
+TEST_F(GeneratorRun, PrefixMarksThumbnailsOnlyWithT) {
+  picture("a.jpg", 60, 30);
+  picture("Told.jpg", 60, 30);
+  RunResult r = runGenerator({"/h20", "/t", "/o", "/pT", in, in});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(exists(in + "/Ta.jpg"));
+  EXPECT_FALSE(exists(in + "/TTold.jpg"));
+  fs::remove(in + "/Ta.jpg");
+
+  r = runGenerator({"/h20", "/o", "/pT", in, in});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(exists(in + "/TTold.jpg"));
+  fs::remove(in + "/Ta.jpg");
+  fs::remove(in + "/TTold.jpg");
+
+  // An empty prefix marks nothing: every picture gets its thumbnail.
+  r = runGenerator({"/h20", "/t", "/o", "/p", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(exists(out + "/a.jpg"));
+  EXPECT_TRUE(exists(out + "/Told.jpg"));
+}
+
+TEST_F(GeneratorRun, SubdirectoriesOnlyWithS) {
+  picture("top.jpg", 60, 30);
+  picture("sub/deep/low.png", 60, 30);
+  RunResult r = runGenerator({"/h20", "/o", "/pT", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(exists(out + "/Ttop.jpg"));
+  EXPECT_FALSE(exists(out + "/sub"));
+
+  r = runGenerator({"/h20", "/s", "/o", "/pT", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(inspect(out + "/sub/deep/Tlow.png").height, 20);
+  EXPECT_NE(r.out.find("sub/deep/low.png -> Tlow.png"), std::string::npos) << r.out;
+
+  // An output folder inside the input folder is not read back as pictures.
+  std::string inner = in + "/thumbs";
+  for (int run = 0; run < 2; ++run) {
+    r = runGenerator({"/h20", "/s", "/o", "/pT", in, inner});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::set<int> widths{inspect(out + "/Ta.tif.jpg").width, inspect(out + "/Ta.tif_1.jpg").width};
-    EXPECT_EQ(widths, (std::set<int>{20, 40}));
+  }
+  EXPECT_TRUE(exists(inner + "/sub/deep/Tlow.png"));
+  EXPECT_FALSE(exists(inner + "/thumbs"));
+  EXPECT_FALSE(exists(inner + "/TTtop.jpg"));
 }
 
-TEST_F(GeneratorRun, TransparentTiffsBecomeJpegsOnWhite)
-{
-    using vips::VImage;
-    VImage clear = VImage::black(40, 20).cast(VIPS_FORMAT_UCHAR); // fully transparent
-    VImage grey = (VImage::black(40, 20) + 30).cast(VIPS_FORMAT_UCHAR);
-    grey.bandjoin(clear).write_to_file((in + "/grey.tif").c_str());
-    grey.bandjoin(grey).bandjoin(grey).bandjoin(clear).write_to_file((in + "/rgb.tiff").c_str());
-    originals["grey.tif"] = readFile(in + "/grey.tif");
-    originals["rgb.tiff"] = readFile(in + "/rgb.tiff");
-    RunResult r = runGenerator({"/h10", "/o", "/pT", in, out});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const char* name : {"Tgrey.tif.jpg", "Trgb.tiff.jpg"}) {
-        VImage t = VImage::new_from_file((out + "/" + name).c_str());
-        EXPECT_FALSE(t.has_alpha()) << name;
-        EXPECT_GT(t.getpoint(5, 5)[0], 240) << name;
-    }
+TEST_F(GeneratorRun, EmptyPrefixInTheSameFolderNeverTouchesAPicture) {
+  picture("a.jpg", 60, 30);
+  picture("b.png", 60, 30);
+  for (const char* existing : {"/o", "/g"}) {
+    RunResult r = runGenerator({"/h20", existing, "/p", in, in});
+    EXPECT_EQ(r.exitCode, 1) << existing;
+    EXPECT_NE(r.err.find("a.jpg: "), std::string::npos) << r.err;
+    EXPECT_EQ(snapshot(in).size(), 2u) << existing;
+  }
 }
 
-TEST_F(GeneratorRun, ConvertsColoursToSrgb)
-{
-    using vips::VImage;
-    // A brown in Display P3 with its profile, as a phone would save it.
-    VImage srgb = (VImage::black(64, 64, VImage::option()->set("bands", 3)) + std::vector<double>{200, 100, 50})
-                      .cast(VIPS_FORMAT_UCHAR)
-                      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    VImage p3 = srgb.icc_transform("p3", VImage::option()->set("input_profile", "srgb"));
-    p3.write_to_file((in + "/p3.jpg").c_str());
-    originals["p3.jpg"] = readFile(in + "/p3.jpg");
-    ASSERT_NE(VImage::new_from_file((in + "/p3.jpg").c_str()).get_typeof("icc-profile-data"), 0u);
+TEST_F(GeneratorRun, AThumbnailNeverOverwritesAnotherPicture) {
+  // With the prefix "a", b.jpg's thumbnail would be called ab.jpg.
+  picture("b.jpg", 60, 30);
+  picture("ab.jpg", 90, 30);
+  RunResult r = runGenerator({"/h20", "/o", "/pa", in, in});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("b.jpg: "), std::string::npos) << r.err;
+  EXPECT_TRUE(exists(in + "/aab.jpg"));
+  fs::remove(in + "/aab.jpg");
 
-    RunResult r = runGenerator({"/h32", "/o", "/pT", in, out});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    VImage thumb = VImage::new_from_file((out + "/Tp3.jpg").c_str());
-    EXPECT_EQ(thumb.get_typeof("icc-profile-data"), 0u);
-    std::vector<double> pixel = thumb.getpoint(16, 16);
-    ASSERT_EQ(pixel.size(), 3u);
-    EXPECT_NEAR(pixel[0], 200, 4);
-    EXPECT_NEAR(pixel[1], 100, 4);
-    EXPECT_NEAR(pixel[2], 50, 4);
+  r = runGenerator({"/h20", "/g", "/pa", in, in});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(inspect(in + "/ab_1.jpg").width, 40);
+  fs::remove(in + "/ab_1.jpg");
+  fs::remove(in + "/aab.jpg");
+
+  // ab.jpg is a picture, not b.jpg's thumbnail: /r still makes one.
+  r = runGenerator({"/h20", "/r", "/g", "/pa", in, in});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(exists(in + "/ab_1.jpg"));
 }
 
-TEST_F(GeneratorRun, TurnsPicturesUprightByTheirOrientation)
-{
-    picture("turned.jpg", 40, 20, 6);
-    ASSERT_EQ(inspect(in + "/turned.jpg").orientation, 6);
-    RunResult r = runGenerator({"/h80", "/g", "/pT", in, out});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    PictureInfo t = inspect(out + "/Tturned.jpg");
-    EXPECT_EQ(t.width, 40);
-    EXPECT_EQ(t.height, 80);
-    EXPECT_EQ(t.orientation, 1);
+TEST_F(GeneratorRun, SkipCreationMakesOnlyThePage) {
+  picture("a.jpg", 60, 30);
+  picture("b.jpg", 60, 30);
+  ASSERT_EQ(runGenerator({"/h20", "/o", "/pT", in, out}).exitCode, 0);
+  fs::remove(out + "/Tb.jpg");
+  auto before = snapshot(out);
+
+  RunResult r = runGenerator({"/h50", "/n", "/o", "/pT", "/iFilmstrip2.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  auto after = snapshot(out);
+  std::string page = after["index.html"];
+  after.erase("index.html");
+  EXPECT_EQ(after, before);
+  EXPECT_NE(page.find("src=\"Ta.jpg\""), std::string::npos);
+  EXPECT_EQ(page.find("Tb.jpg"), std::string::npos);
 }
 
-TEST_F(GeneratorRun, ReportsUnreadablePicturesByNameAndMakesTheRest)
-{
-    picture("good.jpg", 60, 30);
-    picture("whole.jpg", 300, 200);
-    std::string jpeg = readFile(in + "/whole.jpg");
-    original("truncated.jpg", jpeg.substr(0, jpeg.size() / 2));
-    original("corrupt.jpg", "\xff\xd8\xff\xe0 this is not really a picture");
-    original("text.png", "just text\n");
-    original("empty.gif", "");
-    RunResult r = runGenerator({"/h20", "/g", "/pT", in, out});
-    EXPECT_EQ(r.exitCode, 1);
-    for (const char* bad : {"truncated.jpg", "corrupt.jpg", "text.png", "empty.gif"}) {
-        EXPECT_NE(r.err.find(std::string("] ") + bad + ": "), std::string::npos) << bad << "\n" << r.err;
-        EXPECT_FALSE(exists(out + "/T" + std::string(bad))) << bad;
-    }
-    EXPECT_TRUE(exists(out + "/Tgood.jpg"));
-    EXPECT_TRUE(exists(out + "/Twhole.jpg"));
-    EXPECT_NE(r.out.find("2 made, 0 skipped, 4 failed"), std::string::npos) << r.out;
+TEST_F(GeneratorRun, RefusalsWriteNothing) {
+  picture("a.jpg", 60, 30);
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+  };
+  const std::string file = in + "/a.jpg";
+  const Case cases[] = {
+      {{"/h20", "/q", "/pT", in, out}, 2},
+      {{"/h20", "/p../up", in, out}, 2},
+      {{"/h20", "/pa/b", in, out}, 2},
+      {{"/h20", "/pT", in + "/missing", out}, 3},
+      {{"/h20", "/pT", file, out}, 3},
+      {{"/h20", "/pT", "/iNoSuch.tpl", in, out}, 4},
+      {{"/h20", "/pT", "/iGrid.tpl", "/x" + in + "/missing.TMP", in, out}, 4},
+  };
+  for (const auto& c : cases) {
+    RunResult r = runGenerator(c.args);
+    EXPECT_EQ(r.exitCode, c.code) << c.args[1] << "\n" << r.err;
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_FALSE(exists(out)) << c.args[1];
+  }
+  EXPECT_EQ(snapshot(in).size(), 1u);
 }
 
-TEST_F(GeneratorRun, UnreadableForLackOfPermission)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
-    picture("locked.jpg", 60, 30);
-    chmod((in + "/locked.jpg").c_str(), 0);
-    RunResult r = runGenerator({"/h20", "/g", "/pT", in, out});
-    chmod((in + "/locked.jpg").c_str(), 0644);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("locked.jpg"), std::string::npos) << r.err;
-}
-
-TEST_F(GeneratorRun, OverwriteReplacesUniqueNamesKeep)
-{
-    picture("a.jpg", 60, 30);
-    fs::create_directory(out);
-    writeFile(out + "/Ta.jpg", "old thumbnail");
-
-    RunResult unique = runGenerator({"/h20", "/g", "/pT", in, out});
-    ASSERT_EQ(unique.exitCode, 0) << unique.err;
-    EXPECT_EQ(readFile(out + "/Ta.jpg"), "old thumbnail");
-    EXPECT_EQ(inspect(out + "/Ta_1.jpg").height, 20);
-    EXPECT_NE(unique.out.find("a.jpg -> Ta_1.jpg 40x20"), std::string::npos) << unique.out;
-    unique = runGenerator({"/h20", "/g", "/pT", in, out});
-    EXPECT_TRUE(exists(out + "/Ta_2.jpg"));
-
-    RunResult overwrite = runGenerator({"/h20", "/o", "/pT", in, out});
-    ASSERT_EQ(overwrite.exitCode, 0) << overwrite.err;
-    EXPECT_EQ(inspect(out + "/Ta.jpg").height, 20);
-    EXPECT_FALSE(exists(out + "/Ta_3.jpg"));
-}
-
-TEST_F(GeneratorRun, OnlyMissingLeavesExistingThumbnailsAlone)
-{
-    picture("a.jpg", 60, 30);
-    picture("b.jpg", 60, 30);
-    ASSERT_EQ(runGenerator({"/h10", "/o", "/pT", in, out}).exitCode, 0);
-    std::string before = readFile(out + "/Ta.jpg");
-    fs::remove(out + "/Tb.jpg");
-
-    RunResult r = runGenerator({"/h20", "/r", "/o", "/pT", in, out});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(readFile(out + "/Ta.jpg"), before);
-    EXPECT_EQ(inspect(out + "/Tb.jpg").height, 20);
-    EXPECT_NE(r.out.find("1 made, 1 skipped, 0 failed"), std::string::npos) << r.out;
-}
-
-TEST_F(GeneratorRun, PrefixMarksThumbnailsOnlyWithT)
-{
-    picture("a.jpg", 60, 30);
-    picture("Told.jpg", 60, 30);
-    RunResult r = runGenerator({"/h20", "/t", "/o", "/pT", in, in});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(exists(in + "/Ta.jpg"));
-    EXPECT_FALSE(exists(in + "/TTold.jpg"));
-    fs::remove(in + "/Ta.jpg");
-
-    r = runGenerator({"/h20", "/o", "/pT", in, in});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(exists(in + "/TTold.jpg"));
-    fs::remove(in + "/Ta.jpg");
-    fs::remove(in + "/TTold.jpg");
-
-    // An empty prefix marks nothing: every picture gets its thumbnail.
-    r = runGenerator({"/h20", "/t", "/o", "/p", in, out});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(exists(out + "/a.jpg"));
-    EXPECT_TRUE(exists(out + "/Told.jpg"));
-}
-
-TEST_F(GeneratorRun, SubdirectoriesOnlyWithS)
-{
-    picture("top.jpg", 60, 30);
-    picture("sub/deep/low.png", 60, 30);
-    RunResult r = runGenerator({"/h20", "/o", "/pT", in, out});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(exists(out + "/Ttop.jpg"));
-    EXPECT_FALSE(exists(out + "/sub"));
-
-    r = runGenerator({"/h20", "/s", "/o", "/pT", in, out});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(inspect(out + "/sub/deep/Tlow.png").height, 20);
-    EXPECT_NE(r.out.find("sub/deep/low.png -> Tlow.png"), std::string::npos) << r.out;
-
-    // An output folder inside the input folder is not read back as pictures.
-    std::string inner = in + "/thumbs";
-    for (int run = 0; run < 2; ++run) {
-        r = runGenerator({"/h20", "/s", "/o", "/pT", in, inner});
-        ASSERT_EQ(r.exitCode, 0) << r.err;
-    }
-    EXPECT_TRUE(exists(inner + "/sub/deep/Tlow.png"));
-    EXPECT_FALSE(exists(inner + "/thumbs"));
-    EXPECT_FALSE(exists(inner + "/TTtop.jpg"));
-}
-
-TEST_F(GeneratorRun, EmptyPrefixInTheSameFolderNeverTouchesAPicture)
-{
-    picture("a.jpg", 60, 30);
-    picture("b.png", 60, 30);
-    for (const char* existing : {"/o", "/g"}) {
-        RunResult r = runGenerator({"/h20", existing, "/p", in, in});
-        EXPECT_EQ(r.exitCode, 1) << existing;
-        EXPECT_NE(r.err.find("a.jpg: "), std::string::npos) << r.err;
-        EXPECT_EQ(snapshot(in).size(), 2u) << existing;
-    }
-}
-
-TEST_F(GeneratorRun, AThumbnailNeverOverwritesAnotherPicture)
-{
-    // With the prefix "a", b.jpg's thumbnail would be called ab.jpg.
-    picture("b.jpg", 60, 30);
-    picture("ab.jpg", 90, 30);
-    RunResult r = runGenerator({"/h20", "/o", "/pa", in, in});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("b.jpg: "), std::string::npos) << r.err;
-    EXPECT_TRUE(exists(in + "/aab.jpg"));
-    fs::remove(in + "/aab.jpg");
-
-    r = runGenerator({"/h20", "/g", "/pa", in, in});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(inspect(in + "/ab_1.jpg").width, 40);
-    fs::remove(in + "/ab_1.jpg");
-    fs::remove(in + "/aab.jpg");
-
-    // ab.jpg is a picture, not b.jpg's thumbnail: /r still makes one.
-    r = runGenerator({"/h20", "/r", "/g", "/pa", in, in});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(exists(in + "/ab_1.jpg"));
-}
-
-TEST_F(GeneratorRun, SkipCreationMakesOnlyThePage)
-{
-    picture("a.jpg", 60, 30);
-    picture("b.jpg", 60, 30);
-    ASSERT_EQ(runGenerator({"/h20", "/o", "/pT", in, out}).exitCode, 0);
-    fs::remove(out + "/Tb.jpg");
-    auto before = snapshot(out);
-
-    RunResult r = runGenerator({"/h50", "/n", "/o", "/pT", "/iFilmstrip2.tpl", in, out});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    auto after = snapshot(out);
-    std::string page = after["index.html"];
-    after.erase("index.html");
-    EXPECT_EQ(after, before);
-    EXPECT_NE(page.find("src=\"Ta.jpg\""), std::string::npos);
-    EXPECT_EQ(page.find("Tb.jpg"), std::string::npos);
-}
-
-TEST_F(GeneratorRun, RefusalsWriteNothing)
-{
-    picture("a.jpg", 60, 30);
-    struct Case {
-        std::vector<std::string> args;
-        int code;
-    };
-    const std::string file = in + "/a.jpg";
-    const Case cases[] = {
-        {{"/h20", "/q", "/pT", in, out}, 2},
-        {{"/h20", "/p../up", in, out}, 2},
-        {{"/h20", "/pa/b", in, out}, 2},
-        {{"/h20", "/pT", in + "/missing", out}, 3},
-        {{"/h20", "/pT", file, out}, 3},
-        {{"/h20", "/pT", "/iNoSuch.tpl", in, out}, 4},
-        {{"/h20", "/pT", "/iGrid.tpl", "/x" + in + "/missing.TMP", in, out}, 4},
-    };
-    for (const auto& c : cases) {
-        RunResult r = runGenerator(c.args);
-        EXPECT_EQ(r.exitCode, c.code) << c.args[1] << "\n" << r.err;
-        EXPECT_FALSE(r.err.empty());
-        EXPECT_FALSE(exists(out)) << c.args[1];
-    }
-    EXPECT_EQ(snapshot(in).size(), 1u);
-}
-
-TEST_F(GeneratorRun, AnInterruptedRunLeavesOnlyWholeFiles)
-{
-    for (int i = 0; i < 40; ++i)
-        picture("p" + std::to_string(i) + ".png", 1500, 1000);
-    TempDir io;
-    const std::string log = io / "out";
-    pid_t pid = fork();
-    if (pid == 0) {
-        int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(fd, 1);
-        execl(VIGNETOR_PATH, "VGN", "/h20", "/o", "/pT", in.c_str(), out.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    // Stop it as soon as the first thumbnail is reported.
-    for (int wait = 0; wait < 30000 && readFile(log).find('\n') == std::string::npos; ++wait)
-        usleep(1000);
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGTERM : WEXITSTATUS(status) == 0);
-    for (const auto& [name, bytes] : snapshot(out)) {
-        PictureInfo t = inspect(out + "/" + name);
-        EXPECT_EQ(t.height, 20) << name;
-    }
+TEST_F(GeneratorRun, AnInterruptedRunLeavesOnlyWholeFiles) {
+  for (int i = 0; i < 40; ++i) picture("p" + std::to_string(i) + ".png", 1500, 1000);
+  TempDir io;
+  const std::string log = io / "out";
+  pid_t pid = fork();
+  if (pid == 0) {
+    int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 1);
+    execl(VIGNETOR_PATH, "VGN", "/h20", "/o", "/pT", in.c_str(), out.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Stop it as soon as the first thumbnail is reported.
+  for (int wait = 0; wait < 30000 && readFile(log).find('\n') == std::string::npos; ++wait)
+    usleep(1000);
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGTERM : WEXITSTATUS(status) == 0);
+  for (const auto& [name, bytes] : snapshot(out)) {
+    PictureInfo t = inspect(out + "/" + name);
+    EXPECT_EQ(t.height, 20) << name;
+  }
 }
 
 // The generator reads templates from its own folder; this gives it one.
 class GeneratorWithTemplate : public GeneratorRun {
-protected:
-    void SetUp() override
-    {
-        GeneratorRun::SetUp();
-        program = root / "program";
-        fs::create_directory(program);
-        fs::copy_file(VIGNETOR_PATH, program + "/Vignetor");
-    }
-    RunResult run(const std::vector<std::string>& args)
-    {
-        std::vector<std::string> argv{"VGN"};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return runProgram(program + "/Vignetor", argv);
-    }
-    std::string program;
+ protected:
+  void SetUp() override {
+    GeneratorRun::SetUp();
+    program = root / "program";
+    fs::create_directory(program);
+    fs::copy_file(VIGNETOR_PATH, program + "/Vignetor");
+  }
+  RunResult run(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"VGN"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(program + "/Vignetor", argv);
+  }
+  std::string program;
 };
 
-TEST_F(GeneratorWithTemplate, PageShowsAndLinksAnyNameSafely)
-{
-    picture("<b>&\"'#?% x.jpg", 60, 30);
-    picture("sub/plain.png", 30, 60);
-    writeFile(program + "/Test.tpl",
-              "[desc]\nfor the tests\n"
-              "[askvalues]\ntitle;T;Title;Default title\nnote;T;Note;none\n"
-              "[head]\n<title>{{title}}</title><p>{{note}} {{count}}</p>\n"
-              "[picture]\n<a href=\"{{picture}}\"><img src=\"{{thumb}}\" alt=\"{{name}}\"></a> "
-              "{{thumbwidth}}x{{thumbheight}} of {{width}}x{{height}} in [{{subfolder}}]\n"
-              "[foot]\n$PROCESS$desc\n");
-    writeFile(root / "values.TMP", "; - file created by wVignetor.exe -\nnote=<i>&\ntitle=Mine\n");
-    RunResult r = run({"/h20", "/s", "/o", "/pT", "/iTest.tpl", "/x" + (root / "values.TMP"), in, out});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::string page = readFile(out + "/index.html");
-    EXPECT_NE(page.find("<title>Mine</title><p>&lt;i&gt;&amp; 2</p>"), std::string::npos) << page;
-    EXPECT_NE(page.find("<a href=\"../in/%3Cb%3E%26%22%27%23%3F%25%20x.jpg\">"
-                        "<img src=\"T%3Cb%3E%26%22%27%23%3F%25%20x.jpg\" alt=\"&lt;b&gt;&amp;&quot;&#39;#?% x.jpg\"></a> "
-                        "40x20 of 60x30 in []"),
-              std::string::npos)
-        << page;
-    EXPECT_NE(page.find("<a href=\"../in/sub/plain.png\"><img src=\"sub/Tplain.png\" alt=\"plain.png\"></a> "
-                        "10x20 of 30x60 in [sub]"),
-              std::string::npos)
-        << page;
-    EXPECT_NE(page.find("for the tests\n"), std::string::npos);
-    EXPECT_EQ(page.find("<b>"), std::string::npos);
+TEST_F(GeneratorWithTemplate, PageShowsAndLinksAnyNameSafely) {
+  picture("<b>&\"'#?% x.jpg", 60, 30);
+  picture("sub/plain.png", 30, 60);
+  writeFile(program + "/Test.tpl",
+            "[desc]\nfor the tests\n"
+            "[askvalues]\ntitle;T;Title;Default title\nnote;T;Note;none\n"
+            "[head]\n<title>{{title}}</title><p>{{note}} {{count}}</p>\n"
+            "[picture]\n<a href=\"{{picture}}\"><img src=\"{{thumb}}\" alt=\"{{name}}\"></a> "
+            "{{thumbwidth}}x{{thumbheight}} of {{width}}x{{height}} in [{{subfolder}}]\n"
+            "[foot]\n$PROCESS$desc\n");
+  writeFile(root / "values.TMP", "; - file created by wVignetor.exe -\nnote=<i>&\ntitle=Mine\n");
+  RunResult r =
+      run({"/h20", "/s", "/o", "/pT", "/iTest.tpl", "/x" + (root / "values.TMP"), in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::string page = readFile(out + "/index.html");
+  EXPECT_NE(page.find("<title>Mine</title><p>&lt;i&gt;&amp; 2</p>"), std::string::npos) << page;
+  EXPECT_NE(page.find("<a href=\"../in/%3Cb%3E%26%22%27%23%3F%25%20x.jpg\">"
+                      "<img src=\"T%3Cb%3E%26%22%27%23%3F%25%20x.jpg\" "
+                      "alt=\"&lt;b&gt;&amp;&quot;&#39;#?% x.jpg\"></a> "
+                      "40x20 of 60x30 in []"),
+            std::string::npos)
+      << page;
+  EXPECT_NE(
+      page.find(
+          "<a href=\"../in/sub/plain.png\"><img src=\"sub/Tplain.png\" alt=\"plain.png\"></a> "
+          "10x20 of 30x60 in [sub]"),
+      std::string::npos)
+      << page;
+  EXPECT_NE(page.find("for the tests\n"), std::string::npos);
+  EXPECT_EQ(page.find("<b>"), std::string::npos);
 
-    // In the input folder itself, links are plain names.
-    r = run({"/h20", "/t", "/o", "/pT", "/iTest.tpl", in, in});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    page = readFile(in + "/index.html");
-    EXPECT_NE(page.find("<title>Default title</title><p>none 1</p>"), std::string::npos) << page;
-    EXPECT_NE(page.find("<a href=\"%3Cb%3E%26%22%27%23%3F%25%20x.jpg\">"), std::string::npos) << page;
-    fs::remove(in + "/index.html");
-    fs::remove(in + "/T<b>&\"'#?% x.jpg");
+  // In the input folder itself, links are plain names.
+  r = run({"/h20", "/t", "/o", "/pT", "/iTest.tpl", in, in});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  page = readFile(in + "/index.html");
+  EXPECT_NE(page.find("<title>Default title</title><p>none 1</p>"), std::string::npos) << page;
+  EXPECT_NE(page.find("<a href=\"%3Cb%3E%26%22%27%23%3F%25%20x.jpg\">"), std::string::npos) << page;
+  fs::remove(in + "/index.html");
+  fs::remove(in + "/T<b>&\"'#?% x.jpg");
 }
 
-TEST_F(GeneratorWithTemplate, TemplateProblemsStopTheRunBeforeAnyThumbnail)
-{
-    picture("a.jpg", 60, 30);
-    writeFile(program + "/Typo.tpl", "[picture]\n<img src=\"{{thumbnail}}\">\n");
-    writeFile(program + "/Outside.tpl", "text before any section\n[picture]\nx\n");
-    writeFile(program + "/Rows.tpl", "[perrow]\n{{columns}}\n[picture]\nx\n[askvalues]\ncolumns;N;Per row;3\n");
-    writeFile(root / "bad.TMP", "columns=many\n");
-    const std::vector<std::vector<std::string>> cases = {
-        {"/h20", "/pT", "/iTypo.tpl", in, out},
-        {"/h20", "/pT", "/iOutside.tpl", in, out},
-        {"/h20", "/pT", "/iRows.tpl", "/x" + (root / "bad.TMP"), in, out},
-    };
-    for (const auto& c : cases) {
-        RunResult r = run(c);
-        EXPECT_EQ(r.exitCode, 4) << c[2] << r.err;
-        EXPECT_NE(r.err.find(c[2].substr(2)), std::string::npos) << r.err;
-        EXPECT_FALSE(exists(out));
-    }
+TEST_F(GeneratorWithTemplate, TemplateProblemsStopTheRunBeforeAnyThumbnail) {
+  picture("a.jpg", 60, 30);
+  writeFile(program + "/Typo.tpl", "[picture]\n<img src=\"{{thumbnail}}\">\n");
+  writeFile(program + "/Outside.tpl", "text before any section\n[picture]\nx\n");
+  writeFile(program + "/Rows.tpl",
+            "[perrow]\n{{columns}}\n[picture]\nx\n[askvalues]\ncolumns;N;Per row;3\n");
+  writeFile(root / "bad.TMP", "columns=many\n");
+  const std::vector<std::vector<std::string>> cases = {
+      {"/h20", "/pT", "/iTypo.tpl", in, out},
+      {"/h20", "/pT", "/iOutside.tpl", in, out},
+      {"/h20", "/pT", "/iRows.tpl", "/x" + (root / "bad.TMP"), in, out},
+  };
+  for (const auto& c : cases) {
+    RunResult r = run(c);
+    EXPECT_EQ(r.exitCode, 4) << c[2] << r.err;
+    EXPECT_NE(r.err.find(c[2].substr(2)), std::string::npos) << r.err;
+    EXPECT_FALSE(exists(out));
+  }
 }
 
-TEST_F(GeneratorWithTemplate, FailedPicturesStillGetAPageOfTheOthers)
-{
-    picture("good.jpg", 60, 30);
-    original("bad.jpg", "not a picture");
-    writeFile(program + "/List.tpl", "[picture]\n{{name}}\n");
-    RunResult r = run({"/h20", "/o", "/pT", "/iList.tpl", in, out});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(readFile(out + "/index.html"), "good.jpg\n");
+TEST_F(GeneratorWithTemplate, FailedPicturesStillGetAPageOfTheOthers) {
+  picture("good.jpg", 60, 30);
+  original("bad.jpg", "not a picture");
+  writeFile(program + "/List.tpl", "[picture]\n{{name}}\n");
+  RunResult r = run({"/h20", "/o", "/pT", "/iList.tpl", in, out});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(readFile(out + "/index.html"), "good.jpg\n");
 }
 
-} // namespace
+}  // namespace

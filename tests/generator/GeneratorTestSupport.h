@@ -9,9 +9,9 @@
 #include "tests/support/TempDir.h"
 
 struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
+  int exitCode = -1;
+  std::string out;
+  std::string err;
 };
 
 // Runs `program` with exactly `argv` (argv[0] included), no shell.
@@ -32,10 +32,10 @@ std::map<std::string, std::string> snapshot(const std::string& dir);
 void makePicture(const std::string& path, int width, int height, int orientation = 0);
 
 struct PictureInfo {
-    int width = 0, height = 0;
-    std::string loader;   // "jpegload", "pngload", ...
-    bool hasExif = false;
-    int orientation = 1;
+  int width = 0, height = 0;
+  std::string loader;  // "jpegload", "pngload", ...
+  bool hasExif = false;
+  int orientation = 1;
 };
 PictureInfo inspect(const std::string& path);
 

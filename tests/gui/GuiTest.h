@@ -13,7 +13,6 @@
 
 #include "tests/support/TempDir.h"
 
-
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
@@ -21,7 +20,7 @@ bool FileExists(const std::string& path);
 // Every test gets fresh settings and its own program directory: the settings
 // file goes to <tmp>/config, the program directory is <tmp>/program.
 class IsolatedTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override;
   void TearDown() override;
   std::string ProgramDir() const { return m_dir / "program"; }
@@ -32,7 +31,7 @@ protected:
 // While it lives, pages and addresses that the program opens are recorded
 // here instead of starting a browser.
 class BrowserLog {
-public:
+ public:
   BrowserLog();
   ~BrowserLog();
   BrowserLog(const BrowserLog&) = delete;
@@ -59,14 +58,14 @@ int RunModal(wxDialog* dialog, std::function<void()> body);
 // Expects a message box with exactly this text, caption and style, and answers
 // it with `answer`.
 class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
-public:
+ public:
   ExpectMessage(const wxString& message, const wxString& caption, long style, int answer = wxID_OK)
       : m_message(message), m_caption(caption), m_style(style), m_answer(answer) {}
 
-protected:
+ protected:
   int OnInvoked(wxMessageDialog* dialog) const override;
 
-private:
+ private:
   wxString m_message;
   wxString m_caption;
   long m_style;

@@ -7,15 +7,14 @@
 
 namespace {
 class TestApp : public wxApp {
-public:
+ public:
   bool OnInit() override { return true; }
 };
 
 void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
                   const wxString& msg) {
-  ADD_FAILURE_AT(file.utf8_str(), line)
-      << "wxWidgets assertion in " << func.utf8_str() << ": " << cond.utf8_str() << " "
-      << msg.utf8_str();
+  ADD_FAILURE_AT(file.utf8_str(), line) << "wxWidgets assertion in " << func.utf8_str() << ": "
+                                        << cond.utf8_str() << " " << msg.utf8_str();
 }
 }  // namespace
 

@@ -22,11 +22,11 @@ bool ReadStandInRecord(const std::string& path, StandInRecord& record);
 
 // Sets the stand-in's environment variables and removes them again.
 class StandInEnvironment {
-public:
+ public:
   StandInEnvironment() = default;
   ~StandInEnvironment();
   void Set(const char* name, const std::string& value);
 
-private:
+ private:
   std::vector<std::string> m_names;
 };

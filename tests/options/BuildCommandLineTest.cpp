@@ -14,9 +14,8 @@
 
 namespace {
 
-
 class BuildCommandLine : public RunRequestForm {
-protected:
+ protected:
   // Builds, expecting exactly the one message box `text`.
   void ExpectRefusal(const char* text) {
     std::string line = "not built";
@@ -71,8 +70,9 @@ TEST_F(BuildCommandLine, ChecksComeInTheirOrderAndTheFirstFailureWins) {
   SetDirectories(m_dir / "file", m_dir / "out");
   ExpectRefusal("Input directory is not a directory");
   SetDirectories(Pics(), m_dir / "out");
-  ExpectRefusal("'Create HTML' is off and 'Skip creation of thumbnails' is on....\n"
-                "There is not much to do...");
+  ExpectRefusal(
+      "'Create HTML' is off and 'Skip creation of thumbnails' is on....\n"
+      "There is not much to do...");
   SetCheck(IDC_SKIP_CREATION, false);
   ExpectRefusal("At least one of Width and Height should be selected");
   SetCheck(IDC_FIXED_HEIGHT, true);
@@ -110,7 +110,8 @@ TEST_F(BuildCommandLine, DifferentDirectoriesAskAndYesTakesTheInputDirectory) {
   // Differ only in letter case: different directories here.
   SetDirectories(Pics(), m_dir / "pics");
   std::string line;
-  wxTEST_DIALOG(line = Build(), ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_YES));
+  wxTEST_DIALOG(line = Build(),
+                ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_YES));
   EXPECT_EQ("VGN /h100 /t /g \"/pThumb\" /iFilmstrip2.tpl " + Quoted(Pics()) + " " + Quoted(Pics()),
             line);
   EXPECT_EQ(Pics(), ToBytes(m_form->m_strOutDir));
@@ -121,7 +122,8 @@ TEST_F(BuildCommandLine, NoKeepsTheOutputDirectory) {
   Open();
   SetDirectories(Pics(), m_dir / "new/out/");
   std::string line;
-  wxTEST_DIALOG(line = Build(), ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_NO));
+  wxTEST_DIALOG(line = Build(),
+                ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_NO));
   EXPECT_EQ("VGN /h100 /t /g \"/pThumb\" /iFilmstrip2.tpl " + Quoted(Pics()) + " " +
                 Quoted(m_dir / "new/out"),
             line);
@@ -145,7 +147,8 @@ TEST_F(BuildCommandLine, ATrailingSeparatorOnOneSideAsks) {
   Open();
   SetDirectories(Pics() + "/", Pics());
   std::string line;
-  wxTEST_DIALOG(line = Build(), ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_YES));
+  wxTEST_DIALOG(line = Build(),
+                ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_YES));
   EXPECT_EQ("VGN /h100 /t /g \"/pThumb\" /iFilmstrip2.tpl " + Quoted(Pics()) + " " + Quoted(Pics()),
             line);
   EXPECT_EQ(Pics(), ToBytes(m_form->m_strInDir));
@@ -175,9 +178,9 @@ TEST_F(BuildCommandLine, TheSwitchesOfTheForm) {
   m_form->Control<wxRadioButton>(IDC_OVERWRITE)->SetValue(true);
   SetText(IDC_PREFIX, "");
   SetText(IDC_WIDTH, "640");
-  EXPECT_EQ("VGN /w640 /n /s /r /c /o \"/p\" /iFilmstrip2.tpl " + Quoted(Pics()) + " " +
-                Quoted(Pics()),
-            Build());
+  EXPECT_EQ(
+      "VGN /w640 /n /s /r /c /o \"/p\" /iFilmstrip2.tpl " + Quoted(Pics()) + " " + Quoted(Pics()),
+      Build());
 
   SetCheck(IDC_FIXED_HEIGHT, true);
   SetCheck(IDC_SCALE, true);
@@ -241,7 +244,8 @@ TEST_F(BuildCommandLine, AwkwardPathsArriveWhole) {
   SetText(IDC_PREFIX, "tn \"1\" \\");
   SelectTemplate("My gallery");
   std::string line;
-  wxTEST_DIALOG(line = Build(), ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_NO));
+  wxTEST_DIALOG(line = Build(),
+                ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_NO));
   const std::vector<std::string> expected = {
       "VGN", "/h100", "/t", "/g", "/ptn \"1\" \\", "/iMy gallery.tpl", in, out};
   EXPECT_EQ(expected, SplitCommandLine(line));

@@ -18,7 +18,7 @@
 
 namespace {
 class GeneratorRun : public RunRequestForm {
-protected:
+ protected:
   void SetUp() override {
     RunRequestForm::SetUp();
     InstallStandInGenerator(ProgramDir());
@@ -98,8 +98,8 @@ TEST_F(GeneratorRun, TheGeneratorGetsTheSplitCommandLine) {
   SelectTemplate("My gallery");
   Create();
   const StandInRecord record = Recorded();
-  const std::vector<std::string> expected = {"VGN", "/h100",          "/t", "/g", "/ptn \\\"",
-                                             "/iMy gallery.tpl", in,   in};
+  const std::vector<std::string> expected = {
+      "VGN", "/h100", "/t", "/g", "/ptn \\\"", "/iMy gallery.tpl", in, in};
   EXPECT_EQ(expected, record.arguments);
   char cwd[4096];
   ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
@@ -120,8 +120,8 @@ TEST_F(GeneratorRun, TheFormHidesWhileTheConsoleShowsTheOutput) {
     ASSERT_TRUE(WaitFor([] { return Console() != nullptr; }));
     hidden = !m_form->IsShown();
     title = ToBytes(Console()->GetTitle());
-    output = WaitFor(
-        [] { return ToBytes(Console()->TextView()->GetValue()) == "line 1\nline 2\n"; });
+    output =
+        WaitFor([] { return ToBytes(Console()->TextView()->GetValue()) == "line 1\nline 2\n"; });
     WriteFile(m_dir / "go", "");
   });
   EXPECT_TRUE(hidden);
@@ -167,12 +167,12 @@ TEST_F(GeneratorRun, WithoutAGeneratorNothingIsSaved) {
 // Answers message boxes with OK and notes their texts; every other dialog
 // runs for real (wxTEST_DIALOG would stop the template input dialog too).
 class MessageNotes : public wxModalDialogHook {
-public:
+ public:
   MessageNotes() { Register(); }
   ~MessageNotes() override { Unregister(); }
   std::vector<std::string> notes;
 
-protected:
+ protected:
   int Enter(wxDialog* dialog) override {
     auto* box = dynamic_cast<wxMessageDialog*>(dialog);
     if (!box) return wxID_NONE;
@@ -293,7 +293,8 @@ TEST_F(GeneratorRun, TheRealGeneratorMakesThePageThatOpens) {
   const std::string in = m_dir / "holiday \"2024\" pics";
   ASSERT_EQ(0, ::mkdir(in.c_str(), 0700));
   SetDirectories(in + "/", in);
-  wxTEST_DIALOG(Create(), wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"));
+  wxTEST_DIALOG(Create(),
+                wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"));
   ASSERT_TRUE(FileExists(in + "/index.html"));
   ASSERT_EQ(1u, m_opened.size());
   EXPECT_EQ(ToBytes(FileUrl(FromBytes(in + "/index.html"))), m_opened[0]);

@@ -15,7 +15,7 @@
 
 namespace {
 class OptionsForm : public IsolatedTest {
-protected:
+ protected:
   void TearDown() override {
     if (m_form) m_form->Destroy();
     IsolatedTest::TearDown();
@@ -29,9 +29,7 @@ protected:
   }
 
   bool Checked(int id) const { return m_form->Control<wxCheckBox>(id)->GetValue(); }
-  std::string Text(int id) const {
-    return ToBytes(m_form->Control<wxTextCtrl>(id)->GetValue());
-  }
+  std::string Text(int id) const { return ToBytes(m_form->Control<wxTextCtrl>(id)->GetValue()); }
   bool Radio(int id) const { return m_form->Control<wxRadioButton>(id)->GetValue(); }
 
   void Store(std::initializer_list<std::pair<const char*, wxString>> values) {
@@ -75,10 +73,20 @@ TEST_F(OptionsForm, FirstStartShowsTheDefaults) {
 }
 
 TEST_F(OptionsForm, StoredValuesComeBackIntoTheControls) {
-  Store({{"check.height", "0"}, {"check.width", "1"}, {"check.scale", "1"}, {"existing", "0"},
-         {"incsub", "1"}, {"indir", "/pics/in"}, {"outdir", " /out with blanks "},
-         {"height", "640"}, {"width", "480"}, {"pref", "tn_"}, {"index", "0"},
-         {"nodupth", "0"}, {"checkexist", "1"}, {"cpufriend", "1"}});
+  Store({{"check.height", "0"},
+         {"check.width", "1"},
+         {"check.scale", "1"},
+         {"existing", "0"},
+         {"incsub", "1"},
+         {"indir", "/pics/in"},
+         {"outdir", " /out with blanks "},
+         {"height", "640"},
+         {"width", "480"},
+         {"pref", "tn_"},
+         {"index", "0"},
+         {"nodupth", "0"},
+         {"checkexist", "1"},
+         {"cpufriend", "1"}});
   Open();
   EXPECT_FALSE(Checked(IDC_FIXED_HEIGHT));
   EXPECT_TRUE(Checked(IDC_FIXED_WIDTH));
@@ -99,7 +107,10 @@ TEST_F(OptionsForm, StoredValuesComeBackIntoTheControls) {
 }
 
 TEST_F(OptionsForm, FlagsAreOnOnlyWhenStoredAsOne) {
-  Store({{"incsub", "2"}, {"nodupth", "2"}, {"checkexist", "2"}, {"cpufriend", "-1"},
+  Store({{"incsub", "2"},
+         {"nodupth", "2"},
+         {"checkexist", "2"},
+         {"cpufriend", "-1"},
          {"index", "2"}});
   // The template list's round trip at initialisation reads the check box
   // back, so the stored value shows only before it.
@@ -256,16 +267,16 @@ namespace {
 // Cancels the folder browser after checking its title. (GTK's chooser
 // reports a chosen folder only after a real click on its own button.)
 class ExpectFolder : public wxExpectModalBase<wxDirDialog, ExpectFolder> {
-public:
+ public:
   explicit ExpectFolder(const std::string& title) : m_title(title) {}
 
-protected:
+ protected:
   int OnInvoked(wxDirDialog* dialog) const override {
     EXPECT_EQ(m_title, ToBytes(dialog->GetMessage()));
     return wxID_CANCEL;
   }
 
-private:
+ private:
   std::string m_title;
 };
 
@@ -278,8 +289,7 @@ TEST_F(OptionsForm, CancellingAFolderBrowserChangesNothing) {
   wxCommandEvent browseInput(wxEVT_BUTTON, IDC_BROWSE_INPUT);
   wxCommandEvent browseOutput(wxEVT_BUTTON, IDC_BROWSE_OUTPUT);
 
-  wxTEST_DIALOG(m_form->ProcessWindowEvent(browseInput),
-                ExpectFolder("Directory to process"));
+  wxTEST_DIALOG(m_form->ProcessWindowEvent(browseInput), ExpectFolder("Directory to process"));
   EXPECT_EQ(pictures, Text(IDC_INDIR)) << "cancel changes nothing";
 
   wxTEST_DIALOG(m_form->ProcessWindowEvent(browseOutput), ExpectFolder("Directory to write to"));

@@ -36,7 +36,7 @@ constexpr long kQuestionStyle = wxYES_NO | wxCANCEL | wxICON_QUESTION;
 inline std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 class RunRequestForm : public IsolatedTest {
-protected:
+ protected:
   void SetUp() override {
     IsolatedTest::SetUp();
     WriteFile(ProgramDir() + "/Filmstrip2.tpl", "[desc]\nA strip\n[head]\n<html>\n");

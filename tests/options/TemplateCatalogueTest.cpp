@@ -23,7 +23,7 @@ namespace {
 
 // The reading of one template and the scan of a folder, without a window.
 class TemplateScan : public ::testing::Test {
-protected:
+ protected:
   void Write(const std::string& name, const std::string& bytes) { WriteFile(m_dir / name, bytes); }
   std::unique_ptr<TemplateInfo> Read(const std::string& name) {
     return ReadTemplateInfo(m_dir.path(), name);
@@ -96,8 +96,9 @@ TEST_F(TemplateScan, EmptyAndBinaryFilesNeverStopTheScan) {
 
   auto entries = ScanTemplates(m_dir.path());
   ASSERT_EQ(3u, entries.size());
-  std::sort(entries.begin(), entries.end(),
-            [](const CatalogueEntry& a, const CatalogueEntry& b) { return a.fileName < b.fileName; });
+  std::sort(entries.begin(), entries.end(), [](const CatalogueEntry& a, const CatalogueEntry& b) {
+    return a.fileName < b.fileName;
+  });
   EXPECT_EQ("binary", ToBytes(entries[0].title));
   EXPECT_EQ("empty", ToBytes(entries[1].title));
   ASSERT_TRUE(entries[1].info) << "an empty file is a template without sections";
@@ -131,7 +132,7 @@ TEST_F(TemplateScan, NoFolderOrNoTemplatesListsNothing) {
 
 // The template list of the options form.
 class TemplateList : public IsolatedTest {
-protected:
+ protected:
   void TearDown() override {
     if (m_form) m_form->Destroy();
     IsolatedTest::TearDown();
@@ -158,7 +159,8 @@ protected:
 
   std::vector<std::string> Titles() const {
     std::vector<std::string> titles;
-    for (unsigned i = 0; i < List()->GetCount(); ++i) titles.push_back(ToBytes(List()->GetString(i)));
+    for (unsigned i = 0; i < List()->GetCount(); ++i)
+      titles.push_back(ToBytes(List()->GetString(i)));
     return titles;
   }
   std::string Selected() const {

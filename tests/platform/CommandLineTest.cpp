@@ -16,8 +16,7 @@ TEST(SplitCommandLine, PublishedExamples) {
 }
 
 TEST(SplitCommandLine, ProgramNameTakesBackslashesLiterally) {
-  EXPECT_EQ((Args{R"(C:\Program Files\x\)", "a"}),
-            SplitCommandLine(R"("C:\Program Files\x\" a)"));
+  EXPECT_EQ((Args{R"(C:\Program Files\x\)", "a"}), SplitCommandLine(R"("C:\Program Files\x\" a)"));
   EXPECT_EQ((Args{R"(a\"b)", "c"}), SplitCommandLine(R"(a\"b c)"));
 }
 

@@ -39,14 +39,17 @@ TEST(DecodeConsoleOutput, ACharacterCutInTwoWaitsForItsRest) {
 
 TEST(DecodeConsoleOutput, LineEndsAndControlCharacters) {
   std::string pending = std::string("a\r\nb\rc\x1b[0m\0d\te\r", 15);
-  EXPECT_EQ("a\nb\nc\xef\xbf\xbd[0m\xef\xbf\xbd" "d\te", Decode(pending));
+  EXPECT_EQ(
+      "a\nb\nc\xef\xbf\xbd[0m\xef\xbf\xbd"
+      "d\te",
+      Decode(pending));
   EXPECT_EQ("\r", pending);  // maybe half of a CR LF
   pending += "\nf";
   EXPECT_EQ("\nf", Decode(pending));
 }
 
 class Console : public ::testing::Test {
-protected:
+ protected:
   // The console of the run in progress, if one is on screen.
   static ConsoleWindow* Shown() {
     for (wxWindow* window : wxTopLevelWindows) {
@@ -165,14 +168,14 @@ TEST_F(Console, KeepsABoundedTail) {
   const ConsoleRun run = Run([&] {
     ASSERT_TRUE(WaitFor([] { return Shown() != nullptr; }));
     ConsoleWindow* console = Shown();
-    ASSERT_TRUE(
-        WaitFor([&] { return Text(console).find("the end") != std::string::npos; }, 60000));
+    ASSERT_TRUE(WaitFor([&] { return Text(console).find("the end") != std::string::npos; }, 60000));
     text = Text(console);
     console->Close();
   });
   EXPECT_EQ(1, run.exitCode);
   const std::size_t length = wxString::FromUTF8(text).length();
-  EXPECT_GE(length, static_cast<std::size_t>(ConsoleWindow::kTailLength - ConsoleWindow::kLineLength));
+  EXPECT_GE(length,
+            static_cast<std::size_t>(ConsoleWindow::kTailLength - ConsoleWindow::kLineLength));
   EXPECT_LE(length, static_cast<std::size_t>(ConsoleWindow::kTailLength * 5 / 4));
   // Cut at a line start, and the end is all there.
   EXPECT_EQ(std::string(99, 'x') + "\n", text.substr(0, 100));

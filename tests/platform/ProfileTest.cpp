@@ -37,12 +37,12 @@ TEST_F(ProfileTest, MissingFileAndKeysReadAsDefaults) {
 }
 
 TEST_F(ProfileTest, AwkwardNamesAndValuesComeBackByteForByte) {
-  const std::vector<std::string> names = {
-      " lead",  "trail ", "a=b",  "a/b/c", "[group]", "#hash", ";semi", "x\xc3\xa9y",
-      "Filmstrip2.tpl", "%41", "back\\slash", "q\"uote"};
+  const std::vector<std::string> names = {" lead",          "trail ", "a=b",         "a/b/c",
+                                          "[group]",        "#hash",  ";semi",       "x\xc3\xa9y",
+                                          "Filmstrip2.tpl", "%41",    "back\\slash", "q\"uote"};
   const std::vector<std::string> values = {
-      "",       " lead",   "trail ", "a;b=c", "\"quoted\"", "'single'", "#not a comment",
-      "\\",     "tab\there", "$HOME", "%41",  "caf\xc3\xa9", "new\nline", "[x]"};
+      "",   " lead",     "trail ", "a;b=c", "\"quoted\"",  "'single'",  "#not a comment",
+      "\\", "tab\there", "$HOME",  "%41",   "caf\xc3\xa9", "new\nline", "[x]"};
   {
     Profile profile;
     for (const auto& name : names) {
@@ -115,8 +115,7 @@ TEST_F(ProfileTest, SaveReplacesTheFileWholeAndLeavesNoTemporaryFile) {
     profile.WriteString("wVignetor", "outdir", "/second");
     ASSERT_TRUE(profile.Save());
   }
-  EXPECT_EQ(std::vector<std::string>{"wVignetor.conf"},
-            FilesIn(m_dir / "config/Korvel Software"));
+  EXPECT_EQ(std::vector<std::string>{"wVignetor.conf"}, FilesIn(m_dir / "config/Korvel Software"));
   struct stat info;
   ASSERT_EQ(0, stat(SettingsFile().c_str(), &info));
   EXPECT_EQ(0u, info.st_mode & 077) << "settings are the user's own";

@@ -33,7 +33,7 @@ TEST(UpDownStep, StopsAtTheBoundsWithoutWrap) {
 }
 
 TEST(UpDownStep, BringsAValueFromOutsideIntoTheRange) {
-  EXPECT_EQ(50, StepValue(5000, 1, 50, 1000, true));   // 1000 + 1 wraps
+  EXPECT_EQ(50, StepValue(5000, 1, 50, 1000, true));  // 1000 + 1 wraps
   EXPECT_EQ(999, StepValue(5000, -1, 50, 1000, true));
   EXPECT_EQ(51, StepValue(-7, 1, 50, 1000, true));
   EXPECT_EQ(1000, StepValue(INT_MAX, 25, 50, 1000, false));  // no overflow

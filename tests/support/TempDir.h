@@ -4,7 +4,7 @@
 
 // A fresh folder under $TMPDIR (else /tmp), removed with everything in it.
 class TempDir {
-public:
+ public:
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
@@ -12,6 +12,6 @@ public:
   const std::string& path() const { return m_path; }
   std::string operator/(const std::string& name) const { return m_path + "/" + name; }
 
-private:
+ private:
   std::string m_path;
 };

@@ -30,7 +30,7 @@ const char kGallery[] =
 // Answers every message box with OK and keeps what it said; other dialogs
 // show as usual.
 class MessageRecorder : public wxModalDialogHook {
-public:
+ public:
   struct Message {
     std::string text;
     std::string caption;
@@ -40,20 +40,20 @@ public:
   ~MessageRecorder() override { Unregister(); }
   std::vector<Message> messages;
 
-protected:
+ protected:
   int Enter(wxDialog* dialog) override {
     auto* box = dynamic_cast<wxMessageDialog*>(dialog);
     if (!box) return wxID_NONE;
-    messages.push_back({ToBytes(box->GetMessage()), ToBytes(box->GetTitle()),
-                        box->GetMessageDialogStyle() & (wxOK | wxCANCEL | wxYES_NO | wxICON_MASK |
-                                                        wxICON_NONE)});
+    messages.push_back(
+        {ToBytes(box->GetMessage()), ToBytes(box->GetTitle()),
+         box->GetMessageDialogStyle() & (wxOK | wxCANCEL | wxYES_NO | wxICON_MASK | wxICON_NONE)});
     return wxID_OK;
   }
   void Exit(wxDialog*) override {}
 };
 
 class InputDialog : public IsolatedTest {
-protected:
+ protected:
   void SetUp() override {
     IsolatedTest::SetUp();
     const char* tmp = std::getenv("TMPDIR");

@@ -33,10 +33,8 @@ int FilesIn(const std::string& directory) {
 TEST(ValuesFileText, HeaderThenOneLinePerEntryWithNothingEscaped) {
   EXPECT_EQ(kHeader, ValuesFileText({}));
   EXPECT_EQ(std::string(kHeader) + "cols=4\ntitle=My pictures\n empty =\nx=a=b;c \"d\" \n",
-            ValuesFileText({{"cols", "4"},
-                            {"title", "My pictures"},
-                            {" empty ", ""},
-                            {"x", "a=b;c \"d\" "}}));
+            ValuesFileText(
+                {{"cols", "4"}, {"title", "My pictures"}, {" empty ", ""}, {"x", "a=b;c \"d\" "}}));
 }
 
 TEST(ValuesFileWriter, NewOwnerOnlyFileEachTime) {
