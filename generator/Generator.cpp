@@ -1,5 +1,6 @@
 #include "generator/Generator.h"
 
+#include "generator/ConsoleText.h"
 #include "generator/HtmlText.h"
 #include "generator/OutputFile.h"
 #include "generator/PictureName.h"
@@ -94,7 +95,7 @@ void Generator::scanFolder(const std::string& subfolder) {
   std::string dir = joinPath(inDir_, subfolder);
   DIR* d = opendir(dir.c_str());
   if (!d) {
-    std::fprintf(stderr, "cannot read the folder %s: %s\n", dir.c_str(), std::strerror(errno));
+    printLine(stderr, "cannot read the folder " + dir + ": " + std::strerror(errno));
     shared_->scanFailed = true;
     return;
   }
@@ -163,8 +164,7 @@ void Generator::process(std::size_t index, Outcome& outcome) {
   auto report = [&](FILE* stream, const std::string& text) {
     std::lock_guard<std::mutex> lock(shared_->console);
     std::size_t k = ++shared_->done;
-    std::fprintf(stream, "[%zu/%zu] %s%s\n", k, total, shown.c_str(), text.c_str());
-    std::fflush(stream);
+    printLine(stream, "[" + std::to_string(k) + "/" + std::to_string(total) + "] " + shown + text);
   };
   auto fail = [&](const std::string& why) {
     outcome.state = Outcome::Failed;
@@ -278,10 +278,11 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
   }
   OutputResult written = writeReplacing(outDir_, "index.html", page_->render(entries));
   if (!written.ok) {
-    std::fprintf(stderr, "%s\n", written.error.c_str());
+    printLine(stderr, written.error);
     return kExitOutput;
   }
-  std::printf("%s with %zu pictures\n", joinPath(outDir_, "index.html").c_str(), entries.size());
+  printLine(stdout, joinPath(outDir_, "index.html") + " with " + std::to_string(entries.size()) +
+                        " pictures");
   return kExitOk;
 }
 
@@ -292,11 +293,11 @@ ExitCode Generator::run() {
 
   struct stat st;
   if (stat(inDir_.c_str(), &st) != 0) {
-    std::fprintf(stderr, "Input directory does not exist: %s\n", inDir_.c_str());
+    printLine(stderr, "Input directory does not exist: " + inDir_);
     return kExitInputDir;
   }
   if (!S_ISDIR(st.st_mode)) {
-    std::fprintf(stderr, "Input directory is not a directory: %s\n", inDir_.c_str());
+    printLine(stderr, "Input directory is not a directory: " + inDir_);
     return kExitInputDir;
   }
 
@@ -307,14 +308,14 @@ ExitCode Generator::run() {
       tpl.load();
       for (const auto& name : tpl.getSectionNames()) sections[name] = tpl.getSection(name);
     } catch (const TemplateError& e) {
-      std::fprintf(stderr, "template %s: %s\n", joinPath(programDir_, args_.templateName).c_str(),
-                   consoleText(e.message()).c_str());
+      printLine(stderr, "template " + joinPath(programDir_, args_.templateName) + ": " +
+                            consoleText(e.message()));
       return kExitTemplate;
     }
     TemplateValues values;
     std::string error;
     if (!args_.valuesFile.empty() && !readValuesFile(args_.valuesFile, values, error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+      printLine(stderr, error);
       return kExitTemplate;
     }
     GalleryInfo info;
@@ -326,7 +327,7 @@ ExitCode Generator::run() {
     try {
       page_.reset(new GalleryPage(std::move(sections), values, info));
     } catch (const PageError& e) {
-      std::fprintf(stderr, "template %s: %s\n", args_.templateName.c_str(), e.what());
+      printLine(stderr, "template " + args_.templateName + ": " + e.what());
       return kExitTemplate;
     }
   }
@@ -334,8 +335,8 @@ ExitCode Generator::run() {
   std::error_code ec;
   fs::create_directories(outDir_, ec);
   if (stat(outDir_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    std::fprintf(stderr, "cannot create the output directory %s%s%s\n", outDir_.c_str(),
-                 ec ? ": " : "", ec ? ec.message().c_str() : "");
+    printLine(stderr, "cannot create the output directory " + outDir_ +
+                          (ec ? ": " + ec.message() : std::string()));
     return kExitOutput;
   }
 
@@ -343,6 +344,10 @@ ExitCode Generator::run() {
   std::sort(pictures_.begin(), pictures_.end(), [](const Picture& a, const Picture& b) {
     return std::tie(a.subfolder, a.name) < std::tie(b.subfolder, b.name);
   });
+
+  // The count first, so that a reader can follow the run as it goes.
+  const std::size_t total = pictures_.size();
+  printLine(stdout, std::to_string(total) + (total == 1 ? " picture found" : " pictures found"));
 
   ThumbnailBox box;
   box.width = args_.fixedWidth ? args_.width : 0;

@@ -1,6 +1,7 @@
 // Vignetor: makes thumbnails of a folder of pictures and, from a template,
 // an index.html gallery of them.
 #include "generator/Arguments.h"
+#include "generator/ConsoleText.h"
 #include "generator/ExitCode.h"
 #include "generator/Generator.h"
 #include "generator/OutputFile.h"
@@ -44,7 +45,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   ParsedArguments parsed = parseArguments(args);
   if (!parsed.ok()) {
-    std::fprintf(stderr, "Vignetor: %s\n\n%s", parsed.error.c_str(), kUsageText);
+    printLine(stderr, "Vignetor: " + parsed.error);
+    std::fprintf(stderr, "\n%s", kUsageText);
     return kExitUsage;
   }
   if (parsed.args.cpuFriendly) beFriendly();

@@ -4,6 +4,7 @@
 
 #include <vips/vips8>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <csignal>
@@ -187,6 +188,52 @@ TEST_F(GeneratorRun, UnreadableForLackOfPermission) {
   chmod((in + "/locked.jpg").c_str(), 0644);
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("locked.jpg"), std::string::npos) << r.err;
+}
+
+TEST_F(GeneratorRun, StatesTheCountFirstAndOneLinePerPicture) {
+  RunResult r = runGenerator({"/h20", "/o", "/pT", in, out});
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "0 pictures found\n") << r.out;
+  picture("a.jpg", 60, 30);
+  r = runGenerator({"/h20", "/o", "/pT", in, out});
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "1 picture found\n") << r.out;
+  picture("b.jpg", 60, 30);
+  original("c.jpg", "no picture");
+  r = runGenerator({"/h20", "/o", "/pT", in, out});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "3 pictures found\n") << r.out;
+  for (const char* k : {"\n[1/3] ", "\n[2/3] ", "\n[3/3] "})
+    EXPECT_NE(("\n" + r.out + "\n" + r.err).find(k), std::string::npos) << r.out << r.err;
+  EXPECT_NE(r.err.find("/3] c.jpg: "), std::string::npos) << r.err;
+}
+
+TEST_F(GeneratorRun, NamesCannotSendEscapesOrForgeLines) {
+  const std::string title = "\x1b]0;owned\x07\x1b[2J.jpg";
+  const std::string forged = "x\n9 made, 0 skipped, 0 failed in 0.1 s\n\xc2\x9b.jpg";
+  const std::string broken = "\x1b[31mred\x9b.png";
+  picture(title, 60, 30);
+  picture(forged, 60, 30);
+  original(broken, "not a picture at all");
+  fs::create_directory(out);
+  RunResult r = runGenerator({"/h20", "/o", "/pT", in, out});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(exists(out + "/T" + title));
+  EXPECT_TRUE(exists(out + "/T" + forged));
+  for (const std::string* text : {&r.out, &r.err}) {
+    for (char c : *text) {
+      unsigned char u = static_cast<unsigned char>(c);
+      EXPECT_TRUE(c == '\n' || (u >= 0x20 && u != 0x7f)) << "byte " << int(u) << " in\n" << *text;
+    }
+    EXPECT_EQ(text->find("\xc2\x9b"), std::string::npos) << *text;
+  }
+  // Start line, two pictures, summary; the failure on standard error.
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_NE(r.out.find("\\x1b]0;owned\\x07\\x1b[2J.jpg -> T\\x1b]0;owned"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("x\\x0a9 made, 0 skipped, 0 failed in 0.1 s\\x0a\\u009b.jpg -> "),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.err.find("] \\x1b[31mred\\x9b.png: "), std::string::npos) << r.err;
 }
 
 TEST_F(GeneratorRun, OverwriteReplacesUniqueNamesKeep) {
