@@ -79,6 +79,7 @@ struct Generator::Shared {
   bool scanFailed = false;
   std::mutex claimedMutex;
   std::set<std::string> claimed;   // thumbnail paths this run has taken
+  std::set<std::string> tidied;    // output folders cleared of a killed run's leftovers
   std::vector<std::size_t> order;  // largest pictures first
 };
 
@@ -232,6 +233,7 @@ void Generator::process(std::size_t index, Outcome& outcome) {
   {
     std::lock_guard<std::mutex> lock(shared_->claimedMutex);
     taken = !shared_->claimed.insert(target).second;
+    if (shared_->tidied.insert(folder).second) removeStaleTempFiles(folder);
   }
   OutputResult written = args_.uniqueNames || taken ? writeUnique(folder, base, thumb.data)
                                                     : writeReplacing(folder, base, thumb.data);
@@ -339,6 +341,10 @@ ExitCode Generator::run() {
                           (ec ? ": " + ec.message() : std::string()));
     return kExitOutput;
   }
+
+  // A run that was killed may have left temporary files behind.
+  removeStaleTempFiles(outDir_);
+  shared_->tidied.insert(outDir_);
 
   bool scanned = scan();
   std::sort(pictures_.begin(), pictures_.end(), [](const Picture& a, const Picture& b) {

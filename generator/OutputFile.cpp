@@ -3,17 +3,26 @@
 #include "generator/PictureName.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
+
+constexpr char kTempPrefix[] = ".vgn-";
+constexpr char kTempPattern[] = ".vgn-XXXXXX";
 
 // Temporary files in flight, readable from a signal handler: a slot is
 // claimed with `used`, its path written, then published with `live`.
@@ -24,6 +33,11 @@ struct TempSlot {
   char path[4096];
 };
 TempSlot g_slots[kSlots];
+
+// Creating a temporary file and claiming its slot happen under this lock;
+// the interrupt thread takes it for good before it removes the files, so
+// no worker is ever left between the two when the process ends.
+std::mutex g_creating;
 
 int claimSlot(const std::string& path) {
   if (path.size() >= sizeof g_slots[0].path) return -1;
@@ -44,12 +58,37 @@ void releaseSlot(int slot) {
   g_slots[slot].used.store(false);
 }
 
-extern "C" void removeTempFiles(int sig) {
+// Only async-signal-safe calls.
+void removeLiveTempFiles() {
   for (auto& s : g_slots) {
     if (s.live.load()) unlink(s.path);
   }
+}
+
+// For a signal that reaches a thread which does not block it (a library's
+// abort, or a thread started before the cleanup was installed): the best
+// that can be done without the lock.
+extern "C" void removeTempFilesAndEnd(int sig) {
+  removeLiveTempFiles();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
+}
+
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+void waitForInterrupt(sigset_t interrupts) {
+  int sig = 0;
+  while (sigwait(&interrupts, &sig) != 0) {
+  }
+  g_creating.lock();  // never given back: the process ends here
+  removeLiveTempFiles();
+  std::signal(sig, SIG_DFL);
+  sigset_t one;
+  sigemptyset(&one);
+  sigaddset(&one, sig);
+  pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  std::raise(sig);
+  _exit(128 + sig);
 }
 
 mode_t fileMode() {
@@ -67,28 +106,33 @@ std::string joinPath(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
-// A written temporary file that removes itself unless it was moved.
+// A written temporary file that removes itself unless it was moved. While
+// it exists its creator holds a lock on it, so that a later run can tell a
+// file in flight from one a killed run left behind.
 class TempFile {
  public:
   TempFile(const std::string& dir, const std::string& data, std::string& error) {
-    path_ = joinPath(dir, ".vgn-XXXXXX");
+    path_ = joinPath(dir, kTempPattern);
     std::vector<char> buf(path_.begin(), path_.end());
     buf.push_back('\0');
-    // No interruption between creating the file and registering it.
-    sigset_t block, old;
-    sigemptyset(&block);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&block, sig);
-    pthread_sigmask(SIG_BLOCK, &block, &old);
-    int fd = mkstemp(buf.data());
-    int err = errno;
-    if (fd >= 0) slot_ = claimSlot(buf.data());
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    int fd, err;
+    {
+      std::lock_guard<std::mutex> lock(g_creating);
+      fd = mkostemp(buf.data(), O_CLOEXEC);
+      err = errno;
+      if (fd >= 0) slot_ = claimSlot(buf.data());
+    }
     if (fd < 0) {
       error = std::string("cannot create a file in ") + dir + ": " + std::strerror(err);
       path_.clear();
       return;
     }
     path_.assign(buf.data());
+    // The lock lives on in a second descriptor of the same open file until
+    // the file has been moved or removed.
+    lockFd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    while (lockFd_ >= 0 && flock(lockFd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
     const char* p = data.data();
     std::size_t left = data.size();
     while (left > 0) {
@@ -111,6 +155,8 @@ class TempFile {
   }
   ~TempFile() {
     if (!path_.empty()) unlink(path_.c_str());
+    // Only now that the name is gone: see removeStaleTempFiles.
+    if (lockFd_ >= 0) ::close(lockFd_);
     releaseSlot(slot_);
   }
   TempFile(const TempFile&) = delete;
@@ -123,8 +169,19 @@ class TempFile {
  private:
   std::string path_;
   int slot_ = -1;
+  int lockFd_ = -1;
   bool ok_ = false;
 };
+
+bool isTempName(const char* name) {
+  const std::size_t prefix = sizeof kTempPrefix - 1;
+  if (std::strncmp(name, kTempPrefix, prefix) != 0 || std::strlen(name) != sizeof kTempPattern - 1)
+    return false;
+  for (const char* c = name + prefix; *c; ++c) {
+    if (!std::isalnum(static_cast<unsigned char>(*c))) return false;
+  }
+  return true;
+}
 
 // Moves `from` to `to` unless `to` exists. Returns 0 or an errno value.
 int moveNoReplace(const std::string& from, const std::string& to) {
@@ -179,7 +236,42 @@ OutputResult writeUnique(const std::string& dir, const std::string& name, const 
 }
 
 void installInterruptCleanup() {
-  std::signal(SIGINT, removeTempFiles);
-  std::signal(SIGTERM, removeTempFiles);
-  std::signal(SIGHUP, removeTempFiles);
+  sigset_t interrupts;
+  sigemptyset(&interrupts);
+  for (int sig : kInterrupts) {
+    sigaddset(&interrupts, sig);
+    std::signal(sig, removeTempFilesAndEnd);
+  }
+  std::signal(SIGABRT, removeTempFilesAndEnd);
+  // Every thread started from here on inherits the mask, so the interrupts
+  // reach only the thread that waits for them.
+  pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
+  std::thread(waitForInterrupt, interrupts).detach();
+}
+
+int removeStaleTempFiles(const std::string& dir) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return 0;
+  std::vector<std::string> names;
+  while (dirent* e = readdir(d)) {
+    if (isTempName(e->d_name)) names.emplace_back(e->d_name);
+  }
+  closedir(d);
+  int removed = 0;
+  const time_t now = std::time(nullptr);
+  for (const auto& name : names) {
+    const std::string path = joinPath(dir, name);
+    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st, now_st;
+    // A free lock: its creator has ended. An empty file may be one whose
+    // creator has not taken the lock yet; only an old one is left over.
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        (st.st_size > 0 || now - st.st_mtime > kStaleEmptySeconds) &&
+        lstat(path.c_str(), &now_st) == 0 && now_st.st_dev == st.st_dev &&
+        now_st.st_ino == st.st_ino && unlink(path.c_str()) == 0)
+      ++removed;
+    ::close(fd);
+  }
+  return removed;
 }

@@ -20,6 +20,17 @@ OutputResult writeUnique(const std::string& dir, const std::string& name, const 
 
 // On SIGINT, SIGTERM and SIGHUP, removes the temporary files being written
 // before the process ends, so an interrupted run leaves no partial file.
+// Call it before any thread starts: the interrupts are blocked in the
+// calling thread and every thread it starts, and one thread of its own
+// waits for them.
 void installInterruptCleanup();
+
+// An empty temporary file whose lock is free is taken for a leftover only
+// when it is older than this: its creator may not have locked it yet.
+constexpr long kStaleEmptySeconds = 60;
+
+// Removes the temporary files in `dir` that a run of ours left when it was
+// killed: named like ours, and no process holds their lock. Returns how many.
+int removeStaleTempFiles(const std::string& dir);
 
 #endif

@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "\n%s", kUsageText);
     return kExitUsage;
   }
+  // Before libvips starts any thread.
+  installInterruptCleanup();
   if (parsed.args.cpuFriendly) beFriendly();
 
   if (VIPS_INIT(argv[0]) != 0) {
@@ -60,7 +62,6 @@ int main(int argc, char** argv) {
   vips_concurrency_set(1);
   vips_cache_set_max(0);
   g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, quiet, nullptr);
-  installInterruptCleanup();
 
   Generator generator(parsed.args, programDirectory(argv[0]));
   int code = generator.run();

@@ -5,7 +5,9 @@
 #include <vips/vips8>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <random>
 #include <set>
 #include <csignal>
 #include <fcntl.h>
@@ -413,6 +415,75 @@ TEST_F(GeneratorRun, AnInterruptedRunLeavesOnlyWholeFiles) {
     PictureInfo t = inspect(out + "/" + name);
     EXPECT_EQ(t.height, 20) << name;
   }
+}
+
+// Starts the generator with its output thrown away; returns its pid.
+pid_t startGenerator(const std::vector<std::string>& args) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    std::vector<char*> argv{const_cast<char*>("VGN")};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(VIGNETOR_PATH, argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+std::vector<std::string> tempFilesUnder(const std::string& dir) {
+  std::vector<std::string> found;
+  for (const auto& e : fs::recursive_directory_iterator(dir)) {
+    if (e.path().filename().string().rfind(".vgn-", 0) == 0) found.push_back(e.path().string());
+  }
+  return found;
+}
+
+TEST_F(GeneratorRun, InterruptsAtAnyMomentLeaveNoTemporaryFile) {
+  // Many small pictures, so that the workers create files all the time.
+  for (int i = 0; i < 80; ++i) picture("p" + std::to_string(i) + ".png", 48, 32);
+  std::mt19937 random(12);
+  int interrupted = 0;
+  for (int round = 0; round < 40; ++round) {
+    pid_t pid = startGenerator({"/h20", "/o", "/pT", in, out});
+    usleep(std::uniform_int_distribution<useconds_t>(5000, 150000)(random));
+    kill(pid, round % 2 ? SIGTERM : SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    interrupted += WIFSIGNALED(status);
+    if (!fs::exists(out)) continue;
+    EXPECT_EQ(tempFilesUnder(out), std::vector<std::string>{}) << "round " << round;
+    for (const auto& [name, bytes] : snapshot(out)) EXPECT_EQ(inspect(out + "/" + name).height, 20);
+  }
+  EXPECT_GT(interrupted, 0);
+}
+
+TEST_F(GeneratorRun, TemporaryFilesOfAKilledRunGoWithTheNextRun) {
+  for (int i = 0; i < 40; ++i) picture("sub/p" + std::to_string(i) + ".png", 600, 400);
+  picture("top.jpg", 60, 30);
+  // What a killed run leaves: files of ours that nobody holds.
+  fs::create_directories(out + "/sub");
+  writeFile(out + "/.vgn-Killed", "half a thumbnail");
+  writeFile(out + "/sub/.vgn-Killed", "half a thumbnail");
+  writeFile(out + "/.vgn-keep", "not ours: the name is not our pattern");
+  std::mt19937 random(7);
+  for (int round = 0; round < 5; ++round) {
+    pid_t pid = startGenerator({"/h20", "/s", "/o", "/pT", in, out});
+    usleep(std::uniform_int_distribution<useconds_t>(20000, 300000)(random));
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  // An empty leftover is taken for one only when it is old.
+  const auto longAgo = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+  for (const auto& path : tempFilesUnder(out)) {
+    if (fs::file_size(path) == 0) fs::last_write_time(path, longAgo);
+  }
+  RunResult r = runGenerator({"/h20", "/s", "/r", "/o", "/pT", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(tempFilesUnder(out), std::vector<std::string>{out + "/.vgn-keep"});
+  fs::remove(out + "/.vgn-keep");
 }
 
 // The generator reads templates from its own folder; this gives it one.

@@ -3,11 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <thread>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -83,6 +92,74 @@ TEST_F(OutputFileTest, ReportsAFolderItCannotWriteIn) {
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(fs::is_directory(dir + "/a.jpg"));
   EXPECT_EQ(names(), std::vector<std::string>{"a.jpg"});
+}
+
+TEST_F(OutputFileTest, RemovesOnlyTheTemporaryFilesOfEndedRuns) {
+  put(".vgn-Ab12Cd", "half a thumbnail");  // its run was killed
+  put(".vgn-Old001", "");                  // killed before the first byte, long ago
+  const auto longAgo = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+  fs::last_write_time(dir + "/.vgn-Old001", longAgo);
+  put(".vgn-Held01", "being written");  // a live run holds it
+  int held = open((dir + "/.vgn-Held01").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  put(".vgn-Fresh1", "");  // just made, not locked yet
+  for (const char* other : {".vgn-short", ".vgn-toolong1", "x.vgn-abcdef", ".vgn-ab_cd!", "a.jpg"})
+    put(other, "not ours");
+  fs::create_directory(dir + "/.vgn-Dir001");
+  fs::create_symlink(dir + "/a.jpg", dir + "/.vgn-Link01");
+
+  EXPECT_EQ(removeStaleTempFiles(dir), 2);
+  EXPECT_EQ(names(), (std::vector<std::string>{".vgn-Dir001", ".vgn-Fresh1", ".vgn-Held01",
+                                               ".vgn-Link01", ".vgn-ab_cd!", ".vgn-short",
+                                               ".vgn-toolong1", "a.jpg", "x.vgn-abcdef"}));
+  EXPECT_EQ(read("a.jpg"), "not ours");
+  close(held);
+  EXPECT_EQ(removeStaleTempFiles(dir), 1);
+  EXPECT_EQ(removeStaleTempFiles(dir + "/missing"), 0);
+}
+
+TEST_F(OutputFileTest, AFileBeingWrittenIsNeverTakenForALeftover) {
+  // Writers and a cleaner side by side, as two runs on one folder.
+  std::atomic<int> running{2}, failures{0};
+  std::vector<std::thread> writers;
+  const std::string data(200000, 'x');
+  for (int t = 0; t < 2; ++t) {
+    writers.emplace_back([&, t] {
+      for (int i = 0; i < 100; ++i) {
+        OutputResult r = writeReplacing(dir, "w" + std::to_string(t), data);
+        if (!r.ok) ++failures;
+      }
+      --running;
+    });
+  }
+  int removed = 0;
+  while (running > 0) removed += removeStaleTempFiles(dir);
+  for (auto& w : writers) w.join();
+  EXPECT_EQ(removed, 0);
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(names(), (std::vector<std::string>{"w0", "w1"}));
+}
+
+TEST_F(OutputFileTest, AnInterruptRemovesTheFilesOfEveryThread) {
+  std::mt19937 random(3);
+  for (int round = 0; round < 200; ++round) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      installInterruptCleanup();
+      auto writeForever = [this](const char* name) {
+        for (;;) writeReplacing(dir, name, "x");
+      };
+      std::thread(writeForever, "a").detach();
+      std::thread(writeForever, "b").detach();
+      writeForever("c");
+    }
+    usleep(std::uniform_int_distribution<useconds_t>(500, 5000)(random));
+    kill(pid, round % 2 ? SIGTERM : SIGHUP);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    for (const auto& name : names()) ASSERT_EQ(name.size(), 1u) << name << " in round " << round;
+  }
 }
 
 }  // namespace
