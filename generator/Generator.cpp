@@ -348,7 +348,8 @@ ExitCode Generator::run() {
 
   bool scanned = scan();
   std::sort(pictures_.begin(), pictures_.end(), [](const Picture& a, const Picture& b) {
-    return std::tie(a.subfolder, a.name) < std::tie(b.subfolder, b.name);
+    int c = naturalPathCompare(a.subfolder, b.subfolder);
+    return c != 0 ? c < 0 : naturalCompare(a.name, b.name) < 0;
   });
 
   // The count first, so that a reader can follow the run as it goes.

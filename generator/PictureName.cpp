@@ -39,3 +39,57 @@ std::string numberedName(const std::string& name, int number) {
   if (dot == std::string::npos || dot == 0) dot = name.size();
   return name.substr(0, dot) + "_" + std::to_string(number) + name.substr(dot);
 }
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+unsigned char folded(char c) {
+  return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+}
+
+}  // namespace
+
+int naturalCompare(const std::string& a, const std::string& b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (isDigit(a[i]) && isDigit(b[j])) {
+      while (i < a.size() && a[i] == '0' && i + 1 < a.size() && isDigit(a[i + 1])) ++i;
+      while (j < b.size() && b[j] == '0' && j + 1 < b.size() && isDigit(b[j + 1])) ++j;
+      std::size_t ei = i, ej = j;
+      while (ei < a.size() && isDigit(a[ei])) ++ei;
+      while (ej < b.size() && isDigit(b[ej])) ++ej;
+      // Without leading zeros the longer run is the larger number.
+      if (ei - i != ej - j) return ei - i < ej - j ? -1 : 1;
+      int c = a.compare(i, ei - i, b, j, ej - j);
+      if (c != 0) return c < 0 ? -1 : 1;
+      i = ei;
+      j = ej;
+      continue;
+    }
+    unsigned char x = folded(a[i]), y = folded(b[j]);
+    if (x != y) return x < y ? -1 : 1;
+    ++i;
+    ++j;
+  }
+  if (i < a.size() || j < b.size()) return i < a.size() ? 1 : -1;
+  int c = a.compare(b);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+int naturalPathCompare(const std::string& a, const std::string& b) {
+  std::size_t i = 0, j = 0;
+  for (;;) {
+    if (i >= a.size() || j >= b.size()) {
+      if (i >= a.size() && j >= b.size()) return 0;
+      return i >= a.size() ? -1 : 1;
+    }
+    std::size_t ei = a.find('/', i), ej = b.find('/', j);
+    if (ei == std::string::npos) ei = a.size();
+    if (ej == std::string::npos) ej = b.size();
+    int c = naturalCompare(a.substr(i, ei - i), b.substr(j, ej - j));
+    if (c != 0) return c;
+    i = ei + 1;
+    j = ej + 1;
+  }
+}

@@ -17,4 +17,13 @@ std::string thumbnailSuffix(const std::string& thumbName);
 // "ThumbA.jpg", 2 -> "ThumbA_2.jpg": the number goes before the extension.
 std::string numberedName(const std::string& name, int number);
 
+// Order of names as people expect it: letters without regard to case, runs
+// of digits by their value ("IMG_2" before "IMG_10"). Names that differ only
+// in case or leading zeros still get a fixed order. Negative, 0 or positive.
+int naturalCompare(const std::string& a, const std::string& b);
+
+// Relative paths with '/' separators, folder by folder in natural order; a
+// folder's own entries before those of its subfolders.
+int naturalPathCompare(const std::string& a, const std::string& b);
+
 #endif

@@ -2,6 +2,8 @@
 
 #include <vips/vips8>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -60,38 +62,158 @@ void stripWebpMetadata(std::string& webp) {
   webp.swap(out);
 }
 
+const int kFree = VIPS_MAX_COORD;
+
+std::string blob(const VImage& image, const char* name) {
+  if (image.get_typeof(name) == 0) return {};
+  size_t length = 0;
+  const void* data = image.get_blob(name, &length);
+  return std::string(static_cast<const char*>(data), length);
+}
+
+PictureSize uprightSize(const VImage& image) {
+  bool swap = vips_image_get_orientation_swap(image.get_image());
+  return {swap ? image.height() : image.width(), swap ? image.width() : image.height()};
+}
+
+// Upright, in sRGB, fitted into `width` x `height` with shrink-on-load; the
+// one place a picture is decoded.
+VImage loadFitted(const std::string& path, int width, int height, VipsSize size,
+                  bool crop = false) {
+  auto options = VImage::option()
+                     ->set("height", height)
+                     ->set("size", size)
+                     ->set("export_profile", "srgb")
+                     ->set("fail_on", VIPS_FAIL_ON_ERROR);
+  if (crop) options->set("crop", VIPS_INTERESTING_CENTRE);
+  VImage image = VImage::thumbnail(path.c_str(), width, options);
+  if (image.interpretation() == VIPS_INTERPRETATION_CMYK ||
+      image.interpretation() == VIPS_INTERPRETATION_LAB)
+    image = image.colourspace(VIPS_INTERPRETATION_sRGB);
+  return image;
+}
+
+// Exactly `width` x `height`, the aspect as it is (callers keep it within a
+// pixel). Alpha is premultiplied while resampling, so edges keep no dark fringe.
+VImage resizeTo(const VImage& in, int width, int height) {
+  if (in.width() == width && in.height() == height) return in;
+  const bool alpha = in.has_alpha();
+  VImage out = alpha ? in.premultiply() : in;
+  out = out.resize(static_cast<double>(width) / in.width(),
+                   VImage::option()->set("vscale", static_cast<double>(height) / in.height()));
+  if (alpha) out = out.unpremultiply().cast(in.format());
+  // Rounding inside the resampler may leave a pixel more or less.
+  if (out.width() != width || out.height() != height)
+    out = out.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+  return out;
+}
+
+Thumbnail encode(VImage image, const std::string& suffix) {
+  if (suffix == ".jpg" && image.has_alpha())
+    image = image.flatten(VImage::option()->set("background", std::vector<double>{255}));
+  void* buf = nullptr;
+  size_t size = 0;
+  auto saveOptions = VImage::option()->set("strip", true);
+  if (suffix == ".jpg") saveOptions->set("Q", 85)->set("optimize_coding", true);
+  image.write_to_buffer(suffix.c_str(), &buf, &size, saveOptions);
+  Thumbnail out;
+  out.data.assign(static_cast<const char*>(buf), size);
+  g_free(buf);
+  // The WebP saver writes EXIF even when told to strip.
+  if (suffix == ".webp") stripWebpMetadata(out.data);
+  out.width = image.width();
+  out.height = image.height();
+  return out;
+}
+
+int scaled(int length, double scale) {
+  return std::max(1, static_cast<int>(std::lround(length * scale)));
+}
+
 }  // namespace
 
 bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix, Thumbnail& out,
                        std::string& error) const {
-  const int kFree = VIPS_MAX_COORD;
   try {
-    auto options = VImage::option()
-                       ->set("height", box_.height > 0 ? box_.height : kFree)
-                       ->set("size", VIPS_SIZE_BOTH)
-                       ->set("export_profile", "srgb")
-                       ->set("fail_on", VIPS_FAIL_ON_ERROR);
-    if (box_.crop) options->set("crop", VIPS_INTERESTING_CENTRE);
-    VImage thumb =
-        VImage::thumbnail(picturePath.c_str(), box_.width > 0 ? box_.width : kFree, options);
+    VImage thumb = loadFitted(picturePath, box_.width > 0 ? box_.width : kFree,
+                              box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop);
+    out = encode(thumb, suffix);
+    return true;
+  } catch (const VError& e) {
+    error = vipsMessage(e);
+    return false;
+  }
+}
 
-    if (thumb.interpretation() == VIPS_INTERPRETATION_CMYK ||
-        thumb.interpretation() == VIPS_INTERPRETATION_LAB)
-      thumb = thumb.colourspace(VIPS_INTERPRETATION_sRGB);
-    if (suffix == ".jpg" && thumb.has_alpha())
-      thumb = thumb.flatten(VImage::option()->set("background", std::vector<double>{255}));
+PictureSize Thumbnailer::thumbnailSize(PictureSize size) const {
+  const double w = std::max(1, size.width), h = std::max(1, size.height);
+  if (box_.width > 0 && box_.height > 0) {
+    if (box_.crop) return {box_.width, box_.height};
+    // Fitted: the edge that limits is exact.
+    if (box_.width / w <= box_.height / h) return {box_.width, scaled(size.height, box_.width / w)};
+    return {scaled(size.width, box_.height / h), box_.height};
+  }
+  if (box_.width > 0) return {box_.width, scaled(size.height, box_.width / w)};
+  return {scaled(size.width, box_.height / h), box_.height};
+}
 
-    void* buf = nullptr;
-    size_t size = 0;
-    auto saveOptions = VImage::option()->set("strip", true);
-    if (suffix == ".jpg") saveOptions->set("Q", 85)->set("optimize_coding", true);
-    thumb.write_to_buffer(suffix.c_str(), &buf, &size, saveOptions);
-    out.data.assign(static_cast<const char*>(buf), size);
-    g_free(buf);
-    // The WebP saver writes EXIF even when told to strip.
-    if (suffix == ".webp") stripWebpMetadata(out.data);
-    out.width = thumb.width();
-    out.height = thumb.height();
+bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& request,
+                       MadePicture& out, std::string& error) const {
+  try {
+    out = MadePicture();
+    VImage header = VImage::new_from_file(picturePath.c_str(),
+                                          VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+    out.size = uprightSize(header);
+    if (request.caption)
+      out.caption = readCaption(blob(header, "exif-data"), blob(header, "xmp-data"),
+                                blob(header, "iptc-data"));
+    const double ow = std::max(1, out.size.width), oh = std::max(1, out.size.height);
+
+    // The scale each file needs; a cropped thumbnail first covers its box.
+    const PictureSize thumb = thumbnailSize(out.size);
+    const double thumbScale = std::max(thumb.width / ow, thumb.height / oh);
+    double needed = thumbScale * (request.thumb2x ? 2 : 1);
+    const double longEdge = std::max(ow, oh);
+    const double webScale = request.webSize > 0 ? std::min(1.0, request.webSize / longEdge) : 0.0;
+    needed = std::min(1.0, std::max(needed, webScale));
+
+    VImage base;
+    bool baseIsWeb = false;
+    if (request.webSize > 0 && webScale < 1 && webScale >= needed) {
+      // The usual case: the web-sized picture is the largest file, made
+      // straight by the shrinking load; the thumbnails come from it.
+      base = loadFitted(picturePath, request.webSize, request.webSize, VIPS_SIZE_DOWN);
+      baseIsWeb = true;
+    } else {
+      base = loadFitted(picturePath, static_cast<int>(std::ceil(ow * needed)),
+                        static_cast<int>(std::ceil(oh * needed)), VIPS_SIZE_DOWN);
+    }
+    // Decoded once; every file below is made from these pixels.
+    base = base.copy_memory();
+
+    auto thumbnailOf = [&](int factor) {
+      const int tw = thumb.width * factor, th = thumb.height * factor;
+      if (!box_.crop) return resizeTo(base, tw, th);
+      const double s = std::max(tw / ow, th / oh);
+      const int cw = std::max(tw, scaled(out.size.width, s));
+      const int ch = std::max(th, scaled(out.size.height, s));
+      return resizeTo(base, cw, ch).extract_area((cw - tw) / 2, (ch - th) / 2, tw, th);
+    };
+    out.thumb = encode(thumbnailOf(1), request.suffix);
+    if (request.thumb2x) out.thumb2x = encode(thumbnailOf(2), request.suffix);
+    if (request.webSize > 0) {
+      if (baseIsWeb) {
+        out.web = encode(base, request.suffix);
+      } else if (webScale >= 1 && request.originalMayServe) {
+        out.webIsOriginal = true;
+        out.web.width = out.size.width;
+        out.web.height = out.size.height;
+      } else {
+        out.web = encode(
+            resizeTo(base, scaled(out.size.width, webScale), scaled(out.size.height, webScale)),
+            request.suffix);
+      }
+    }
     return true;
   } catch (const VError& e) {
     error = vipsMessage(e);
@@ -100,12 +222,18 @@ bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix
 }
 
 bool Thumbnailer::readSize(const std::string& path, PictureSize& size, std::string& error) {
+  return readHeader(path, size, nullptr, error);
+}
+
+bool Thumbnailer::readHeader(const std::string& path, PictureSize& size, PictureCaption* caption,
+                             std::string& error) {
   try {
     VImage image = VImage::new_from_file(path.c_str(),
                                          VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-    bool swap = vips_image_get_orientation_swap(image.get_image());
-    size.width = swap ? image.height() : image.width();
-    size.height = swap ? image.width() : image.height();
+    size = uprightSize(image);
+    if (caption)
+      *caption =
+          readCaption(blob(image, "exif-data"), blob(image, "xmp-data"), blob(image, "iptc-data"));
     return true;
   } catch (const VError& e) {
     error = vipsMessage(e);

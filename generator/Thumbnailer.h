@@ -2,6 +2,8 @@
 #ifndef WV_GENERATOR_THUMBNAILER_H
 #define WV_GENERATOR_THUMBNAILER_H
 
+#include "generator/PictureCaption.h"
+
 #include <string>
 
 struct ThumbnailBox {
@@ -11,7 +13,7 @@ struct ThumbnailBox {
 };
 
 struct Thumbnail {
-  std::string data;
+  std::string data;  // empty: not made
   int width = 0;
   int height = 0;
 };
@@ -19,6 +21,26 @@ struct Thumbnail {
 struct PictureSize {
   int width = 0;
   int height = 0;
+};
+
+// What to make of one picture, all from one decode.
+struct PictureRequest {
+  std::string suffix = ".jpg";  // format of every file made: ".jpg", ".png", ".gif", ".webp"
+  bool thumb2x = false;         // also a thumbnail of twice the size
+  int webSize = 0;              // long edge of the web-sized picture; 0: none
+  // The original may stand for the web-sized picture when it is no larger;
+  // false for formats a browser does not show.
+  bool originalMayServe = true;
+  bool caption = false;  // read the picture's own caption fields
+};
+
+struct MadePicture {
+  PictureSize size;  // the original, upright
+  Thumbnail thumb;
+  Thumbnail thumb2x;
+  Thumbnail web;               // data empty when not asked or when the original serves
+  bool webIsOriginal = false;  // the original is small enough to be shown itself
+  PictureCaption caption;
 };
 
 class Thumbnailer {
@@ -32,8 +54,22 @@ class Thumbnailer {
   bool make(const std::string& picturePath, const std::string& suffix, Thumbnail& out,
             std::string& error) const;
 
+  // Every file `request` asks for, from one decode at the size the largest
+  // of them needs; the smaller ones are resized from it. The thumbnail's
+  // size follows the box as above; the 2x thumbnail is exactly twice its
+  // width and height; the web-sized picture is never enlarged.
+  bool make(const std::string& picturePath, const PictureRequest& request, MadePicture& out,
+            std::string& error) const;
+
+  // Width and height of the thumbnail for a picture of `size` (upright).
+  PictureSize thumbnailSize(PictureSize size) const;
+
   // The upright size of a picture from its header, without decoding it.
   static bool readSize(const std::string& path, PictureSize& size, std::string& error);
+
+  // Size and caption from the header, without decoding the pixels.
+  static bool readHeader(const std::string& path, PictureSize& size, PictureCaption* caption,
+                         std::string& error);
 
  private:
   ThumbnailBox box_;

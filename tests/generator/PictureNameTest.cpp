@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 TEST(PictureName, KnowsPicturesByExtensionInAnyCase) {
   for (const char* n : {"a.jpg", "a.JPG", "a.Jpeg", "a.jpe", "b.png", "c.GIF", "d.webp", "e.tif",
                         "f.TIFF", "x.y.png"})
@@ -26,4 +29,44 @@ TEST(PictureName, NumbersGoBeforeTheExtension) {
   EXPECT_EQ(numberedName("ThumbName.jpg", 1), "ThumbName_1.jpg");
   EXPECT_EQ(numberedName("a.tif.jpg", 12), "a.tif_12.jpg");
   EXPECT_EQ(numberedName("noext", 2), "noext_2");
+}
+
+TEST(PictureName, NaturalOrderReadsNumbersAndIgnoresCase) {
+  // Each name sorts before the next one.
+  const std::vector<std::string> ordered = {"a",
+                                            "A1",
+                                            "a2",
+                                            "a10",
+                                            "a010b",
+                                            "a10c",
+                                            "IceCold.jpg",
+                                            "img_2.jpg",
+                                            "IMG_0004.jpg",
+                                            "IMG_4.jpg",
+                                            "img_10.jpg",
+                                            "IMG_100.jpg",
+                                            "img_9999999999999999999999.jpg",
+                                            "img_10000000000000000000000.jpg",
+                                            "imgx.jpg",
+                                            "Z",
+                                            "zz",
+                                            "\xc3\xa9t\xc3\xa9.jpg"};
+  for (std::size_t i = 0; i < ordered.size(); ++i) {
+    EXPECT_EQ(naturalCompare(ordered[i], ordered[i]), 0) << ordered[i];
+    for (std::size_t j = i + 1; j < ordered.size(); ++j) {
+      EXPECT_LT(naturalCompare(ordered[i], ordered[j]), 0) << ordered[i] << " / " << ordered[j];
+      EXPECT_GT(naturalCompare(ordered[j], ordered[i]), 0) << ordered[j] << " / " << ordered[i];
+    }
+  }
+  // Names that differ only in case still have a fixed order.
+  EXPECT_NE(naturalCompare("a.jpg", "A.jpg"), 0);
+  EXPECT_EQ(naturalCompare("a.jpg", "A.jpg"), -naturalCompare("A.jpg", "a.jpg"));
+}
+
+TEST(PictureName, FoldersSortFolderByFolder) {
+  const std::vector<std::string> ordered = {
+      "", "2019", "2019/jan", "2019/Jan 2", "2019/jan10", "2019-old", "2020", "trip 3", "Trip 12"};
+  for (std::size_t i = 0; i + 1 < ordered.size(); ++i)
+    for (std::size_t j = i + 1; j < ordered.size(); ++j)
+      EXPECT_LT(naturalPathCompare(ordered[i], ordered[j]), 0) << ordered[i] << " / " << ordered[j];
 }

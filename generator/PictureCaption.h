@@ -1,0 +1,22 @@
+// What a picture says about itself, for captions on the page: read from the
+// EXIF, XMP and IPTC blocks the picture carries.
+#ifndef WV_GENERATOR_PICTURECAPTION_H
+#define WV_GENERATOR_PICTURECAPTION_H
+
+#include <string>
+
+struct PictureCaption {
+  std::string dateTaken;    // "2024-06-01 14:03:05", empty if none
+  std::string description;  // the picture's description, else its title
+  std::string camera;       // "Make Model"
+  std::string lens;
+  std::string exposure;  // "1/125 s, f/2.8, ISO 200, 35 mm", whichever parts exist
+};
+
+// From the raw blocks as libvips keeps them (`exif-data`, `xmp-data`,
+// `iptc-data`); any of them may be empty or malformed. Text is kept as bytes;
+// the page turns it into UTF-8.
+PictureCaption readCaption(const std::string& exif, const std::string& xmp,
+                           const std::string& iptc);
+
+#endif

@@ -1,0 +1,191 @@
+#include "generator/Thumbnailer.h"
+
+#include "generator/PictureName.h"
+
+#include "GeneratorTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <vips/vips8>
+
+#include <cstdlib>
+#include <initializer_list>
+
+using vips::VImage;
+
+namespace {
+
+VImage decoded(const std::string& bytes) {
+  return VImage::new_from_buffer(bytes.data(), bytes.size(), "");
+}
+
+// Mean absolute difference per band value of two pictures of one size.
+double difference(const VImage& a, const VImage& b) {
+  return (a.cast(VIPS_FORMAT_FLOAT) - b.cast(VIPS_FORMAT_FLOAT)).abs().avg();
+}
+
+class ThumbnailerTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+};
+
+TEST_F(ThumbnailerTest, AllSizesFromOneDecodeMatchTheThumbnailRules) {
+  struct Box {
+    int w, h;
+    bool crop;
+  };
+  const Box boxes[] = {
+      {0, 150, false}, {150, 0, false}, {120, 90, true}, {120, 90, false}, {90, 120, false}};
+  struct Source {
+    const char* name;
+    int w, h, orientation;
+  };
+  const Source sources[] = {{"big.jpg", 3001, 2001, 0},    {"tall.jpg", 1003, 2999, 0},
+                            {"turned.jpg", 2400, 1000, 6}, {"pano.png", 4000, 500, 0},
+                            {"small.png", 100, 70, 0},     {"odd.webp", 1999, 1333, 0}};
+  for (const auto& s : sources) {
+    const std::string path = dir / s.name;
+    makePicture(path, s.w, s.h, s.orientation);
+    const bool swap = s.orientation == 6;
+    const int uw = swap ? s.h : s.w, uh = swap ? s.w : s.h;
+    for (const auto& b : boxes) {
+      ThumbnailBox box;
+      box.width = b.w;
+      box.height = b.h;
+      box.crop = b.crop;
+      Thumbnailer t(box);
+      const std::string where = std::string(s.name) + " " + std::to_string(b.w) + "x" +
+                                std::to_string(b.h) + (b.crop ? " crop" : "");
+      Thumbnail single;
+      std::string error;
+      ASSERT_TRUE(t.make(path, thumbnailSuffix(s.name), single, error)) << error;
+
+      PictureRequest request;
+      request.suffix = thumbnailSuffix(s.name);
+      request.thumb2x = true;
+      request.webSize = 1600;
+      MadePicture made;
+      ASSERT_TRUE(t.make(path, request, made, error)) << error;
+      EXPECT_EQ(made.size.width, uw) << where;
+      EXPECT_EQ(made.size.height, uh) << where;
+
+      // The thumbnail keeps the box's exact edges; the free edge may differ
+      // from the plain thumbnail by rounding only.
+      const Thumbnail& one = made.thumb;
+      if (b.w > 0 && (b.h == 0 || b.crop)) {
+        EXPECT_EQ(one.width, b.w) << where;
+      }
+      if (b.h > 0 && (b.w == 0 || b.crop)) {
+        EXPECT_EQ(one.height, b.h) << where;
+      }
+      if (b.w > 0 && b.h > 0 && !b.crop) {
+        EXPECT_LE(one.width, b.w) << where;
+        EXPECT_LE(one.height, b.h) << where;
+        EXPECT_TRUE(one.width == b.w || one.height == b.h) << where;
+      }
+      EXPECT_LE(std::abs(one.width - single.width), 1) << where;
+      EXPECT_LE(std::abs(one.height - single.height), 1) << where;
+      VImage oneImage = decoded(one.data);
+      EXPECT_EQ(oneImage.width(), one.width) << where;
+      EXPECT_EQ(oneImage.height(), one.height) << where;
+
+      // And looks the same as the thumbnail made straight from the file.
+      VImage singleImage = decoded(single.data);
+      if (singleImage.width() == oneImage.width() && singleImage.height() == oneImage.height()) {
+        EXPECT_LT(difference(singleImage, oneImage), 4.0) << where;
+      }
+
+      VImage twice = decoded(made.thumb2x.data);
+      EXPECT_EQ(twice.width(), 2 * one.width) << where;
+      EXPECT_EQ(twice.height(), 2 * one.height) << where;
+      EXPECT_LT(difference(twice.resize(0.5), oneImage), 6.0) << where;
+
+      // Web-sized: long edge 1600, never enlarged; a small original serves itself.
+      if (std::max(uw, uh) > 1600) {
+        EXPECT_FALSE(made.webIsOriginal) << where;
+        VImage web = decoded(made.web.data);
+        EXPECT_EQ(std::max(web.width(), web.height()), 1600) << where;
+        EXPECT_EQ(web.width(), made.web.width) << where;
+        EXPECT_LE(std::abs(web.width() * uh - web.height() * uw), std::max(uw, uh)) << where;
+      } else {
+        EXPECT_TRUE(made.webIsOriginal) << where;
+        EXPECT_TRUE(made.web.data.empty()) << where;
+        EXPECT_EQ(made.web.width, uw) << where;
+      }
+      for (const std::string* data : std::initializer_list<const std::string*>{
+               &one.data, &made.thumb2x.data, &made.web.data}) {
+        if (data->empty()) continue;
+        VImage image = decoded(*data);
+        EXPECT_EQ(image.get_typeof("exif-data"), 0u) << where;
+        EXPECT_EQ(image.get_typeof("xmp-data"), 0u) << where;
+      }
+    }
+  }
+}
+
+TEST_F(ThumbnailerTest, SmallPictureInAFormatBrowsersDoNotShowGetsAWebCopy) {
+  const std::string path = dir / "scan.tif";
+  makePicture(path, 300, 200);
+  ThumbnailBox box;
+  box.height = 100;
+  PictureRequest request;
+  request.webSize = 1600;
+  request.originalMayServe = false;
+  MadePicture made;
+  std::string error;
+  ASSERT_TRUE(Thumbnailer(box).make(path, request, made, error)) << error;
+  EXPECT_FALSE(made.webIsOriginal);
+  VImage web = decoded(made.web.data);
+  EXPECT_EQ(web.width(), 300);
+  EXPECT_EQ(web.height(), 200);
+  EXPECT_EQ(web.get_string("vips-loader"), std::string("jpegload_buffer"));
+  EXPECT_TRUE(made.thumb2x.data.empty());
+}
+
+TEST_F(ThumbnailerTest, TransparencyIsKeptInEverySize) {
+  // Opaque white beside a red that is all but transparent: every size keeps
+  // the alpha band, and the red shows nowhere on the white.
+  const std::string path = dir / "edge.png";
+  VImage left = VImage::xyz(800, 600)[0] < 400;
+  VImage white = (left ^ 255) ^ 255;
+  VImage alpha = (left & 253) + 2;
+  VImage green = left, blue = left;
+  VImage red = white | 255;
+  red.bandjoin(green)
+      .bandjoin(blue)
+      .bandjoin(alpha)
+      .cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+      .write_to_file(path.c_str());
+  ThumbnailBox box;
+  box.height = 150;
+  PictureRequest request;
+  request.suffix = ".png";
+  request.thumb2x = true;
+  request.webSize = 400;
+  MadePicture made;
+  std::string error;
+  ASSERT_TRUE(Thumbnailer(box).make(path, request, made, error)) << error;
+  for (const std::string* data : std::initializer_list<const std::string*>{
+           &made.thumb.data, &made.thumb2x.data, &made.web.data}) {
+    VImage image = decoded(*data);
+    ASSERT_EQ(image.bands(), 4);
+    // Wherever it shows well, it is white.
+    VImage seen = image[3] >= 64;
+    EXPECT_GT(seen.avg(), 100) << image.width();
+    EXPECT_GE((image[1] | (seen ^ 255)).min(), 240) << image.width();
+  }
+}
+
+TEST_F(ThumbnailerTest, UnreadablePictureIsAnError) {
+  const std::string path = dir / "broken.jpg";
+  writeFile(path, "not a picture");
+  ThumbnailBox box;
+  box.height = 100;
+  MadePicture made;
+  std::string error;
+  EXPECT_FALSE(Thumbnailer(box).make(path, PictureRequest(), made, error));
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
