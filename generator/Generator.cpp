@@ -117,29 +117,38 @@ void Generator::scanFolder(const std::string& subfolder) {
     // lstat: a link to a folder is not followed, so no loop can form.
     if (lstat(path.c_str(), &st) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
-      if (args_.subdirectories && rel != skipDir_) folders.push_back(rel);
+      // The output folder, whatever path leads to it, holds no pictures
+      // of the gallery; reading it would nest thumbnails deeper every run.
+      const bool isOutput = haveOutId_ && st.st_dev == outDevice_ && st.st_ino == outInode_;
+      if (args_.subdirectories && !isOutput) folders.push_back(rel);
       continue;
     }
-    if (!isPictureName(name) || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (!isPictureName(name)) continue;
     Picture p;
     p.subfolder = subfolder;
     p.name = name;
     p.path = path;
-    p.device = st.st_dev;
-    p.inode = st.st_ino;
-    p.bytes = static_cast<std::uint64_t>(st.st_size);
+    const bool isLink = S_ISLNK(st.st_mode);
+    if (stat(path.c_str(), &st) != 0) {
+      p.error = isLink && errno == ENOENT ? std::string("the link leads to no file")
+                                          : std::string(std::strerror(errno));
+    } else if (!S_ISREG(st.st_mode)) {
+      p.error = "not a regular file";
+    } else {
+      p.device = st.st_dev;
+      p.inode = st.st_ino;
+      p.bytes = static_cast<std::uint64_t>(st.st_size);
+    }
     pictures_.push_back(std::move(p));
   }
   for (const auto& f : folders) scanFolder(f);
 }
 
 bool Generator::scan() {
-  // Thumbnails in an output folder inside the input folder are no pictures
-  // of the gallery; reading them would nest thumbnails deeper every run.
-  if (args_.subdirectories && outDir_ != inDir_) {
-    std::string rel = relativePath(outDir_, inDir_);
-    if (rel != "." && rel.compare(0, 2, "..") != 0) skipDir_ = rel;
-  }
+  struct stat st;
+  haveOutId_ = stat(outDir_.c_str(), &st) == 0;
+  outDevice_ = st.st_dev;
+  outInode_ = st.st_ino;
   scanFolder("");
   // Pictures whose name begins with the prefix are taken as thumbnails.
   if (args_.noThumbsOfThumbs && !args_.prefix.empty()) {
@@ -150,7 +159,9 @@ bool Generator::scan() {
                                    }),
                     pictures_.end());
   }
-  for (const auto& p : pictures_) shared_->sources.insert({p.device, p.inode});
+  for (const auto& p : pictures_) {
+    if (p.error.empty()) shared_->sources.insert({p.device, p.inode});
+  }
   return !shared_->scanFailed;
 }
 
@@ -187,6 +198,10 @@ void Generator::process(std::size_t index, Outcome& outcome) {
                        std::to_string(size.height) + " (existing)");
   };
 
+  if (!p.error.empty()) {
+    fail("cannot be read: " + p.error);
+    return;
+  }
   struct stat st;
   const bool exists = stat(target.c_str(), &st) == 0;
   if (exists && st.st_dev == p.device && st.st_ino == p.inode) {

@@ -17,6 +17,7 @@ struct Picture {
   std::string name;
   std::string path;
   std::uint64_t device = 0, inode = 0, bytes = 0;
+  std::string error;  // why it cannot be read at all (a link to nowhere, a FIFO), else empty
 };
 
 class Generator {
@@ -39,7 +40,9 @@ class Generator {
 
   Arguments args_;
   std::string programDir_;
-  std::string inDir_, outDir_, skipDir_;
+  std::string inDir_, outDir_;
+  bool haveOutId_ = false;
+  std::uint64_t outDevice_ = 0, outInode_ = 0;  // the output folder, to leave it out of the scan
   std::vector<Picture> pictures_;
   std::unique_ptr<GalleryPage> page_;
   struct Shared;

@@ -3,13 +3,18 @@
 #ifndef WV_GENERATOR_VALUESFILE_H
 #define WV_GENERATOR_VALUESFILE_H
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
 
 using TemplateValues = std::vector<std::pair<std::string, std::string>>;
 
-// Returns false with `error` set when the file cannot be read or a line
+// The largest values file read; the form writes a few lines.
+constexpr std::size_t kValuesFileMaxBytes = 1024 * 1024;
+
+// Returns false with `error` set when the file cannot be read, is not a
+// regular file, is larger than kValuesFileMaxBytes, or a line
 // is neither a comment nor "name=value". Nothing is trimmed: blanks belong
 // to names and values. A name given twice keeps its last value.
 bool readValuesFile(const std::string& path, TemplateValues& values, std::string& error);

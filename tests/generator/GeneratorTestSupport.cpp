@@ -2,6 +2,7 @@
 
 #include <vips/vips8>
 
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -15,7 +16,8 @@
 namespace fs = std::filesystem;
 using vips::VImage;
 
-RunResult runProgram(const std::string& program, const std::vector<std::string>& argv) {
+RunResult runProgram(const std::string& program, const std::vector<std::string>& argv,
+                     void (*inChild)()) {
   RunResult result;
   TempDir io;
   std::string outPath = io / "out", errPath = io / "err";
@@ -25,6 +27,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, 1);
     dup2(err, 2);
+    if (inChild) inChild();
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -32,10 +35,22 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     _exit(127);
   }
   int status = 0;
-  waitpid(pid, &status, 0);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  bool hung = true;
+  for (int waited = 0; waited < 120000; waited += 5) {
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      hung = false;
+      break;
+    }
+    usleep(5000);
+  }
+  if (hung) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  result.exitCode = hung ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.out = readFile(outPath);
   result.err = readFile(errPath);
+  if (hung) result.err += "\n(killed: still running after two minutes)\n";
   return result;
 }
 

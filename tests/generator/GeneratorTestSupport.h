@@ -14,8 +14,11 @@ struct RunResult {
   std::string err;
 };
 
-// Runs `program` with exactly `argv` (argv[0] included), no shell.
-RunResult runProgram(const std::string& program, const std::vector<std::string>& argv);
+// Runs `program` with exactly `argv` (argv[0] included), no shell; `inChild`,
+// when given, runs in the new process before the program starts. A program
+// that hangs is killed after two minutes: exit code -1, and `err` says so.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& argv,
+                     void (*inChild)() = nullptr);
 
 // The generator as the front end starts it: the marker first.
 RunResult runGenerator(const std::vector<std::string>& switchesAndDirs);

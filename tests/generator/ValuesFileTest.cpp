@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -50,6 +51,34 @@ TEST(ValuesFile, ReportsMissingFilesAndLinesWithoutEquals) {
   error.clear();
   EXPECT_FALSE(readValuesFile(path, values, error));
   EXPECT_NE(error.find("line 3"), std::string::npos) << error;
+  unlink(path.c_str());
+}
+
+TEST(ValuesFile, ReadsOnlyRegularFilesOfABoundedSize) {
+  TemplateValues values;
+  std::string error;
+  // Neither waits for a writer nor reads on and on.
+  std::string fifo = writeTemp("");
+  unlink(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(readValuesFile(fifo, values, error));
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  unlink(fifo.c_str());
+  for (const char* device : {"/dev/zero", "/dev/null", "/tmp"}) {
+    error.clear();
+    EXPECT_FALSE(readValuesFile(device, values, error)) << device;
+    EXPECT_NE(error.find(device), std::string::npos) << error;
+  }
+
+  std::string line = "v=" + std::string(1000, 'x') + "\n";
+  std::string big;
+  while (big.size() + line.size() <= kValuesFileMaxBytes) big += line;
+  std::string path = writeTemp(big);
+  EXPECT_TRUE(readValuesFile(path, values, error)) << error;
+  unlink(path.c_str());
+  path = writeTemp(big + line);
+  EXPECT_FALSE(readValuesFile(path, values, error));
+  EXPECT_NE(error.find("larger than 1 MiB"), std::string::npos) << error;
   unlink(path.c_str());
 }
 
