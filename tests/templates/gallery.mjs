@@ -1,0 +1,75 @@
+// Galleries made by the real generator from real pictures, and a headless
+// chromium to look at them: shared by the page tests and scripts/screenshots.
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+
+export const vignetor = process.env.VIGNETOR;
+export const programDir = process.env.PROGRAM_DIR;
+export const viewerFiles = ['photoswipe.umd.min.js', 'photoswipe.css', 'photoswipe-LICENSE.txt',
+                            'vignetor-viewer.js', 'vignetor-viewer.css'];
+const webModules = process.env.WEB_MODULES;
+
+export function chromiumPath() {
+  for (const p of ['/usr/bin/chromium', '/usr/bin/chromium-browser']) {
+    if (fs.existsSync(p)) return p;
+  }
+  return null;
+}
+
+export async function launchBrowser() {
+  const { chromium } = createRequire(path.join(webModules, 'x.js'))('playwright-core');
+  // A home of its own: chromium keeps some state there whatever the profile.
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'vg-chromium-'));
+  const browser = await chromium.launch({
+    executablePath: chromiumPath(),
+    env: { ...process.env, HOME: home },
+    args: ['--disable-gpu', '--no-first-run', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync'],
+  });
+  browser.on('disconnected', () => fs.rmSync(home, { recursive: true, force: true }));
+  return browser;
+}
+
+export function tempDir(tag) {
+  return fs.mkdtempSync(path.join(os.tmpdir(), `vg-${tag}-`));
+}
+
+// Pictures of several shapes; the large ones exceed the web size, so the
+// viewer must show a picture made for it, not the original.
+export const pictures = [
+  { file: 'IMG_2.jpg', w: 2000, h: 1333, colours: '#f4a259-#3d5a80' },
+  { file: 'IMG_10.jpg', w: 1200, h: 1800, colours: '#e0fbfc-#ee6c4d' },
+  { file: 'harbour at dusk.jpg', w: 2400, h: 1000, colours: '#293241-#98c1d9' },
+  { file: 'Square & small.png', w: 600, h: 600, colours: '#8ecae6-#023047' },
+  { file: 'tall.jpg', w: 900, h: 1600, colours: '#ffb703-#fb8500' },
+  { file: 'wide.jpg', w: 1800, h: 1200, colours: '#606c38-#fefae0' },
+  { file: 'trip/beach.jpg', w: 2000, h: 1500, colours: '#caf0f8-#0077b6' },
+  { file: 'trip/hills.jpg', w: 1500, h: 2000, colours: '#d8f3dc-#2d6a4f' },
+];
+
+export function makePictures(dir, list = pictures) {
+  for (const p of list) {
+    const target = path.join(dir, p.file);
+    fs.mkdirSync(path.dirname(target), { recursive: true });
+    execFileSync('convert', ['-size', `${p.w}x${p.h}`, `gradient:${p.colours}`, '-quality', '85',
+                             target]);
+  }
+}
+
+// Runs the generator; returns its output folder. `values` become the values file.
+export function makeGallery(input, template, values,
+                            { switches = ['/h200'], output, program = vignetor } = {}) {
+  const out = output || tempDir('out');
+  const args = [...switches, '/s', '/g', '/pThumb', `/i${template}`];
+  if (values) {
+    const file = path.join(out, '..', `values-${path.basename(out)}.TMP`);
+    fs.writeFileSync(file, Object.entries(values).map(([k, v]) => `${k}=${v}\n`).join(''));
+    args.push(`/x${file}`);
+  }
+  args.push(input, out);
+  execFileSync(program, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+  return out;
+}
