@@ -323,7 +323,17 @@ ExitCode Generator::run() {
     try {
       TemplateFile tpl(programDir_, args_.templateName);
       tpl.load();
-      for (const auto& name : tpl.getSectionNames()) sections[name] = tpl.getSection(name);
+      // Lines longer than the reader's line length come in pieces; the page
+      // gets them whole.
+      if (std::size_t line = tpl.getBrokenLongLine()) {
+        printLine(stderr, "template " + joinPath(programDir_, args_.templateName) + ": line " +
+                              std::to_string(line) +
+                              " is longer than 1023 characters and a part of it reads as a "
+                              "comment, a section header or a directive; break it into shorter "
+                              "lines");
+        return kExitTemplate;
+      }
+      for (const auto& name : tpl.getSectionNames()) sections[name] = tpl.getJoinedSection(name);
     } catch (const TemplateError& e) {
       printLine(stderr, "template " + joinPath(programDir_, args_.templateName) + ": " +
                             consoleText(e.message()));

@@ -56,6 +56,9 @@ class LineReader {
  public:
   explicit LineReader(std::FILE* file) : m_file(file), m_buffer(std::size_t(1) << 16) {}
 
+  // After the last piece.
+  bool atEnd() const { return m_bEnd && m_nBegin == m_nEnd; }
+
   // False at the end of the file or on a read error.
   bool next(std::string_view& piece) {
     for (;;) {
@@ -103,6 +106,8 @@ TemplateFile::~TemplateFile() = default;
 
 void TemplateFile::load() {
   sections.clear();
+  continued.clear();
+  brokenLongLine = 0;
 
   const std::string path = directory + '/' + fileName;
   // Only a regular file can be a template: a directory is none, and opening
@@ -128,6 +133,24 @@ const TemplateFile::Lines& TemplateFile::getSection(const std::string& name) con
   return found != sections.end() ? found->second : none;
 }
 
+TemplateFile::Lines TemplateFile::getJoinedSection(const std::string& name) const {
+  const Lines& lines = getSection(name);
+  const auto found = continued.find(name);
+  if (found == continued.end() || found->second.size() != lines.size()) return lines;
+  const std::vector<bool>& goesOn = found->second;
+  Lines joined;
+  joined.reserve(lines.size());
+  bool append = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (append)
+      joined.back() += lines[i];
+    else
+      joined.push_back(lines[i]);
+    append = goesOn[i];
+  }
+  return joined;
+}
+
 std::vector<std::string> TemplateFile::getSectionNames() const {
   std::vector<std::string> names;
   names.reserve(sections.size());
@@ -138,28 +161,59 @@ std::vector<std::string> TemplateFile::getSectionNames() const {
 void TemplateFile::parse(std::FILE* file) {
   std::string name;
   Lines lines;
+  std::vector<bool> goesOn;
   // A header without content lines defines nothing; one with content
   // replaces whatever lines the name held.
   const auto store = [&] {
     if (lines.empty()) return;
+    goesOn.back() = false;
     sections[name] = std::move(lines);
+    continued[name] = std::move(goesOn);
     lines.clear();
+    goesOn.clear();
   };
 
   LineReader reader(file);
   std::string_view piece;
+  // Of the physical line the piece belongs to: its number, whether an
+  // earlier piece of it was a content line, whether one was something else.
+  std::size_t lineNumber = 1;
+  bool contentBefore = false, otherBefore = false, midLine = false;
   while (reader.next(piece)) {
+    const bool ends = piece.back() == '\n';
     const std::string_view test = trim(piece, isBlank);
-    if (test.empty() || test.front() == ';') continue;
-    if (test.front() == '[') {
+    bool content = false, other = false;
+    if (test.empty()) {
+      // A blank piece ends the line without adding to it.
+    } else if (test.front() == ';') {
+      other = true;
+    } else if (test.front() == '[') {
       store();
       name = trim(test, isBracket);
-      continue;
+      other = true;
+    } else {
+      if (name.empty())
+        throw TemplateError("Found instructions outside section", std::string(test), fileName);
+      std::string_view text = piece;
+      while (!text.empty() && isLineEnd(text.back())) text.remove_suffix(1);
+      lines.emplace_back(text);
+      goesOn.push_back(!ends);
+      content = true;
+      other = (midLine || !ends) && isDirective(lines.back());
     }
-    if (name.empty())
-      throw TemplateError("Found instructions outside section", std::string(test), fileName);
-    while (isLineEnd(piece.back())) piece.remove_suffix(1);
-    lines.emplace_back(piece);
+    contentBefore = contentBefore || content;
+    otherBefore = otherBefore || other;
+    // A piece that is no content line of a line that has some.
+    if ((midLine || !ends) && contentBefore && otherBefore && brokenLongLine == 0)
+      brokenLongLine = lineNumber;
+    if (ends || reader.atEnd()) {
+      // The last content piece of the line ends it.
+      if (!goesOn.empty()) goesOn.back() = false;
+      ++lineNumber;
+      contentBefore = otherBefore = midLine = false;
+    } else {
+      midLine = true;
+    }
   }
   store();
 }
@@ -181,6 +235,7 @@ void TemplateFile::processDirectives() {
   struct Entry {
     const std::string* name;
     Lines* lines;
+    std::vector<bool>* goesOn;
     std::size_t cost;
   };
   std::vector<Entry> entries;
@@ -189,7 +244,9 @@ void TemplateFile::processDirectives() {
   for (auto& section : sections) {
     std::size_t cost = 0;
     for (const auto& line : section.second) cost += costOf(line);
-    entries.push_back({&section.first, &section.second, cost});
+    std::vector<bool>& goesOn = continued[section.first];
+    goesOn.resize(section.second.size(), false);
+    entries.push_back({&section.first, &section.second, &goesOn, cost});
     readCost += cost;
   }
   const auto find = [&](std::string_view name) -> const Entry* {
@@ -234,23 +291,33 @@ void TemplateFile::processDirectives() {
 
     Lines out;
     out.reserve(outCount);
+    std::vector<bool>& sourceGoesOn = *entry.goesOn;
+    std::vector<bool> outGoesOn;
+    outGoesOn.reserve(outCount);
     auto next = targets.begin();
     for (std::size_t i = 0; i < source.size(); ++i) {
       if (!isDirective(source[i])) {
         out.push_back(std::move(source[i]));
+        outGoesOn.push_back(sourceGoesOn[i]);
         continue;
       }
       const Entry* target = *next++;
       if (target != &entry) {
         out.insert(out.end(), target->lines->begin(), target->lines->end());
+        outGoesOn.insert(outGoesOn.end(), target->goesOn->begin(), target->goesOn->end());
         continue;
       }
       // Capacity is reserved, so copying the front onto the back is safe.
       const std::size_t done = out.size();
-      for (std::size_t j = 0; j < done; ++j) out.push_back(out[j]);
+      for (std::size_t j = 0; j < done; ++j) {
+        out.push_back(out[j]);
+        outGoesOn.push_back(outGoesOn[j]);
+      }
       out.insert(out.end(), source.begin() + i, source.end());
+      outGoesOn.insert(outGoesOn.end(), sourceGoesOn.begin() + i, sourceGoesOn.end());
     }
     source.swap(out);
+    sourceGoesOn.swap(outGoesOn);
     entry.cost = outCost;
   }
 }

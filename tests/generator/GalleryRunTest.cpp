@@ -53,4 +53,24 @@ TEST_F(GalleryRun, PicturesAndFoldersInNaturalOrder) {
             "a1/w.jpg\nb/x.jpg\nB 9/z.jpg\nB 10/y.jpg\n");
 }
 
+TEST_F(GalleryRun, LongTemplateLinesReachThePageWhole) {
+  picture("a.jpg", 40, 30);
+  // A placeholder and a script across the reader's cut at 1023 characters.
+  const std::string pad(1018, ' ');
+  tpl("Long.tpl", "[head]\n<title>" + pad + "{{title}}</title>\n<script>var s = '" +
+                      std::string(1100, 'x') + "';\nvar t = 1;</script>\n[picture]\n{{name}}\n");
+  RunResult r = run({"/h20", "/o", "/pT", "/iLong.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readFile(out + "/index.html"), "<title>" + pad + "in</title>\n<script>var s = '" +
+                                               std::string(1100, 'x') +
+                                               "';\nvar t = 1;</script>\na.jpg\n");
+
+  // A long line whose rest would read as a comment cannot be put together.
+  tpl("Broken.tpl", "[picture]\n{{name}}\n<p>" + std::string(1020, 'y') + ";x</p>\n");
+  r = run({"/h20", "/o", "/pT", "/iBroken.tpl", in, root / "out2"});
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_NE(r.err.find("line 3 is longer than 1023 characters"), std::string::npos) << r.err;
+  EXPECT_FALSE(exists(root / "out2"));
+}
+
 }  // namespace

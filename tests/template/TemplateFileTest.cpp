@@ -171,6 +171,48 @@ TEST_F(TemplateFileTest, PieceAfterTheFirstCanBeOutsideASection) {
   EXPECT_EQ(failure("[s]\n" + line + "\n"), kOutside + "tail\r\nt.tpl\r\n");
 }
 
+TEST_F(TemplateFileTest, JoinedSectionPutsLongLinesBackTogether) {
+  const std::string a(1023, 'a'), b(1023, 'b');
+  // Cut inside a placeholder, at a CR LF, after a line of exactly 1023, with
+  // blanks that end the line, and at the end of the file.
+  auto reader = loaded("[s]\n" + a + "{{ti" + "tle}}\r\n" + "short\n" + b + "\n" + "x\n" + a + b +
+                       "c" + std::string(300, ' ') + "\n" + "  kept \n" + a + "{{end}}");
+  EXPECT_EQ(reader->getSection("s").size(), 11u);
+  const Lines joined = reader->getJoinedSection("s");
+  EXPECT_TRUE(joined == (Lines{a + "{{title}}", "short", b, "x",
+                               a + b + "c" + std::string(300, ' '), "  kept ", a + "{{end}}"}));
+  EXPECT_EQ(reader->getBrokenLongLine(), 0u);
+
+  // Directives bring in joined lines whole, and the lines around them stay apart.
+  reader = loaded("[a]\n" + a + "tail\n[b]\nbefore\n$PROCESS$a\nafter\n[c]\n$PROCESS$b\n" +
+                  "$PROCESS$d\n[d]\n" + b + "!\n");
+  EXPECT_TRUE(reader->getJoinedSection("b") == (Lines{"before", a + "tail", "after"}));
+  EXPECT_TRUE(reader->getSection("b") == (Lines{"before", a, "tail", "after"}));
+  EXPECT_TRUE(reader->getJoinedSection("c") == (Lines{"before", a + "tail", "after", b + "!"}));
+}
+
+TEST_F(TemplateFileTest, LongLineWithPiecesOfAnotherKindIsBroken) {
+  const std::string a(1023, 'a');
+  const std::string comment = ";" + std::string(1022, 'c');
+  const struct {
+    std::string text;
+    std::size_t broken;
+  } cases[] = {
+      {"[s]\nx\n" + a + "; not a comment\n", 3},
+      {"[s]\nx\n" + a + " [t] \ny\n", 3},
+      {"[s]\n" + comment + "rest of the comment\n", 2},
+      {"[s]\nx\n" + a + "$PROCESS$s\n", 3},
+      {"[s]\n" + a + "\n" + a + std::string(500, ' ') + "\n" + comment + "\n", 0},
+      {"[s]\n" + comment + "\nx\n", 0},
+  };
+  for (const auto& c : cases) {
+    write("t.tpl", c.text);
+    TemplateFile reader(m_strDir, "t.tpl");
+    reader.load();
+    EXPECT_EQ(reader.getBrokenLongLine(), c.broken) << c.text.substr(0, 40);
+  }
+}
+
 // --- repeated sections ------------------------------------------------------
 
 TEST_F(TemplateFileTest, RepeatedSectionReplacesWhole) {
