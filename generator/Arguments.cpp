@@ -18,7 +18,7 @@ const char kUsageText[] =
     "  /o       overwrite existing thumbnails\n"
     "  /g       give new thumbnails a free name instead (default)\n"
     "  /pPREFIX prefix of the thumbnail file names (may be empty: \"/p\")\n"
-    "  /iNAME   make index.html from the template NAME beside the program\n"
+    "  /iNAME   make index.html from the template file NAME (listed by --help)\n"
     "  /xFILE   values for the template\n"
     "exit codes: 0 done, 1 some pictures failed, 2 usage, 3 input directory,\n"
     "            4 template or values file, 5 output not writable\n";

@@ -6,6 +6,7 @@
 #include "generator/PictureName.h"
 #include "generator/Thumbnailer.h"
 #include "template/TemplateFile.h"
+#include "template/TemplateFolders.h"
 
 #include <algorithm>
 #include <atomic>
@@ -320,13 +321,15 @@ ExitCode Generator::run() {
 
   if (!args_.templateName.empty()) {
     TemplateSections sections;
+    // Beside the program, or else in the user's own template folder.
+    const std::string templateDir = TemplateDirectory(programDir_, args_.templateName);
     try {
-      TemplateFile tpl(programDir_, args_.templateName);
+      TemplateFile tpl(templateDir, args_.templateName);
       tpl.load();
       // Lines longer than the reader's line length come in pieces; the page
       // gets them whole.
       if (std::size_t line = tpl.getBrokenLongLine()) {
-        printLine(stderr, "template " + joinPath(programDir_, args_.templateName) + ": line " +
+        printLine(stderr, "template " + joinPath(templateDir, args_.templateName) + ": line " +
                               std::to_string(line) +
                               " is longer than 1023 characters and a part of it reads as a "
                               "comment, a section header or a directive; break it into shorter "
@@ -335,7 +338,7 @@ ExitCode Generator::run() {
       }
       for (const auto& name : tpl.getSectionNames()) sections[name] = tpl.getJoinedSection(name);
     } catch (const TemplateError& e) {
-      printLine(stderr, "template " + joinPath(programDir_, args_.templateName) + ": " +
+      printLine(stderr, "template " + joinPath(templateDir, args_.templateName) + ": " +
                             consoleText(e.message()));
       return kExitTemplate;
     }

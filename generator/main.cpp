@@ -5,6 +5,9 @@
 #include "generator/ExitCode.h"
 #include "generator/Generator.h"
 #include "generator/OutputFile.h"
+#include "template/TemplateFolders.h"
+
+#include "Version.h"
 
 #include <vips/vips8>
 
@@ -43,6 +46,16 @@ void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
+  if (args.size() > 1 && (args[1] == "--help" || args[1] == "-h")) {
+    std::printf(
+        "%s  --help, -h  this text, with the templates found\n  --version   the version\n\n%s",
+        kUsageText, TemplateFoldersText(programDirectory(argv[0])).c_str());
+    return std::fflush(stdout) == 0 ? kExitOk : kExitOutput;
+  }
+  if (args.size() > 1 && args[1] == "--version") {
+    std::printf("Vignetor %s\n", WV_VERSION);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitOutput;
+  }
   ParsedArguments parsed = parseArguments(args);
   if (!parsed.ok()) {
     printLine(stderr, "Vignetor: " + parsed.error);

@@ -1,8 +1,6 @@
 #include "options/TemplateCatalogue.h"
 
 #include <exception>
-#include <filesystem>
-#include <system_error>
 
 #include <wx/choice.h>
 
@@ -12,14 +10,24 @@
 #include "platform/Profile.h"
 #include "platform/Text.h"
 #include "template/TemplateFile.h"
+#include "template/TemplateFolders.h"
 
 namespace {
 const char kExtension[] = ".tpl";
 constexpr std::size_t kExtensionLength = sizeof kExtension - 1;
 
-bool IsTemplateName(const std::string& name) {
-  return name.size() >= kExtensionLength &&
-         name.compare(name.size() - kExtensionLength, kExtensionLength, kExtension) == 0;
+std::vector<CatalogueEntry> ReadEntries(const std::string& directory,
+                                        std::vector<std::string> names) {
+  std::vector<CatalogueEntry> entries;
+  entries.reserve(names.size());
+  for (std::string& name : names) {
+    CatalogueEntry entry;
+    entry.title = FromBytes(name.substr(0, name.size() - kExtensionLength));
+    entry.info = ReadTemplateInfo(directory, name);
+    entry.fileName = std::move(name);
+    entries.push_back(std::move(entry));
+  }
+  return entries;
 }
 }  // namespace
 
@@ -47,21 +55,12 @@ std::unique_ptr<TemplateInfo> ReadTemplateInfo(const std::string& directory,
 }
 
 std::vector<CatalogueEntry> ScanTemplates(const std::string& directory) {
-  std::vector<CatalogueEntry> entries;
-  namespace fs = std::filesystem;
-  std::error_code error;
-  // A directory that cannot be read lists nothing; one that fails midway
-  // keeps what was found so far.
-  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
-    std::string name = it->path().filename().string();
-    if (!IsTemplateName(name)) continue;
-    CatalogueEntry entry;
-    entry.title = FromBytes(name.substr(0, name.size() - kExtensionLength));
-    entry.info = ReadTemplateInfo(directory, name);
-    entry.fileName = std::move(name);
-    entries.push_back(std::move(entry));
-  }
-  return entries;
+  return ReadEntries(directory, TemplateFileNames(directory));
+}
+
+std::vector<CatalogueEntry> ScanUserTemplates(const std::string& programDirectory,
+                                              const std::string& userDirectory) {
+  return ReadEntries(userDirectory, UserOnlyTemplateNames(programDirectory, userDirectory));
 }
 
 unsigned SortedPosition(const wxItemContainerImmutable& list, const wxString& title) {
@@ -91,7 +90,12 @@ int FindPrefix(const wxItemContainerImmutable& list, const wxString& prefix) {
 }
 
 void OptionsDialog::FillTemplateList() {
-  for (CatalogueEntry& entry : ScanTemplates(ToBytes(ProgramDirectory()))) {
+  const std::string programDirectory = ToBytes(ProgramDirectory());
+  std::vector<CatalogueEntry> entries = ScanTemplates(programDirectory);
+  for (CatalogueEntry& entry : ScanUserTemplates(programDirectory, UserTemplateDirectory())) {
+    entries.push_back(std::move(entry));
+  }
+  for (CatalogueEntry& entry : entries) {
     // The list is kept sorted by hand, so the record goes to the position
     // where its title went, not to the count of templates so far.
     const unsigned position = SortedPosition(*m_comboTemplate, entry.title);

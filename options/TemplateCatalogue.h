@@ -10,7 +10,8 @@
 
 class wxItemContainerImmutable;
 
-// One *.tpl file of the program directory, as the template list shows it.
+// One *.tpl file of the program directory or of the user's template folder,
+// as the template list shows it.
 struct CatalogueEntry {
   std::string fileName;                // as found, with its extension
   wxString title;                      // the name without its last extension
@@ -26,6 +27,12 @@ std::unique_ptr<TemplateInfo> ReadTemplateInfo(const std::string& directory,
 // read with ReadTemplateInfo. Directories are not filtered out: they fail to
 // load like any other unusable template. Needs no window.
 std::vector<CatalogueEntry> ScanTemplates(const std::string& directory);
+
+// The same for the user's own template folder, less every file name that the
+// program directory already holds: a title is listed once, the program's own
+// template first.
+std::vector<CatalogueEntry> ScanUserTemplates(const std::string& programDirectory,
+                                              const std::string& userDirectory);
 
 // Where `title` goes in a list held in case-insensitive alphabetical order:
 // behind every item that does not sort after it.

@@ -2,6 +2,8 @@
 #include "about/MakerAddress.h"
 #include "res/DialogTemplate.h"
 
+#include "Version.h"
+
 namespace {
 using K = ControlKind;
 
@@ -9,7 +11,7 @@ using K = ControlKind;
 const ControlTemplate kControls[] = {
     {IDC_STATIC_RES, K::Icon, "129", 7, 7, 20, 20, CS_NONE},
     {IDC_STATIC_RES, K::Icon, "128", 7, 35, 20, 20, CS_NONE},
-    {IDC_STATIC_RES, K::Label, "wVignetor Version 1.5.2", 40, 10, 119, 8, CS_NOPREFIX},
+    {IDC_STATIC_RES, K::Label, "wVignetor Version " WV_VERSION, 40, 10, 119, 8, CS_NOPREFIX},
     {IDC_STATIC_RES, K::Label, "Copyright (C) Korvel Software", 41, 22, 106, 8, CS_NONE},
     {IDC_STATIC_RES, K::Label, "Visit Korvel Software on the web", 41, 35, 97, 8, CS_NONE},
     {IDC_STATIC_RES, K::Label, "Thumbnails made with libvips", 41, 47, 96, 8, CS_NONE},

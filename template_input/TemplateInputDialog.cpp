@@ -19,6 +19,7 @@
 #include "platform/TemporaryFile.h"
 #include "platform/Text.h"
 #include "template/TemplateFile.h"
+#include "template/TemplateFolders.h"
 #include "template_input/AskValue.h"
 #include "template_input/InputControlIds.h"
 #include "template_input/ValuesFile.h"
@@ -93,7 +94,10 @@ void TemplateInputDialog::OnInitDialog(wxInitDialogEvent&) {
 void TemplateInputDialog::FillValueList() {
   TemplateFile::Lines lines;
   try {
-    TemplateFile reader(ToBytes(ProgramDirectory()), ToBytes(m_strTemplateFile));
+    // Found where the generator will find it: beside the program, or else in
+    // the user's template folder.
+    const std::string fileName = ToBytes(m_strTemplateFile);
+    TemplateFile reader(TemplateDirectory(ToBytes(ProgramDirectory()), fileName), fileName);
     reader.load();
     lines = reader.getSection("askvalues");
   } catch (const TemplateError& error) {

@@ -39,6 +39,8 @@ bool FileExists(const std::string& path) {
 void IsolatedTest::SetUp() {
   mkdir((m_dir / "program").c_str(), 0700);
   setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+  // Nor the user's own templates.
+  setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
   SetProgramDirectory(wxString::FromUTF8(ProgramDir()));
 }
 

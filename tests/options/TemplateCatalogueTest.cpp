@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/choice.h>
+#include <wx/filename.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
@@ -314,6 +315,31 @@ TEST_F(TemplateList, EveryWayOfClosingReleasesOnlyTheRecordsThatExist) {
   }
   // Closing again (the close box) finds nothing left to release.
   EXPECT_EQ(wxID_CANCEL, RunModal(m_form, [this] { m_form->Close(); }));
+}
+
+TEST_F(TemplateList, UserTemplatesJoinTheListOnceAfterTheProgramsOwn) {
+  Described("Grid");
+  Described("Table");
+  const std::string user = m_dir / "data/wVignetor/templates";
+  ASSERT_TRUE(wxFileName::Mkdir(wxString::FromUTF8(user), 0700, wxPATH_MKDIR_FULL));
+  WriteFile(user + "/Grid.tpl", "[desc]\nthe user's Grid\n");
+  WriteFile(user + "/grid.tpl", "[desc]\nlower case\n");
+  WriteFile(user + "/Mine.tpl", "[desc]\nMine text\n[askvalues]\nt;T;Title;x\n");
+  WriteFile(user + "/notes.txt", "not a template");
+  SaveTitle("mine");
+  Open();
+  EXPECT_EQ((std::vector<std::string>{"Grid", "grid", "Mine", "Table"}), Titles());
+  // Records went to the positions their titles took among the program's own.
+  EXPECT_EQ("Mine", Selected());
+  EXPECT_EQ("Mine text\r\n", Description());
+  const auto* mine =
+      static_cast<const TemplateInfo*>(List()->GetClientData(List()->GetSelection()));
+  ASSERT_NE(nullptr, mine);
+  EXPECT_TRUE(mine->needsInput);
+  Choose("Grid");
+  EXPECT_EQ("Grid text\r\n", Description());
+  Choose("grid");
+  EXPECT_EQ("lower case\r\n", Description());
 }
 
 TEST_F(TemplateList, ShippedTemplatesAreListedWithTheirDescriptions) {
