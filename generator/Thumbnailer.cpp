@@ -1,5 +1,7 @@
 #include "generator/Thumbnailer.h"
 
+#include "generator/VipsErrors.h"
+
 #include <vips/vips8>
 
 #include <algorithm>
@@ -12,16 +14,9 @@ using vips::VImage;
 
 namespace {
 
-// libvips keeps one error buffer for the whole process; the message of the
-// exception is the part that belongs to this failure.
-std::string vipsMessage(const VError& e) {
-  std::string text = e.what();
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  for (auto& c : text) {
-    if (c == '\n') c = ' ';
-  }
-  return text.empty() ? "not a readable picture" : text;
-}
+// With the attempt run alone (withOwnVipsErrors), the buffer the exception
+// carries holds this failure's messages only.
+std::string vipsMessage(const VError& e) { return vipsErrorLine(e.what()); }
 
 std::uint32_t le32(const std::string& s, std::size_t at) {
   return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at])) |
@@ -134,6 +129,12 @@ int scaled(int length, double scale) {
 
 bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix, Thumbnail& out,
                        std::string& error) const {
+  return withOwnVipsErrors([&](std::string& e) { return makeOnce(picturePath, suffix, out, e); },
+                           error);
+}
+
+bool Thumbnailer::makeOnce(const std::string& picturePath, const std::string& suffix,
+                           Thumbnail& out, std::string& error) const {
   try {
     VImage thumb = loadFitted(picturePath, box_.width > 0 ? box_.width : kFree,
                               box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop);
@@ -159,6 +160,12 @@ PictureSize Thumbnailer::thumbnailSize(PictureSize size) const {
 
 bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& request,
                        MadePicture& out, std::string& error) const {
+  return withOwnVipsErrors([&](std::string& e) { return makeOnce(picturePath, request, out, e); },
+                           error);
+}
+
+bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest& request,
+                           MadePicture& out, std::string& error) const {
   try {
     out = MadePicture();
     VImage header = VImage::new_from_file(picturePath.c_str(),
@@ -227,6 +234,12 @@ bool Thumbnailer::readSize(const std::string& path, PictureSize& size, std::stri
 
 bool Thumbnailer::readHeader(const std::string& path, PictureSize& size, PictureCaption* caption,
                              std::string& error) {
+  return withOwnVipsErrors([&](std::string& e) { return readHeaderOnce(path, size, caption, e); },
+                           error);
+}
+
+bool Thumbnailer::readHeaderOnce(const std::string& path, PictureSize& size,
+                                 PictureCaption* caption, std::string& error) {
   try {
     VImage image = VImage::new_from_file(path.c_str(),
                                          VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));

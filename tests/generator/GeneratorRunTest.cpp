@@ -8,6 +8,8 @@
 #include <chrono>
 #include <filesystem>
 #include <random>
+#include <regex>
+#include <sstream>
 #include <set>
 #include <csignal>
 #include <fcntl.h>
@@ -191,6 +193,39 @@ void dropFileReadingPrivileges() {
   if (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE) != 0 ||
       prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH) != 0)
     _exit(99);
+}
+
+TEST_F(GeneratorRun, EachFailureTellsItsOwnErrorOnce) {
+  picture("good.jpg", 600, 400);
+  const std::string jpeg = readFile(in + "/good.jpg");
+  std::set<std::string> bad;
+  for (int i = 0; i < 40; ++i) {
+    // Cut ones fail while decoding; junk ones (whose message names the
+    // file) when opened.
+    std::string name = (i % 4 ? "cut" : "junk") + std::to_string(i) + ".jpg";
+    original(name, i % 4 ? jpeg.substr(0, jpeg.size() / 3) : "junk " + std::to_string(i));
+    bad.insert(name);
+  }
+  RunResult r = runGenerator({"/h20", "/o", "/pT", in, out});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("1 made, 0 skipped, 40 failed"), std::string::npos) << r.out;
+  const std::regex named("(cut|junk)[0-9]+\\.jpg");
+  std::istringstream lines(r.err);
+  std::string line;
+  std::set<std::string> told;
+  while (std::getline(lines, line)) {
+    EXPECT_LT(line.size(), 600u) << line;
+    std::size_t at = line.find("] ");
+    ASSERT_NE(at, std::string::npos) << line;
+    std::string own = line.substr(at + 2, line.find(':', at) - at - 2);
+    EXPECT_TRUE(bad.count(own)) << line;
+    EXPECT_TRUE(told.insert(own).second) << own << " told twice";
+    for (std::sregex_iterator m(line.begin(), line.end(), named), end; m != end; ++m)
+      EXPECT_EQ(m->str(), own) << line;
+    const std::string reason = line.substr(line.find(": ", at) + 2);
+    EXPECT_EQ(reason.find(reason.substr(0, 24), 1), std::string::npos) << "repeated: " << line;
+  }
+  EXPECT_EQ(told, bad) << r.err;
 }
 
 TEST_F(GeneratorRun, UnreadableForLackOfPermission) {

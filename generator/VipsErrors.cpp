@@ -1,0 +1,95 @@
+#include "generator/VipsErrors.h"
+
+#include <vips/vips.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// Attempts share the library; a retry has it alone. Waiting retries go
+// first, so that a steady flow of attempts cannot hold one off.
+class Gate {
+ public:
+  void enterShared() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !alone_ && waiting_ == 0; });
+    ++sharing_;
+  }
+  void leaveShared() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (--sharing_ == 0) changed_.notify_all();
+  }
+  void enterAlone() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++waiting_;
+    changed_.wait(lock, [this] { return !alone_ && sharing_ == 0; });
+    --waiting_;
+    alone_ = true;
+  }
+  void leaveAlone() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    alone_ = false;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int sharing_ = 0, waiting_ = 0;
+  bool alone_ = false;
+};
+
+Gate g_gate;
+
+// Leaves the gate however the attempt ends, exceptions included.
+struct Leave {
+  void (Gate::*leave)();
+  ~Leave() { (g_gate.*leave)(); }
+};
+
+}  // namespace
+
+bool withOwnVipsErrors(const std::function<bool(std::string&)>& attempt, std::string& error) {
+  {
+    g_gate.enterShared();
+    Leave leave{&Gate::leaveShared};
+    std::string mixed;  // may hold other threads' messages: never shown
+    bool ok = attempt(mixed);
+    // No other thread reads the buffer of a shared attempt, so any may empty it.
+    vips_error_clear();
+    if (ok) return true;
+  }
+  g_gate.enterAlone();
+  Leave leave{&Gate::leaveAlone};
+  vips_error_clear();
+  error.clear();
+  bool ok = attempt(error);
+  vips_error_clear();
+  return ok;
+}
+
+std::string vipsErrorLine(const std::string& buffer, std::size_t limit) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < buffer.size()) {
+    std::size_t end = buffer.find('\n', start);
+    if (end == std::string::npos) end = buffer.size();
+    std::string line = buffer.substr(start, end - start);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    bool seen = false;
+    for (const auto& l : lines) seen = seen || l == line;
+    if (!line.empty() && !seen) lines.push_back(line);
+    start = end + 1;
+  }
+  std::string text;
+  for (const auto& line : lines) text += (text.empty() ? "" : " ") + line;
+  if (text.size() > limit) {
+    std::size_t cut = limit;
+    // Not inside a UTF-8 sequence.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80) --cut;
+    text = text.substr(0, cut) + "...";
+  }
+  return text.empty() ? "not a readable picture" : text;
+}
