@@ -4,6 +4,8 @@
 #include "generator/HtmlText.h"
 #include "generator/OutputFile.h"
 #include "generator/PictureName.h"
+#include "generator/RunPlan.h"
+#include "generator/RunRecord.h"
 #include "generator/Thumbnailer.h"
 #include "template/TemplateFile.h"
 #include "template/TemplateFolders.h"
@@ -13,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -63,12 +66,13 @@ std::string relativePath(const std::string& target, const std::string& base) {
 }
 
 struct Generator::Outcome {
-  enum State { Pending, Made, Kept, Skipped, Failed };
+  enum State { Pending, Made, Remade, Kept, Skipped, Failed };
   State state = Pending;
   bool onPage = false;
-  std::string thumbName;
+  std::string thumbName;  // under the output folder
   int thumbWidth = 0, thumbHeight = 0;
   PictureSize size;
+  RecordedFile made;  // Made, Remade: the new thumbnail for the record
 };
 
 struct Generator::Shared {
@@ -78,10 +82,17 @@ struct Generator::Shared {
   std::set<std::pair<std::uint64_t, std::uint64_t>> sources;
   std::unique_ptr<Thumbnailer> thumbnailer;
   bool scanFailed = false;
-  std::mutex claimedMutex;
-  std::set<std::string> claimed;   // thumbnail paths this run has taken
+  std::mutex tidiedMutex;
   std::set<std::string> tidied;    // output folders cleared of a killed run's leftovers
   std::vector<std::size_t> order;  // largest pictures first
+  RunRecord record;
+  bool trusted = false, recordMissing = false;
+  std::set<std::string> ownFiles;  // paths of the files the record names
+  std::set<RunPlanner::Identity> inputPictures;
+  std::vector<PicturePlan> plans;
+  std::string thumbSettings;  // besides the format
+  std::string recordText;     // as last read or written
+  std::atomic<std::size_t> decoded{0}, headersRead{0};
 };
 
 Generator::Generator(Arguments args, std::string programDir)
@@ -125,6 +136,8 @@ void Generator::scanFolder(const std::string& subfolder) {
       continue;
     }
     if (!isPictureName(name)) continue;
+    // Our own thumbnails are no pictures of the gallery.
+    if (shared_->ownFiles.count(path)) continue;
     Picture p;
     p.subfolder = subfolder;
     p.name = name;
@@ -139,6 +152,8 @@ void Generator::scanFolder(const std::string& subfolder) {
       p.device = st.st_dev;
       p.inode = st.st_ino;
       p.bytes = static_cast<std::uint64_t>(st.st_size);
+      p.mtimeNs = stampOf(st).mtimeNs;
+      shared_->inputPictures.insert({st.st_dev, st.st_ino});
     }
     pictures_.push_back(std::move(p));
   }
@@ -168,11 +183,14 @@ bool Generator::scan() {
 
 void Generator::process(std::size_t index, Outcome& outcome) {
   const Picture& p = pictures_[index];
+  const PicturePlan& plan = shared_->plans[index];
   const std::size_t total = pictures_.size();
   const std::string shown = p.subfolder.empty() ? p.name : p.subfolder + "/" + p.name;
-  const std::string folder = joinPath(outDir_, args_.subdirectories ? p.subfolder : std::string());
-  const std::string base = thumbnailName(args_.prefix, p.name);
-  const std::string target = joinPath(folder, base);
+  const std::size_t slash = plan.thumb.rfind('/');
+  const std::string leaf = slash == std::string::npos ? plan.thumb : plan.thumb.substr(slash + 1);
+  const std::string folder =
+      slash == std::string::npos ? outDir_ : joinPath(outDir_, plan.thumb.substr(0, slash));
+  const std::string target = joinPath(outDir_, plan.thumb);
 
   auto report = [&](FILE* stream, const std::string& text) {
     std::lock_guard<std::mutex> lock(shared_->console);
@@ -183,87 +201,99 @@ void Generator::process(std::size_t index, Outcome& outcome) {
     outcome.state = Outcome::Failed;
     report(stderr, ": " + why);
   };
-  auto keep = [&](Outcome::State state) {
-    PictureSize size;
-    std::string error;
-    if (!Thumbnailer::readSize(target, size, error)) {
-      fail("the existing thumbnail " + base + " cannot be read: " + error);
+  auto sized = [&](int width, int height) {
+    return " -> " + leaf + " " + std::to_string(width) + "x" + std::to_string(height);
+  };
+  // The picture's own size for the page: from the record while the
+  // picture is the one recorded, else from its header.
+  auto pictureSize = [&]() {
+    if (plan.entry && plan.entry->source == FileStamp{p.bytes, p.mtimeNs} &&
+        plan.entry->width > 0) {
+      outcome.size.width = plan.entry->width;
+      outcome.size.height = plan.entry->height;
       return;
     }
-    outcome.state = state;
-    outcome.onPage = true;
-    outcome.thumbName = base;
-    outcome.thumbWidth = size.width;
-    outcome.thumbHeight = size.height;
-    report(stdout, " -> " + base + " " + std::to_string(size.width) + "x" +
-                       std::to_string(size.height) + " (existing)");
+    std::string error;
+    ++shared_->headersRead;
+    Thumbnailer::readSize(p.path, outcome.size, error);
   };
 
-  if (!p.error.empty()) {
-    fail("cannot be read: " + p.error);
+  if (plan.action == PicturePlan::Fail) {
+    fail(plan.why);
     return;
   }
-  struct stat st;
-  const bool exists = stat(target.c_str(), &st) == 0;
-  if (exists && st.st_dev == p.device && st.st_ino == p.inode) {
-    fail(
-        "the thumbnail would replace the picture itself; not made (give a prefix or another output "
-        "directory)");
+  if (plan.action == PicturePlan::Skip && plan.thumb.empty()) {
+    outcome.state = Outcome::Skipped;
+    report(stdout, ": " + plan.why);
     return;
   }
-  // A picture of the gallery under the thumbnail's name is no thumbnail.
-  const bool thumbExists = exists && !isSourcePicture(st.st_dev, st.st_ino);
-  if (page_) {
-    std::string error;
-    Thumbnailer::readSize(p.path, outcome.size, error);
-  }
-  if (args_.skipCreation) {
-    if (thumbExists) {
-      keep(Outcome::Kept);
-    } else {
-      outcome.state = Outcome::Skipped;
-      report(stdout, ": no thumbnail " + base + ", left out");
+  if (plan.action == PicturePlan::Keep || plan.action == PicturePlan::Skip) {
+    PictureSize size{plan.recorded.width, plan.recorded.height};
+    if (plan.readThumbSize) {
+      std::string error;
+      ++shared_->headersRead;
+      if (!Thumbnailer::readSize(target, size, error)) {
+        fail("the existing thumbnail " + leaf + " cannot be read: " + error);
+        return;
+      }
     }
-    return;
-  }
-  if (args_.onlyMissing && thumbExists) {
-    keep(Outcome::Skipped);
-    return;
-  }
-  if (exists && !args_.uniqueNames && isSourcePicture(st.st_dev, st.st_ino)) {
-    fail("the thumbnail would overwrite the picture " + target + "; not made");
+    if (page_) pictureSize();
+    outcome.state = plan.action == PicturePlan::Keep ? Outcome::Kept : Outcome::Skipped;
+    outcome.onPage = true;
+    outcome.thumbName = plan.thumb;
+    outcome.thumbWidth = size.width;
+    outcome.thumbHeight = size.height;
+    const char* said = plan.action == PicturePlan::Skip ? " (skipped: thumbnail exists)"
+                       : args_.skipCreation             ? " (kept: existing)"
+                                                        : " (kept: up to date)";
+    report(stdout, sized(size.width, size.height) + said);
     return;
   }
 
   Thumbnail thumb;
   std::string error;
-  if (!shared_->thumbnailer->make(p.path, thumbnailSuffix(base), thumb, error)) {
+  ++shared_->decoded;
+  if (!shared_->thumbnailer->make(p.path, thumbnailSuffix(leaf), thumb, error)) {
     fail("cannot be read: " + error);
     return;
   }
+  pictureSize();
   std::error_code ec;
   fs::create_directories(folder, ec);
-  // Two pictures can share a thumbnail name ("a.tif" and "a.tif.jpg");
-  // the second must not replace the first's thumbnail of this run.
-  bool taken;
   {
-    std::lock_guard<std::mutex> lock(shared_->claimedMutex);
-    taken = !shared_->claimed.insert(target).second;
+    std::lock_guard<std::mutex> lock(shared_->tidiedMutex);
     if (shared_->tidied.insert(folder).second) removeStaleTempFiles(folder);
   }
-  OutputResult written = args_.uniqueNames || taken ? writeUnique(folder, base, thumb.data)
-                                                    : writeReplacing(folder, base, thumb.data);
+  OutputResult written = plan.replace ? writeReplacing(folder, leaf, thumb.data)
+                                      : writeUnique(folder, leaf, thumb.data);
   if (!written.ok) {
     fail(written.error);
     return;
   }
-  outcome.state = Outcome::Made;
+  const std::string rel =
+      slash == std::string::npos ? written.name : plan.thumb.substr(0, slash + 1) + written.name;
+  RecordedFile& made = outcome.made;
+  made.role = "thumb";
+  made.name = rel;
+  made.settings = shared_->thumbSettings + "," + thumbnailSuffix(leaf).substr(1);
+  made.width = thumb.width;
+  made.height = thumb.height;
+  made.sha256 = sha256Of(thumb.data);
+  struct stat st;
+  if (stat(joinPath(outDir_, rel).c_str(), &st) == 0) made.stamp = stampOf(st);
+  outcome.state = plan.why.empty() ? Outcome::Made : Outcome::Remade;
   outcome.onPage = true;
-  outcome.thumbName = written.name;
+  outcome.thumbName = rel;
   outcome.thumbWidth = thumb.width;
   outcome.thumbHeight = thumb.height;
-  report(stdout, " -> " + written.name + " " + std::to_string(thumb.width) + "x" +
-                     std::to_string(thumb.height));
+  std::string text = " -> " + written.name + " " + std::to_string(thumb.width) + "x" +
+                     std::to_string(thumb.height);
+  if (!plan.why.empty()) {
+    text += " (remade: " + plan.why;
+    if (!plan.leftBehind.empty()) text += "; " + plan.leftBehind + " left as it is";
+    text += ")";
+  }
+  report(stdout, text);
 }
 
 void Generator::work(std::vector<Outcome>& outcomes) {
@@ -273,6 +303,154 @@ void Generator::work(std::vector<Outcome>& outcomes) {
     std::size_t i = shared_->order[k];
     process(i, outcomes[i]);
   }
+}
+
+void Generator::plan() {
+  std::set<RunPlanner::Identity> gallery;
+  for (const auto& p : pictures_) {
+    if (p.error.empty()) gallery.insert({p.device, p.inode});
+  }
+  RunPlanner planner(args_, outDir_, shared_->record, shared_->trusted, shared_->inputPictures,
+                     std::move(gallery));
+  shared_->plans.resize(pictures_.size());
+  for (std::size_t i = 0; i < pictures_.size(); ++i) {
+    const Picture& p = pictures_[i];
+    PlannedPicture planned;
+    planned.picture = p.subfolder.empty() ? p.name : p.subfolder + "/" + p.name;
+    if (!p.error.empty()) {
+      // Its files, if any, stay as they are.
+      PicturePlan& failed = shared_->plans[i];
+      failed.action = PicturePlan::Fail;
+      failed.why = "cannot be read: " + p.error;
+      if (shared_->trusted) failed.entry = shared_->record.find(planned.picture);
+      continue;
+    }
+    planned.name = p.name;
+    planned.subfolder = p.subfolder;
+    planned.device = p.device;
+    planned.inode = p.inode;
+    planned.stamp = FileStamp{p.bytes, p.mtimeNs};
+    shared_->plans[i] =
+        planner.plan(planned, shared_->thumbSettings + "," +
+                                  thumbnailSuffix(thumbnailName(args_.prefix, p.name)).substr(1));
+  }
+  if (planner.metUnvouchedFile() && shared_->recordMissing && !args_.skipCreation) {
+    printLine(stdout, "No run record in " + outDir_ +
+                          " yet: files there are handled as on a first run, and a record is "
+                          "written");
+  }
+}
+
+namespace {
+
+void putFile(RecordEntry& entry, const RecordedFile& file) {
+  for (auto& f : entry.files) {
+    if (f.role == file.role) {
+      f = file;
+      return;
+    }
+  }
+  entry.files.push_back(file);
+}
+
+}  // namespace
+
+bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
+  const RunRecord& old = shared_->record;
+  RunRecord next;
+  next.inputDir = inDir_;
+  struct Leftover {
+    RecordedFile file;
+    std::string why;
+  };
+  std::vector<Leftover> leftovers;
+  std::set<std::string> seen;
+  for (std::size_t i = 0; i < pictures_.size(); ++i) {
+    const Picture& p = pictures_[i];
+    const PicturePlan& plan = shared_->plans[i];
+    const std::string rel = p.subfolder.empty() ? p.name : p.subfolder + "/" + p.name;
+    const FileStamp stamp{p.bytes, p.mtimeNs};
+    const RecordEntry* was = plan.entry;
+    seen.insert(rel);
+    if (!outcomes) {
+      // Before the work: the names about to be written are ours even if
+      // the run does not get to the end.
+      if (plan.action != PicturePlan::Make) {
+        if (was) next.entries.push_back(*was);
+        continue;
+      }
+      RecordEntry e = was ? *was : RecordEntry();
+      if (!was) {
+        e.picture = rel;
+        e.source = stamp;
+      }
+      RecordedFile planned;
+      planned.role = "thumb";
+      planned.name = plan.thumb;
+      planned.planned = true;
+      putFile(e, planned);
+      next.entries.push_back(std::move(e));
+      continue;
+    }
+    const Outcome& o = (*outcomes)[i];
+    if (o.state == Outcome::Made || o.state == Outcome::Remade) {
+      RecordEntry e = was ? *was : RecordEntry();
+      if (!was || was->source != stamp) e.info.clear();
+      e.picture = rel;
+      e.source = stamp;
+      e.width = o.size.width;
+      e.height = o.size.height;
+      const RecordedFile* before = was ? was->file("thumb") : nullptr;
+      if (before && !before->name.empty() && before->name != o.made.name &&
+          before->name != plan.leftBehind)
+        leftovers.push_back({*before, "replaced by " + o.made.name});
+      putFile(e, o.made);
+      next.entries.push_back(std::move(e));
+    } else if (o.state == Outcome::Kept && was && !plan.readThumbSize &&
+               plan.recorded.name == plan.thumb) {
+      RecordEntry e = *was;
+      putFile(e, plan.recorded);
+      next.entries.push_back(std::move(e));
+    } else if (was) {
+      next.entries.push_back(*was);
+    }
+  }
+  for (const auto& e : old.entries) {
+    if (seen.count(e.picture)) continue;
+    struct stat st;
+    // Pictures this run did not look at (in subfolders without /s, or
+    // taken for thumbnails) are still there; only a picture that is gone
+    // takes its files along.
+    if (lstat(joinPath(inDir_, e.picture).c_str(), &st) == 0 || errno != ENOENT) {
+      next.entries.push_back(e);
+      continue;
+    }
+    if (!outcomes) continue;
+    for (const auto& f : e.files) leftovers.push_back({f, "its picture " + e.picture + " is gone"});
+  }
+  for (auto& left : leftovers) {
+    if (left.file.name.empty()) continue;
+    std::string path = joinPath(outDir_, left.file.name);
+    FileState state = checkFile(path, left.file);
+    if (state == FileState::Missing) continue;
+    if (state == FileState::Unchanged && removeOwnFile(outDir_, left.file.name)) {
+      printLine(stdout, "removed " + left.file.name + " (" + left.why + ")");
+    } else {
+      printLine(stdout, "left " + left.file.name + " as it is (" + left.why +
+                            ", but it is not as Vignetor made it)");
+    }
+  }
+  // No record where nothing was ever made.
+  struct stat st;
+  if (next.entries.empty() && !shared_->trusted &&
+      lstat(joinPath(outDir_, kRecordName).c_str(), &st) != 0)
+    return true;
+  std::string error;
+  if (!next.save(outDir_, shared_->recordText, error)) {
+    printLine(stderr, "cannot write the run record: " + error);
+    return false;
+  }
+  return true;
 }
 
 ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
@@ -285,8 +463,7 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
     g.name = p.name;
     g.subfolder = p.subfolder;
     g.pictureLink = relativePath(p.path, outDir_);
-    g.thumbLink = args_.subdirectories && !p.subfolder.empty() ? p.subfolder + "/" + o.thumbName
-                                                               : o.thumbName;
+    g.thumbLink = o.thumbName;
     g.width = o.size.width;
     g.height = o.size.height;
     g.thumbWidth = o.thumbWidth;
@@ -370,9 +547,32 @@ ExitCode Generator::run() {
     return kExitOutput;
   }
 
+  // One run at a time in an output folder: the record and the names it
+  // hands out would not survive two.
+  OutputLock lock(outDir_);
+  if (!lock.tryLock()) {
+    printLine(stdout, "Another run is writing to " + outDir_ + "; waiting for it to finish");
+    lock.lock();
+  }
   // A run that was killed may have left temporary files behind.
   removeStaleTempFiles(outDir_);
   shared_->tidied.insert(outDir_);
+
+  std::string problem;
+  RunRecord::Trust trust = shared_->record.load(outDir_, inDir_, problem);
+  shared_->trusted = trust == RunRecord::Trusted;
+  shared_->recordMissing = trust == RunRecord::Missing;
+  shared_->recordText = shared_->record.loadedText;
+  if (!shared_->trusted && trust != RunRecord::Missing) {
+    printLine(stdout, "The run record " + joinPath(outDir_, kRecordName) + " cannot be used (" +
+                          problem + "): files there are handled as on a first run" +
+                          (args_.skipCreation ? "" : ", and a new record is written"));
+  }
+  for (const auto& e : shared_->record.entries) {
+    for (const auto& f : e.files) {
+      if (!f.name.empty()) shared_->ownFiles.insert(joinPath(outDir_, f.name));
+    }
+  }
 
   bool scanned = scan();
   std::sort(pictures_.begin(), pictures_.end(), [](const Picture& a, const Picture& b) {
@@ -389,6 +589,9 @@ ExitCode Generator::run() {
   box.height = args_.fixedHeight ? args_.height : 0;
   box.crop = args_.fixedWidth && args_.fixedHeight && !args_.scale;
   shared_->thumbnailer.reset(new Thumbnailer(box));
+  shared_->thumbSettings = shared_->thumbnailer->settings();
+  plan();
+  bool recorded = args_.skipCreation || recordRun(nullptr);
 
   // Largest first, so that no worker is left with a big picture at the end
   // while the others idle.
@@ -406,21 +609,30 @@ ExitCode Generator::run() {
   work(outcomes);
   for (auto& t : pool) t.join();
 
-  std::size_t made = 0, skipped = 0, failed = 0;
+  std::size_t made = 0, kept = 0, remade = 0, skipped = 0, failed = 0;
   for (const auto& o : outcomes) {
     made += o.state == Outcome::Made;
-    skipped += o.state == Outcome::Kept || o.state == Outcome::Skipped;
+    kept += o.state == Outcome::Kept;
+    remade += o.state == Outcome::Remade;
+    skipped += o.state == Outcome::Skipped;
     failed += o.state == Outcome::Failed;
   }
+  if (!args_.skipCreation) recorded = recordRun(&outcomes) && recorded;
 
   ExitCode code = failed > 0 || !scanned ? kExitPicturesFailed : kExitOk;
+  if (!recorded) code = kExitOutput;
   if (page_) {
     ExitCode pageCode = writePage(outcomes);
     if (pageCode != kExitOk) code = pageCode;
   }
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::printf("%zu made, %zu skipped, %zu failed in %.1f s\n", made, skipped, failed, seconds);
+  std::printf("%zu made, %zu kept, %zu remade, %zu skipped, %zu failed in %.1f s\n", made, kept,
+              remade, skipped, failed, seconds);
   std::fflush(stdout);
+  // For measuring: what the run had to read (VIGNETOR_STATS=1).
+  if (const char* stats = std::getenv("VIGNETOR_STATS"); stats && *stats && *stats != '0')
+    std::fprintf(stderr, "stats: %zu pictures decoded, %zu headers read\n", shared_->decoded.load(),
+                 shared_->headersRead.load());
   return code;
 }

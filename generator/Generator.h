@@ -18,6 +18,7 @@ struct Picture {
   std::string path;
   std::uint64_t device = 0, inode = 0, bytes = 0;
   std::string error;  // why it cannot be read at all (a link to nowhere, a FIFO), else empty
+  std::int64_t mtimeNs = 0;
 };
 
 class Generator {
@@ -36,6 +37,10 @@ class Generator {
   void work(std::vector<Outcome>& outcomes);
   void process(std::size_t index, Outcome& outcome);
   bool isSourcePicture(std::uint64_t device, std::uint64_t inode) const;
+  void plan();
+  // Writes the run record: before the work (`outcomes` null) with the
+  // names about to be written, after it with what was made.
+  bool recordRun(const std::vector<Outcome>* outcomes);
   ExitCode writePage(const std::vector<Outcome>& outcomes);
 
   Arguments args_;

@@ -228,6 +228,15 @@ bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest&
   }
 }
 
+std::string Thumbnailer::settings() const {
+  std::string size = (box_.width > 0 ? std::to_string(box_.width) : std::string()) + "x" +
+                     (box_.height > 0 ? std::to_string(box_.height) : std::string());
+  if (box_.width > 0 && box_.height > 0) size += box_.crop ? "-crop" : "-fit";
+  // The recipe: sRGB, stripped, JPEG quality 85 on white; count it up when
+  // the way thumbnails are made changes.
+  return size + ",q85,r1";
+}
+
 bool Thumbnailer::readSize(const std::string& path, PictureSize& size, std::string& error) {
   return readHeader(path, size, nullptr, error);
 }

@@ -64,6 +64,11 @@ class Thumbnailer {
   // Width and height of the thumbnail for a picture of `size` (upright).
   PictureSize thumbnailSize(PictureSize size) const;
 
+  // Everything besides the picture and the format that shapes the bytes
+  // make() writes, as a short text: a re-run remakes the thumbnails whose
+  // text differs. Whatever changes the output must change it.
+  std::string settings() const;
+
   // The upright size of a picture from its header, without decoding it.
   static bool readSize(const std::string& path, PictureSize& size, std::string& error);
 

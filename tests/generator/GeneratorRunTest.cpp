@@ -103,7 +103,8 @@ TEST_F(GeneratorRun, KeepsEachFormatAndStripsMetadata) {
     EXPECT_FALSE(t.hasExif) << name;
   }
   EXPECT_NE(r.out.find("/6] a.jpg -> Thumba.jpg 40x20\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("6 made, 0 skipped, 0 failed"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("6 made, 0 kept, 0 remade, 0 skipped, 0 failed"), std::string::npos)
+      << r.out;
 }
 
 TEST_F(GeneratorRun, PicturesSharingAThumbnailNameBothGetOne) {
@@ -183,7 +184,8 @@ TEST_F(GeneratorRun, ReportsUnreadablePicturesByNameAndMakesTheRest) {
   }
   EXPECT_TRUE(exists(out + "/Tgood.jpg"));
   EXPECT_TRUE(exists(out + "/Twhole.jpg"));
-  EXPECT_NE(r.out.find("2 made, 0 skipped, 4 failed"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("2 made, 0 kept, 0 remade, 0 skipped, 4 failed"), std::string::npos)
+      << r.out;
 }
 
 // Root reads every file; without these two capabilities it is held to the
@@ -208,7 +210,8 @@ TEST_F(GeneratorRun, EachFailureTellsItsOwnErrorOnce) {
   }
   RunResult r = runGenerator({"/h20", "/o", "/pT", in, out});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.out.find("1 made, 0 skipped, 40 failed"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 made, 0 kept, 0 remade, 0 skipped, 40 failed"), std::string::npos)
+      << r.out;
   const std::regex named("(cut|junk)[0-9]+\\.jpg");
   std::istringstream lines(r.err);
   std::string line;
@@ -239,7 +242,8 @@ TEST_F(GeneratorRun, UnreadableForLackOfPermission) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("] locked.jpg: cannot be read: "), std::string::npos) << r.err;
   EXPECT_TRUE(exists(out + "/Topen.jpg"));
-  EXPECT_NE(r.out.find("1 made, 0 skipped, 1 failed"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 made, 0 kept, 0 remade, 0 skipped, 1 failed"), std::string::npos)
+      << r.out;
 }
 
 TEST_F(GeneratorRun, EntriesThatAreNoFilesAreReportedByName) {
@@ -256,8 +260,9 @@ TEST_F(GeneratorRun, EntriesThatAreNoFilesAreReportedByName) {
     EXPECT_NE(r.err.find(std::string("/4] ") + name + "\n"), std::string::npos) << r.err;
   }
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 3) << r.err;
-  EXPECT_NE(r.out.find("1 made, 0 skipped, 3 failed"), std::string::npos) << r.out;
-  EXPECT_EQ(snapshot(out).size(), 1u);
+  EXPECT_NE(r.out.find("1 made, 0 kept, 0 remade, 0 skipped, 3 failed"), std::string::npos)
+      << r.out;
+  EXPECT_EQ(snapshot(out).size(), 2u);  // Tgood.jpg and the run record
 }
 
 TEST_F(GeneratorRun, StatesTheCountFirstAndOneLinePerPicture) {
@@ -316,13 +321,23 @@ TEST_F(GeneratorRun, OverwriteReplacesUniqueNamesKeep) {
   EXPECT_EQ(readFile(out + "/Ta.jpg"), "old thumbnail");
   EXPECT_EQ(inspect(out + "/Ta_1.jpg").height, 20);
   EXPECT_NE(unique.out.find("a.jpg -> Ta_1.jpg 40x20"), std::string::npos) << unique.out;
-  unique = runGenerator({"/h20", "/g", "/pT", in, out});
-  EXPECT_TRUE(exists(out + "/Ta_2.jpg"));
+  // Ta_1.jpg is ours now: runs again replace it in place, whichever switch.
+  for (const char* existing : {"/g", "/o"}) {
+    unique = runGenerator({"/h10", existing, "/pT", in, out});
+    ASSERT_EQ(unique.exitCode, 0) << unique.err;
+    EXPECT_EQ(readFile(out + "/Ta.jpg"), "old thumbnail") << existing;
+    EXPECT_EQ(inspect(out + "/Ta_1.jpg").height, 10) << existing;
+    EXPECT_FALSE(exists(out + "/Ta_2.jpg")) << existing;
+  }
 
-  RunResult overwrite = runGenerator({"/h20", "/o", "/pT", in, out});
+  // Without a record of ours in the way, /o replaces what stands there.
+  const std::string other = root / "other";
+  fs::create_directory(other);
+  writeFile(other + "/Ta.jpg", "old thumbnail");
+  RunResult overwrite = runGenerator({"/h20", "/o", "/pT", in, other});
   ASSERT_EQ(overwrite.exitCode, 0) << overwrite.err;
-  EXPECT_EQ(inspect(out + "/Ta.jpg").height, 20);
-  EXPECT_FALSE(exists(out + "/Ta_3.jpg"));
+  EXPECT_EQ(inspect(other + "/Ta.jpg").height, 20);
+  EXPECT_FALSE(exists(other + "/Ta_1.jpg"));
 }
 
 TEST_F(GeneratorRun, OnlyMissingLeavesExistingThumbnailsAlone) {
@@ -336,7 +351,11 @@ TEST_F(GeneratorRun, OnlyMissingLeavesExistingThumbnailsAlone) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(readFile(out + "/Ta.jpg"), before);
   EXPECT_EQ(inspect(out + "/Tb.jpg").height, 20);
-  EXPECT_NE(r.out.find("1 made, 1 skipped, 0 failed"), std::string::npos) << r.out;
+  // A deleted thumbnail counts as missing; a stale one stays.
+  EXPECT_NE(r.out.find("0 made, 0 kept, 1 remade, 1 skipped, 0 failed"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("a.jpg -> Ta.jpg 20x10 (skipped: thumbnail exists)"), std::string::npos)
+      << r.out;
 }
 
 TEST_F(GeneratorRun, PrefixMarksThumbnailsOnlyWithT) {
@@ -397,10 +416,13 @@ TEST_F(GeneratorRun, AnOutputFolderInsideTheInputIsKnownThroughALink) {
     for (int run = 0; run < 3; ++run) {
       RunResult r = runGenerator({"/h20", "/s", "/o", "/pT", from, to});
       ASSERT_EQ(r.exitCode, 0) << r.err;
-      EXPECT_NE(r.out.find("2 made, 0 skipped, 0 failed"), std::string::npos) << to << r.out;
+      EXPECT_NE(r.out.find(run == 0 ? "2 made, 0 kept" : "0 made, 2 kept, 0 remade, 0 skipped"),
+                std::string::npos)
+          << to << r.out;
     }
     auto made = snapshot(to);
-    EXPECT_EQ(made.size(), 2u) << to;
+    EXPECT_EQ(made.size(), 3u) << to;
+    EXPECT_EQ(made.count(".vignetor-record"), 1u) << to;
     EXPECT_EQ(made.count("Ttop.jpg"), 1u) << to;
     EXPECT_EQ(made.count("sub/Tlow.png"), 1u) << to;
     fs::remove_all(to);
@@ -505,6 +527,7 @@ TEST_F(GeneratorRun, AnInterruptedRunLeavesOnlyWholeFiles) {
   waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGTERM : WEXITSTATUS(status) == 0);
   for (const auto& [name, bytes] : snapshot(out)) {
+    if (name == ".vignetor-record") continue;
     PictureInfo t = inspect(out + "/" + name);
     EXPECT_EQ(t.height, 20) << name;
   }
@@ -548,7 +571,10 @@ TEST_F(GeneratorRun, InterruptsAtAnyMomentLeaveNoTemporaryFile) {
     interrupted += WIFSIGNALED(status);
     if (!fs::exists(out)) continue;
     EXPECT_EQ(tempFilesUnder(out), std::vector<std::string>{}) << "round " << round;
-    for (const auto& [name, bytes] : snapshot(out)) EXPECT_EQ(inspect(out + "/" + name).height, 20);
+    for (const auto& [name, bytes] : snapshot(out)) {
+      if (name == ".vignetor-record") continue;
+      EXPECT_EQ(inspect(out + "/" + name).height, 20) << name;
+    }
   }
   EXPECT_GT(interrupted, 0);
 }

@@ -1,0 +1,76 @@
+// Decides, before any worker starts, what happens to each picture of a run:
+// its thumbnail kept, made or remade, and under which name. Deciding all
+// names in one place, in the order of the pictures, is what keeps two
+// pictures from ever taking the same thumbnail name.
+#ifndef WV_GENERATOR_RUNPLAN_H
+#define WV_GENERATOR_RUNPLAN_H
+
+#include "generator/Arguments.h"
+#include "generator/RunRecord.h"
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+#include <utility>
+
+struct PlannedPicture {
+  std::string picture;  // under the input folder
+  std::string name;     // file name
+  std::string subfolder;
+  std::uint64_t device = 0, inode = 0;
+  FileStamp stamp;
+};
+
+struct PicturePlan {
+  enum Action { Make, Keep, Skip, Fail };
+  Action action = Make;
+  // Make: why an earlier thumbnail is made again, "" for a first one.
+  // Skip and Fail: what to tell the user.
+  std::string why;
+  std::string thumb;                   // under the output folder; Skip: empty when there is none
+  bool replace = false;                // Make: write over what stands at `thumb`
+  bool readThumbSize = false;          // Keep, Skip: the file is not vouched for, its size unknown
+  RecordedFile recorded;               // Keep, Skip of a file of ours: what the record knows of it
+  const RecordEntry* entry = nullptr;  // this picture's entry in the trusted record
+  std::string leftBehind;  // Make under a new name: our earlier file, changed by the user
+};
+
+class RunPlanner {
+ public:
+  // `isPicture` tells files of the input folder that are pictures (those
+  // taken for thumbnails by the prefix included) and so never replaced.
+  using Identity = std::pair<std::uint64_t, std::uint64_t>;
+  RunPlanner(const Arguments& args, std::string outDir, const RunRecord& record, bool trusted,
+             std::set<Identity> inputPictures, std::set<Identity> galleryPictures);
+
+  // In the order the pictures are listed; `settings` is what shapes the
+  // thumbnail besides the picture.
+  PicturePlan plan(const PlannedPicture& p, const std::string& settings);
+
+  // A file that stood in the way and could not be vouched for because the
+  // record was missing or untrusted: the run says so once.
+  bool metUnvouchedFile() const { return metUnvouched_; }
+
+  // The thumbnail's file name for a picture, and its place under the
+  // output folder.
+  std::string thumbnailPlace(const PlannedPicture& p) const;
+
+ private:
+  bool taken(const std::string& rel) const;
+  PicturePlan fresh(const PlannedPicture& p, PicturePlan plan);
+  bool existingThumbnail(const PlannedPicture& p, const std::string& rel) const;
+
+  const Arguments& args_;
+  std::string outDir_;
+  const RunRecord& record_;
+  bool trusted_;
+  std::set<Identity> inputPictures_, galleryPictures_;
+  std::set<std::string> claimed_;
+  bool metUnvouched_ = false;
+};
+
+// `name` is `base` or one of its numbered forms (`base_N` before the extension).
+bool isNameFor(const std::string& name, const std::string& base);
+
+#endif

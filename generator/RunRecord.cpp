@@ -1,0 +1,415 @@
+#include "generator/RunRecord.h"
+
+#include "generator/OutputFile.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+const char kMagic[] = "vignetor-record";
+const char kHeader[] =
+    "# Which files of this folder Vignetor made, and from what; a later run\n"
+    "# keeps or replaces them by it. Without this file every file here counts\n"
+    "# as someone else's.\n";
+
+std::string joinPath(const std::string& dir, const std::string& name) {
+  if (!dir.empty() && dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+bool readWholeFile(const std::string& path, std::string& data, int& err) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    err = errno;
+    return false;
+  }
+  data.clear();
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      err = errno;
+      close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return true;
+}
+
+std::vector<std::string> splitBlanks(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t at = 0;
+  while (at < line.size()) {
+    while (at < line.size() && line[at] == ' ') ++at;
+    if (at == line.size()) break;
+    std::size_t end = line.find(' ', at);
+    if (end == std::string::npos) end = line.size();
+    fields.push_back(line.substr(at, end - at));
+    at = end;
+  }
+  return fields;
+}
+
+bool toUnsigned(const std::string& s, std::uint64_t& v) {
+  if (s.empty() || s.size() > 19) return false;
+  v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return true;
+}
+
+bool toSigned(const std::string& s, std::int64_t& v) {
+  std::uint64_t u;
+  if (!s.empty() && s[0] == '-') {
+    if (!toUnsigned(s.substr(1), u)) return false;
+    v = -static_cast<std::int64_t>(u);
+    return true;
+  }
+  if (!toUnsigned(s, u)) return false;
+  v = static_cast<std::int64_t>(u);
+  return true;
+}
+
+bool toSize(const std::string& s, int& v) {
+  std::uint64_t u;
+  if (!toUnsigned(s, u) || u > 1000000000) return false;
+  v = static_cast<int>(u);
+  return true;
+}
+
+bool isHash(const std::string& s) {
+  return s.size() == 64 && std::all_of(s.begin(), s.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+}  // namespace
+
+const RecordedFile* RecordEntry::file(const std::string& role) const {
+  for (const auto& f : files) {
+    if (f.role == role) return &f;
+  }
+  return nullptr;
+}
+
+std::string escapeField(const std::string& text) {
+  if (text.empty()) return "-";
+  if (text == "-") return "%2D";
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (char ch : text) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c <= 0x20 || c == 0x7f || c == '%') {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+bool unescapeField(const std::string& field, std::string& text) {
+  text.clear();
+  if (field == "-") return true;
+  auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '%') {
+      text += field[i];
+      continue;
+    }
+    if (i + 2 >= field.size()) return false;
+    int hi = digit(field[i + 1]), lo = digit(field[i + 2]);
+    if (hi < 0 || lo < 0) return false;
+    text += static_cast<char>(hi * 16 + lo);
+    i += 2;
+  }
+  return true;
+}
+
+bool isInsidePath(const std::string& path) {
+  if (path.empty() || path[0] == '/') return false;
+  std::size_t at = 0;
+  for (;;) {
+    std::size_t end = path.find('/', at);
+    std::string segment = path.substr(at, end == std::string::npos ? end : end - at);
+    if (segment.empty() || segment == "." || segment == ".." ||
+        segment.find('\0') != std::string::npos)
+      return false;
+    if (end == std::string::npos) return true;
+    at = end + 1;
+  }
+}
+
+FileStamp stampOf(const struct stat& st) {
+  FileStamp s;
+  s.bytes = static_cast<std::uint64_t>(st.st_size);
+  s.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return s;
+}
+
+std::string sha256Of(const std::string& data) {
+  gchar* hex = g_compute_checksum_for_data(
+      G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(data.data()), data.size());
+  std::string out(hex);
+  g_free(hex);
+  return out;
+}
+
+std::string sha256OfFile(const std::string& path) {
+  std::string data;
+  int err = 0;
+  if (!readWholeFile(path, data, err)) return {};
+  return sha256Of(data);
+}
+
+FileState checkFile(const std::string& path, RecordedFile& recorded) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return FileState::Missing;
+  if (!S_ISREG(st.st_mode)) return FileState::Changed;
+  if (recorded.planned) return FileState::Unverified;
+  FileStamp now = stampOf(st);
+  if (now == recorded.stamp) return FileState::Unchanged;
+  if (now.bytes != recorded.stamp.bytes) return FileState::Changed;
+  // Copied, restored or touched: the same bytes are still ours.
+  if (sha256OfFile(path) != recorded.sha256) return FileState::Changed;
+  recorded.stamp = now;
+  return FileState::Unchanged;
+}
+
+bool removeOwnFile(const std::string& dir, const std::string& rel) {
+  if (!isInsidePath(rel)) return false;
+  for (std::size_t slash = rel.find('/'); slash != std::string::npos;
+       slash = rel.find('/', slash + 1)) {
+    struct stat st;
+    if (lstat(joinPath(dir, rel.substr(0, slash)).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+      return false;
+  }
+  return unlink(joinPath(dir, rel).c_str()) == 0;
+}
+
+RunRecord::Trust RunRecord::load(const std::string& outDir, const std::string& inDir,
+                                 std::string& problem) {
+  std::string path = joinPath(outDir, kRecordName);
+  std::string data;
+  int err = 0;
+  entries.clear();
+  inputDir = inDir;
+  if (!readWholeFile(path, data, err)) {
+    index();
+    if (err == ENOENT) return Missing;
+    problem = "cannot read " + path + ": " + std::strerror(err);
+    return Damaged;
+  }
+  if (data.empty()) {
+    index();
+    problem = "empty";
+    return Damaged;
+  }
+  Trust trust = parse(data, inDir, problem);
+  if (trust == Trusted) loadedText = data;
+  return trust;
+}
+
+RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& inDir,
+                                  std::string& problem) {
+  entries.clear();
+  inputDir = inDir;
+  std::istringstream in(data);
+  std::string line;
+  int number = 0;
+  bool versionSeen = false, inputSeen = false;
+  auto damaged = [&](const std::string& why) {
+    entries.clear();
+    index();
+    problem = "line " + std::to_string(number) + ": " + why;
+    return Damaged;
+  };
+  std::map<std::string, bool> pictures, files;
+  while (std::getline(in, line)) {
+    ++number;
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> f = splitBlanks(line);
+    if (f.empty()) continue;
+    if (!versionSeen) {
+      std::uint64_t version;
+      if (f.size() != 2 || f[0] != kMagic || !toUnsigned(f[1], version) || version == 0)
+        return damaged("not a run record");
+      if (version > static_cast<std::uint64_t>(kRecordVersion)) {
+        entries.clear();
+        index();
+        problem = "written by a newer version (" + f[1] + ")";
+        return Newer;
+      }
+      versionSeen = true;
+      continue;
+    }
+    if (f[0] == "input") {
+      std::string dir;
+      if (f.size() != 2 || inputSeen || !unescapeField(f[1], dir) || dir.empty())
+        return damaged("bad input folder");
+      inputSeen = true;
+      if (dir != inDir) {
+        entries.clear();
+        index();
+        problem = "made for another input folder, " + dir;
+        return OtherInput;
+      }
+      continue;
+    }
+    if (!inputSeen) return damaged("no input folder");
+    if (f[0] == "picture") {
+      RecordEntry e;
+      if (f.size() != 6 || !unescapeField(f[1], e.picture) || !isInsidePath(e.picture) ||
+          !toUnsigned(f[2], e.source.bytes) || !toSigned(f[3], e.source.mtimeNs) ||
+          !toSize(f[4], e.width) || !toSize(f[5], e.height))
+        return damaged("bad picture line");
+      if (pictures[e.picture]) return damaged("picture listed twice");
+      pictures[e.picture] = true;
+      entries.push_back(std::move(e));
+      continue;
+    }
+    if (entries.empty()) return damaged("no picture before " + f[0]);
+    RecordEntry& e = entries.back();
+    if (f[0] == "file") {
+      RecordedFile r;
+      if (f.size() != 9 || !unescapeField(f[1], r.role) || r.role.empty() ||
+          !unescapeField(f[2], r.name) || (!r.name.empty() && !isInsidePath(r.name)) ||
+          !unescapeField(f[3], r.settings) || !toSize(f[4], r.width) || !toSize(f[5], r.height))
+        return damaged("bad file line");
+      if (f[6] == "-" && f[7] == "-" && f[8] == "-") {
+        r.planned = true;
+      } else if (!toUnsigned(f[6], r.stamp.bytes) || !toSigned(f[7], r.stamp.mtimeNs) ||
+                 !isHash(f[8])) {
+        return damaged("bad file line");
+      } else {
+        r.sha256 = f[8];
+      }
+      if (e.file(r.role)) return damaged("role listed twice");
+      if (!r.name.empty()) {
+        if (files[r.name]) return damaged("file listed twice");
+        files[r.name] = true;
+      }
+      e.files.push_back(std::move(r));
+      continue;
+    }
+    if (f[0] == "info") {
+      std::string key, value;
+      if (f.size() != 3 || !unescapeField(f[1], key) || key.empty() || !unescapeField(f[2], value))
+        return damaged("bad info line");
+      e.info[key] = value;
+      continue;
+    }
+    return damaged("unknown line " + f[0]);
+  }
+  if (!versionSeen) return damaged("not a run record");
+  if (!inputSeen) return damaged("no input folder");
+  index();
+  return Trusted;
+}
+
+std::string RunRecord::text() const {
+  std::vector<const RecordEntry*> sorted;
+  for (const auto& e : entries) sorted.push_back(&e);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const RecordEntry* a, const RecordEntry* b) { return a->picture < b->picture; });
+  std::string out = kHeader;
+  out += std::string(kMagic) + " " + std::to_string(kRecordVersion) + "\n";
+  out += "input " + escapeField(inputDir) + "\n";
+  for (const RecordEntry* e : sorted) {
+    out += "picture " + escapeField(e->picture) + " " + std::to_string(e->source.bytes) + " " +
+           std::to_string(e->source.mtimeNs) + " " + std::to_string(e->width) + " " +
+           std::to_string(e->height) + "\n";
+    for (const auto& f : e->files) {
+      out += " file " + escapeField(f.role) + " " + escapeField(f.name) + " " +
+             escapeField(f.settings) + " " + std::to_string(f.width) + " " +
+             std::to_string(f.height) + " ";
+      if (f.planned)
+        out += "- - -\n";
+      else
+        out += std::to_string(f.stamp.bytes) + " " + std::to_string(f.stamp.mtimeNs) + " " +
+               f.sha256 + "\n";
+    }
+    for (const auto& [key, value] : e->info)
+      out += " info " + escapeField(key) + " " + escapeField(value) + "\n";
+  }
+  return out;
+}
+
+bool RunRecord::save(const std::string& outDir, std::string& lastText, std::string& error) const {
+  std::string data = text();
+  if (data == lastText) return true;
+  OutputResult written = writeReplacing(outDir, kRecordName, data);
+  if (!written.ok) {
+    error = written.error;
+    return false;
+  }
+  lastText = std::move(data);
+  return true;
+}
+
+const RecordEntry* RunRecord::find(const std::string& picture) const {
+  auto it = byPicture_.find(picture);
+  return it == byPicture_.end() ? nullptr : &entries[it->second];
+}
+
+const RecordEntry* RunRecord::ownerOf(const std::string& name) const {
+  auto it = byFile_.find(name);
+  return it == byFile_.end() ? nullptr : &entries[it->second];
+}
+
+void RunRecord::index() {
+  byPicture_.clear();
+  byFile_.clear();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    byPicture_[entries[i].picture] = i;
+    for (const auto& f : entries[i].files) {
+      if (!f.name.empty()) byFile_[f.name] = i;
+    }
+  }
+}
+
+OutputLock::OutputLock(const std::string& dir) {
+  fd_ = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+OutputLock::~OutputLock() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool OutputLock::tryLock() {
+  if (fd_ < 0) return true;
+  while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    return errno != EWOULDBLOCK;
+  }
+  return true;
+}
+
+void OutputLock::lock() {
+  if (fd_ < 0) return;
+  while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}

@@ -1,0 +1,130 @@
+// What an earlier run left in the output folder: for every picture, the
+// files made from it, so that a later run knows its own files, keeps those
+// still up to date and replaces the others in place.
+//
+// The record is one hidden text file in the output folder, replaced
+// atomically. Lines, every field percent-escaped (a lone "-" is empty):
+//
+//   vignetor-record 1
+//   input /home/me/pictures
+//   picture <path under the input folder> <bytes> <mtime ns> <width> <height>
+//    file <role> <path under the output folder> <settings> <width> <height>
+//         <bytes> <mtime ns> <sha256>     (one line; "- - -" while only planned)
+//    info <key> <value>
+//
+// `file` and `info` lines belong to the `picture` line above them.
+#ifndef WV_GENERATOR_RUNRECORD_H
+#define WV_GENERATOR_RUNRECORD_H
+
+#include <cstdint>
+#include <map>
+#include <sys/stat.h>
+#include <string>
+#include <vector>
+
+constexpr char kRecordName[] = ".vignetor-record";
+constexpr int kRecordVersion = 1;
+
+// Size and modification time of a file, the test of "unchanged" that
+// needs no reading.
+struct FileStamp {
+  std::uint64_t bytes = 0;
+  std::int64_t mtimeNs = 0;
+  bool operator==(const FileStamp& o) const { return bytes == o.bytes && mtimeNs == o.mtimeNs; }
+  bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+
+struct RecordedFile {
+  std::string role;      // "thumb", ...
+  std::string name;      // under the output folder, '/' separated; empty: none was needed
+  std::string settings;  // everything besides the picture that shaped the file
+  int width = 0, height = 0;
+  bool planned = false;  // named before a run that did not finish; not vouched for
+  FileStamp stamp;
+  std::string sha256;  // of the bytes written
+};
+
+struct RecordEntry {
+  std::string picture;  // under the input folder, '/' separated
+  FileStamp source;
+  int width = 0, height = 0;  // the picture upright
+  std::vector<RecordedFile> files;
+  std::map<std::string, std::string> info;  // further facts the page shows
+
+  const RecordedFile* file(const std::string& role) const;
+};
+
+class RunRecord {
+ public:
+  enum Trust { Trusted, Missing, Damaged, Newer, OtherInput };
+
+  // Reads the record of `outDir`; anything but Trusted leaves it empty with
+  // `problem` saying why, for one line on the console.
+  Trust load(const std::string& outDir, const std::string& inDir, std::string& problem);
+
+  // Parses record text; false with `problem` set for damaged text.
+  Trust parse(const std::string& text, const std::string& inDir, std::string& problem);
+  std::string text() const;
+
+  // Writes the record atomically unless its text is `lastText` (the text
+  // loaded or saved before, which it then becomes). Returns false with
+  // `error` set.
+  bool save(const std::string& outDir, std::string& lastText, std::string& error) const;
+
+  std::string loadedText;  // as read by load(), when trusted
+
+  std::string inputDir;
+  std::vector<RecordEntry> entries;  // sorted by picture when saved
+
+  const RecordEntry* find(const std::string& picture) const;
+  // The entry that names `name` as one of its files, or null.
+  const RecordEntry* ownerOf(const std::string& name) const;
+
+ private:
+  void index();
+
+  std::map<std::string, std::size_t> byPicture_, byFile_;
+};
+
+// Percent-escapes blanks, control characters, '%' and DEL; "" becomes "-".
+std::string escapeField(const std::string& text);
+bool unescapeField(const std::string& field, std::string& text);
+
+// A relative path that stays inside its folder: no leading '/', no empty,
+// "." or ".." segment.
+bool isInsidePath(const std::string& path);
+
+FileStamp stampOf(const struct stat& st);
+
+// SHA-256 of `data`, or of the file's contents (empty when unreadable).
+std::string sha256Of(const std::string& data);
+std::string sha256OfFile(const std::string& path);
+
+enum class FileState { Unchanged, Changed, Missing, Unverified };
+
+// Whether the file at `path` is still the one recorded. Size and mtime
+// decide unless only the mtime differs; then the contents are compared, and
+// `stamp` gets the file's new mtime when they still match.
+FileState checkFile(const std::string& path, RecordedFile& recorded);
+
+// Removes `rel` under `dir` unless a folder on the way is a symbolic link.
+bool removeOwnFile(const std::string& dir, const std::string& rel);
+
+// An exclusive lock on the output folder, held for the whole run, so that
+// two runs never interleave their work in one folder. On a file system that
+// cannot lock, both calls return at once.
+class OutputLock {
+ public:
+  explicit OutputLock(const std::string& dir);
+  ~OutputLock();
+  OutputLock(const OutputLock&) = delete;
+  OutputLock& operator=(const OutputLock&) = delete;
+
+  bool tryLock();  // false: another run holds it
+  void lock();     // waits for it
+
+ private:
+  int fd_ = -1;
+};
+
+#endif

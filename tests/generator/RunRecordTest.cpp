@@ -1,0 +1,181 @@
+#include "generator/RunPlan.h"
+#include "generator/RunRecord.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+RunRecord sample() {
+  RunRecord r;
+  r.inputDir = "/home/me/my pictures";
+  RecordEntry e;
+  e.picture = "sub dir/100%\tsure\n.jpg";
+  e.source = {123456, 1700000000123456789};
+  e.width = 4000;
+  e.height = 3000;
+  RecordedFile thumb;
+  thumb.role = "thumb";
+  thumb.name = "sub dir/T100%\tsure\n.jpg";
+  thumb.settings = "x100,q85,r1,jpg";
+  thumb.width = 133;
+  thumb.height = 100;
+  thumb.stamp = {5000, -5};
+  thumb.sha256 = std::string(64, 'a');
+  e.files.push_back(thumb);
+  RecordedFile web = thumb;
+  web.role = "web";
+  web.name = "";  // none needed
+  e.files.push_back(web);
+  RecordedFile planned;
+  planned.role = "thumb2x";
+  planned.name = "-";
+  planned.planned = true;
+  e.files.push_back(planned);
+  e.info["caption"] = "Two  words\nand a line";
+  r.entries.push_back(e);
+  RecordEntry other;
+  other.picture = "-";
+  r.entries.push_back(other);
+  return r;
+}
+
+TEST(RunRecord, ReadsBackWhatItWritesWhateverTheNames) {
+  RunRecord written = sample();
+  std::string text = written.text();
+  // One line per fact: no name can break a line or a field.
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11) << text;
+  RunRecord read;
+  std::string problem;
+  ASSERT_EQ(read.parse(text, written.inputDir, problem), RunRecord::Trusted) << problem;
+  EXPECT_EQ(read.text(), text);
+  ASSERT_EQ(read.entries.size(), 2u);
+  const RecordEntry* e = read.find("sub dir/100%\tsure\n.jpg");
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->source, (FileStamp{123456, 1700000000123456789}));
+  EXPECT_EQ(e->file("thumb")->stamp.mtimeNs, -5);
+  EXPECT_EQ(e->file("web")->name, "");
+  EXPECT_TRUE(e->file("thumb2x")->planned);
+  EXPECT_EQ(e->info.at("caption"), "Two  words\nand a line");
+  EXPECT_EQ(read.ownerOf("sub dir/T100%\tsure\n.jpg"), e);
+  EXPECT_EQ(read.ownerOf("-"), e);
+  EXPECT_NE(read.find("-"), nullptr);
+}
+
+TEST(RunRecord, RefusesWhatItCannotVouchFor) {
+  const std::string good = sample().text();
+  std::string problem;
+  RunRecord r;
+  EXPECT_EQ(r.parse(good, "/home/me/other", problem), RunRecord::OtherInput);
+  EXPECT_TRUE(r.entries.empty());
+  std::string newer = good;
+  newer.replace(newer.find("vignetor-record 1"), 17, "vignetor-record 2");
+  EXPECT_EQ(r.parse(newer, "/home/me/my pictures", problem), RunRecord::Newer);
+
+  const std::string head = "vignetor-record 1\ninput /in\n";
+  const std::string hash(64, '0');
+  const char* damaged[] = {
+      "picture a.jpg 1 2 3\n",                           // a field short
+      "picture a.jpg x 2 3 4\n",                         // not a number
+      "picture ../a.jpg 1 2 3 4\n",                      // outside the folder
+      "picture /etc/a.jpg 1 2 3 4\n",                    // absolute
+      "picture a.jpg 1 2 3 4\npicture a.jpg 1 2 3 4\n",  // twice
+      "picture a%2.jpg 1 2 3 4\n",                       // bad escape
+      " file thumb Ta.jpg s 1 1 1 1 h\n",                // no picture before
+      "picture a.jpg 1 2 3 4\n file thumb sub/../../x s 1 1 1 1 h\n",
+      "picture a.jpg 1 2 3 4\n file thumb a//b s 1 1 1 1 h\n",
+      "picture a.jpg 1 2 3 4\n file thumb Ta.jpg s 1 1 1 1 nothash\n",
+      "picture a.jpg 1 2 3 4\n frobnicate\n",
+  };
+  for (const char* tail : damaged) {
+    std::string text = head + tail;
+    for (auto pos = text.find(" h\n"); pos != std::string::npos; pos = text.find(" h\n"))
+      text.replace(pos + 1, 1, hash);
+    problem.clear();
+    EXPECT_EQ(r.parse(text, "/in", problem), RunRecord::Damaged) << tail;
+    EXPECT_FALSE(problem.empty()) << tail;
+    EXPECT_TRUE(r.entries.empty()) << tail;
+  }
+  // Two pictures claiming one file.
+  std::string twice = head + "picture a.jpg 1 2 3 4\n file thumb T.jpg s 1 1 1 1 " + hash +
+                      "\npicture b.jpg 1 2 3 4\n file thumb T.jpg s 1 1 1 1 " + hash + "\n";
+  EXPECT_EQ(r.parse(twice, "/in", problem), RunRecord::Damaged);
+  EXPECT_EQ(r.parse(head + "# a comment\n\n", "/in", problem), RunRecord::Trusted);
+}
+
+TEST(RunRecord, FilesAreUnchangedByContentsNotByTime) {
+  TempDir dir;
+  const std::string path = dir / "T.jpg";
+  std::ofstream(path) << "thumbnail bytes";
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  RecordedFile f;
+  f.stamp = stampOf(st);
+  f.sha256 = sha256Of("thumbnail bytes");
+  EXPECT_EQ(checkFile(path, f), FileState::Unchanged);
+
+  // Copied back with another time: still ours, and the new time is taken.
+  RecordedFile touched = f;
+  touched.stamp.mtimeNs -= 1000000000;
+  EXPECT_EQ(checkFile(path, touched), FileState::Unchanged);
+  EXPECT_EQ(touched.stamp, f.stamp);
+  // Same size, other bytes.
+  RecordedFile other = f;
+  other.stamp.mtimeNs -= 1;
+  other.sha256 = sha256Of("thumbnail BYTES");
+  EXPECT_EQ(checkFile(path, other), FileState::Changed);
+  RecordedFile longer = f;
+  longer.stamp.bytes += 1;
+  EXPECT_EQ(checkFile(path, longer), FileState::Changed);
+  RecordedFile planned;
+  planned.planned = true;
+  EXPECT_EQ(checkFile(path, planned), FileState::Unverified);
+  EXPECT_EQ(checkFile(dir / "none.jpg", f), FileState::Missing);
+}
+
+TEST(RunRecord, SavesOnlyWhatChanged) {
+  TempDir dir;
+  RunRecord r = sample();
+  std::string last, error;
+  ASSERT_TRUE(r.save(dir.path(), last, error)) << error;
+  const std::string path = dir / kRecordName;
+  struct stat first;
+  ASSERT_EQ(stat(path.c_str(), &first), 0);
+  ASSERT_TRUE(r.save(dir.path(), last, error));
+  struct stat second;
+  ASSERT_EQ(stat(path.c_str(), &second), 0);
+  EXPECT_EQ(first.st_ino, second.st_ino);  // not written again
+
+  RunRecord loaded;
+  std::string problem;
+  EXPECT_EQ(loaded.load(dir.path(), r.inputDir, problem), RunRecord::Trusted) << problem;
+  EXPECT_EQ(loaded.loadedText, last);
+  EXPECT_EQ(loaded.load(dir / "nowhere", r.inputDir, problem), RunRecord::Missing);
+}
+
+TEST(RunPlan, KnowsItsNumberedNames) {
+  EXPECT_TRUE(isNameFor("Ta.jpg", "Ta.jpg"));
+  EXPECT_TRUE(isNameFor("Ta_1.jpg", "Ta.jpg"));
+  EXPECT_TRUE(isNameFor("sub/Ta_12.jpg", "sub/Ta.jpg"));
+  EXPECT_TRUE(isNameFor("Ta.tif_3.jpg", "Ta.tif.jpg"));
+  EXPECT_TRUE(isNameFor("README_2", "README"));
+  for (const char* other : {"Ta_.jpg", "Ta_01.jpg", "Ta_x.jpg", "Tb_1.jpg", "Ta_1.png",
+                            "other/Ta_1.jpg", "Ta_1_1.jpg", "Ta.jpg_1"})
+    EXPECT_FALSE(isNameFor(other, "Ta.jpg")) << other;
+  EXPECT_FALSE(isNameFor("Ta_1.jpg", "sub/Ta.jpg"));
+}
+
+TEST(RunRecord, PathsStayInsideTheirFolder) {
+  for (const char* good : {"a.jpg", "sub/a.jpg", "..a", "a..", "sub/.hidden"})
+    EXPECT_TRUE(isInsidePath(good)) << good;
+  for (const char* bad : {"", "/a.jpg", "../a.jpg", "sub/../../a", "a/./b", "a//b", "a/", "."})
+    EXPECT_FALSE(isInsidePath(bad)) << bad;
+  std::string text;
+  for (const char* field : {"%", "%4", "%G0", "a%zz"}) EXPECT_FALSE(unescapeField(field, text));
+}
+
+}  // namespace
