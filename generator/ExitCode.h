@@ -9,6 +9,7 @@ enum ExitCode : int {
   kExitInputDir = 3,        // input directory missing or not a directory; nothing written
   kExitTemplate = 4,        // template or values file unreadable or invalid; nothing written
   kExitOutput = 5,          // output directory or index.html could not be written
+  kExitStopped = 6,         // out of memory (or another failure of the system) stopped the run
 };
 
 #endif

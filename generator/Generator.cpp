@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
+#include <exception>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -93,6 +94,11 @@ struct Generator::Shared {
   std::string thumbSettings;  // besides the format
   std::string recordText;     // as last read or written
   std::atomic<std::size_t> decoded{0}, headersRead{0};
+  // The first exception of a worker (out of memory); the others then stop
+  // taking pictures, and the run hands it on once they all have ended.
+  std::atomic<bool> stopped{false};
+  std::mutex failureMutex;
+  std::exception_ptr failure;
 };
 
 Generator::Generator(Arguments args, std::string programDir)
@@ -297,11 +303,17 @@ void Generator::process(std::size_t index, Outcome& outcome) {
 }
 
 void Generator::work(std::vector<Outcome>& outcomes) {
-  for (;;) {
-    std::size_t k = shared_->next++;
-    if (k >= shared_->order.size()) return;
-    std::size_t i = shared_->order[k];
-    process(i, outcomes[i]);
+  try {
+    while (!shared_->stopped) {
+      std::size_t k = shared_->next++;
+      if (k >= shared_->order.size()) return;
+      std::size_t i = shared_->order[k];
+      process(i, outcomes[i]);
+    }
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(shared_->failureMutex);
+    if (!shared_->failure) shared_->failure = std::current_exception();
+    shared_->stopped = true;
   }
 }
 
@@ -605,9 +617,14 @@ ExitCode Generator::run() {
   unsigned workers = args_.cpuFriendly ? 1 : std::max(1u, std::thread::hardware_concurrency());
   workers = static_cast<unsigned>(std::min<std::size_t>(workers, pictures_.size()));
   std::vector<std::thread> pool;
-  for (unsigned i = 1; i < workers; ++i) pool.emplace_back([this, &outcomes] { work(outcomes); });
+  try {
+    for (unsigned i = 1; i < workers; ++i) pool.emplace_back([this, &outcomes] { work(outcomes); });
+  } catch (...) {
+    // No thread to be had: the run goes on with those there are.
+  }
   work(outcomes);
   for (auto& t : pool) t.join();
+  if (shared_->failure) std::rethrow_exception(shared_->failure);
 
   std::size_t made = 0, kept = 0, remade = 0, skipped = 0, failed = 0;
   for (const auto& o : outcomes) {

@@ -12,6 +12,9 @@
 #include <vips/vips8>
 
 #include <cstdio>
+#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -42,9 +45,7 @@ void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {
   // Each failed picture is reported once, by name, with its error.
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int runGenerator(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   if (args.size() > 1 && (args[1] == "--help" || args[1] == "-h")) {
     std::printf(
@@ -80,4 +81,28 @@ int main(int argc, char** argv) {
   int code = generator.run();
   vips_shutdown();
   return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // No exception ends the program unreported. Out of memory anywhere, in a
+  // worker too, stops the run with a message; the files in flight are
+  // removed on the way out, so the thumbnails made so far stay whole.
+  try {
+    return runGenerator(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("Vignetor: out of memory; the run was stopped\n", stderr);
+  } catch (const std::length_error&) {
+    std::fputs("Vignetor: out of memory; the run was stopped\n", stderr);
+  } catch (const std::exception& e) {
+    try {
+      printLine(stderr, std::string("Vignetor: the run was stopped: ") + e.what());
+    } catch (...) {
+      std::fputs("Vignetor: the run was stopped\n", stderr);
+    }
+  } catch (...) {
+    std::fputs("Vignetor: the run was stopped\n", stderr);
+  }
+  return kExitStopped;
 }

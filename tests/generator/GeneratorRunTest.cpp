@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -690,6 +691,43 @@ TEST_F(GeneratorWithTemplate, FailedPicturesStillGetAPageOfTheOthers) {
   RunResult r = run({"/h20", "/o", "/pT", "/iList.tpl", in, out});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(readFile(out + "/index.html"), "good.jpg\n");
+}
+
+// A memory limit the generator starts and works under, far below what the
+// templates below need.
+void limitMemory() {
+  const rlim_t limit = rlim_t(128) << 20;
+  struct rlimit data = {limit, limit};
+  if (setrlimit(RLIMIT_DATA, &data) != 0) _exit(99);
+}
+
+TEST_F(GeneratorWithTemplate, OutOfMemoryStopsTheRunWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more memory than the limit";
+#endif
+  picture("a.jpg", 60, 30);
+  // Each section brings in the one before many times: a template of a few
+  // kilobytes that takes over 100 MB once read.
+  std::string huge = "[picture]\n{{name}}\n[a]\n" + std::string(1000, 'x') + "\n[b]\n";
+  for (int i = 0; i < 100; ++i) huge += "$PROCESS$ a\n";
+  huge += "[c]\n";
+  for (int i = 0; i < 100; ++i) huge += "$PROCESS$ b\n";
+  huge += "[d]\n";
+  for (int i = 0; i < 10; ++i) huge += "$PROCESS$ c\n";
+  writeFile(program + "/Huge.tpl", huge);
+  writeFile(program + "/Small.tpl", "[picture]\n{{name}}\n");
+
+  std::vector<std::string> argv{"VGN", "/h20", "/o", "/pT", "/iSmall.tpl", in, out};
+  RunResult r = runProgram(program + "/Vignetor", argv, limitMemory);
+  ASSERT_EQ(r.exitCode, 0) << "the limit is too low for any run\n" << r.err;
+  EXPECT_EQ(readFile(out + "/index.html"), "a.jpg\n");
+  const auto before = snapshot(out);
+
+  argv[4] = "/iHuge.tpl";
+  r = runProgram(program + "/Vignetor", argv, limitMemory);
+  EXPECT_EQ(r.exitCode, 6) << r.err;
+  EXPECT_EQ(r.err, "Vignetor: out of memory; the run was stopped\n");
+  EXPECT_EQ(snapshot(out), before);
 }
 
 }  // namespace
