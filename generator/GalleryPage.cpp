@@ -1,14 +1,22 @@
 #include "generator/GalleryPage.h"
 
 #include "generator/HtmlText.h"
+#include "generator/PictureName.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
 
 namespace {
 
-const char* const kPictureFields[] = {"index",       "name",  "subfolder", "picture",
-                                      "thumb",       "width", "height",    "thumbwidth",
-                                      "thumbheight", "size",  "bytes"};
+const char* const kPictureFields[] = {
+    "index",      "name",        "subfolder", "picture",   "thumb",       "width",     "height",
+    "thumbwidth", "thumbheight", "size",      "bytes",     "web",         "webwidth",  "webheight",
+    "thumb2x",    "srcset",      "id",        "caption",   "alt",         "datetaken", "camera",
+    "lens",       "exposure",    "section",   "sectionid", "sectioncount"};
+const char* const kPageFields[] = {"page",     "pages",     "prevpage",
+                                   "nextpage", "firstpage", "lastpage"};
+const char* const kSectionFields[] = {"section", "sectionid", "sectioncount"};
 
 // Calls `onText` for literal text and `onField` for each {{name}}, with
 // blanks inside the braces ignored. An unclosed "{{" is literal text.
@@ -44,6 +52,68 @@ bool askvalueDefault(const std::string& line, std::string& name, std::string& va
   return true;
 }
 
+std::string trimmed(const std::string& s) {
+  std::size_t b = s.find_first_not_of(" \t\r");
+  if (b == std::string::npos) return {};
+  std::size_t e = s.find_last_not_of(" \t\r");
+  return s.substr(b, e - b + 1);
+}
+
+std::string lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+bool number(const std::string& text, int max, int& value) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  value = std::stoi(text);
+  return value <= max;
+}
+
+// An asset is copied into the output folder under its own name: a plain
+// file name, no path, nothing hidden.
+bool safeAssetName(const std::string& name) {
+  if (name.empty() || name[0] == '.' || name.size() > 255) return false;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7f || c == '/' || c == '\\') return false;
+  }
+  return true;
+}
+
+// Safe for a URL fragment and an HTML id: letters, digits, '-' and '_'.
+std::string slug(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                c == '_' || c == '-';
+    if (keep) {
+      out += static_cast<char>(c);
+    } else if (!out.empty() && out.back() != '-') {
+      out += '-';
+    }
+  }
+  while (!out.empty() && out.back() == '-') out.pop_back();
+  return out;
+}
+
+std::string uniqueId(const std::string& prefix, const std::string& text,
+                     std::set<std::string>& taken) {
+  std::string base = prefix + slug(text);
+  std::string id = base;
+  for (int n = 2; !taken.insert(id).second; ++n) id = base + "-" + std::to_string(n);
+  return id;
+}
+
+std::string withoutExtension(const std::string& name) {
+  std::size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+std::string urlOf(const std::string& link) { return link.empty() ? "" : pathToUrl(link); }
+
 }  // namespace
 
 std::string humanSize(std::uint64_t bytes) {
@@ -59,6 +129,43 @@ std::string humanSize(std::uint64_t bytes) {
   std::snprintf(buf, sizeof buf, v < 10 ? "%.1f %s" : "%.0f %s", v, units[u]);
   return buf;
 }
+
+std::string jsonString(const std::string& bytes) {
+  std::string text = toUtf8(bytes);
+  std::string out = "\"";
+  for (char c : text) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", u);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// Counts what goes to the sink and stops a page that outgrows its bound.
+class GalleryPage::Writer {
+ public:
+  Writer(PageSink& sink, std::uint64_t limit) : sink_(sink), limit_(limit) {}
+  void write(const std::string& text) {
+    written_ += text.size();
+    if (written_ > limit_)
+      throw PageError("the page would be larger than " + humanSize(limit_) +
+                      "; the template makes too much text");
+    sink_.write(text);
+  }
+
+ private:
+  PageSink& sink_;
+  std::uint64_t limit_;
+  std::uint64_t written_ = 0;
+};
 
 GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values, GalleryInfo info)
     : sections_(std::move(sections)) {
@@ -77,15 +184,52 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
 
   if (sections_.find("picture") == sections_.end())
     throw PageError("the template has no [picture] section");
-  Fields perPicture = gallery_;
+  Fields perPage = gallery_;
+  for (const char* f : kPageFields) perPage[f] = "0";
+  Fields headFoot = perPage;
+  headFoot["gallerydata"] = "0";
+  Fields perSection = perPage;
+  for (const char* f : kSectionFields) perSection[f] = "0";
+  Fields perPicture = perPage;
   for (const char* f : kPictureFields) perPicture[f] = "0";
-  for (const char* s : {"head", "foot", "empty", "rowbreak", "perrow"}) check(s, gallery_);
+  for (const char* s : {"head", "foot"}) check(s, headFoot);
+  for (const char* s : {"empty", "rowbreak", "pagenav"}) check(s, perPage);
+  for (const char* s : {"perrow", "gallery"}) check(s, gallery_);
+  check("section", perSection);
   check("picture", perPicture);
+
+  for (const auto& section : sections_) {
+    Section& pieces = parsed_[section.first];
+    for (const auto& line : section.second) {
+      scan(
+          line,
+          [&pieces](const std::string& text) {
+            if (text.empty()) return;
+            if (!pieces.empty() && !pieces.back().field)
+              pieces.back().text += toUtf8(text);
+            else
+              pieces.push_back({false, toUtf8(text)});
+          },
+          [&pieces](const std::string& name) {
+            pieces.push_back({true, name});
+          });
+      if (!pieces.empty() && !pieces.back().field)
+        pieces.back().text += '\n';
+      else
+        pieces.push_back({false, "\n"});
+    }
+  }
 
   auto perrow = sections_.find("perrow");
   if (perrow != sections_.end()) {
-    std::string text = fill("perrow", gallery_);
-    // fill() escapes, so only digits pass as they are.
+    std::string text;
+    for (const auto& line : perrow->second) {
+      scan(
+          line, [&text](const std::string& t) { text += toUtf8(t); },
+          [&](const std::string& name) { text += htmlEscape(gallery_[name]); });
+      text += '\n';
+    }
+    // Values are escaped, so only digits pass as they are.
     std::size_t b = text.find_first_not_of(" \t\r\n");
     std::size_t e = text.find_first_of(" \t\r\n", b);
     std::string digits = b == std::string::npos ? "" : text.substr(b, e - b);
@@ -95,6 +239,68 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
       throw PageError("[perrow] must give a number of pictures of at least 1, not \"" + text +
                       "\"");
     perRow_ = std::stoi(digits);
+  }
+  readSettings();
+}
+
+void GalleryPage::readSettings() {
+  auto it = sections_.find("gallery");
+  if (it == sections_.end()) return;
+  for (const auto& raw : it->second) {
+    // Values may come from the user through [askvalues].
+    std::string line;
+    scan(
+        raw, [&line](const std::string& t) { line += t; },
+        [&](const std::string& name) { line += gallery_[name]; });
+    if (trimmed(line).empty()) continue;
+    std::size_t eq = line.find('=');
+    if (eq == std::string::npos)
+      throw PageError("[gallery]: \"" + trimmed(line) + "\" is no key=value line");
+    const std::string key = lower(trimmed(line.substr(0, eq)));
+    const std::string text = trimmed(line.substr(eq + 1));
+    const std::string word = lower(text);
+    auto bad = [&](const std::string& what) {
+      return PageError("[gallery] " + key + " must be " + what + ", not \"" + text + "\"");
+    };
+    if (key == "websize") {
+      if (!number(text, 10000, settings_.webSize))
+        throw bad("a number of pixels from 0 (none) to 10000");
+    } else if (key == "thumb2x") {
+      if (word == "yes" || word == "true" || word == "on" || word == "1")
+        settings_.thumb2x = true;
+      else if (word == "no" || word == "false" || word == "off" || word == "0")
+        settings_.thumb2x = false;
+      else
+        throw bad("yes or no");
+    } else if (key == "order") {
+      if (word != "name" && word != "date") throw bad("name or date");
+      settings_.byDate = word == "date";
+    } else if (key == "perpage") {
+      if (!number(text, 1000000, settings_.perPage))
+        throw bad("a number of pictures (0: all on one page)");
+    } else if (key == "subfolders") {
+      if (word != "sections" && word != "pages") throw bad("sections or pages");
+      settings_.subfolderPages = word == "pages";
+    } else if (key == "viewerpages") {
+      if (word != "all" && word != "one") throw bad("all or one");
+      settings_.viewerAllPages = word == "all";
+    } else if (key == "assets") {
+      settings_.assets.clear();
+      std::size_t pos = 0;
+      while ((pos = text.find_first_not_of(" \t", pos)) != std::string::npos) {
+        std::size_t end = text.find_first_of(" \t", pos);
+        std::string name = text.substr(pos, end == std::string::npos ? end : end - pos);
+        if (!safeAssetName(name))
+          throw PageError("[gallery] assets: \"" + name +
+                          "\" is no plain file name beside the template");
+        if (std::find(settings_.assets.begin(), settings_.assets.end(), name) ==
+            settings_.assets.end())
+          settings_.assets.push_back(name);
+        pos = end;
+      }
+    } else {
+      throw PageError("[gallery]: unknown key \"" + key + "\"");
+    }
   }
 }
 
@@ -111,47 +317,185 @@ void GalleryPage::check(const std::string& section, const Fields& known) const {
   }
 }
 
-std::string GalleryPage::fill(const std::string& section, const Fields& fields) const {
-  std::string out;
-  auto it = sections_.find(section);
-  if (it == sections_.end()) return out;
-  for (const auto& line : it->second) {
-    scan(
-        line, [&out](const std::string& text) { out += toUtf8(text); },
-        [&](const std::string& name) {
-          auto f = fields.find(name);
-          if (f != fields.end()) out += f->second;
-        });
-    out += '\n';
-  }
-  return out;
+std::string GalleryPage::pageName(std::size_t page) {
+  return page == 0 ? "index.html" : "index-" + std::to_string(page + 1) + ".html";
 }
 
-std::string GalleryPage::render(const std::vector<GalleryPicture>& pictures) const {
+void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders) {
+  const bool byDate = settings_.byDate;
+  std::stable_sort(pictures.begin(), pictures.end(),
+                   [byDate, subfolders](const GalleryPicture& a, const GalleryPicture& b) {
+                     int c = subfolders ? naturalPathCompare(a.subfolder, b.subfolder) : 0;
+                     if (c != 0) return c < 0;
+                     if (byDate) {
+                       const std::string &da = a.caption.dateTaken, &db = b.caption.dateTaken;
+                       // Pictures without a date after those with one.
+                       if (da.empty() != db.empty()) return db.empty();
+                       if (da != db) return da < db;
+                     }
+                     return naturalCompare(a.name, b.name) < 0;
+                   });
+  pictures_ = std::move(pictures);
+
+  ids_.clear();
+  folders_.clear();
+  sectionIds_.clear();
+  folderCounts_.clear();
+  showSections_ = false;
+  std::set<std::string> taken;
+  std::map<std::string, std::string> folderIds;
+  for (const auto& p : pictures_) {
+    folders_.push_back(subfolders ? p.subfolder : std::string());
+    ids_.push_back(uniqueId("p-",
+                            p.subfolder.empty() ? withoutExtension(p.name)
+                                                : p.subfolder + "-" + withoutExtension(p.name),
+                            taken));
+    if (!folders_.back().empty()) showSections_ = true;
+    ++folderCounts_[folders_.back()];
+  }
+  for (const auto& folder : folders_) {
+    auto f = folderIds.find(folder);
+    if (f == folderIds.end())
+      f = folderIds.emplace(folder, uniqueId("s-", folder.empty() ? "top" : folder, taken)).first;
+    sectionIds_.push_back(f->second);
+  }
+
+  pages_.clear();
+  const std::size_t perPage =
+      settings_.perPage > 0 ? static_cast<std::size_t>(settings_.perPage) : pictures_.size();
+  std::size_t begin = 0;
+  while (begin < pictures_.size()) {
+    std::size_t end = std::min(pictures_.size(), begin + std::max<std::size_t>(perPage, 1));
+    // A folder of its own starts a page.
+    if (settings_.subfolderPages && showSections_) {
+      for (std::size_t i = begin + 1; i < end; ++i) {
+        if (folders_[i] != folders_[begin]) {
+          end = i;
+          break;
+        }
+      }
+    }
+    pages_.push_back({begin, end});
+    begin = end;
+  }
+  if (pages_.empty()) pages_.push_back(Page());
+}
+
+std::string GalleryPage::galleryData(std::size_t page) const {
+  std::size_t from = 0, to = pictures_.size();
+  if (!settings_.viewerAllPages) {
+    from = pages_[page].begin;
+    to = pages_[page].end;
+  }
+  std::string json = "[";
+  std::size_t onPage = 0;
+  for (std::size_t i = from; i < to; ++i) {
+    while (i >= pages_[onPage].end) ++onPage;
+    const GalleryPicture& p = pictures_[i];
+    if (i > from) json += ",";
+    json += "{\"id\":" + jsonString(ids_[i]) + ",\"web\":" + jsonString(urlOf(p.webLink)) +
+            ",\"picture\":" + jsonString(urlOf(p.pictureLink)) +
+            ",\"page\":" + jsonString(pageName(onPage)) +
+            ",\"caption\":" + jsonString(p.caption.description) + ",\"alt\":" +
+            jsonString(p.caption.description.empty() ? withoutExtension(p.name)
+                                                     : p.caption.description) +
+            ",\"w\":" + std::to_string(p.webWidth) + ",\"h\":" + std::to_string(p.webHeight) + "}";
+  }
+  return json + "]";
+}
+
+void GalleryPage::fill(const Section& section, const Fields& fields, Writer& out) const {
+  for (const Piece& piece : section) {
+    if (!piece.field) {
+      out.write(piece.text);
+      continue;
+    }
+    auto f = fields.find(piece.text);
+    if (f != fields.end()) out.write(f->second);
+  }
+}
+
+void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) const {
+  Writer out(sink, limit);
+  auto section = [this](const char* name) -> const Section* {
+    auto it = parsed_.find(name);
+    return it == parsed_.end() ? nullptr : &it->second;
+  };
+  auto put = [&](const char* name, const Fields& fields) {
+    if (const Section* s = section(name)) fill(*s, fields, out);
+  };
+
   Fields gallery;
   for (const auto& nv : gallery_) gallery[nv.first] = htmlEscape(nv.second);
-  gallery["count"] = std::to_string(pictures.size());
+  gallery["count"] = std::to_string(pictures_.size());
+  const std::size_t pages = pages_.size();
+  gallery["page"] = std::to_string(page + 1);
+  gallery["pages"] = std::to_string(pages);
+  gallery["firstpage"] = pageName(0);
+  gallery["lastpage"] = pageName(pages - 1);
+  gallery["prevpage"] = page > 0 ? pageName(page - 1) : "";
+  gallery["nextpage"] = page + 1 < pages ? pageName(page + 1) : "";
 
-  std::string page = fill("head", gallery);
-  if (pictures.empty()) page += fill("empty", gallery);
+  Fields headFoot = gallery;
+  if (parsed_.count("head") || parsed_.count("foot"))
+    headFoot["gallerydata"] = htmlEscape(galleryData(page));
+  put("head", headFoot);
+  const Page& range = pages_[page];
+  if (pictures_.empty()) put("empty", gallery);
   Fields fields = gallery;
-  for (std::size_t i = 0; i < pictures.size(); ++i) {
-    const GalleryPicture& p = pictures[i];
-    if (perRow_ > 0 && i > 0 && i % static_cast<std::size_t>(perRow_) == 0)
-      page += fill("rowbreak", gallery);
+  std::size_t inRow = 0;
+  for (std::size_t i = range.begin; i < range.end; ++i) {
+    const GalleryPicture& p = pictures_[i];
+    fields["section"] = htmlEscape(folders_[i]);
+    fields["sectionid"] = sectionIds_[i];
+    fields["sectioncount"] = std::to_string(folderCounts_.at(folders_[i]));
+    if (i == range.begin || folders_[i] != folders_[i - 1]) {
+      inRow = 0;
+      if (showSections_) put("section", fields);
+    }
+    if (perRow_ > 0 && inRow > 0 && inRow % static_cast<std::size_t>(perRow_) == 0)
+      put("rowbreak", gallery);
+    ++inRow;
+    const std::string thumb = htmlEscape(urlOf(p.thumbLink));
+    const std::string thumb2x = htmlEscape(urlOf(p.thumb2xLink));
     fields["index"] = std::to_string(i + 1);
     fields["name"] = htmlEscape(p.name);
     fields["subfolder"] = htmlEscape(p.subfolder);
-    fields["picture"] = htmlEscape(pathToUrl(p.pictureLink));
-    fields["thumb"] = htmlEscape(pathToUrl(p.thumbLink));
+    fields["picture"] = htmlEscape(urlOf(p.pictureLink));
+    fields["thumb"] = thumb;
+    fields["thumb2x"] = thumb2x;
+    fields["srcset"] = thumb2x.empty() ? thumb + " 1x" : thumb + " 1x, " + thumb2x + " 2x";
+    fields["web"] = htmlEscape(urlOf(p.webLink));
     fields["width"] = std::to_string(p.width);
     fields["height"] = std::to_string(p.height);
     fields["thumbwidth"] = std::to_string(p.thumbWidth);
     fields["thumbheight"] = std::to_string(p.thumbHeight);
+    fields["webwidth"] = std::to_string(p.webWidth);
+    fields["webheight"] = std::to_string(p.webHeight);
     fields["size"] = htmlEscape(humanSize(p.bytes));
     fields["bytes"] = std::to_string(p.bytes);
-    page += fill("picture", fields);
+    fields["id"] = ids_[i];
+    fields["caption"] = htmlEscape(p.caption.description);
+    fields["alt"] = htmlEscape(p.caption.description.empty() ? withoutExtension(p.name)
+                                                             : p.caption.description);
+    // "2024-06-01 14:03:05" is shown to the minute.
+    fields["datetaken"] = htmlEscape(p.caption.dateTaken.substr(0, 16));
+    fields["camera"] = htmlEscape(p.caption.camera);
+    fields["lens"] = htmlEscape(p.caption.lens);
+    fields["exposure"] = htmlEscape(p.caption.exposure);
+    put("picture", fields);
   }
-  page += fill("foot", gallery);
-  return page;
+  if (pages > 1) put("pagenav", gallery);
+  put("foot", headFoot);
+}
+
+std::string GalleryPage::render(const std::vector<GalleryPicture>& pictures) const {
+  struct Text : PageSink {
+    std::string text;
+    void write(const std::string& t) override { text += t; }
+  } sink;
+  GalleryPage page = *this;
+  page.arrange(pictures, false);
+  page.render(0, sink);
+  return sink.text;
 }

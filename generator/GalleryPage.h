@@ -1,13 +1,17 @@
-// Fills a template's sections into index.html.
+// Fills a template's sections into the gallery's pages.
 //
 // Sections used: [picture] (required) once per picture, [head] before and
-// [foot] after them, [empty] instead of them when there are none, and
+// [foot] after them, [empty] instead of them when there are none,
 // [rowbreak] between rows of N pictures, N being the first line of
-// [perrow]. Placeholders are written {{name}}; every value is HTML-escaped
-// and every link percent-encoded when it is put in.
+// [perrow], [section] before the pictures of each folder, [pagenav] after
+// the pictures when there is more than one page, and [gallery], lines
+// `key=value` that shape the gallery (GallerySettings). Placeholders are
+// written {{name}}; every value is HTML-escaped and every link
+// percent-encoded when it is put in.
 #ifndef WV_GENERATOR_GALLERYPAGE_H
 #define WV_GENERATOR_GALLERYPAGE_H
 
+#include "generator/PictureCaption.h"
 #include "generator/ValuesFile.h"
 
 #include <cstdint>
@@ -23,9 +27,13 @@ struct GalleryPicture {
   std::string subfolder;    // its subdirectory under the input directory, "" at the top
   std::string pictureLink;  // relative to the output directory, '/' separated, not encoded
   std::string thumbLink;    // likewise
+  std::string thumb2xLink;  // likewise; empty when there is none
+  std::string webLink;      // likewise: the web-sized picture, or the picture itself
   int width = 0, height = 0;
   int thumbWidth = 0, thumbHeight = 0;
+  int webWidth = 0, webHeight = 0;
   std::uint64_t bytes = 0;
+  PictureCaption caption;
 };
 
 struct GalleryInfo {
@@ -33,31 +41,97 @@ struct GalleryInfo {
   std::string date;    // when the page was made
 };
 
+// What a template's [gallery] section asks for.
+struct GallerySettings {
+  int webSize = 1600;  // long edge of the web-sized pictures; 0: none
+  bool thumb2x = false;
+  bool byDate = false;          // order=date: by the date taken, else by name
+  int perPage = 0;              // 0: all pictures on one page
+  bool subfolderPages = false;  // subfolders=pages
+  bool viewerAllPages = true;   // viewerpages=all
+  std::vector<std::string> assets;
+};
+
 class PageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
+// Where a page goes, piece by piece.
+class PageSink {
+ public:
+  virtual ~PageSink() = default;
+  virtual void write(const std::string& text) = 0;
+};
+
 class GalleryPage {
  public:
+  // No page may grow beyond this; see render().
+  static constexpr std::uint64_t kMaxPageBytes = std::uint64_t(256) << 20;
+
   // `values` (from the values file) override the defaults the template's
   // [askvalues] declares. Throws PageError for a template the generator
-  // cannot use: no [picture], an unknown placeholder, a bad [perrow].
+  // cannot use: no [picture], an unknown placeholder, a bad [perrow], a bad
+  // line in [gallery].
   GalleryPage(TemplateSections sections, const TemplateValues& values, GalleryInfo info);
 
+  const GallerySettings& settings() const { return settings_; }
+
+  // Puts the pictures in the gallery's order and onto its pages. With
+  // `subfolders` (/s) each folder's pictures form a section, or pages of
+  // their own.
+  void arrange(std::vector<GalleryPicture> pictures, bool subfolders);
+
+  std::size_t pageCount() const { return pages_.size(); }
+  std::size_t picturesOn(std::size_t page) const { return pages_[page].end - pages_[page].begin; }
+  // "index.html", "index-2.html", ...
+  static std::string pageName(std::size_t page);
+
+  // Writes page `page` (from 0) of the arranged gallery. Throws PageError
+  // when the page would be larger than `limit` bytes; what was written by
+  // then is to be thrown away.
+  void render(std::size_t page, PageSink& sink, std::uint64_t limit = kMaxPageBytes) const;
+
+  // The first page of a gallery of `pictures` in one folder, as text.
   std::string render(const std::vector<GalleryPicture>& pictures) const;
 
  private:
   using Fields = std::map<std::string, std::string>;
-  std::string fill(const std::string& section, const Fields& fields) const;
+  struct Piece {
+    bool field;
+    std::string text;  // literal text (UTF-8), or the placeholder's name
+  };
+  using Section = std::vector<Piece>;
+  struct Page {
+    std::size_t begin = 0, end = 0;  // into pictures_
+  };
+  class Writer;
+
+  void fill(const Section& section, const Fields& fields, Writer& out) const;
   void check(const std::string& section, const Fields& known) const;
+  void readSettings();
+  std::string galleryData(std::size_t page) const;
 
   TemplateSections sections_;
-  Fields gallery_;
+  std::map<std::string, Section> parsed_;
+  Fields gallery_;  // raw values
   int perRow_ = 0;
+  GallerySettings settings_;
+
+  std::vector<GalleryPicture> pictures_;
+  std::vector<std::string> ids_;
+  std::vector<std::string> folders_;     // per picture: its section's folder
+  std::vector<std::string> sectionIds_;  // per picture: its folder's id
+  std::map<std::string, std::size_t> folderCounts_;
+  bool showSections_ = false;
+  std::vector<Page> pages_{Page()};
 };
 
 // "1.4 MB" and the like.
 std::string humanSize(std::uint64_t bytes);
+
+// A text for JSON, quotes included: UTF-8 with the characters JSON needs
+// escaped.
+std::string jsonString(const std::string& bytes);
 
 #endif

@@ -111,7 +111,8 @@ std::string joinPath(const std::string& dir, const std::string& name) {
 // file in flight from one a killed run left behind.
 class TempFile {
  public:
-  TempFile(const std::string& dir, const std::string& data, std::string& error) {
+  // Created empty; write() adds to it, finish() closes it.
+  TempFile(const std::string& dir, std::string& error) : dir_(dir) {
     path_ = joinPath(dir, kTempPattern);
     std::vector<char> buf(path_.begin(), path_.end());
     buf.push_back('\0');
@@ -128,32 +129,19 @@ class TempFile {
       return;
     }
     path_.assign(buf.data());
+    fd_ = fd;
     // The lock lives on in a second descriptor of the same open file until
     // the file has been moved or removed.
     lockFd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     while (lockFd_ >= 0 && flock(lockFd_, LOCK_EX) != 0 && errno == EINTR) {
     }
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-      ssize_t n = ::write(fd, p, left);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error = std::string("cannot write in ") + dir + ": " + std::strerror(errno);
-        ::close(fd);
-        return;
-      }
-      p += n;
-      left -= static_cast<std::size_t>(n);
-    }
-    fchmod(fd, fileMode());
-    if (::close(fd) != 0) {
-      error = std::string("cannot write in ") + dir + ": " + std::strerror(errno);
-      return;
-    }
-    ok_ = true;
+  }
+  TempFile(const std::string& dir, const std::string& data, std::string& error)
+      : TempFile(dir, error) {
+    if (fd_ >= 0 && write(data.data(), data.size(), error)) finish(error);
   }
   ~TempFile() {
+    if (fd_ >= 0) ::close(fd_);
     if (!path_.empty()) unlink(path_.c_str());
     // Only now that the name is gone: see removeStaleTempFiles.
     if (lockFd_ >= 0) ::close(lockFd_);
@@ -162,12 +150,40 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
+  bool write(const char* p, std::size_t left, std::string& error) {
+    while (left > 0) {
+      ssize_t n = ::write(fd_, p, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        error = std::string("cannot write in ") + dir_ + ": " + std::strerror(errno);
+        return false;
+      }
+      p += n;
+      left -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  bool finish(std::string& error) {
+    fchmod(fd_, fileMode());
+    int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) {
+      error = std::string("cannot write in ") + dir_ + ": " + std::strerror(errno);
+      return false;
+    }
+    ok_ = true;
+    return true;
+  }
+
+  bool open() const { return fd_ >= 0; }
   bool ok() const { return ok_; }
   const std::string& path() const { return path_; }
   void moved() { path_.clear(); }
 
  private:
+  std::string dir_;
   std::string path_;
+  int fd_ = -1;
   int slot_ = -1;
   int lockFd_ = -1;
   bool ok_ = false;
@@ -232,6 +248,50 @@ OutputResult writeUnique(const std::string& dir, const std::string& name, const 
     }
   }
   result.error = "no free name for " + joinPath(dir, name);
+  return result;
+}
+
+struct StreamedFile::Temp : TempFile {
+  using TempFile::TempFile;
+};
+
+StreamedFile::StreamedFile(std::string dir) : dir_(std::move(dir)) {
+  temp_.reset(new Temp(dir_, error_));
+  if (!temp_->open()) temp_.reset();
+}
+
+StreamedFile::~StreamedFile() = default;
+
+void StreamedFile::write(const std::string& text) {
+  if (!temp_) return;
+  buffer_ += text;
+  if (buffer_.size() >= kBuffer) flush();
+}
+
+void StreamedFile::flush() {
+  if (temp_ && !buffer_.empty() && !temp_->write(buffer_.data(), buffer_.size(), error_))
+    temp_.reset();
+  buffer_.clear();
+}
+
+OutputResult StreamedFile::commit(const std::string& name) {
+  OutputResult result;
+  flush();
+  if (!temp_ || !temp_->finish(error_)) {
+    result.error = error_;
+    temp_.reset();
+    return result;
+  }
+  std::string target = joinPath(dir_, name);
+  if (std::rename(temp_->path().c_str(), target.c_str()) != 0) {
+    result.error = "cannot write " + target + ": " + std::strerror(errno);
+    temp_.reset();
+    return result;
+  }
+  temp_->moved();
+  temp_.reset();
+  result.ok = true;
+  result.name = name;
   return result;
 }
 

@@ -3,6 +3,7 @@
 #ifndef WV_GENERATOR_OUTPUTFILE_H
 #define WV_GENERATOR_OUTPUTFILE_H
 
+#include <memory>
 #include <string>
 
 struct OutputResult {
@@ -17,6 +18,30 @@ OutputResult writeReplacing(const std::string& dir, const std::string& name,
 
 // Never replaces anything: takes `name`, else the first free `name_1`, `name_2`, ...
 OutputResult writeUnique(const std::string& dir, const std::string& name, const std::string& data);
+
+// A file written piece by piece, never held whole in memory: it goes to a
+// temporary file that commit() moves into place, replacing what was there.
+// Until then, and when it is dropped, nothing under the name changes.
+class StreamedFile {
+ public:
+  explicit StreamedFile(std::string dir);
+  ~StreamedFile();
+  StreamedFile(const StreamedFile&) = delete;
+  StreamedFile& operator=(const StreamedFile&) = delete;
+
+  // After a failure further writes do nothing; commit() reports it.
+  void write(const std::string& text);
+  OutputResult commit(const std::string& name);
+
+ private:
+  struct Temp;
+  void flush();
+  static constexpr std::size_t kBuffer = std::size_t(1) << 16;
+  std::string dir_;
+  std::unique_ptr<Temp> temp_;
+  std::string buffer_;
+  std::string error_;
+};
 
 // On SIGINT, SIGTERM and SIGHUP, removes the temporary files being written
 // before the process ends, so an interrupted run leaves no partial file.

@@ -44,7 +44,10 @@ namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Letters without case; a dot before everything else, so that a name
+// comes before its longer forms ("IMG.jpg" before "IMG 2.jpg").
 unsigned char folded(char c) {
+  if (c == '.') return 1;
   return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
 }
 

@@ -115,4 +115,243 @@ TEST(GalleryPage, SizesReadLikeAFileManagerShowsThem) {
   EXPECT_EQ(humanSize(3 * 1024 * 1024 + 300 * 1024), "3.3 MB");
 }
 
+// --- pages, sections and the viewer's data ----------------------------------
+
+struct Text : PageSink {
+  std::string text;
+  void write(const std::string& t) override { text += t; }
+};
+
+std::vector<std::string> pagesOf(const GalleryPage& page) {
+  std::vector<std::string> pages;
+  for (std::size_t i = 0; i < page.pageCount(); ++i) {
+    Text t;
+    page.render(i, t);
+    pages.push_back(t.text);
+  }
+  return pages;
+}
+
+GalleryPicture in(const std::string& folder, const std::string& name) {
+  GalleryPicture p = picture(name, folder.empty() ? name : folder + "/" + name);
+  p.subfolder = folder;
+  p.thumbLink = folder.empty() ? "T" + name : folder + "/T" + name;
+  p.webLink = p.thumbLink + ".web";
+  return p;
+}
+
+TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
+  TemplateSections s;
+  s["picture"] = {"x"};
+  s["askvalues"] = {"big;N;Web size;1200", "per;N;Per page;30"};
+  s["gallery"] = {"websize={{big}}",
+                  " Thumb2x = Yes ",
+                  "order=date",
+                  "perpage={{per}}",
+                  "subfolders=pages",
+                  "viewerpages=one",
+                  "assets=a.js  b.css a.js",
+                  ""};
+  GallerySettings g = GalleryPage(s, {{"per", "12"}}, info()).settings();
+  EXPECT_EQ(g.webSize, 1200);
+  EXPECT_TRUE(g.thumb2x);
+  EXPECT_TRUE(g.byDate);
+  EXPECT_EQ(g.perPage, 12);
+  EXPECT_TRUE(g.subfolderPages);
+  EXPECT_FALSE(g.viewerAllPages);
+  EXPECT_EQ(g.assets, (std::vector<std::string>{"a.js", "b.css"}));
+
+  TemplateSections plain;
+  plain["picture"] = {"x"};
+  GallerySettings d = GalleryPage(plain, {}, info()).settings();
+  EXPECT_EQ(d.webSize, 1600);
+  EXPECT_FALSE(d.thumb2x);
+  EXPECT_FALSE(d.byDate);
+  EXPECT_EQ(d.perPage, 0);
+  EXPECT_FALSE(d.subfolderPages);
+  EXPECT_TRUE(d.viewerAllPages);
+  EXPECT_TRUE(d.assets.empty());
+
+  for (std::string bad :
+       {"websize=-1", "websize=big", "websize=20000", "thumb2x=maybe", "order=size", "perpage=x",
+        "subfolders=tabs", "viewerpages=2", "assets=../x.js", "assets=a/b.js", "assets=.hidden",
+        "colour=red", "no equals sign", "websize={{big}}"}) {
+    s["gallery"] = {bad};
+    EXPECT_THROW(GalleryPage(s, {{"big", "huge"}}, info()), PageError) << bad;
+  }
+  s["gallery"] = {"{{nosuch}}=1"};
+  EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
+}
+
+TEST(GalleryPage, PagesSplitAtTheCountWithNavigation) {
+  TemplateSections s;
+  s["gallery"] = {"perpage=2"};
+  s["head"] = {"<h>{{page}}/{{pages}}"};
+  s["picture"] = {"{{index}} {{name}}"};
+  s["pagenav"] = {"[{{prevpage}}|{{nextpage}}|{{firstpage}}|{{lastpage}}]"};
+  GalleryPage page(s, {}, info());
+  page.arrange(
+      {in("", "c.jpg"), in("", "a10.jpg"), in("", "a2.jpg"), in("", "b.jpg"), in("", "d.jpg")},
+      false);
+  ASSERT_EQ(page.pageCount(), 3u);
+  EXPECT_EQ(page.picturesOn(2), 1u);
+  EXPECT_EQ(GalleryPage::pageName(0), "index.html");
+  EXPECT_EQ(GalleryPage::pageName(2), "index-3.html");
+  EXPECT_EQ(pagesOf(page),
+            (std::vector<std::string>{
+                "<h>1/3\n1 a2.jpg\n2 a10.jpg\n[|index-2.html|index.html|index-3.html]\n",
+                "<h>2/3\n3 b.jpg\n4 c.jpg\n"
+                "[index.html|index-3.html|index.html|index-3.html]\n",
+                "<h>3/3\n5 d.jpg\n[index-2.html||index.html|index-3.html]\n"}));
+
+  // One page: no navigation.
+  s["gallery"] = {"perpage=5"};
+  GalleryPage one(s, {}, info());
+  one.arrange({in("", "a.jpg"), in("", "b.jpg")}, false);
+  EXPECT_EQ(pagesOf(one), (std::vector<std::string>{"<h>1/1\n1 a.jpg\n2 b.jpg\n"}));
+}
+
+TEST(GalleryPage, SubfoldersAreSectionsOrPages) {
+  TemplateSections s;
+  s["section"] = {"## {{section}} #{{sectionid}} ({{sectioncount}})"};
+  s["perrow"] = {"2"};
+  s["rowbreak"] = {"--"};
+  s["picture"] = {"{{name}} {{id}}"};
+  const std::vector<GalleryPicture> pictures = {in("B 10", "y.jpg"),  in("", "top.jpg"),
+                                                in("B 9", "z.jpg"),   in("B 9", "z2.jpg"),
+                                                in("B 9", "z 3.jpg"), in("", "top.png")};
+  GalleryPage sections(s, {}, info());
+  sections.arrange(pictures, true);
+  EXPECT_EQ(pagesOf(sections),
+            (std::vector<std::string>{"##  #s-top (2)\ntop.jpg p-top\ntop.png p-top-2\n"
+                                      "## B 9 #s-B-9 (3)\nz.jpg p-B-9-z\nz 3.jpg p-B-9-z-3\n--\n"
+                                      "z2.jpg p-B-9-z2\n"
+                                      "## B 10 #s-B-10 (1)\ny.jpg p-B-10-y\n"}));
+
+  // Only the top folder: no headings.
+  sections.arrange({in("", "a.jpg")}, true);
+  EXPECT_EQ(pagesOf(sections), (std::vector<std::string>{"a.jpg p-a\n"}));
+
+  // A page per folder, split further by the count; the heading on each.
+  s["gallery"] = {"subfolders=pages", "perpage=2"};
+  s["head"] = {"{{page}}:"};
+  GalleryPage pages(s, {}, info());
+  pages.arrange(pictures, true);
+  EXPECT_EQ(pagesOf(pages),
+            (std::vector<std::string>{"1:\n##  #s-top (2)\ntop.jpg p-top\ntop.png p-top-2\n",
+                                      "2:\n## B 9 #s-B-9 (3)\nz.jpg p-B-9-z\nz 3.jpg p-B-9-z-3\n",
+                                      "3:\n## B 9 #s-B-9 (3)\nz2.jpg p-B-9-z2\n",
+                                      "4:\n## B 10 #s-B-10 (1)\ny.jpg p-B-10-y\n"}));
+}
+
+TEST(GalleryPage, OrderByDateTakenThenName) {
+  TemplateSections s;
+  s["gallery"] = {"order=date"};
+  s["picture"] = {"{{name}} {{datetaken}}"};
+  GalleryPage page(s, {}, info());
+  auto dated = [](const std::string& name, const std::string& date) {
+    GalleryPicture p = in("", name);
+    p.caption.dateTaken = date;
+    return p;
+  };
+  page.arrange({dated("a.jpg", ""), dated("b.jpg", "2024-06-01 14:03:05"),
+                dated("c.jpg", "2023-01-01 00:00:00"), dated("d.jpg", "2024-06-01 14:03:05"),
+                dated("a10.jpg", ""), dated("a9.jpg", "")},
+               false);
+  EXPECT_EQ(pagesOf(page)[0],
+            "c.jpg 2023-01-01 00:00\nb.jpg 2024-06-01 14:03\nd.jpg 2024-06-01 14:03\n"
+            "a.jpg \na9.jpg \na10.jpg \n");
+}
+
+TEST(GalleryPage, NewPicturePlaceholdersEscaped) {
+  TemplateSections s;
+  s["picture"] = {
+      "{{web}} {{webwidth}}x{{webheight}} [{{srcset}}] [{{thumb2x}}] {{alt}}|{{caption}}"
+      "|{{camera}}|{{lens}}|{{exposure}}"};
+  GalleryPage page(s, {}, info());
+  GalleryPicture p = in("f", "a b\".jpg");
+  p.thumb2xLink = "f/Ta b\"@2x.jpg";
+  p.webWidth = 1600;
+  p.webHeight = 1200;
+  p.caption.description = "<Caf\xe9>";  // not UTF-8: taken as Latin-1
+  p.caption.camera = "Cam & Co";
+  p.caption.lens = "L";
+  p.caption.exposure = "1/125 s, f/2.8";
+  GalleryPicture q = in("", "plain.jpg");
+  page.arrange({p, q}, false);
+  EXPECT_EQ(pagesOf(page)[0],
+            "f/Ta%20b%22.jpg.web 1600x1200 [f/Ta%20b%22.jpg 1x, f/Ta%20b%22%402x.jpg 2x] "
+            "[f/Ta%20b%22%402x.jpg] &lt;Caf\xc3\xa9&gt;|&lt;Caf\xc3\xa9&gt;|Cam &amp; Co|L|"
+            "1/125 s, f/2.8\n"
+            "Tplain.jpg.web 0x0 [Tplain.jpg 1x] [] plain||||\n");
+}
+
+TEST(GalleryPage, GalleryDataForTheViewer) {
+  TemplateSections s;
+  s["gallery"] = {"perpage=1"};
+  s["head"] = {"<div data-gallery=\"{{gallerydata}}\">"};
+  s["picture"] = {"{{id}}"};
+  GalleryPicture a = in("", "a\"<.jpg");
+  a.caption.description = "Line\nbreak \\ \"q\"";
+  a.webWidth = 10;
+  a.webHeight = 20;
+  GalleryPicture b = in("", "b.jpg");
+  GalleryPage page(s, {}, info());
+  page.arrange({a, b}, false);
+  std::vector<std::string> pages = pagesOf(page);
+  const std::string json =
+      "[{&quot;id&quot;:&quot;p-a&quot;,&quot;web&quot;:&quot;Ta%22%3C.jpg.web&quot;,"
+      "&quot;picture&quot;:&quot;a%22%3C.jpg&quot;,&quot;page&quot;:&quot;index.html&quot;,"
+      "&quot;caption&quot;:&quot;Line\\u000abreak \\\\ \\&quot;q\\&quot;&quot;,"
+      "&quot;alt&quot;:&quot;Line\\u000abreak \\\\ \\&quot;q\\&quot;&quot;,"
+      "&quot;w&quot;:10,&quot;h&quot;:20},"
+      "{&quot;id&quot;:&quot;p-b&quot;,&quot;web&quot;:&quot;Tb.jpg.web&quot;,"
+      "&quot;picture&quot;:&quot;b.jpg&quot;,&quot;page&quot;:&quot;index-2.html&quot;,"
+      "&quot;caption&quot;:&quot;&quot;,&quot;alt&quot;:&quot;b&quot;,"
+      "&quot;w&quot;:0,&quot;h&quot;:0}]";
+  EXPECT_EQ(pages[0], "<div data-gallery=\"" + json + "\">\np-a\n");
+  EXPECT_EQ(pages[1], "<div data-gallery=\"" + json + "\">\np-b\n");
+
+  // Staying in the page: only its own pictures.
+  s["gallery"] = {"perpage=1", "viewerpages=one"};
+  GalleryPage one(s, {}, info());
+  one.arrange({a, b}, false);
+  EXPECT_EQ(pagesOf(one)[1],
+            "<div data-gallery=\"[{&quot;id&quot;:&quot;p-b&quot;,&quot;web&quot;:&quot;"
+            "Tb.jpg.web&quot;,&quot;picture&quot;:&quot;b.jpg&quot;,&quot;page&quot;:&quot;"
+            "index-2.html&quot;,&quot;caption&quot;:&quot;&quot;,&quot;alt&quot;:&quot;b&quot;,"
+            "&quot;w&quot;:0,&quot;h&quot;:0}]\">\np-b\n");
+
+  // Only in [head] and [foot].
+  s["picture"] = {"{{gallerydata}}"};
+  EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
+}
+
+TEST(GalleryPage, IdsAreUniqueAndSafe) {
+  TemplateSections s;
+  s["picture"] = {"{{id}}"};
+  GalleryPage page(s, {}, info());
+  page.arrange({in("", "a b.jpg"), in("", "a-b.jpg"), in("", "\xc3\xa9t\xc3\xa9.jpg"),
+                in("", "\xc3\xa9t\xc3\xa9.png"), in("", "a b.png"), in("x", "a.jpg")},
+               true);
+  // Letters, digits, '-' and '_' only, each once.
+  EXPECT_EQ(pagesOf(page)[0], "p-a-b\np-a-b-2\np-a-b-3\np-t\np-t-2\np-x-a\n");
+}
+
+TEST(GalleryPage, APageBeyondItsBoundIsRefused) {
+  TemplateSections s;
+  s["picture"] = {std::string(1000, 'x')};
+  GalleryPage page(s, {}, info());
+  page.arrange(std::vector<GalleryPicture>(50, in("", "a.jpg")), false);
+  struct Counter : PageSink {
+    std::uint64_t bytes = 0;
+    void write(const std::string& t) override { bytes += t.size(); }
+  } counter;
+  EXPECT_THROW(page.render(0, counter, 20000), PageError);
+  EXPECT_LE(counter.bytes, 20000u);
+  Counter whole;
+  EXPECT_NO_THROW(page.render(0, whole, 50050));
+  EXPECT_EQ(whole.bytes, 50050u);
+}
+
 }  // namespace

@@ -58,6 +58,10 @@ TEST(PictureName, NaturalOrderReadsNumbersAndIgnoresCase) {
       EXPECT_GT(naturalCompare(ordered[j], ordered[i]), 0) << ordered[j] << " / " << ordered[i];
     }
   }
+  // A name before its longer forms.
+  const std::vector<std::string> stems = {"img.jpg", "img 2.jpg", "img-b.jpg", "img2.jpg"};
+  for (std::size_t i = 0; i + 1 < stems.size(); ++i)
+    EXPECT_LT(naturalCompare(stems[i], stems[i + 1]), 0) << stems[i];
   // Names that differ only in case still have a fixed order.
   EXPECT_NE(naturalCompare("a.jpg", "A.jpg"), 0);
   EXPECT_EQ(naturalCompare("a.jpg", "A.jpg"), -naturalCompare("A.jpg", "a.jpg"));
