@@ -324,8 +324,8 @@ std::string GalleryPage::pageName(std::size_t page) {
 void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders) {
   const bool byDate = settings_.byDate;
   std::stable_sort(pictures.begin(), pictures.end(),
-                   [byDate, subfolders](const GalleryPicture& a, const GalleryPicture& b) {
-                     int c = subfolders ? naturalPathCompare(a.subfolder, b.subfolder) : 0;
+                   [byDate](const GalleryPicture& a, const GalleryPicture& b) {
+                     int c = naturalPathCompare(a.subfolder, b.subfolder);
                      if (c != 0) return c < 0;
                      if (byDate) {
                        const std::string &da = a.caption.dateTaken, &db = b.caption.dateTaken;

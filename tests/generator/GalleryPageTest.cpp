@@ -280,10 +280,10 @@ TEST(GalleryPage, NewPicturePlaceholdersEscaped) {
   GalleryPicture q = in("", "plain.jpg");
   page.arrange({p, q}, false);
   EXPECT_EQ(pagesOf(page)[0],
+            "Tplain.jpg.web 0x0 [Tplain.jpg 1x] [] plain||||\n"
             "f/Ta%20b%22.jpg.web 1600x1200 [f/Ta%20b%22.jpg 1x, f/Ta%20b%22%402x.jpg 2x] "
             "[f/Ta%20b%22%402x.jpg] &lt;Caf\xc3\xa9&gt;|&lt;Caf\xc3\xa9&gt;|Cam &amp; Co|L|"
-            "1/125 s, f/2.8\n"
-            "Tplain.jpg.web 0x0 [Tplain.jpg 1x] [] plain||||\n");
+            "1/125 s, f/2.8\n");
 }
 
 TEST(GalleryPage, GalleryDataForTheViewer) {

@@ -46,12 +46,11 @@ class PictureCaptionTest : public ::testing::Test {
 
 TEST_F(PictureCaptionTest, EveryFieldFromACameraPicture) {
   const std::string path = tagged(
-      "camera.jpg",
-      {"-EXIF:ImageDescription=From the camera", "-Make=Canon", "-Model=Canon EOS R6",
-       "-LensModel=RF24-105mm F4 L IS USM", "-ExposureTime=1/125", "-FNumber=2.8", "-ISO=200",
-       "-FocalLength=35", "-DateTimeOriginal=2024:06:01 14:03:05",
-       "-XMP-dc:Description=Caf\xc3\xa9 & <friends>", "-XMP-dc:Title=A title",
-       "-IPTC:CodedCharacterSet=UTF8", "-IPTC:Caption-Abstract=From IPTC"});
+      "camera.jpg", {"-EXIF:ImageDescription=From the camera", "-Make=Canon", "-Model=Canon EOS R6",
+                     "-LensModel=RF24-105mm F4 L IS USM", "-ExposureTime=1/125", "-FNumber=2.8",
+                     "-ISO=200", "-FocalLength=35", "-DateTimeOriginal=2024:06:01 14:03:05",
+                     "-XMP-dc:Description=Caf\xc3\xa9 & <friends>", "-XMP-dc:Title=A title",
+                     "-IPTC:CodedCharacterSet=UTF8", "-IPTC:Caption-Abstract=From IPTC"});
   PictureCaption c = caption(path);
   EXPECT_EQ(c.dateTaken, "2024-06-01 14:03:05");
   EXPECT_EQ(c.description, "Caf\xc3\xa9 & <friends>");
@@ -62,10 +61,12 @@ TEST_F(PictureCaptionTest, EveryFieldFromACameraPicture) {
 
 TEST_F(PictureCaptionTest, DescriptionFromWhicheverBlockHasOne) {
   EXPECT_EQ(caption(tagged("iptc.jpg", {"-IPTC:CodedCharacterSet=UTF8",
-                                        "-IPTC:Caption-Abstract=\xc3\x9c" "ber IPTC",
+                                        "-IPTC:Caption-Abstract=\xc3\x9c"
+                                        "ber IPTC",
                                         "-EXIF:ImageDescription=EXIF"}))
                 .description,
-            "\xc3\x9c" "ber IPTC");
+            "\xc3\x9c"
+            "ber IPTC");
   EXPECT_EQ(caption(tagged("exif.jpg", {"-EXIF:ImageDescription=Only EXIF", "-XMP-dc:Title=T"}))
                 .description,
             "Only EXIF");
@@ -88,9 +89,9 @@ TEST_F(PictureCaptionTest, DescriptionFromWhicheverBlockHasOne) {
 }
 
 TEST_F(PictureCaptionTest, PartsOfTheExposureThatExist) {
-  PictureCaption c = caption(
-      tagged("long.jpg", {"-Make=Nikon", "-Model=Z 6", "-ExposureTime=2.5", "-FNumber=8",
-                          "-DateTimeOriginal=0000:00:00 00:00:00"}));
+  PictureCaption c =
+      caption(tagged("long.jpg", {"-Make=Nikon", "-Model=Z 6", "-ExposureTime=2.5", "-FNumber=8",
+                                  "-DateTimeOriginal=0000:00:00 00:00:00"}));
   EXPECT_EQ(c.camera, "Nikon Z 6");
   EXPECT_EQ(c.exposure, "2.5 s, f/8");
   EXPECT_EQ(c.dateTaken, "");
@@ -109,8 +110,8 @@ TEST(PictureCaption, DamagedBlocksGiveWhatTheyCanAndNeverMore) {
     for (std::string* blob : {&exif, &iptc, &xmp}) {
       std::string cut = blob->substr(0, random() % (blob->size() + 1));
       if (!cut.empty()) cut[random() % cut.size()] = static_cast<char>(random());
-      PictureCaption c = readCaption(blob == &exif ? cut : "", blob == &xmp ? cut : "",
-                                     blob == &iptc ? cut : "");
+      PictureCaption c =
+          readCaption(blob == &exif ? cut : "", blob == &xmp ? cut : "", blob == &iptc ? cut : "");
       EXPECT_LE(c.description.size(), 2000u);
     }
   }
