@@ -73,7 +73,10 @@ struct Generator::Outcome {
   std::string thumbName;  // under the output folder
   int thumbWidth = 0, thumbHeight = 0;
   PictureSize size;
-  RecordedFile made;  // Made, Remade: the new thumbnail for the record
+  // Made, Remade: the files written, for the record: the thumbnail first,
+  // then those of the plan's extras that were written (a web-sized picture
+  // the original stands for is recorded with an empty name).
+  std::vector<RecordedFile> made;
 };
 
 struct Generator::Shared {
@@ -278,15 +281,9 @@ void Generator::process(std::size_t index, Outcome& outcome) {
   }
   const std::string rel =
       slash == std::string::npos ? written.name : plan.thumb.substr(0, slash + 1) + written.name;
-  RecordedFile& made = outcome.made;
-  made.role = "thumb";
-  made.name = rel;
-  made.settings = shared_->thumbSettings + "," + thumbnailSuffix(leaf).substr(1);
-  made.width = thumb.width;
-  made.height = thumb.height;
-  made.sha256 = sha256Of(thumb.data);
-  struct stat st;
-  if (stat(joinPath(outDir_, rel).c_str(), &st) == 0) made.stamp = stampOf(st);
+  outcome.made.push_back(writtenFile(outDir_, "thumb", rel,
+                                     shared_->thumbSettings + "," + thumbnailSuffix(leaf).substr(1),
+                                     thumb.data, thumb.width, thumb.height));
   outcome.state = plan.why.empty() ? Outcome::Made : Outcome::Remade;
   outcome.onPage = true;
   outcome.thumbName = rel;
@@ -397,10 +394,15 @@ bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
         e.source = stamp;
       }
       RecordedFile planned;
+      planned.planned = true;
       planned.role = "thumb";
       planned.name = plan.thumb;
-      planned.planned = true;
       putFile(e, planned);
+      for (const auto& f : plan.extras) {
+        planned.role = f.role;
+        planned.name = f.name;
+        putFile(e, planned);
+      }
       next.entries.push_back(std::move(e));
       continue;
     }
@@ -412,16 +414,20 @@ bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
       e.source = stamp;
       e.width = o.size.width;
       e.height = o.size.height;
-      const RecordedFile* before = was ? was->file("thumb") : nullptr;
-      if (before && !before->name.empty() && before->name != o.made.name &&
-          before->name != plan.leftBehind)
-        leftovers.push_back({*before, "replaced by " + o.made.name});
-      putFile(e, o.made);
+      for (const auto& made : o.made) {
+        const RecordedFile* before = was ? was->file(made.role) : nullptr;
+        if (before && !before->name.empty() && before->name != made.name &&
+            before->name != plan.leftBehind)
+          leftovers.push_back(
+              {*before, made.name.empty() ? "no longer needed" : "replaced by " + made.name});
+        putFile(e, made);
+      }
       next.entries.push_back(std::move(e));
     } else if (o.state == Outcome::Kept && was && !plan.readThumbSize &&
                plan.recorded.name == plan.thumb) {
       RecordEntry e = *was;
       putFile(e, plan.recorded);
+      for (const auto& f : plan.extras) putFile(e, f.recorded);
       next.entries.push_back(std::move(e));
     } else if (was) {
       next.entries.push_back(*was);

@@ -67,34 +67,106 @@ bool RunPlanner::existingThumbnail(const PlannedPicture& p, const std::string& r
   return id != Identity{p.device, p.inode} && galleryPictures_.count(id) == 0;
 }
 
-PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& settings) {
+namespace {
+
+// Our earlier file of one role for a picture, and how it stands.
+struct Earlier {
+  const RecordedFile* file = nullptr;  // null: none of ours under a name this run would give
+  RecordedFile now;                    // the record's view, its time refreshed
+  FileState state = FileState::Missing;
+  bool upToDate = false;
+};
+
+}  // namespace
+
+bool RunPlanner::replaceableChanged(const std::string& rel) const {
+  // A file of ours the user changed is theirs now; /o replaces it like any
+  // other file, unless it is a picture of the input folder.
+  if (args_.uniqueNames) return false;
+  struct stat st;
+  return stat(joinPath(outDir_, rel).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         inputPictures_.count({st.st_dev, st.st_ino}) == 0;
+}
+
+PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& settings,
+                             const std::vector<WantedFile>& extras) {
   PicturePlan plan;
   const std::string base = thumbnailPlace(p);
   std::string dir, leaf;
   splitLeaf(base, dir, leaf);
   const RecordEntry* entry = trusted_ ? record_.find(p.picture) : nullptr;
   plan.entry = entry;
-  const RecordedFile* mine = entry ? entry->file("thumb") : nullptr;
-  // Our earlier thumbnail of this picture, if it still has a name this run
-  // would give it (not so after a change of prefix).
-  const bool ours =
-      mine && !mine->name.empty() && isNameFor(mine->name, base) && claimed_.count(mine->name) == 0;
-  FileState state = FileState::Missing;
-  if (ours) {
-    plan.recorded = *mine;
-    state = checkFile(joinPath(outDir_, mine->name), plan.recorded);
+  const bool sourceSame = entry && entry->source == p.stamp;
+
+  auto earlier = [&](const std::string& role, const std::string& wantedName,
+                     const std::string& wantedSettings, bool noneAllowed) {
+    Earlier e;
+    const RecordedFile* f = entry ? entry->file(role) : nullptr;
+    if (!f) return e;
+    RecordedFile probe = *f;
+    // Named by a run that did not get to write it: as if never made.
+    if (f->planned && !f->name.empty() &&
+        checkFile(joinPath(outDir_, f->name), probe) == FileState::Missing)
+      return e;
+    if (f->name.empty()) {
+      // None was needed (the picture served itself); still so while
+      // nothing changed.
+      if (!noneAllowed) return e;
+      e.file = f;
+      e.now = *f;
+      e.state = FileState::Unchanged;
+    } else {
+      // Not so after a change of prefix: then it is another name.
+      if (!isNameFor(f->name, wantedName) || claimed_.count(f->name)) return e;
+      e.file = f;
+      e.now = *f;
+      e.state = checkFile(joinPath(outDir_, f->name), e.now);
+    }
+    e.upToDate = e.state == FileState::Unchanged && sourceSame && f->settings == wantedSettings;
+    return e;
+  };
+  auto whyNot = [&](const Earlier& e, const std::string& label) -> std::string {
+    if (e.state == FileState::Missing) return label + " deleted";
+    if (!sourceSame) return "picture changed";
+    if (!e.upToDate && e.state == FileState::Unchanged) return "settings changed";
+    if (e.state == FileState::Changed) return label + " changed since it was made";
+    return "the run that made it did not finish";
+  };
+
+  Earlier thumb = earlier("thumb", base, settings, false);
+  std::vector<Earlier> more;
+  bool allUpToDate = thumb.upToDate;
+  for (const auto& want : extras) {
+    more.push_back(earlier(want.role, want.name, want.settings, true));
+    allUpToDate = allUpToDate && more.back().upToDate;
   }
+  const bool ours = thumb.file != nullptr;
+  if (ours) plan.recorded = thumb.now;
+
+  auto claim = [&](const std::string& rel) {
+    if (!rel.empty()) claimed_.insert(rel);
+  };
+  // Keep and Skip: the extras recorded and still there go along.
   auto settle = [&](PicturePlan::Action action, const std::string& rel) {
     plan.action = action;
     plan.thumb = rel;
-    claimed_.insert(rel);
+    claim(rel);
+    for (std::size_t i = 0; i < extras.size(); ++i) {
+      if (!more[i].file || more[i].state == FileState::Missing) continue;
+      PlannedFile f;
+      f.role = extras[i].role;
+      f.name = more[i].file->name;
+      f.recorded = more[i].now;
+      claim(f.name);
+      plan.extras.push_back(std::move(f));
+    }
     return plan;
   };
 
   if (args_.skipCreation) {
-    if (ours && state != FileState::Missing) {
-      plan.readThumbSize = state != FileState::Unchanged;
-      return settle(PicturePlan::Keep, mine->name);
+    if (ours && thumb.state != FileState::Missing) {
+      plan.readThumbSize = thumb.state != FileState::Unchanged;
+      return settle(PicturePlan::Keep, thumb.file->name);
     }
     plan.recorded = RecordedFile();
     if (existingThumbnail(p, base)) {
@@ -106,57 +178,69 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
     return plan;
   }
 
-  if (ours && state == FileState::Unchanged && entry->source == p.stamp &&
-      mine->settings == settings)
-    return settle(PicturePlan::Keep, mine->name);
+  if (ours && allUpToDate) return settle(PicturePlan::Keep, thumb.file->name);
 
   if (args_.onlyMissing) {
-    if (ours && state != FileState::Missing) {
-      plan.readThumbSize = state != FileState::Unchanged;
+    if (ours && thumb.state != FileState::Missing) {
+      plan.readThumbSize = thumb.state != FileState::Unchanged;
       plan.why = "thumbnail exists";
-      return settle(PicturePlan::Skip, mine->name);
+      return settle(PicturePlan::Skip, thumb.file->name);
     }
     if (!ours && existingThumbnail(p, base)) {
       plan.readThumbSize = true;
       plan.why = "thumbnail exists";
+      plan.recorded = RecordedFile();
+      more.assign(extras.size(), Earlier());
       return settle(PicturePlan::Skip, base);
     }
   }
 
-  if (ours) {
-    if (state == FileState::Missing)
-      plan.why = "thumbnail deleted";
-    else if (entry->source != p.stamp)
-      plan.why = "picture changed";
-    else if (mine->settings != settings)
-      plan.why = "settings changed";
-    else if (state == FileState::Changed)
-      plan.why = "thumbnail changed since it was made";
-    else
-      plan.why = "the run that made it did not finish";
-    bool replaceable = state != FileState::Changed;
-    if (state == FileState::Changed && !args_.uniqueNames) {
-      // The user's own file now; /o replaces it like any other file,
-      // unless it is a picture of the input folder.
-      struct stat st;
-      replaceable = stat(joinPath(outDir_, mine->name).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                    inputPictures_.count({st.st_dev, st.st_ino}) == 0;
-    }
-    if (replaceable) {
-      plan.replace = state != FileState::Missing;
-      return settle(PicturePlan::Make, mine->name);
-    }
-    plan.leftBehind = mine->name;
+  // Made, or made again: the first reason found is told.
+  if (ours && !thumb.upToDate) plan.why = whyNot(thumb, "thumbnail");
+  for (std::size_t i = 0; i < extras.size() && plan.why.empty(); ++i) {
+    if (more[i].file && !more[i].upToDate) plan.why = whyNot(more[i], extras[i].label);
   }
-  return fresh(p, plan);
-}
-
-PicturePlan RunPlanner::fresh(const PlannedPicture& p, PicturePlan plan) {
-  const std::string base = thumbnailPlace(p);
-  std::string dir, leaf;
-  splitLeaf(base, dir, leaf);
+  if (plan.why.empty() && ours) {
+    for (std::size_t i = 0; i < extras.size() && plan.why.empty(); ++i) {
+      if (!more[i].file) plan.why = extras[i].label + " missing";
+    }
+  }
   plan.action = PicturePlan::Make;
   plan.recorded = RecordedFile();
+
+  // Each file under its earlier name where that is still ours, else a new one.
+  auto nameFor = [&](const Earlier& e, const std::string& wanted, std::string& name, bool& replace,
+                     std::string& left) {
+    if (e.file && !e.file->name.empty() &&
+        (e.state != FileState::Changed || replaceableChanged(e.file->name))) {
+      name = e.file->name;
+      replace = e.state != FileState::Missing;
+      claimed_.insert(name);
+      return true;
+    }
+    if (e.file && e.state == FileState::Changed) left = e.file->name;
+    std::string error;
+    if (claimName(p, wanted, name, replace, error)) return true;
+    plan.action = PicturePlan::Fail;
+    plan.why = error;
+    return false;
+  };
+  if (!nameFor(thumb, base, plan.thumb, plan.replace, plan.leftBehind)) return plan;
+  for (std::size_t i = 0; i < extras.size(); ++i) {
+    PlannedFile f;
+    f.role = extras[i].role;
+    std::string left;
+    if (!nameFor(more[i], extras[i].name, f.name, f.replace, left)) return plan;
+    if (!left.empty() && plan.leftBehind.empty()) plan.leftBehind = left;
+    plan.extras.push_back(std::move(f));
+  }
+  return plan;
+}
+
+bool RunPlanner::claimName(const PlannedPicture& p, const std::string& base, std::string& name,
+                           bool& replace, std::string& error) {
+  std::string dir, leaf;
+  splitLeaf(base, dir, leaf);
   for (int n = 0; n < 100000; ++n) {
     const std::string rel = dir + (n == 0 ? leaf : numberedName(leaf, n));
     if (taken(rel)) continue;
@@ -164,34 +248,31 @@ PicturePlan RunPlanner::fresh(const PlannedPicture& p, PicturePlan plan) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) {
       if (errno != ENOENT) continue;
-      plan.thumb = rel;
-      plan.replace = false;
+      name = rel;
+      replace = false;
       claimed_.insert(rel);
-      return plan;
+      return true;
     }
     if (!trusted_) metUnvouched_ = true;
     if (n != 0) continue;
     if (stat(path.c_str(), &st) == 0 && st.st_dev == p.device && st.st_ino == p.inode) {
-      plan.action = PicturePlan::Fail;
-      plan.why =
+      error =
           "the thumbnail would replace the picture itself; not made (give a prefix or another "
           "output directory)";
-      return plan;
+      return false;
     }
     if (args_.uniqueNames) continue;
     if (inputPictures_.count({st.st_dev, st.st_ino}) != 0) {
-      plan.action = PicturePlan::Fail;
-      plan.why = "the thumbnail would overwrite the picture " + path +
-                 ", which Vignetor did not make; not made";
-      return plan;
+      error = "the thumbnail would overwrite the picture " + path +
+              ", which Vignetor did not make; not made";
+      return false;
     }
     if (!S_ISREG(st.st_mode)) continue;
-    plan.thumb = rel;
-    plan.replace = true;
+    name = rel;
+    replace = true;
     claimed_.insert(rel);
-    return plan;
+    return true;
   }
-  plan.action = PicturePlan::Fail;
-  plan.why = "no free name for " + base;
-  return plan;
+  error = "no free name for " + base;
+  return false;
 }

@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 struct PlannedPicture {
   std::string picture;  // under the input folder
@@ -20,6 +21,22 @@ struct PlannedPicture {
   std::string subfolder;
   std::uint64_t device = 0, inode = 0;
   FileStamp stamp;
+};
+
+// A file besides the thumbnail made from the same picture (a 2x
+// thumbnail, a web-sized picture): named, kept and remade by the same rules.
+struct WantedFile {
+  std::string role;      // as in the record: "thumb2x", "web"
+  std::string label;     // for the console: "2x thumbnail"
+  std::string name;      // the name it gets on a first run, under the output folder
+  std::string settings;  // what shapes it besides the picture
+};
+
+struct PlannedFile {
+  std::string role;
+  std::string name;       // under the output folder; empty: none (Keep: none was needed)
+  bool replace = false;   // Make: write over what stands at `name`
+  RecordedFile recorded;  // Keep, Skip: what the record knows of it
 };
 
 struct PicturePlan {
@@ -34,6 +51,9 @@ struct PicturePlan {
   RecordedFile recorded;               // Keep, Skip of a file of ours: what the record knows of it
   const RecordEntry* entry = nullptr;  // this picture's entry in the trusted record
   std::string leftBehind;  // Make under a new name: our earlier file, changed by the user
+  // The wanted files besides the thumbnail, in the order asked. Make: the
+  // names to write; Keep and Skip: those recorded that are still there.
+  std::vector<PlannedFile> extras;
 };
 
 class RunPlanner {
@@ -45,8 +65,10 @@ class RunPlanner {
              std::set<Identity> inputPictures, std::set<Identity> galleryPictures);
 
   // In the order the pictures are listed; `settings` is what shapes the
-  // thumbnail besides the picture.
-  PicturePlan plan(const PlannedPicture& p, const std::string& settings);
+  // thumbnail besides the picture. The picture is kept only when the
+  // thumbnail and every one of `extras` are up to date; else all are made.
+  PicturePlan plan(const PlannedPicture& p, const std::string& settings,
+                   const std::vector<WantedFile>& extras = {});
 
   // A file that stood in the way and could not be vouched for because the
   // record was missing or untrusted: the run says so once.
@@ -58,7 +80,11 @@ class RunPlanner {
 
  private:
   bool taken(const std::string& rel) const;
-  PicturePlan fresh(const PlannedPicture& p, PicturePlan plan);
+  // A name for a new file from `base`: free, or with /o one that is not
+  // ours and no picture. False with `error` set when there is none.
+  bool claimName(const PlannedPicture& p, const std::string& base, std::string& name, bool& replace,
+                 std::string& error);
+  bool replaceableChanged(const std::string& rel) const;
   bool existingThumbnail(const PlannedPicture& p, const std::string& rel) const;
 
   const Arguments& args_;

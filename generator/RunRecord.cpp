@@ -199,6 +199,21 @@ FileState checkFile(const std::string& path, RecordedFile& recorded) {
   return FileState::Unchanged;
 }
 
+RecordedFile writtenFile(const std::string& dir, const std::string& role, const std::string& rel,
+                         const std::string& settings, const std::string& data, int width,
+                         int height) {
+  RecordedFile f;
+  f.role = role;
+  f.name = rel;
+  f.settings = settings;
+  f.width = width;
+  f.height = height;
+  f.sha256 = sha256Of(data);
+  struct stat st;
+  if (stat(joinPath(dir, rel).c_str(), &st) == 0) f.stamp = stampOf(st);
+  return f;
+}
+
 bool removeOwnFile(const std::string& dir, const std::string& rel) {
   if (!isInsidePath(rel)) return false;
   for (std::size_t slash = rel.find('/'); slash != std::string::npos;

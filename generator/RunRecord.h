@@ -107,6 +107,12 @@ enum class FileState { Unchanged, Changed, Missing, Unverified };
 // `stamp` gets the file's new mtime when they still match.
 FileState checkFile(const std::string& path, RecordedFile& recorded);
 
+// What the record keeps of a file just written: `data` as written to
+// `rel` under `dir`, with its size, time and hash.
+RecordedFile writtenFile(const std::string& dir, const std::string& role, const std::string& rel,
+                         const std::string& settings, const std::string& data, int width,
+                         int height);
+
 // Removes `rel` under `dir` unless a folder on the way is a symbolic link.
 bool removeOwnFile(const std::string& dir, const std::string& rel);
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -176,6 +177,108 @@ TEST(RunRecord, PathsStayInsideTheirFolder) {
     EXPECT_FALSE(isInsidePath(bad)) << bad;
   std::string text;
   for (const char* field : {"%", "%4", "%G0", "a%zz"}) EXPECT_FALSE(unescapeField(field, text));
+}
+
+}  // namespace
+
+namespace {
+
+// A folder with a picture's thumbnail and web-sized picture as an earlier
+// run left them, and the record of it.
+class Planning : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    args.uniqueNames = true;
+    args.prefix = "T";
+    record.inputDir = "/in";
+    RecordEntry e;
+    e.picture = "a.jpg";
+    e.source = {100, 7};
+    e.files.push_back(write("thumb", "Ta.jpg", "thumb bytes"));
+    e.files.push_back(write("web", "Ta.web.jpg", "web bytes"));
+    record.entries.push_back(e);
+    std::string problem;
+    ASSERT_EQ(record.parse(record.text(), "/in", problem), RunRecord::Trusted) << problem;
+    picture.picture = picture.name = "a.jpg";
+    picture.stamp = {100, 7};
+    picture.device = 1;
+    picture.inode = 1;
+  }
+  RecordedFile write(const std::string& role, const std::string& name, const std::string& data) {
+    std::ofstream(out / name) << data;
+    return writtenFile(out.path(), role, name, "s", data, 1, 1);
+  }
+  PicturePlan plan(std::vector<WantedFile> extras = {web()}) {
+    RunPlanner planner(args, out.path(), record, true, {}, {});
+    return planner.plan(picture, "s", extras);
+  }
+  static WantedFile web() { return {"web", "web-sized picture", "Ta.web.jpg", "s"}; }
+
+  TempDir out;
+  Arguments args;
+  RunRecord record;
+  PlannedPicture picture;
+};
+
+TEST_F(Planning, KeepsOnlyWhenEveryFileIsUpToDate) {
+  PicturePlan p = plan();
+  EXPECT_EQ(p.action, PicturePlan::Keep);
+  EXPECT_EQ(p.thumb, "Ta.jpg");
+  ASSERT_EQ(p.extras.size(), 1u);
+  EXPECT_EQ(p.extras[0].name, "Ta.web.jpg");
+
+  WantedFile larger = web();
+  larger.settings = "other";
+  p = plan({larger});
+  EXPECT_EQ(p.action, PicturePlan::Make);
+  EXPECT_EQ(p.why, "settings changed");
+  EXPECT_TRUE(p.replace);
+  ASSERT_EQ(p.extras.size(), 1u);
+  EXPECT_EQ(p.extras[0].name, "Ta.web.jpg");
+  EXPECT_TRUE(p.extras[0].replace);
+
+  p = plan({web(), {"thumb2x", "2x thumbnail", "Ta@2x.jpg", "s"}});
+  EXPECT_EQ(p.action, PicturePlan::Make);
+  EXPECT_EQ(p.why, "2x thumbnail missing");
+  ASSERT_EQ(p.extras.size(), 2u);
+  EXPECT_EQ(p.extras[1].name, "Ta@2x.jpg");
+}
+
+TEST_F(Planning, EachFileKeepsItsNameOrFindsAFreeOne) {
+  std::remove((out / "Ta.web.jpg").c_str());
+  PicturePlan p = plan();
+  EXPECT_EQ(p.action, PicturePlan::Make);
+  EXPECT_EQ(p.why, "web-sized picture deleted");
+  EXPECT_EQ(p.thumb, "Ta.jpg");
+  ASSERT_EQ(p.extras.size(), 1u);
+  EXPECT_EQ(p.extras[0].name, "Ta.web.jpg");
+  EXPECT_FALSE(p.extras[0].replace);
+
+  // Someone else's file where it goes: with /g the next free name.
+  std::ofstream(out / "Ta.web.jpg") << "theirs";
+  p = plan();
+  EXPECT_EQ(p.why, "web-sized picture changed since it was made");
+  ASSERT_EQ(p.extras.size(), 1u);
+  EXPECT_EQ(p.extras[0].name, "Ta.web_1.jpg");
+  EXPECT_EQ(p.leftBehind, "Ta.web.jpg");
+}
+
+TEST_F(Planning, NoFileNeededStaysSoWhileNothingChanged) {
+  record.entries[0].files[1].name.clear();
+  std::string problem;
+  ASSERT_EQ(record.parse(record.text(), "/in", problem), RunRecord::Trusted) << problem;
+  std::remove((out / "Ta.web.jpg").c_str());
+  PicturePlan p = plan();
+  EXPECT_EQ(p.action, PicturePlan::Keep);
+  ASSERT_EQ(p.extras.size(), 1u);
+  EXPECT_EQ(p.extras[0].name, "");
+  picture.stamp.mtimeNs = 8;
+  p = plan();
+  EXPECT_EQ(p.action, PicturePlan::Make);
+  EXPECT_EQ(p.why, "picture changed");
+  ASSERT_EQ(p.extras.size(), 1u);
+  EXPECT_EQ(p.extras[0].name, "Ta.web.jpg");
+  EXPECT_FALSE(p.extras[0].replace);
 }
 
 }  // namespace
