@@ -17,7 +17,6 @@ constexpr unsigned kApplicationPriority = 600;  // GTK_STYLE_PROVIDER_PRIORITY_A
 constexpr char kCss[] =
     "entry { min-height: 0; padding-top: 2px; padding-bottom: 2px; }\n"
     "button { min-height: 0; padding-top: 2px; padding-bottom: 2px; }\n"
-    "combobox button { padding-top: 1px; padding-bottom: 1px; }\n"
     // A drop-down list drops a list, as on Windows. GTK's default, a menu
     // item per entry, makes a long template list slow to build and show.
     "combobox { -GtkComboBox-appears-as-list: 1; }\n";

@@ -82,6 +82,10 @@ int ResourceDialog::WidestTextScale() const {
   return scale;
 }
 
+namespace {
+constexpr int kClosedDropDownHeight = 13;  // dialog units
+}  // namespace
+
 void ResourceDialog::PlaceControls() {
   for (std::size_t i = 0; i < m_template.count; ++i) {
     const ControlTemplate& control = m_template.controls[i];
@@ -95,9 +99,11 @@ void ResourceDialog::PlaceControls() {
       pos.y -= (height - size.y) / 2;
       size = wxSize(std::max(size.x, best.x), height);
     } else if (control.kind == ControlKind::DropDownList) {
-      // The table gives the height of the dropped list; the closed box keeps
-      // its natural height.
-      size.y = window->GetBestSize().y;
+      // The table gives the height of the dropped list. The closed box is as
+      // tall as the platform's own at this font (13 units, one less than an
+      // edit box) or as its text needs, whichever is more.
+      size.y =
+          std::max(window->GetBestSize().y, DialogToPixels(wxSize(0, kClosedDropDownHeight)).y);
     } else if (control.kind == ControlKind::Icon) {
       size = window->GetBestSize();
     }

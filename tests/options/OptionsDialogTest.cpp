@@ -187,6 +187,21 @@ TEST_F(OptionsForm, SavedOptionsComeBackInTheNextForm) {
   EXPECT_EQ("999", Text(IDC_HEIGHT));
 }
 
+TEST_F(OptionsForm, TheClosedTemplateListShowsItsTextWhole) {
+  Open();
+  wxChoice* list = m_form->Control<wxChoice>(IDC_TEMPLATE);
+  wxWindow* description = m_form->GetControl(IDC_DESCRIPTION);
+  const wxRect box = list->GetRect();
+  // Room for a line with descenders, the frame and some padding.
+  EXPECT_GE(box.height, list->GetCharHeight() + 8);
+  EXPECT_GE(box.height, list->GetBestSize().y);
+  // Still on its place in the table, above the description and as tall as
+  // the platform's own drop-down at this font.
+  EXPECT_EQ(m_form->DialogToPixels(wxPoint(197, 220)), box.GetPosition());
+  EXPECT_LE(box.GetBottom(), description->GetPosition().y);
+  EXPECT_GE(box.height, m_form->DialogToPixels(wxSize(0, 13)).y);
+}
+
 TEST_F(OptionsForm, CreateIndexEnablesTheTemplateList) {
   Open();
   wxChoice* list = m_form->Control<wxChoice>(IDC_TEMPLATE);
