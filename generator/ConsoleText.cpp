@@ -69,6 +69,14 @@ std::string escapeControls(const std::string& text) {
   return out;
 }
 
+std::string escapeLines(const std::string& text) {
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    out += escapeControls(text.substr(start, end - start)) + '\n';
+  return out + escapeControls(text.substr(start));
+}
+
 void printLine(std::FILE* stream, const std::string& text) {
   std::string line = escapeControls(text);
   line += '\n';

@@ -13,6 +13,9 @@
 // backslashes included, is kept. The result is valid UTF-8.
 std::string escapeControls(const std::string& text);
 
+// `text` of several lines, each escaped, the line feeds between them kept.
+std::string escapeLines(const std::string& text);
+
 // Writes `text`, escaped, and a line feed to `stream`, and flushes it.
 void printLine(std::FILE* stream, const std::string& text);
 

@@ -50,7 +50,7 @@ int runGenerator(int argc, char** argv) {
   if (args.size() > 1 && (args[1] == "--help" || args[1] == "-h")) {
     std::printf(
         "%s  --help, -h  this text, with the templates found\n  --version   the version\n\n%s",
-        kUsageText, TemplateFoldersText(programDirectory(argv[0])).c_str());
+        kUsageText, escapeLines(TemplateFoldersText(programDirectory(argv[0]))).c_str());
     return std::fflush(stdout) == 0 ? kExitOk : kExitOutput;
   }
   if (args.size() > 1 && args[1] == "--version") {

@@ -29,3 +29,10 @@ TEST(ConsoleText, C1ControlsAndSeparatorsAreEscapedInUtf8AndAsBytes) {
             "overlong\\xc0\\xaf surrogate\\xed\\xa0\\x80");
   EXPECT_EQ(escapeControls("emoji\xf0\x9f\x93\xb7"), "emoji\xf0\x9f\x93\xb7");
 }
+
+TEST(ConsoleText, LinesKeepTheirBreaks) {
+  EXPECT_EQ(escapeLines("  /a: x.tpl\n  /b\x1b[2J: (none)\n"),
+            "  /a: x.tpl\n  /b\\x1b[2J: (none)\n");
+  EXPECT_EQ(escapeLines("no end\r"), "no end\\x0d");
+  EXPECT_EQ(escapeLines(""), "");
+}

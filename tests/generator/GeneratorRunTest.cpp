@@ -704,6 +704,10 @@ void limitMemory() {
 TEST_F(GeneratorWithTemplate, OutOfMemoryStopsTheRunWithAMessage) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer needs more memory than the limit";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "the address sanitizer needs more memory than the limit";
+#endif
 #endif
   picture("a.jpg", 60, 30);
   // Each section brings in the one before many times: a template of a few
