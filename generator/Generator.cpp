@@ -85,6 +85,11 @@ struct Generator::Shared {
   std::mutex console;
   std::set<std::pair<std::uint64_t, std::uint64_t>> sources;
   std::unique_ptr<Thumbnailer> thumbnailer;
+  // Up to 16 MiB held for a whole picture is no more than a worker's own
+  // buffers. Two 12-megapixel progressive JPEGs (36 MiB each) may decode
+  // together; a larger one waits until it can decode without another: the
+  // one-at-a-time peak of that picture is the peak of the run.
+  DecodeBudget budget{16u << 20, 96u << 20};
   bool scanFailed = false;
   std::mutex tidiedMutex;
   std::set<std::string> tidied;    // output folders cleared of a killed run's leftovers
@@ -607,6 +612,7 @@ ExitCode Generator::run() {
   box.height = args_.fixedHeight ? args_.height : 0;
   box.crop = args_.fixedWidth && args_.fixedHeight && !args_.scale;
   shared_->thumbnailer.reset(new Thumbnailer(box));
+  shared_->thumbnailer->setBudget(&shared_->budget);
   shared_->thumbSettings = shared_->thumbnailer->settings();
   plan();
   bool recorded = args_.skipCreation || recordRun(nullptr);

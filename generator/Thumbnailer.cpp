@@ -71,21 +71,43 @@ PictureSize uprightSize(const VImage& image) {
   return {swap ? image.height() : image.width(), swap ? image.width() : image.height()};
 }
 
+// A picture without an embedded profile is taken to be sRGB, which 8- and
+// 16-bit RGB and grey already are: transforming it would cost an lcms
+// transform built for that picture alone, and the built-in profile's round
+// trip lifted darks (10 became 3) and tinted greys (128 became 126,127,128).
+// Pictures with a profile, and other colour spaces, are transformed.
+bool needsTransform(const VImage& header) {
+  if (header.get_typeof(VIPS_META_ICC_NAME) != 0) return true;
+  switch (header.interpretation()) {
+    case VIPS_INTERPRETATION_sRGB:
+    case VIPS_INTERPRETATION_B_W:
+    case VIPS_INTERPRETATION_RGB16:
+    case VIPS_INTERPRETATION_GREY16: return false;
+    default: return true;
+  }
+}
+
 // Upright, in sRGB, fitted into `width` x `height` with shrink-on-load; the
-// one place a picture is decoded.
-VImage loadFitted(const std::string& path, int width, int height, VipsSize size,
-                  bool crop = false) {
+// one place a picture is decoded. `header` is the picture opened for its
+// header.
+VImage loadFitted(const std::string& path, const VImage& header, int width, int height,
+                  VipsSize size, bool crop = false) {
   auto options = VImage::option()
                      ->set("height", height)
                      ->set("size", size)
-                     ->set("export_profile", "srgb")
                      ->set("fail_on", VIPS_FAIL_ON_ERROR);
+  if (needsTransform(header)) options->set("export_profile", "srgb");
   if (crop) options->set("crop", VIPS_INTERESTING_CENTRE);
   VImage image = VImage::thumbnail(path.c_str(), width, options);
   if (image.interpretation() == VIPS_INTERPRETATION_CMYK ||
       image.interpretation() == VIPS_INTERPRETATION_LAB)
     image = image.colourspace(VIPS_INTERPRETATION_sRGB);
   return image;
+}
+
+VImage openHeader(const std::string& path) {
+  return VImage::new_from_file(path.c_str(),
+                               VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
 }
 
 // Exactly `width` x `height`, the aspect as it is (callers keep it within a
@@ -136,7 +158,10 @@ bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix
 bool Thumbnailer::makeOnce(const std::string& picturePath, const std::string& suffix,
                            Thumbnail& out, std::string& error) const {
   try {
-    VImage thumb = loadFitted(picturePath, box_.width > 0 ? box_.width : kFree,
+    VImage header = openHeader(picturePath);
+    DecodeBudget::Ticket room;
+    if (budget_) room = budget_->acquire(DecodeBudget::wholePictureBytes(header.get_image()));
+    VImage thumb = loadFitted(picturePath, header, box_.width > 0 ? box_.width : kFree,
                               box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop);
     out = encode(thumb, suffix);
     return true;
@@ -168,9 +193,10 @@ bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest&
                            MadePicture& out, std::string& error) const {
   try {
     out = MadePicture();
-    VImage header = VImage::new_from_file(picturePath.c_str(),
-                                          VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+    VImage header = openHeader(picturePath);
     out.size = uprightSize(header);
+    DecodeBudget::Ticket room;
+    if (budget_) room = budget_->acquire(DecodeBudget::wholePictureBytes(header.get_image()));
     if (request.caption)
       out.caption = readCaption(blob(header, "exif-data"), blob(header, "xmp-data"),
                                 blob(header, "iptc-data"));
@@ -189,14 +215,15 @@ bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest&
     if (request.webSize > 0 && webScale < 1 && webScale >= needed) {
       // The usual case: the web-sized picture is the largest file, made
       // straight by the shrinking load; the thumbnails come from it.
-      base = loadFitted(picturePath, request.webSize, request.webSize, VIPS_SIZE_DOWN);
+      base = loadFitted(picturePath, header, request.webSize, request.webSize, VIPS_SIZE_DOWN);
       baseIsWeb = true;
     } else {
-      base = loadFitted(picturePath, static_cast<int>(std::ceil(ow * needed)),
+      base = loadFitted(picturePath, header, static_cast<int>(std::ceil(ow * needed)),
                         static_cast<int>(std::ceil(oh * needed)), VIPS_SIZE_DOWN);
     }
     // Decoded once; every file below is made from these pixels.
     base = base.copy_memory();
+    room.release();
 
     auto thumbnailOf = [&](int factor) {
       const int tw = thumb.width * factor, th = thumb.height * factor;

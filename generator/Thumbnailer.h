@@ -2,6 +2,7 @@
 #ifndef WV_GENERATOR_THUMBNAILER_H
 #define WV_GENERATOR_THUMBNAILER_H
 
+#include "generator/DecodeBudget.h"
 #include "generator/PictureCaption.h"
 
 #include <string>
@@ -47,6 +48,9 @@ class Thumbnailer {
  public:
   explicit Thumbnailer(const ThumbnailBox& box) : box_(box) {}
 
+  // Decodes that hold a whole picture then wait for room in `budget`.
+  void setBudget(DecodeBudget* budget) { budget_ = budget; }
+
   // Shrinks on load, turns the picture upright by its EXIF orientation,
   // converts to sRGB and strips all metadata. `suffix` picks the format
   // (".jpg", ".png", ".gif", ".webp"). Returns false with `error` set when
@@ -86,6 +90,7 @@ class Thumbnailer {
                              std::string& error);
 
   ThumbnailBox box_;
+  DecodeBudget* budget_ = nullptr;
 };
 
 #endif

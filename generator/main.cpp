@@ -15,6 +15,7 @@
 #include <exception>
 #include <new>
 #include <stdexcept>
+#include <malloc.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -39,6 +40,20 @@ void beFriendly() {
   const int whoProcess = 1, classIdle = 3, classShift = 13;
   syscall(SYS_ioprio_set, whoProcess, 0, classIdle << classShift);
 #endif
+}
+
+// Memory stays flat however many pictures a run has; both settings before
+// any thread starts. Without them a folder with a few 48-megapixel
+// progressive JPEGs among others peaked at 276 MiB instead of 199 MiB:
+// - glibc gives threads arenas of their own (up to eight per core), and each
+//   arena keeps what its pictures freed. Two arenas serve the two workers and
+//   the libvips threads that help them.
+// - Blocks of 1 MiB and more are mapped and go back to the system when freed.
+//   glibc's own threshold rises with every large block freed (up to 32 MiB),
+//   after which the buffers of a large picture stay in an arena for good.
+void boundAllocator() {
+  mallopt(M_ARENA_MAX, 2);
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
 }
 
 void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {
@@ -66,6 +81,7 @@ int runGenerator(int argc, char** argv) {
   // Before libvips starts any thread.
   installInterruptCleanup();
   if (parsed.args.cpuFriendly) beFriendly();
+  boundAllocator();
 
   if (VIPS_INIT(argv[0]) != 0) {
     std::fprintf(stderr, "Vignetor: cannot start libvips\n");

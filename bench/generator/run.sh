@@ -1,118 +1,196 @@
 #!/bin/sh
-# Benchmark of the thumbnail generator: Vignetor against vipsthumbnail (one
-# process, and two in parallel on halves of the set) and mogrify -thumbnail,
-# all on the same large JPEGs and PNGs made here, fixed height 100.
-# Prints wall time and peak memory (the sum of the processes' peaks when two
-# run at once) and the ratios to Vignetor.
+# Benchmark of the thumbnail generator on what users have.
 #
-# usage: [REPEAT=3] bench/generator/run.sh [path/to/Vignetor] [jpegs] [pngs]
-# needs: libvips-tools (vips, vipsthumbnail), imagemagick (mogrify), time
+# 1. The mix: 40 pictures made by generator_bench_pictures (camera and phone
+#    JPEGs, some upright by EXIF, progressive downloads, Display P3 photos and
+#    screenshots, large PNGs with and without alpha, a grey photo, three huge
+#    ones). Vignetor, one vipsthumbnail process, two in parallel (each on half
+#    of the pictures) and mogrify -thumbnail run side by side, round by round,
+#    thumbnails 100 high; median wall time and the highest peak memory of the
+#    rounds. For two processes at once the peak is their sum (the larger one
+#    is shown too).
+# 2. The decode-only limit of the mix: the CPU time of decoding alone (JPEGs
+#    shrunk on load as far as the thumbnail allows), divided by the cores.
+# 3. Flat memory: the mix copied to 1,000 pictures, Vignetor and one
+#    vipsthumbnail process once each; peaks against the 40 of the mix.
+# 4. The scale series: 40, 400 and 4,000 small-to-medium pictures, Vignetor's
+#    wall time and peak memory.
+#
+# usage: [ROUNDS=5] [FLAT=1000] [SCALE="40 400 4000"] [KEEP=dir]
+#        bench/generator/run.sh [bin-dir]
+#   bin-dir holds Vignetor and generator_bench_pictures, e.g. after
+#   cmake -S . -B build-bench -DWV_GUI=OFF -DWV_BENCH=ON -DCMAKE_BUILD_TYPE=Release
+#   cmake --build build-bench --target Vignetor generator_bench_pictures
+#   (default: build-bench/bin of this tree). FLAT=0 or SCALE= leave those
+#   parts out. KEEP=dir keeps the pictures there and uses them again next time.
+# needs: libvips-tools (vipsthumbnail), imagemagick (mogrify), time
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-gen=${1:-$here/../../build/bin/Vignetor}
-jpegs=${2:-24}
-pngs=${3:-6}
-for tool in vips vipsthumbnail mogrify /usr/bin/time; do
+bin=${1:-$here/../../build-bench/bin}
+gen=$bin/Vignetor
+pictures=$bin/generator_bench_pictures
+rounds=${ROUNDS:-5}
+flat=${FLAT:-1000}
+scale=${SCALE-40 400 4000}
+for tool in vipsthumbnail mogrify /usr/bin/time; do
   command -v "$tool" >/dev/null 2>&1 || { echo "missing: $tool" >&2; exit 2; }
 done
-[ -x "$gen" ] || { echo "no generator at $gen" >&2; exit 2; }
+for tool in "$gen" "$pictures"; do
+  [ -x "$tool" ] || { echo "missing: $tool (build it with WV_BENCH=ON)" >&2; exit 2; }
+done
 
 work=$(mktemp -d /tmp/vgn-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT INT TERM
-set_dir=$work/pictures
-mkdir -p "$set_dir"
+store=${KEEP:-$work/pictures}
+mkdir -p "$store"
 
-echo "making $jpegs JPEGs (6000x4000) and $pngs PNGs (3000x2000) in $set_dir ..."
-# Smooth noise with some detail, so that files have a photo's size.
-vips worley "$work/w.v" 6000 4000 --cell-size 180
-vips gaussnoise "$work/n.v" 6000 4000 --sigma 18 --mean 0
-vips add "$work/w.v" "$work/n.v" "$work/wn.v"
-vips bandjoin "$work/wn.v $work/w.v $work/n.v" "$work/c.v"
-vips cast "$work/c.v" "$work/photo.v" uchar
-i=1
-while [ "$i" -le "$jpegs" ]; do
-  vips copy "$work/photo.v" "$set_dir/photo$i.jpg[Q=90]"
-  i=$((i + 1))
-done
-vips crop "$work/photo.v" "$work/small.v" 0 0 3000 2000
-i=1
-while [ "$i" -le "$pngs" ]; do
-  vips copy "$work/small.v" "$set_dir/drawing$i.png[compression=3]"
-  i=$((i + 1))
-done
-rm -f "$work"/*.v
-files=$(find "$set_dir" -type f | sort)
-half=$(( (jpegs + pngs) / 2 ))
-first=$(echo "$files" | head -n "$half")
-second=$(echo "$files" | tail -n +"$((half + 1))")
-echo "set: $(du -sh "$set_dir" | cut -f1) in $((jpegs + pngs)) files"
+if [ ! -d "$store/mix" ]; then
+  echo "making the mix in $store/mix ..."
+  mkdir -p "$store/mix.new" && "$pictures" mix "$store/mix.new" && mv "$store/mix.new" "$store/mix"
+fi
+if [ ! -d "$store/small" ]; then
+  mkdir -p "$store/small.new" && "$pictures" small "$store/small.new" &&
+    mv "$store/small.new" "$store/small"
+fi
+mix=$store/mix
+count=$(find "$mix" -type f | wc -l)
+echo "mix: $count pictures, $(du -sh "$mix" | cut -f1)"
+
+# The same pictures again as hard links: $1 source folder, $2 target, $3 count.
+copies() {
+  mkdir -p "$2"
+  n=0
+  while [ "$n" -lt "$3" ]; do
+    for f in "$1"/*; do
+      [ "$n" -lt "$3" ] || break
+      n=$((n + 1))
+      ln "$f" "$2/$n-$(basename "$f")"
+    done
+  done
+}
 
 now() { date +%s.%N; }
-fresh() { rm -rf "$work/out"; mkdir -p "$work/out"; sync; }
-
-results=$work/results
-: >"$results"
-
-# Each tool runs $repeat times on a fresh output folder; the best wall time
-# counts (others share the machine), and the highest peak memory.
-repeat=${REPEAT:-3}
-gen_run() {
-  /usr/bin/time -f "%e %M" -o "$work/time" "$gen" /h100 /o /pT "$set_dir" "$work/out" >/dev/null 2>"$work/err" || {
-    echo "Vignetor failed:" >&2; cat "$work/err" >&2; exit 1; }
-  cat "$work/time"
+fresh() { rm -rf "$work/out"; mkdir -p "$work/out"; }
+# "wall peak-KiB" of one command, its output thrown away.
+timed() {
+  start=$(now)
+  /usr/bin/time -f "%M" -o "$work/peak" "$@" >/dev/null 2>"$work/err" || {
+    echo "failed: $*" >&2; tail -5 "$work/err" >&2; exit 1; }
+  end=$(now)
+  echo "$(awk "BEGIN { printf \"%.3f\", $end - $start }") $(cat "$work/peak")"
 }
+
+files=$(find "$mix" -type f | sort)
+first=$(echo "$files" | awk 'NR % 2 == 1')
+second=$(echo "$files" | awk 'NR % 2 == 0')
+
+gen_run() { timed "$gen" /h100 /o /pT "$1" "$work/out"; }
 vt_run() {
   # shellcheck disable=SC2086
-  /usr/bin/time -f "%e %M" -o "$work/time" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $files \
-    >/dev/null 2>"$work/err"
-  cat "$work/time"
+  timed vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $(find "$1" -type f | sort)
 }
 vt2_run() {
   start=$(now)
   # shellcheck disable=SC2086
-  /usr/bin/time -f "%e %M" -o "$work/time.a" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $first \
-    >/dev/null 2>"$work/err.a" &
+  /usr/bin/time -f "%M" -o "$work/peak.a" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $first \
+    >/dev/null 2>&1 &
   a=$!
   # shellcheck disable=SC2086
-  /usr/bin/time -f "%e %M" -o "$work/time.b" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $second \
-    >/dev/null 2>"$work/err.b" &
+  /usr/bin/time -f "%M" -o "$work/peak.b" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $second \
+    >/dev/null 2>&1 &
   b=$!
   wait "$a" "$b"
   end=$(now)
-  echo "$(awk "BEGIN { printf \"%.2f\", $end - $start }") $(( $(cut -d' ' -f2 "$work/time.a") + $(cut -d' ' -f2 "$work/time.b") ))"
+  pa=$(cat "$work/peak.a")
+  pb=$(cat "$work/peak.b")
+  echo "$(awk "BEGIN { printf \"%.3f\", $end - $start }") $((pa + pb)) $((pa > pb ? pa : pb))"
 }
 mogrify_run() {
   # shellcheck disable=SC2086
-  /usr/bin/time -f "%e %M" -o "$work/time" mogrify -path "$work/out" -thumbnail x100 $files >/dev/null 2>"$work/err"
-  cat "$work/time"
-}
-best_of() {
-  name=$1
-  run=$2
-  i=0
-  : >"$work/runs"
-  while [ "$i" -lt "$repeat" ]; do
-    fresh
-    "$run" >>"$work/runs"
-    i=$((i + 1))
-  done
-  awk -v name="$name" 'NR == 1 || $1 < w { w = $1 } $2 > m { m = $2 } END { print name, w, m }' "$work/runs" >>"$results"
+  timed mogrify -path "$work/out" -thumbnail x100 $files
 }
 
-best_of Vignetor gen_run
-best_of vipsthumbnail vt_run
-best_of 2x-vipsthumbnail vt2_run
-best_of mogrify mogrify_run
+echo "decode-only limit ..."
+: >"$work/decode"
+i=0
+while [ "$i" -lt 3 ]; do
+  # shellcheck disable=SC2086
+  "$pictures" decode 100 $files >>"$work/decode"
+  i=$((i + 1))
+done
+decode_cpu=$(sort -n "$work/decode" | sed -n 2p)
+cores=$(nproc)
+
+echo "$rounds rounds ..."
+for tool in gen vt vt2 mogrify; do : >"$work/runs.$tool"; done
+r=0
+while [ "$r" -lt "$rounds" ]; do
+  r=$((r + 1))
+  for tool in gen vt vt2 mogrify; do
+    fresh
+    "${tool}_run" "$mix" >>"$work/runs.$tool"
+  done
+  echo "  round $r: Vignetor $(tail -1 "$work/runs.gen" | cut -d' ' -f1) s"
+done
+
+# "median-wall highest-peak [highest-largest]" of a runs file.
+summary() {
+  sort -n "$1" | awk '{ w[NR] = $1; if ($2 > m) m = $2; if ($3 > l) l = $3 }
+    END { med = NR % 2 ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2; print med, m, l }'
+}
 
 echo
-awk 'NR == 1 { gw = $2; gm = $3 }
-     { rows[NR] = $0 }
-     END {
-       printf "%-18s %9s %10s %12s %12s\n", "tool", "wall s", "peak MB", "time/gen", "memory/gen"
-       for (i = 1; i <= NR; i++) {
-         split(rows[i], f, " ")
-         printf "%-18s %9.2f %10.1f %11.2fx %11.2fx\n", f[1], f[2], f[3] / 1024, f[2] / gw, f[3] / gm
-       }
-     }' "$results"
-echo "(best wall time of $repeat runs; peak memory of two processes at once is the sum of their peaks; $(nproc) cores)"
+echo "Thumbnails 100 high of the mix ($count pictures, $(du -sh "$mix" | cut -f1)), $cores cores, median of $rounds rounds:"
+echo
+{
+  echo "Vignetor $(summary "$work/runs.gen")"
+  echo "vipsthumbnail $(summary "$work/runs.vt")"
+  echo "2x-vipsthumbnail $(summary "$work/runs.vt2")"
+  echo "mogrify $(summary "$work/runs.mogrify")"
+} | awk -v cpu="$decode_cpu" -v cores="$cores" '
+  NR == 1 { gw = $2; gm = $3 }
+  { name[NR] = $1; w[NR] = $2; m[NR] = $3; l[NR] = $4 }
+  END {
+    print "| tool | wall s | peak MiB | wall / Vignetor | peak / Vignetor |"
+    print "|---|---|---|---|---|"
+    for (i = 1; i <= NR; i++) {
+      peak = sprintf("%.0f", m[i] / 1024)
+      if (l[i] != "") peak = peak sprintf(" (largest process %.0f)", l[i] / 1024)
+      printf "| %s | %.2f | %s | %.2fx | %.2fx |\n", name[i], w[i], peak, w[i] / gw, m[i] / gm
+    }
+    printf "\nDecode-only limit: %.2f s of CPU, %.2f s on %d cores; Vignetor at %.2fx of it.\n",
+      cpu, cpu / cores, cores, gw / (cpu / cores)
+  }'
+mix_peak=$(summary "$work/runs.gen" | cut -d' ' -f2)
+
+if [ "$flat" -gt 0 ]; then
+  echo
+  echo "flat memory: $flat pictures of the mix ..."
+  copies "$mix" "$work/flat" "$flat"
+  fresh
+  g=$(gen_run "$work/flat")
+  fresh
+  v=$(vt_run "$work/flat")
+  rm -rf "$work/flat"
+  echo "$g $v" | awk -v n="$flat" -v count="$count" -v m40="$mix_peak" '{
+    printf "\n| %d pictures of the mix | wall s | peak MiB | peak / %d pictures |\n", n, count
+    print "|---|---|---|---|"
+    printf "| Vignetor | %.1f | %.0f | %.2fx |\n", $1, $2 / 1024, $2 / m40
+    printf "| vipsthumbnail | %.1f | %.0f | |\n", $3, $4 / 1024
+  }'
+fi
+
+if [ -n "$scale" ]; then
+  echo
+  echo "| small-to-medium pictures | Vignetor wall s | ms per picture | peak MiB |"
+  echo "|---|---|---|---|"
+  for n in $scale; do
+    copies "$store/small" "$work/scale" "$n"
+    fresh
+    gen_run "$work/scale" | awk -v n="$n" '{ printf "| %d | %.2f | %.1f | %.0f |\n", n, $1, 1000 * $1 / n, $2 / 1024 }'
+    rm -rf "$work/scale"
+  done
+fi
+echo
+echo "(one run on this machine: $cores cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo); vips $(vips --version | cut -d- -f2))"
