@@ -261,7 +261,7 @@ std::string Thumbnailer::settings() const {
   if (box_.width > 0 && box_.height > 0) size += box_.crop ? "-crop" : "-fit";
   // The recipe: sRGB, stripped, JPEG quality 85 on white; count it up when
   // the way thumbnails are made changes.
-  return size + ",q85,r1";
+  return size + ",q85,r2";
 }
 
 bool Thumbnailer::readSize(const std::string& path, PictureSize& size, std::string& error) {

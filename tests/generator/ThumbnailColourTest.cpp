@@ -1,0 +1,161 @@
+// Colours, orientation and transparency of thumbnails, through the real
+// generator: pictures with and without a colour profile, grey, deep and
+// transparent ones.
+#include "GeneratorTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <vips/vips8>
+
+#include <cstdlib>
+#include <vector>
+
+using vips::VImage;
+
+namespace {
+
+// Four colour patches side by side, 64 x 64 each; in the thumbnail 32 high
+// each patch is 32 wide and its centre is flat.
+const std::vector<std::vector<double>> kPatches = {
+    {10, 10, 10}, {128, 128, 128}, {200, 80, 40}, {40, 160, 220}};
+
+VImage patches(int bands, double scale = 1) {
+  VImage strip;
+  for (std::size_t i = 0; i < kPatches.size(); ++i) {
+    std::vector<double> colour(kPatches[i].begin(), kPatches[i].begin() + bands);
+    for (double& c : colour) c *= scale;
+    VImage patch = VImage::black(64, 64, VImage::option()->set("bands", bands)) + colour;
+    strip = i == 0 ? patch : strip.join(patch, VIPS_DIRECTION_HORIZONTAL);
+  }
+  return strip;
+}
+
+VImage srgbPatches() {
+  return patches(3)
+      .cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+VImage greyPatches() {
+  return patches(1)
+      .cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W));
+}
+
+VImage withAlpha(const VImage& image, int alpha) {
+  return image.bandjoin(
+      (VImage::black(image.width(), image.height()) + alpha).cast(image.format()));
+}
+
+// The same colours in Display P3 numbers, its profile embedded.
+VImage inP3(const VImage& srgb) {
+  return srgb.icc_transform("p3", VImage::option()->set("input_profile", "srgb"));
+}
+
+class ThumbnailColours : public ::testing::Test {
+ protected:
+  void save(const std::string& name, const VImage& image, vips::VOption* options = nullptr) {
+    image.write_to_file((dir / ("in/" + name)).c_str(), options);
+  }
+  VImage thumb(const std::string& name) {
+    return VImage::new_from_file((dir / ("out/T" + name)).c_str());
+  }
+  // Every patch centre of `image` (upright, 128 x 32) within `tolerance` of
+  // the colours put in, and without a profile.
+  void expectPatches(const std::string& name, double tolerance, int colourBands = 3) {
+    VImage image = thumb(name);
+    ASSERT_EQ(image.width(), 128) << name;
+    ASSERT_EQ(image.height(), 32) << name;
+    EXPECT_EQ(image.get_typeof("icc-profile-data"), 0u) << name;
+    for (std::size_t i = 0; i < kPatches.size(); ++i) {
+      std::vector<double> seen = image.getpoint(16 + 32 * static_cast<int>(i), 16);
+      ASSERT_GE(static_cast<int>(seen.size()), colourBands) << name;
+      for (int b = 0; b < colourBands; ++b) {
+        const double want = colourBands == 1 || seen.size() < 3 ? kPatches[i][0] : kPatches[i][b];
+        EXPECT_NEAR(seen[b], want, tolerance) << name << " patch " << i << " band " << b;
+      }
+    }
+  }
+  // Grey comes out grey: one band, or three equal ones, everywhere.
+  void expectGrey(const std::string& name) {
+    VImage image = thumb(name);
+    if (image.bands() - image.has_alpha() == 1) return;
+    ASSERT_EQ(image.bands() - image.has_alpha(), 3) << name;
+    EXPECT_EQ((image[0] - image[1]).abs().max(), 0) << name;
+    EXPECT_EQ((image[1] - image[2]).abs().max(), 0) << name;
+  }
+
+  void SetUp() override { std::system(("mkdir -p " + (dir / "in")).c_str()); }
+
+  TempDir dir;
+};
+
+TEST_F(ThumbnailColours, PicturesWithoutAProfileKeepTheirColoursExactly) {
+  save("plain.png", srgbPatches());
+  save("plain.jpg", srgbPatches(), VImage::option()->set("Q", 95));
+  save("deep.png", patches(3, 257)
+                       .cast(VIPS_FORMAT_USHORT)
+                       .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16)));
+  save("plain.webp", srgbPatches(), VImage::option()->set("lossless", true));
+  RunResult r = runGenerator({"/h32", "/o", "/pT", dir / "in", dir / "out"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // Darks are not lifted, mid grey gets no tint.
+  expectPatches("plain.png", 1);
+  expectPatches("deep.png", 1);
+  expectPatches("plain.webp", 3);  // saved lossy
+  expectPatches("plain.jpg", 3);
+}
+
+TEST_F(ThumbnailColours, WideGamutPicturesComeOutInSrgb) {
+  // A phone photo: Display P3, held upright by its orientation (stored
+  // turned a quarter left, so the patches run bottom to top).
+  VImage turned = inP3(srgbPatches()).rot(VIPS_ANGLE_D270).copy();
+  turned.set("orientation", 6);
+  save("phone.jpg", turned, VImage::option()->set("Q", 95));
+  // A screenshot in Display P3 with transparency, and a 16-bit one.
+  save("screen.png", withAlpha(inP3(srgbPatches()), 200));
+  save("deep.png", inP3(srgbPatches()).icc_transform("p3", VImage::option()->set("depth", 16)));
+  ASSERT_NE(VImage::new_from_file((dir / "in/phone.jpg").c_str()).get_typeof("icc-profile-data"),
+            0u);
+  // What the P3 numbers would show if the profile were ignored.
+  ASSERT_GT(std::abs(inP3(srgbPatches()).getpoint(160, 32)[0] - 200), 10);
+
+  RunResult r = runGenerator({"/h32", "/o", "/pT", dir / "in", dir / "out"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  expectPatches("phone.jpg", 4);
+  expectPatches("screen.png", 3);
+  expectPatches("deep.png", 3);
+  EXPECT_EQ(
+      thumb("phone.jpg").get_typeof("orientation") ? thumb("phone.jpg").get_int("orientation") : 1,
+      1);
+  VImage screen = thumb("screen.png");
+  ASSERT_TRUE(screen.has_alpha());
+  EXPECT_NEAR(screen.getpoint(80, 16)[3], 200, 1);
+}
+
+TEST_F(ThumbnailColours, GreyStaysGreyAndTransparencyStaysWhereTheFormatKeepsIt) {
+  save("grey.jpg", greyPatches(), VImage::option()->set("Q", 95));
+  save("grey.png", withAlpha(greyPatches(), 128));
+  save("cutout.webp", withAlpha(srgbPatches(), 64), VImage::option()->set("lossless", true));
+  save("cutout.tif", withAlpha(srgbPatches(), 0));  // thumbnail in JPEG: on white
+  RunResult r = runGenerator({"/h32", "/o", "/pT", dir / "in", dir / "out"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+
+  expectPatches("grey.jpg", 3, 1);
+  expectGrey("grey.jpg");
+  expectPatches("grey.png", 1, 1);
+  expectGrey("grey.png");
+  EXPECT_TRUE(thumb("grey.png").has_alpha());
+  EXPECT_NEAR(thumb("grey.png").getpoint(80, 16).back(), 128, 1);
+
+  VImage webp = thumb("cutout.webp");
+  ASSERT_TRUE(webp.has_alpha());
+  EXPECT_NEAR(webp.getpoint(80, 16)[3], 64, 1);
+  expectPatches("cutout.webp", 3);  // saved lossy
+
+  VImage tiff = thumb("cutout.tif.jpg");
+  EXPECT_FALSE(tiff.has_alpha());
+  EXPECT_GT(tiff.min(), 240);
+}
+
+}  // namespace
