@@ -55,12 +55,16 @@ std::string RunPlanner::thumbnailPlace(const PlannedPicture& p) const {
   return args_.subdirectories && !p.subfolder.empty() ? p.subfolder + "/" + name : name;
 }
 
-bool RunPlanner::taken(const std::string& rel) const {
-  return claimed_.count(rel) != 0 || (trusted_ && record_.ownerOf(rel) != nullptr);
+bool RunPlanner::taken(const std::string& rel, const PlannedPicture& p) const {
+  if (claimed_.count(rel)) return true;
+  // Ours, made from another picture (a name the record gives this picture
+  // is its own to use).
+  const RecordEntry* owner = trusted_ ? record_.ownerOf(rel) : nullptr;
+  return owner && owner->picture != p.picture;
 }
 
 bool RunPlanner::existingThumbnail(const PlannedPicture& p, const std::string& rel) const {
-  if (taken(rel)) return false;
+  if (taken(rel, p)) return false;
   struct stat st;
   if (stat(joinPath(outDir_, rel).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   Identity id{st.st_dev, st.st_ino};
@@ -243,7 +247,7 @@ bool RunPlanner::claimName(const PlannedPicture& p, const std::string& base, std
   splitLeaf(base, dir, leaf);
   for (int n = 0; n < 100000; ++n) {
     const std::string rel = dir + (n == 0 ? leaf : numberedName(leaf, n));
-    if (taken(rel)) continue;
+    if (taken(rel, p)) continue;
     const std::string path = joinPath(outDir_, rel);
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) {

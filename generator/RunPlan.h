@@ -79,7 +79,7 @@ class RunPlanner {
   std::string thumbnailPlace(const PlannedPicture& p) const;
 
  private:
-  bool taken(const std::string& rel) const;
+  bool taken(const std::string& rel, const PlannedPicture& p) const;
   // A name for a new file from `base`: free, or with /o one that is not
   // ours and no picture. False with `error` set when there is none.
   bool claimName(const PlannedPicture& p, const std::string& base, std::string& name, bool& replace,

@@ -364,7 +364,7 @@ TEST_F(Rerun, AnInterruptedRunsThumbnailsAreStillItsOwn) {
           static_cast<char*>(nullptr));
     _exit(127);
   }
-  for (int wait = 0; wait < 30000 && !has(readFile(log), "\n"); ++wait) usleep(1000);
+  for (int wait = 0; wait < 30000 && !has(readFile(log), "[1/"); ++wait) usleep(1000);
   kill(pid, SIGTERM);
   int status = 0;
   waitpid(pid, &status, 0);
@@ -374,6 +374,7 @@ TEST_F(Rerun, AnInterruptedRunsThumbnailsAreStillItsOwn) {
   for (const auto& [name, bytes] : snapshot(out))
     EXPECT_FALSE(has(name, "_1.")) << name << "\n" << r.out;
   EXPECT_EQ(snapshot(out).size(), 31u);
+  EXPECT_TRUE(has(r.out, "(remade: the run that made it did not finish)")) << r.out;
 }
 
 }  // namespace

@@ -263,6 +263,21 @@ TEST_F(Planning, EachFileKeepsItsNameOrFindsAFreeOne) {
   EXPECT_EQ(p.leftBehind, "Ta.web.jpg");
 }
 
+TEST_F(Planning, NamesARunDidNotGetToWriteAreStillThePictures) {
+  record.entries[0].files[0].planned = true;
+  std::string problem;
+  ASSERT_EQ(record.parse(record.text(), "/in", problem), RunRecord::Trusted) << problem;
+  PicturePlan p = plan();
+  EXPECT_EQ(p.why, "the run that made it did not finish");
+  EXPECT_EQ(p.thumb, "Ta.jpg");
+  EXPECT_TRUE(p.replace);
+  std::remove((out / "Ta.jpg").c_str());
+  p = plan();
+  EXPECT_EQ(p.action, PicturePlan::Make);
+  EXPECT_EQ(p.thumb, "Ta.jpg");
+  EXPECT_FALSE(p.replace);
+}
+
 TEST_F(Planning, NoFileNeededStaysSoWhileNothingChanged) {
   record.entries[0].files[1].name.clear();
   std::string problem;
