@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
+#include <wx/filename.h>
 #include <wx/listctrl.h>
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
@@ -325,5 +326,26 @@ TEST_F(InputDialog, TemplateGoneSinceListingShowsTheErrorAndEndsAsCancel) {
   EXPECT_EQ("Template Error\nFile not found\n" + ProgramDir() + "/Gone.tpl\n",
             recorder.messages[0].text);
   EXPECT_TRUE(TempFiles().empty());
+}
+TEST_F(InputDialog, ATemplateOfTheUsersOwnFolderIsReadWhereTheGeneratorFindsIt) {
+  const std::string user = m_dir / "data/wVignetor/templates";
+  ASSERT_TRUE(wxFileName::Mkdir(wxString::FromUTF8(user), 0700, wxPATH_MKDIR_FULL));
+  WriteFile(user + "/Mine.tpl", "[askvalues]\nmotto;T;Motto;mine\n");
+  // A file of the same name beside the program comes first.
+  WriteFile(user + "/Gallery.tpl", "[askvalues]\nmotto;T;Motto;hidden\n");
+  Template("Gallery.tpl", kGallery);
+  EXPECT_EQ(wxID_OK, Run("Mine.tpl", [this] {
+              ASSERT_EQ(1, List()->GetItemCount());
+              EXPECT_EQ("mine", Cell(0, 1));
+              ClickOk();
+            }));
+  // Values stay keyed by the template's file name alone.
+  EXPECT_EQ("mine", Stored("Mine.tpl", "motto"));
+  m_dialog->Destroy();
+  EXPECT_EQ(wxID_CANCEL, Run("Gallery.tpl", [this] {
+              EXPECT_EQ(2, List()->GetItemCount());
+              EXPECT_EQ("My pictures", Cell(1, 1));
+              PressEscape();
+            }));
 }
 }  // namespace
