@@ -45,7 +45,9 @@ TEST(ProgramIcon, TheDesktopsIconFilesShowTheWindowsIcon) {
     }
     // Small sizes are drawn to the pixel grid in code and scaled from the
     // drawing in the file: there only the tiles are compared.
-    if (size >= 48) EXPECT_LT(difference / (size * size), 8) << size;
+    if (size >= 48) {
+      EXPECT_LT(difference / (size * size), 8) << size;
+    }
     for (int tile = 0; tile < 4; ++tile) {
       const int x = size / 4 + (tile % 2) * size / 2, y = size / 4 + (tile / 2) * size / 2;
       const Pixel a = At(installed, x, y), b = At(drawn, x, y);
