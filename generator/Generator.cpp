@@ -598,6 +598,13 @@ ExitCode Generator::run() {
   }
 
   bool scanned = scan();
+  // Also where this run will write nothing.
+  if (args_.subdirectories) {
+    for (const auto& p : pictures_) {
+      const std::string folder = joinPath(outDir_, p.subfolder);
+      if (shared_->tidied.insert(folder).second) removeStaleTempFiles(folder);
+    }
+  }
   std::sort(pictures_.begin(), pictures_.end(), [](const Picture& a, const Picture& b) {
     int c = naturalPathCompare(a.subfolder, b.subfolder);
     return c != 0 ? c < 0 : naturalCompare(a.name, b.name) < 0;

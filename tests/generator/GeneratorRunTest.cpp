@@ -604,6 +604,13 @@ TEST_F(GeneratorRun, TemporaryFilesOfAKilledRunGoWithTheNextRun) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(tempFilesUnder(out), std::vector<std::string>{out + "/.vgn-keep"});
   fs::remove(out + "/.vgn-keep");
+
+  // Also from a folder where the next run has nothing to write.
+  writeFile(out + "/sub/.vgn-Killed", "half a thumbnail");
+  r = runGenerator({"/h20", "/s", "/r", "/o", "/pT", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("\n0 made, "), std::string::npos) << r.out;
+  EXPECT_EQ(tempFilesUnder(out), std::vector<std::string>{});
 }
 
 // The generator reads templates from its own folder; this gives it one.
