@@ -96,7 +96,8 @@ struct Generator::Shared {
   std::vector<std::size_t> order;  // largest pictures first
   RunRecord record;
   bool trusted = false, recordMissing = false;
-  std::set<std::string> ownFiles;  // paths of the files the record names
+  std::set<std::string> ownFiles;         // paths of the files the record names
+  std::set<RunPlanner::Identity> ownIds;  // and what they are, whatever path leads there
   std::set<RunPlanner::Identity> inputPictures;
   std::vector<PicturePlan> plans;
   std::string thumbSettings;  // besides the format
@@ -151,7 +152,7 @@ void Generator::scanFolder(const std::string& subfolder) {
     }
     if (!isPictureName(name)) continue;
     // Our own thumbnails are no pictures of the gallery.
-    if (shared_->ownFiles.count(path)) continue;
+    if (shared_->ownFiles.count(path) || shared_->ownIds.count({st.st_dev, st.st_ino})) continue;
     Picture p;
     p.subfolder = subfolder;
     p.name = name;
@@ -593,7 +594,12 @@ ExitCode Generator::run() {
   }
   for (const auto& e : shared_->record.entries) {
     for (const auto& f : e.files) {
-      if (!f.name.empty()) shared_->ownFiles.insert(joinPath(outDir_, f.name));
+      if (f.name.empty()) continue;
+      const std::string path = joinPath(outDir_, f.name);
+      shared_->ownFiles.insert(path);
+      struct stat own;
+      if (lstat(path.c_str(), &own) == 0 && S_ISREG(own.st_mode))
+        shared_->ownIds.insert({own.st_dev, own.st_ino});
     }
   }
 

@@ -98,6 +98,13 @@ bool isHash(const std::string& s) {
          });
 }
 
+// The same folder by another path (a link on the way).
+bool sameFolder(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && S_ISDIR(sa.st_mode) &&
+         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 }  // namespace
 
 const RecordedFile* RecordEntry::file(const std::string& role) const {
@@ -286,7 +293,7 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
       if (f.size() != 2 || inputSeen || !unescapeField(f[1], dir) || dir.empty())
         return damaged("bad input folder");
       inputSeen = true;
-      if (dir != inDir) {
+      if (dir != inDir && !sameFolder(dir, inDir)) {
         entries.clear();
         index();
         problem = "made for another input folder, " + dir;

@@ -327,6 +327,24 @@ TEST_F(Rerun, PicturesOutsideThisRunKeepTheirThumbnails) {
   EXPECT_TRUE(exists(out + "/Smalltop.jpg"));
 }
 
+TEST_F(Rerun, FoldersAreKnownWhateverPathLeadsToThem) {
+  picture("a.jpg", 80, 40);
+  const std::string link = root / "link";
+  fs::create_directory_symlink(in, link);
+  // Thumbnails beside the pictures, the output named through the link:
+  // without /t nothing but the record tells ours from the pictures.
+  for (int again = 0; again < 2; ++again) {
+    RunResult r = run({"/h20", "/g", "/pT", in, link});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(has(r.out, again ? "0 made, 1 kept" : "1 made, 0 kept")) << r.out;
+  }
+  RunResult r = run({"/h20", "/g", "/pT", link, in});
+  EXPECT_FALSE(has(r.out, "run record")) << r.out;
+  EXPECT_TRUE(has(r.out, "0 made, 1 kept")) << r.out;
+  EXPECT_FALSE(exists(in + "/TTa.jpg"));
+  fs::remove(in + "/Ta.jpg");
+}
+
 TEST_F(Rerun, ASecondRunOnTheSameFolderWaitsForTheFirst) {
   picture("a.jpg", 80, 40);
   fs::create_directory(out);
