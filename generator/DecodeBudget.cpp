@@ -18,10 +18,28 @@ void DecodeBudget::Ticket::release() {
   budget_ = nullptr;
 }
 
+namespace {
+thread_local bool inMeanwhile = false;
+}
+
 DecodeBudget::Ticket DecodeBudget::acquire(std::uint64_t bytes) {
   if (bytes <= light_) return Ticket();
   std::unique_lock<std::mutex> lock(mutex_);
-  freed_.wait(lock, [&] { return inFlight_ == 0 || inFlight_ + bytes <= heavy_; });
+  while (!fits(bytes) && meanwhile_ && !inMeanwhile) {
+    lock.unlock();
+    inMeanwhile = true;
+    bool worked = false;
+    try {
+      worked = meanwhile_();
+    } catch (...) {
+      inMeanwhile = false;
+      throw;
+    }
+    inMeanwhile = false;
+    lock.lock();
+    if (!worked) break;
+  }
+  freed_.wait(lock, [&] { return fits(bytes); });
   inFlight_ += bytes;
   return Ticket(this, bytes);
 }

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include <vips/vips.h>
@@ -44,6 +45,12 @@ class DecodeBudget {
   // ticket is released or destroyed.
   Ticket acquire(std::uint64_t bytes);
 
+  // Instead of idling while a decode waits for room, the waiting thread
+  // calls `meanwhile` (other work, such as a smaller picture) for as long
+  // as it returns true and the decode cannot start. Not called again from
+  // within `meanwhile`: work done there waits like any other.
+  void setMeanwhile(std::function<bool()> meanwhile) { meanwhile_ = std::move(meanwhile); }
+
   std::uint64_t heavyInFlight() const;
 
   // What the decode of the picture behind `header` holds for the whole
@@ -52,11 +59,13 @@ class DecodeBudget {
 
  private:
   void give(std::uint64_t bytes);
+  bool fits(std::uint64_t bytes) const { return inFlight_ == 0 || inFlight_ + bytes <= heavy_; }
 
   const std::uint64_t light_, heavy_;
   mutable std::mutex mutex_;
   std::condition_variable freed_;
   std::uint64_t inFlight_ = 0;
+  std::function<bool()> meanwhile_;
 };
 
 #endif

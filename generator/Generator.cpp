@@ -80,7 +80,10 @@ struct Generator::Outcome {
 };
 
 struct Generator::Shared {
-  std::atomic<std::size_t> next{0};
+  // Pictures still to make: taken from the front (largest first), and from
+  // the back by a worker whose next decode waits for memory.
+  std::mutex queueMutex;
+  std::size_t front = 0, back = 0;
   std::atomic<std::size_t> done{0};
   std::mutex console;
   std::set<std::pair<std::uint64_t, std::uint64_t>> sources;
@@ -305,14 +308,17 @@ void Generator::process(std::size_t index, Outcome& outcome) {
   report(stdout, text);
 }
 
+bool Generator::take(bool largest, std::size_t& index) {
+  std::lock_guard<std::mutex> lock(shared_->queueMutex);
+  if (shared_->front >= shared_->back) return false;
+  index = shared_->order[largest ? shared_->front++ : --shared_->back];
+  return true;
+}
+
 void Generator::work(std::vector<Outcome>& outcomes) {
   try {
-    while (!shared_->stopped) {
-      std::size_t k = shared_->next++;
-      if (k >= shared_->order.size()) return;
-      std::size_t i = shared_->order[k];
-      process(i, outcomes[i]);
-    }
+    std::size_t i;
+    while (!shared_->stopped && take(true, i)) process(i, outcomes[i]);
   } catch (...) {
     std::lock_guard<std::mutex> lock(shared_->failureMutex);
     if (!shared_->failure) shared_->failure = std::current_exception();
@@ -638,7 +644,17 @@ ExitCode Generator::run() {
       shared_->order.begin(), shared_->order.end(),
       [this](std::size_t a, std::size_t b) { return pictures_[a].bytes > pictures_[b].bytes; });
 
+  shared_->front = 0;
+  shared_->back = shared_->order.size();
+
   std::vector<Outcome> outcomes(pictures_.size());
+  // A worker whose picture waits for memory makes the smallest ones meanwhile.
+  shared_->budget.setMeanwhile([this, &outcomes] {
+    std::size_t i;
+    if (shared_->stopped || !take(false, i)) return false;
+    process(i, outcomes[i]);
+    return true;
+  });
   unsigned workers = args_.cpuFriendly ? 1 : std::max(1u, std::thread::hardware_concurrency());
   workers = static_cast<unsigned>(std::min<std::size_t>(workers, pictures_.size()));
   std::vector<std::thread> pool;
@@ -649,6 +665,7 @@ ExitCode Generator::run() {
   }
   work(outcomes);
   for (auto& t : pool) t.join();
+  shared_->budget.setMeanwhile(nullptr);
   if (shared_->failure) std::rethrow_exception(shared_->failure);
 
   std::size_t made = 0, kept = 0, remade = 0, skipped = 0, failed = 0;

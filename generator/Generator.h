@@ -35,6 +35,8 @@ class Generator {
   bool scan();
   void scanFolder(const std::string& subfolder);
   void work(std::vector<Outcome>& outcomes);
+  // The next picture to make: the largest left, or the smallest.
+  bool take(bool largest, std::size_t& index);
   void process(std::size_t index, Outcome& outcome);
   bool isSourcePicture(std::uint64_t device, std::uint64_t inode) const;
   void plan();

@@ -90,6 +90,35 @@ TEST(DecodeBudget, AHeavyDecodeWaitsForRoomAndALargerOneRunsAlone) {
   after.waitStarted();
 }
 
+TEST(DecodeBudget, AWaitingDecodeDoesOtherWorkMeanwhile) {
+  DecodeBudget budget(16 * kMiB, 96 * kMiB);
+  DecodeBudget::Ticket first = budget.acquire(60 * kMiB);
+  int calls = 0;
+  budget.setMeanwhile([&] {
+    // Light work goes on inside; the room comes with the second piece of work.
+    DecodeBudget::Ticket light = budget.acquire(1 * kMiB);
+    if (++calls == 2) first.release();
+    return true;
+  });
+  DecodeBudget::Ticket second = budget.acquire(60 * kMiB);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(budget.heavyInFlight(), 60 * kMiB);
+
+  // With nothing left to do meanwhile, it waits for the room.
+  budget.setMeanwhile([&] {
+    ++calls;
+    return false;
+  });
+  std::thread other([&] {
+    settle();
+    second.release();
+  });
+  DecodeBudget::Ticket third = budget.acquire(60 * kMiB);
+  EXPECT_EQ(calls, 3);
+  other.join();
+  EXPECT_EQ(budget.heavyInFlight(), 60 * kMiB);
+}
+
 // What a decode holds for the whole picture, from real files' headers.
 TEST(DecodeBudget, WholePictureBytesFollowTheDecoder) {
   TempDir dir;

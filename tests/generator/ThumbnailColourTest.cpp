@@ -158,4 +158,25 @@ TEST_F(ThumbnailColours, GreyStaysGreyAndTransparencyStaysWhereTheFormatKeepsIt)
   EXPECT_GT(tiff.min(), 240);
 }
 
+// Two pictures too heavy to decode together (progressive, about 100 MB of
+// coefficients each) among small ones: the small ones are made while one
+// heavy picture waits for the other, and every picture gets its thumbnail.
+TEST_F(ThumbnailColours, HeavyPicturesWaitingForMemoryLoseNothing) {
+  VImage heavy = (VImage::black(6000, 5600, VImage::option()->set("bands", 3)) + 120)
+                     .cast(VIPS_FORMAT_UCHAR)
+                     .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+  auto progressive =
+      VImage::option()->set("interlace", true)->set("subsample_mode", VIPS_FOREIGN_SUBSAMPLE_ON);
+  save("heavy1.jpg", heavy, progressive);
+  save("heavy2.jpg", heavy.insert(srgbPatches(), 0, 0), VImage::option()->set("interlace", true));
+  for (int i = 0; i < 6; ++i) save("small" + std::to_string(i) + ".png", srgbPatches());
+  RunResult r = runGenerator({"/h32", "/o", "/pT", dir / "in", dir / "out"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("[8/8] "), std::string::npos) << r.out;
+  for (int i = 0; i < 6; ++i) expectPatches("small" + std::to_string(i) + ".png", 1);
+  VImage big = thumb("heavy1.jpg");
+  EXPECT_EQ(big.height(), 32);
+  EXPECT_NEAR(big.getpoint(10, 10)[0], 120, 2);
+}
+
 }  // namespace
