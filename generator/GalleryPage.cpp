@@ -199,6 +199,9 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
   check("picture", perPicture);
 
   for (const auto& section : sections_) {
+    static const std::set<std::string> kOnPage = {"head",     "foot",    "picture", "empty",
+                                                  "rowbreak", "section", "pagenav"};
+    if (!kOnPage.count(section.first)) continue;
     Section& pieces = parsed_[section.first];
     for (const auto& line : section.second) {
       scan(
@@ -241,6 +244,8 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
     perRow_ = std::stoi(digits);
   }
   readSettings();
+  // From here on the parsed form is all a page needs.
+  sections_.clear();
 }
 
 void GalleryPage::readSettings() {

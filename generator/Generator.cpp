@@ -38,6 +38,38 @@ std::string joinPath(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
+// A file the generator copies as it is (a viewer's script or style);
+// such files are small, and a larger one is no such file.
+bool readSmallFile(const std::string& path, std::string& data, std::string& error) {
+  constexpr std::uint64_t kMax = std::uint64_t(64) << 20;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    error = std::string("cannot be read: ") + std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = "is not a regular file";
+    return false;
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > kMax) {
+    error = "is larger than 64 MB";
+    return false;
+  }
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    error = std::string("cannot be read: ") + std::strerror(errno);
+    return false;
+  }
+  data.assign(static_cast<std::size_t>(st.st_size), '\0');
+  const std::size_t got = std::fread(&data[0], 1, data.size(), f);
+  std::fclose(f);
+  if (got != data.size()) {
+    error = "cannot be read whole";
+    return false;
+  }
+  return true;
+}
+
 // TemplateError messages end each line with CR LF for a message box.
 std::string consoleText(std::string text) {
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
@@ -77,6 +109,11 @@ struct Generator::Outcome {
   // then those of the plan's extras that were written (a web-sized picture
   // the original stands for is recorded with an empty name).
   std::vector<RecordedFile> made;
+  // For the page: the 2x thumbnail and the web-sized picture (empty: none;
+  // the web-sized picture is then the picture itself), and the caption.
+  std::string thumb2xName, webName;
+  int webWidth = 0, webHeight = 0;
+  PictureCaption caption;
 };
 
 struct Generator::Shared {
@@ -103,8 +140,9 @@ struct Generator::Shared {
   std::set<RunPlanner::Identity> ownIds;  // and what they are, whatever path leads there
   std::set<RunPlanner::Identity> inputPictures;
   std::vector<PicturePlan> plans;
-  std::string thumbSettings;  // besides the format
-  std::string recordText;     // as last read or written
+  std::string settings2x, settingsWeb;  // besides the format
+  std::string thumbSettings;            // besides the format
+  std::string recordText;               // as last read or written
   std::atomic<std::size_t> decoded{0}, headersRead{0};
   // The first exception of a worker (out of memory); the others then stop
   // taking pictures, and the run hands it on once they all have ended.
@@ -255,7 +293,10 @@ void Generator::process(std::size_t index, Outcome& outcome) {
         return;
       }
     }
-    if (page_) pictureSize();
+    if (page_) {
+      pictureSize();
+      keptExtras(index, outcome);
+    }
     outcome.state = plan.action == PicturePlan::Keep ? Outcome::Kept : Outcome::Skipped;
     outcome.onPage = true;
     outcome.thumbName = plan.thumb;
@@ -269,13 +310,34 @@ void Generator::process(std::size_t index, Outcome& outcome) {
   }
 
   Thumbnail thumb;
+  MadePicture picture;
   std::string error;
   ++shared_->decoded;
-  if (!shared_->thumbnailer->make(p.path, thumbnailSuffix(leaf), thumb, error)) {
-    fail("cannot be read: " + error);
-    return;
+  if (page_) {
+    // Every file the page wants, from one decode.
+    PictureRequest request;
+    request.suffix = thumbnailSuffix(leaf);
+    for (const auto& f : plan.extras) {
+      if (f.role == "thumb2x") request.thumb2x = true;
+      if (f.role == "web") request.webSize = page_->settings().webSize;
+    }
+    // Browsers show the picture's own format, TIFF aside.
+    request.originalMayServe = thumbnailName("", p.name) == p.name;
+    request.caption = true;
+    if (!shared_->thumbnailer->make(p.path, request, picture, error)) {
+      fail("cannot be read: " + error);
+      return;
+    }
+    thumb = std::move(picture.thumb);
+    outcome.size = picture.size;
+    outcome.caption = picture.caption;
+  } else {
+    if (!shared_->thumbnailer->make(p.path, thumbnailSuffix(leaf), thumb, error)) {
+      fail("cannot be read: " + error);
+      return;
+    }
+    pictureSize();
   }
-  pictureSize();
   std::error_code ec;
   fs::create_directories(folder, ec);
   {
@@ -298,6 +360,15 @@ void Generator::process(std::size_t index, Outcome& outcome) {
   outcome.thumbName = rel;
   outcome.thumbWidth = thumb.width;
   outcome.thumbHeight = thumb.height;
+  if (page_) {
+    std::string extraError;
+    if (!writeExtras(index, picture, outcome, extraError)) {
+      // The thumbnail stands; the page shows the picture without them.
+      fail(extraError);
+      outcome.onPage = true;
+      return;
+    }
+  }
   std::string text = " -> " + written.name + " " + std::to_string(thumb.width) + "x" +
                      std::to_string(thumb.height);
   if (!plan.why.empty()) {
@@ -313,6 +384,84 @@ bool Generator::take(bool largest, std::size_t& index) {
   if (shared_->front >= shared_->back) return false;
   index = shared_->order[largest ? shared_->front++ : --shared_->back];
   return true;
+}
+
+bool Generator::writeExtras(std::size_t index, const MadePicture& picture, Outcome& outcome,
+                            std::string& error) {
+  const Picture& p = pictures_[index];
+  const PicturePlan& plan = shared_->plans[index];
+  const std::string format = thumbnailSuffix(thumbnailName(args_.prefix, p.name)).substr(1);
+  for (const auto& f : plan.extras) {
+    const bool twice = f.role == "thumb2x";
+    const Thumbnail& file = twice ? picture.thumb2x : picture.web;
+    const std::string settings =
+        (twice ? shared_->settings2x : shared_->settingsWeb) + "," + format;
+    if (!twice && picture.webIsOriginal) {
+      // The picture is small enough to be shown itself.
+      RecordedFile none =
+          writtenFile(outDir_, f.role, "", settings, "", picture.size.width, picture.size.height);
+      none.stamp = FileStamp();
+      outcome.made.push_back(none);
+      outcome.webWidth = picture.size.width;
+      outcome.webHeight = picture.size.height;
+      continue;
+    }
+    if (file.data.empty()) continue;
+    const std::size_t slash = f.name.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? outDir_ : joinPath(outDir_, f.name.substr(0, slash));
+    const std::string leaf = slash == std::string::npos ? f.name : f.name.substr(slash + 1);
+    OutputResult written =
+        f.replace ? writeReplacing(folder, leaf, file.data) : writeUnique(folder, leaf, file.data);
+    if (!written.ok) {
+      error = written.error;
+      return false;
+    }
+    const std::string rel =
+        slash == std::string::npos ? written.name : f.name.substr(0, slash + 1) + written.name;
+    outcome.made.push_back(
+        writtenFile(outDir_, f.role, rel, settings, file.data, file.width, file.height));
+    if (twice) {
+      outcome.thumb2xName = rel;
+    } else {
+      outcome.webName = rel;
+      outcome.webWidth = file.width;
+      outcome.webHeight = file.height;
+    }
+  }
+  return true;
+}
+
+void Generator::keptExtras(std::size_t index, Outcome& outcome) {
+  const Picture& p = pictures_[index];
+  for (const auto& f : shared_->plans[index].extras) {
+    if (f.role == "thumb2x") {
+      outcome.thumb2xName = f.name;
+    } else if (f.role == "web") {
+      outcome.webName = f.name;
+      outcome.webWidth = f.name.empty() ? outcome.size.width : f.recorded.width;
+      outcome.webHeight = f.name.empty() ? outcome.size.height : f.recorded.height;
+    }
+  }
+  // The caption as the record keeps it while the picture is unchanged,
+  // else from the picture's header.
+  const RecordEntry* entry = shared_->plans[index].entry;
+  if (entry && entry->source == FileStamp{p.bytes, p.mtimeNs} && entry->info.count("date")) {
+    auto info = [entry](const char* key) {
+      auto it = entry->info.find(key);
+      return it == entry->info.end() ? std::string() : it->second;
+    };
+    outcome.caption.dateTaken = info("date");
+    outcome.caption.description = info("description");
+    outcome.caption.camera = info("camera");
+    outcome.caption.lens = info("lens");
+    outcome.caption.exposure = info("exposure");
+    return;
+  }
+  PictureSize size;
+  std::string error;
+  ++shared_->headersRead;
+  Thumbnailer::readHeader(p.path, size, &outcome.caption, error);
 }
 
 void Generator::work(std::vector<Outcome>& outcomes) {
@@ -351,9 +500,19 @@ void Generator::plan() {
     planned.device = p.device;
     planned.inode = p.inode;
     planned.stamp = FileStamp{p.bytes, p.mtimeNs};
-    shared_->plans[i] =
-        planner.plan(planned, shared_->thumbSettings + "," +
-                                  thumbnailSuffix(thumbnailName(args_.prefix, p.name)).substr(1));
+    const std::string format = thumbnailSuffix(thumbnailName(args_.prefix, p.name)).substr(1);
+    // The files the page wants beside the thumbnail, named after it.
+    std::vector<WantedFile> wanted;
+    if (page_) {
+      const std::string base = planner.thumbnailPlace(planned);
+      if (page_->settings().thumb2x)
+        wanted.push_back({"thumb2x", "2x thumbnail", variantName(base, "@2x"),
+                          shared_->settings2x + "," + format});
+      if (page_->settings().webSize > 0)
+        wanted.push_back({"web", "web-sized picture", variantName(base, "@web"),
+                          shared_->settingsWeb + "," + format});
+    }
+    shared_->plans[i] = planner.plan(planned, shared_->thumbSettings + "," + format, wanted);
   }
   if (planner.metUnvouchedFile() && shared_->recordMissing && !args_.skipCreation) {
     printLine(stdout, "No run record in " + outDir_ +
@@ -372,6 +531,15 @@ void putFile(RecordEntry& entry, const RecordedFile& file) {
     }
   }
   entry.files.push_back(file);
+}
+
+// For a later run that keeps the files and shows the picture again.
+void putCaption(RecordEntry& entry, const PictureCaption& caption) {
+  entry.info["date"] = caption.dateTaken;
+  entry.info["description"] = caption.description;
+  entry.info["camera"] = caption.camera;
+  entry.info["lens"] = caption.lens;
+  entry.info["exposure"] = caption.exposure;
 }
 
 }  // namespace
@@ -434,12 +602,14 @@ bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
               {*before, made.name.empty() ? "no longer needed" : "replaced by " + made.name});
         putFile(e, made);
       }
+      if (page_) putCaption(e, o.caption);
       next.entries.push_back(std::move(e));
     } else if (o.state == Outcome::Kept && was && !plan.readThumbSize &&
                plan.recorded.name == plan.thumb) {
       RecordEntry e = *was;
       putFile(e, plan.recorded);
       for (const auto& f : plan.extras) putFile(e, f.recorded);
+      if (page_ && !e.info.count("date")) putCaption(e, o.caption);
       next.entries.push_back(std::move(e));
     } else if (was) {
       next.entries.push_back(*was);
@@ -494,20 +664,94 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
     g.subfolder = p.subfolder;
     g.pictureLink = relativePath(p.path, outDir_);
     g.thumbLink = o.thumbName;
+    g.thumb2xLink = o.thumb2xName;
+    g.webLink = o.webName.empty() ? g.pictureLink : o.webName;
     g.width = o.size.width;
     g.height = o.size.height;
     g.thumbWidth = o.thumbWidth;
     g.thumbHeight = o.thumbHeight;
+    g.webWidth = o.webName.empty() && o.webWidth == 0 ? o.size.width : o.webWidth;
+    g.webHeight = o.webName.empty() && o.webHeight == 0 ? o.size.height : o.webHeight;
     g.bytes = p.bytes;
+    g.caption = o.caption;
     entries.push_back(std::move(g));
   }
-  OutputResult written = writeReplacing(outDir_, "index.html", page_->render(entries));
-  if (!written.ok) {
-    printLine(stderr, written.error);
-    return kExitOutput;
+  page_->arrange(std::move(entries), args_.subdirectories);
+
+  // Every page within its bound before any is written: a gallery is
+  // refused whole, and nothing of it is held in memory.
+  struct Counter : PageSink {
+    void write(const std::string&) override {}
+  } counter;
+  try {
+    for (std::size_t i = 0; i < page_->pageCount(); ++i) page_->render(i, counter);
+  } catch (const PageError& e) {
+    printLine(stderr, "template " + args_.templateName + ": " + e.what() + "; no page written");
+    return kExitTemplate;
   }
-  printLine(stdout, joinPath(outDir_, "index.html") + " with " + std::to_string(entries.size()) +
-                        " pictures");
+
+  ExitCode assets = copyAssets();
+  if (assets != kExitOk) return assets;
+
+  // The first page last, so that it never links to pages not there yet.
+  for (std::size_t n = page_->pageCount(); n-- > 0;) {
+    StreamedFile file(outDir_);
+    struct ToFile : PageSink {
+      explicit ToFile(StreamedFile& f) : file(f) {}
+      void write(const std::string& text) override { file.write(text); }
+      StreamedFile& file;
+    } sink(file);
+    page_->render(n, sink);
+    const std::string name = GalleryPage::pageName(n);
+    OutputResult written = file.commit(name);
+    if (!written.ok) {
+      printLine(stderr, written.error);
+      return kExitOutput;
+    }
+  }
+  for (std::size_t n = 0; n < page_->pageCount(); ++n) {
+    const std::size_t count = page_->picturesOn(n);
+    printLine(stdout, joinPath(outDir_, GalleryPage::pageName(n)) + " with " +
+                          std::to_string(count) + (count == 1 ? " picture" : " pictures"));
+  }
+  return kExitOk;
+}
+
+// Beside the template, or else beside the program, where the viewer's files lie.
+std::string Generator::assetPath(const std::string& name) const {
+  const std::string beside = joinPath(templateDir_, name);
+  struct stat st;
+  if (stat(beside.c_str(), &st) == 0 || templateDir_ == programDir_) return beside;
+  return joinPath(programDir_, name);
+}
+
+ExitCode Generator::copyAssets() {
+  for (const auto& name : page_->settings().assets) {
+    const std::string from = assetPath(name);
+    const std::string to = joinPath(outDir_, name);
+    std::string data, error;
+    if (!readSmallFile(from, data, error)) {
+      printLine(stderr, "template " + args_.templateName + ": the file " + from +
+                            " it names in [gallery] assets " + error);
+      return kExitTemplate;
+    }
+    struct stat st;
+    if (lstat(to.c_str(), &st) == 0) {
+      if (S_ISREG(st.st_mode) && isSourcePicture(st.st_dev, st.st_ino)) {
+        printLine(stderr, "not copied: " + name + " would replace the picture " + to);
+        return kExitOutput;
+      }
+      std::string there;
+      if (S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) == data.size() &&
+          readSmallFile(to, there, error) && there == data)
+        continue;
+    }
+    OutputResult written = writeReplacing(outDir_, name, data);
+    if (!written.ok) {
+      printLine(stderr, written.error);
+      return kExitOutput;
+    }
+  }
   return kExitOk;
 }
 
@@ -530,6 +774,7 @@ ExitCode Generator::run() {
     TemplateSections sections;
     // Beside the program, or else in the user's own template folder.
     const std::string templateDir = TemplateDirectory(programDir_, args_.templateName);
+    templateDir_ = templateDir;
     try {
       TemplateFile tpl(templateDir, args_.templateName);
       tpl.load();
@@ -566,6 +811,15 @@ ExitCode Generator::run() {
     } catch (const PageError& e) {
       printLine(stderr, "template " + args_.templateName + ": " + e.what());
       return kExitTemplate;
+    }
+    // The files the page needs must be there before any work is done.
+    for (const auto& name : page_->settings().assets) {
+      std::string data;
+      if (!readSmallFile(assetPath(name), data, error)) {
+        printLine(stderr, "template " + args_.templateName + ": the file " + assetPath(name) +
+                              " it names in [gallery] assets " + error);
+        return kExitTemplate;
+      }
     }
   }
 
@@ -633,6 +887,10 @@ ExitCode Generator::run() {
   shared_->thumbnailer.reset(new Thumbnailer(box));
   shared_->thumbnailer->setBudget(&shared_->budget);
   shared_->thumbSettings = shared_->thumbnailer->settings();
+  if (page_) {
+    shared_->settings2x = shared_->thumbSettings + ",2x";
+    shared_->settingsWeb = "web" + std::to_string(page_->settings().webSize) + ",q85,r1";
+  }
   plan();
   bool recorded = args_.skipCreation || recordRun(nullptr);
 

@@ -6,6 +6,7 @@
 #include "generator/Arguments.h"
 #include "generator/ExitCode.h"
 #include "generator/GalleryPage.h"
+#include "generator/Thumbnailer.h"
 
 #include <cstdint>
 #include <memory>
@@ -39,14 +40,20 @@ class Generator {
   bool take(bool largest, std::size_t& index);
   void process(std::size_t index, Outcome& outcome);
   bool isSourcePicture(std::uint64_t device, std::uint64_t inode) const;
+  bool writeExtras(std::size_t index, const MadePicture& picture, Outcome& outcome,
+                   std::string& error);
+  void keptExtras(std::size_t index, Outcome& outcome);
   void plan();
   // Writes the run record: before the work (`outcomes` null) with the
   // names about to be written, after it with what was made.
   bool recordRun(const std::vector<Outcome>* outcomes);
   ExitCode writePage(const std::vector<Outcome>& outcomes);
+  ExitCode copyAssets();
+  std::string assetPath(const std::string& name) const;
 
   Arguments args_;
   std::string programDir_;
+  std::string templateDir_;  // where the template was found
   std::string inDir_, outDir_;
   bool haveOutId_ = false;
   std::uint64_t outDevice_ = 0, outInode_ = 0;  // the output folder, to leave it out of the scan

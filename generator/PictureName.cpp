@@ -40,6 +40,14 @@ std::string numberedName(const std::string& name, int number) {
   return name.substr(0, dot) + "_" + std::to_string(number) + name.substr(dot);
 }
 
+std::string variantName(const std::string& name, const std::string& tag) {
+  std::size_t slash = name.rfind('/');
+  std::size_t dot = name.rfind('.');
+  const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+  if (dot == std::string::npos || dot <= leaf) dot = name.size();
+  return name.substr(0, dot) + tag + name.substr(dot);
+}
+
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }

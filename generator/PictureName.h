@@ -17,6 +17,10 @@ std::string thumbnailSuffix(const std::string& thumbName);
 // "ThumbA.jpg", 2 -> "ThumbA_2.jpg": the number goes before the extension.
 std::string numberedName(const std::string& name, int number);
 
+// "ThumbA.jpg", "@2x" -> "ThumbA@2x.jpg": the tag goes before the extension
+// (the 2x thumbnail and the web-sized picture beside a thumbnail).
+std::string variantName(const std::string& name, const std::string& tag);
+
 // Order of names as people expect it: letters without regard to case, runs
 // of digits by their value ("IMG_2" before "IMG_10"). Names that differ only
 // in case or leading zeros still get a fixed order. Negative, 0 or positive.

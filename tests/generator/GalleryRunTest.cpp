@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
+#include <set>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -71,6 +74,182 @@ TEST_F(GalleryRun, LongTemplateLinesReachThePageWhole) {
   EXPECT_EQ(r.exitCode, 4);
   EXPECT_NE(r.err.find("line 3 is longer than 1023 characters"), std::string::npos) << r.err;
   EXPECT_FALSE(exists(root / "out2"));
+}
+
+// Every href and src of a page, decoded, must name a file in the folder.
+void expectLinksResolve(const std::string& pageDir, const std::string& page) {
+  std::regex link("(?:href|src)=\"([^\"]*)\"");
+  for (std::sregex_iterator it(page.begin(), page.end(), link), end; it != end; ++it) {
+    std::string url = (*it)[1], path;
+    for (std::size_t i = 0; i < url.size(); ++i) {
+      if (url[i] == '%' && i + 2 < url.size()) {
+        path += static_cast<char>(std::stoi(url.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      } else {
+        path += url[i];
+      }
+    }
+    EXPECT_TRUE(exists(pageDir + "/" + path)) << url;
+  }
+}
+
+TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
+  picture("big one.jpg", 2400, 1600);
+  picture("sub dir/<tall>&#.png", 300, 2000);
+  picture("sub dir/small.png", 200, 150);
+  tpl("Viewer.tpl",
+      "[gallery]\nthumb2x=yes\nwebsize={{web}}\n"
+      "[askvalues]\nweb;N;Web size;1200\n"
+      "[picture]\n<a href=\"{{web}}\" data-size=\"{{webwidth}}x{{webheight}}\"><img "
+      "src=\"{{thumb}}\" "
+      "srcset=\"{{srcset}}\" width=\"{{thumbwidth}}\"></a><a href=\"{{picture}}\">o</a>\n");
+  RunResult r = run({"/h100", "/s", "/g", "/pT_", "/iViewer.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(inspect(out + "/T_big one@web.jpg").width, 1200);
+  EXPECT_EQ(inspect(out + "/T_big one@web.jpg").height, 800);
+  EXPECT_EQ(inspect(out + "/T_big one.jpg").height, 100);
+  EXPECT_EQ(inspect(out + "/T_big one@2x.jpg").height, 200);
+  EXPECT_EQ(inspect(out + "/T_big one@2x.jpg").width, 2 * inspect(out + "/T_big one.jpg").width);
+  EXPECT_EQ(inspect(out + "/sub dir/T_<tall>&#@web.png").height, 1200);
+  EXPECT_EQ(inspect(out + "/sub dir/T_<tall>&#@2x.png").height, 200);
+  EXPECT_FALSE(inspect(out + "/T_big one@web.jpg").hasExif);
+  // Small enough to be shown itself: no copy.
+  EXPECT_FALSE(exists(out + "/sub dir/T_small@web.png"));
+  const std::string page = readFile(out + "/index.html");
+  EXPECT_NE(page.find("<a href=\"../in/sub%20dir/small.png\" data-size=\"200x150\">"),
+            std::string::npos)
+      << page;
+  EXPECT_NE(page.find("srcset=\"T_big%20one.jpg 1x, T_big%20one%402x.jpg 2x\""), std::string::npos)
+      << page;
+  EXPECT_NE(page.find("data-size=\"1200x800\""), std::string::npos) << page;
+  expectLinksResolve(out, page);
+
+  // A second run keeps them all, and the page is the same.
+  r = run({"/h100", "/s", "/g", "/pT_", "/iViewer.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("0 made, 3 kept"), std::string::npos) << r.out;
+  EXPECT_EQ(readFile(out + "/index.html"), page);
+
+  // A web-sized picture deleted is made again from the same decode as the
+  // thumbnail, under its name.
+  fs::remove(out + "/T_big one@web.jpg");
+  r = run({"/h100", "/s", "/g", "/pT_", "/iViewer.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("0 made, 2 kept, 1 remade"), std::string::npos) << r.out;
+  EXPECT_EQ(readFile(out + "/index.html"), page);
+}
+
+TEST_F(GalleryRun, SubfoldersAsSectionsAndPagesSplitAtTheCount) {
+  for (const char* name :
+       {"a1.jpg", "a2.jpg", "a10.jpg", "Trip 2/x.jpg", "Trip 10/y.jpg", "Trip 10/z.jpg"})
+    picture(name, 40, 30);
+  tpl("Paged.tpl",
+      "[gallery]\nperpage=2\nwebsize=0\n[head]\n<h1>{{page}} of {{pages}}</h1>\n"
+      "[section]\n<h2 id=\"{{sectionid}}\">{{section}} ({{sectioncount}})</h2>\n"
+      "[picture]\n<img src=\"{{thumb}}\" alt=\"{{alt}}\">\n"
+      "[pagenav]\n<a href=\"{{prevpage}}\">prev</a><a href=\"{{nextpage}}\">next</a>\n");
+  RunResult r = run({"/h20", "/s", "/o", "/pT", "/iPaged.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find(out + "/index.html with 2 pictures\n" + out +
+                       "/index-2.html with 2 pictures\n" + out + "/index-3.html with 2 pictures\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_FALSE(exists(out + "/index-4.html"));
+  const std::string p1 = readFile(out + "/index.html"), p2 = readFile(out + "/index-2.html"),
+                    p3 = readFile(out + "/index-3.html");
+  EXPECT_EQ(
+      p1,
+      "<h1>1 of 3</h1>\n<h2 id=\"s-top\"> (3)</h2>\n<img src=\"Ta1.jpg\" alt=\"a1\">\n"
+      "<img src=\"Ta2.jpg\" alt=\"a2\">\n<a href=\"\">prev</a><a href=\"index-2.html\">next</a>\n");
+  EXPECT_EQ(p2,
+            "<h1>2 of 3</h1>\n<h2 id=\"s-top\"> (3)</h2>\n<img src=\"Ta10.jpg\" alt=\"a10\">\n"
+            "<h2 id=\"s-Trip-2\">Trip 2 (1)</h2>\n<img src=\"Trip%202/Tx.jpg\" alt=\"x\">\n"
+            "<a href=\"index.html\">prev</a><a href=\"index-3.html\">next</a>\n");
+  EXPECT_EQ(p3,
+            "<h1>3 of 3</h1>\n<h2 id=\"s-Trip-10\">Trip 10 (2)</h2>\n"
+            "<img src=\"Trip%2010/Ty.jpg\" alt=\"y\">\n<img src=\"Trip%2010/Tz.jpg\" alt=\"z\">\n"
+            "<a href=\"index-2.html\">prev</a><a href=\"\">next</a>\n");
+  for (const auto* page : {&p1, &p2, &p3}) {
+    std::string links = std::regex_replace(*page, std::regex("href=\"\""), "");
+    expectLinksResolve(out, links);
+  }
+}
+
+TEST_F(GalleryRun, CaptionsFromThePicturesOwnFields) {
+  if (access("/usr/bin/exiftool", X_OK) != 0) GTEST_SKIP() << "exiftool is not installed";
+  picture("tagged.jpg", 60, 40);
+  picture("plain.jpg", 60, 40);
+  RunResult tag = runProgram(
+      "/usr/bin/exiftool",
+      {"/usr/bin/exiftool", "-q", "-overwrite_original", "-XMP-dc:Description=<Caf\xc3\xa9>",
+       "-IPTC:Caption-Abstract=From IPTC", "-DateTimeOriginal=2024:06:01 14:03:05", "-Make=Canon",
+       "-Model=Canon EOS R6", "-LensModel=RF 35mm", "-ExposureTime=1/125", "-FNumber=2.8",
+       "-ISO=200", "-FocalLength=35", in + "/tagged.jpg"});
+  ASSERT_EQ(tag.exitCode, 0) << tag.err;
+  tpl("Captions.tpl",
+      "[gallery]\norder=date\n[picture]\n{{name}}|{{caption}}|{{alt}}|{{datetaken}}|{{camera}}|"
+      "{{lens}}|{{exposure}}\n");
+  const std::string expected =
+      "tagged.jpg|&lt;Caf\xc3\xa9&gt;|&lt;Caf\xc3\xa9&gt;|2024-06-01 14:03|Canon EOS R6|RF 35mm|"
+      "1/125 s, f/2.8, ISO 200, 35 mm\nplain.jpg||plain||||\n";
+  RunResult r = run({"/h20", "/o", "/pT", "/iCaptions.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readFile(out + "/index.html"), expected);
+  // The thumbnail carries none of it.
+  EXPECT_FALSE(inspect(out + "/Ttagged.jpg").hasExif);
+  EXPECT_EQ(readFile(out + "/Ttagged.jpg").find("Caf"), std::string::npos);
+  // Kept thumbnails: the caption as the record keeps it.
+  r = run({"/h20", "/o", "/pT", "/iCaptions.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("2 kept"), std::string::npos) << r.out;
+  EXPECT_EQ(readFile(out + "/index.html"), expected);
+}
+
+TEST_F(GalleryRun, APageBeyondItsBoundIsRefusedWhole) {
+  for (int i = 0; i < 5; ++i) picture("p" + std::to_string(i) + ".jpg", 20, 20);
+  // 64 MiB per picture from a small template, within the reader's bound.
+  std::string tplText = "[a]\n" + std::string(1000, 'x') + "\n";
+  for (char c = 'b'; c <= 'h'; ++c)
+    tplText += std::string("[") + c + "]\n$PROCESS$" + static_cast<char>(c - 1) + "\n$PROCESS$" +
+               static_cast<char>(c - 1) + "\n$PROCESS$" + static_cast<char>(c - 1) + "\n$PROCESS$" +
+               static_cast<char>(c - 1) + "\n";
+  tplText += "[picture]\n$PROCESS$h\n$PROCESS$h\n$PROCESS$h\n$PROCESS$h\n";
+  tpl("Huge.tpl", tplText);
+  fs::create_directory(out);
+  writeFile(out + "/index.html", "the page before");
+  RunResult r = run({"/h20", "/o", "/pT", "/iHuge.tpl", in, out});
+  EXPECT_EQ(r.exitCode, 4) << r.out << r.err;
+  EXPECT_NE(r.err.find("larger than 256 MB"), std::string::npos) << r.err;
+  EXPECT_TRUE(readFile(out + "/index.html") == "the page before");
+  for (const auto& e : fs::directory_iterator(out))
+    EXPECT_EQ(e.path().filename().string().rfind(".vgn-", 0), std::string::npos) << e.path();
+}
+
+TEST_F(GalleryRun, AssetsCopiedWhenMissingOrDifferent) {
+  picture("a.jpg", 20, 20);
+  writeFile(program + "/viewer.js", "one");
+  writeFile(program + "/viewer.css", "two");
+  tpl("Assets.tpl", "[gallery]\nassets=viewer.js viewer.css\n[picture]\n{{name}}\n");
+  RunResult r = run({"/h20", "/o", "/pT", "/iAssets.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readFile(out + "/viewer.js"), "one");
+  EXPECT_EQ(readFile(out + "/viewer.css"), "two");
+  writeFile(out + "/viewer.js", "changed");
+  r = run({"/h20", "/o", "/pT", "/iAssets.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readFile(out + "/viewer.js"), "one");
+
+  // A missing one stops the run before any work.
+  tpl("Missing.tpl", "[gallery]\nassets=nosuch.js\n[picture]\n{{name}}\n");
+  r = run({"/h20", "/o", "/pT", "/iMissing.tpl", in, root / "out2"});
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_NE(r.err.find("nosuch.js"), std::string::npos) << r.err;
+  EXPECT_FALSE(exists(root / "out2"));
+  // An unsafe name is refused as a template error.
+  tpl("Unsafe.tpl", "[gallery]\nassets=../x.js\n[picture]\n{{name}}\n");
+  r = run({"/h20", "/o", "/pT", "/iUnsafe.tpl", in, root / "out3"});
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_FALSE(exists(root / "out3"));
 }
 
 }  // namespace

@@ -31,6 +31,13 @@ TEST(PictureName, NumbersGoBeforeTheExtension) {
   EXPECT_EQ(numberedName("noext", 2), "noext_2");
 }
 
+TEST(PictureName, VariantsTagBeforeTheExtension) {
+  EXPECT_EQ(variantName("ThumbA.jpg", "@2x"), "ThumbA@2x.jpg");
+  EXPECT_EQ(variantName("sub.d/T_scan.TIF.jpg", "@web"), "sub.d/T_scan.TIF@web.jpg");
+  EXPECT_EQ(variantName("sub.d/noext", "@2x"), "sub.d/noext@2x");
+  EXPECT_EQ(variantName(".hidden", "@2x"), ".hidden@2x");
+}
+
 TEST(PictureName, NaturalOrderReadsNumbersAndIgnoresCase) {
   // Each name sorts before the next one.
   const std::vector<std::string> ordered = {"a",
