@@ -42,7 +42,7 @@ TPL
 
 # --version and --help of both launchers in BIN, without a display.
 check_requests() {
-  local bin="$1" program_dir="$2" out
+  local bin="$1" program_dir="$2" out line
   out="$("$bin/vignetor" --version)" || fail "vignetor --version exit $?"
   [ "$out" = "Vignetor $VERSION" ] || fail "vignetor --version said: $out"
   out="$(env -u DISPLAY "$bin/wvignetor" --version)" || fail "wvignetor --version exit $?"
@@ -50,8 +50,10 @@ check_requests() {
   for launcher in vignetor wvignetor; do
     for request in --help -h; do
       out="$(env -u DISPLAY "$bin/$launcher" "$request")" || fail "$launcher $request exit $?"
-      grep -qF "  $program_dir: Filmstrip2.tpl, Grid.tpl, Table.tpl" <<<"$out" ||
-        fail "$launcher $request does not list the shipped templates: $out"
+      line="$(grep -F "  $program_dir: " <<<"$out")" || fail "$launcher $request lacks $program_dir: $out"
+      for shipped in Filmstrip2.tpl Grid.tpl Table.tpl; do
+        grep -qF "$shipped" <<<"$line" || fail "$launcher $request does not list $shipped: $out"
+      done
       grep -qF "  $XDG_DATA_HOME/wVignetor/templates: Mine.tpl" <<<"$out" ||
         fail "$launcher $request does not list the user's template: $out"
       grep -qF "help page: $program_dir/Vignetor.html" <<<"$out" ||
