@@ -200,6 +200,15 @@ bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest&
     if (request.caption)
       out.caption = readCaption(blob(header, "exif-data"), blob(header, "xmp-data"),
                                 blob(header, "iptc-data"));
+    if (!request.thumb2x && request.webSize <= 0) {
+      // The thumbnail alone: straight from the shrinking load, as make()
+      // above does.
+      out.thumb =
+          encode(loadFitted(picturePath, header, box_.width > 0 ? box_.width : kFree,
+                            box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop),
+                 request.suffix);
+      return true;
+    }
     const double ow = std::max(1, out.size.width), oh = std::max(1, out.size.height);
 
     // The scale each file needs; a cropped thumbnail first covers its box.

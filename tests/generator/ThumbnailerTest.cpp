@@ -177,6 +177,28 @@ TEST_F(ThumbnailerTest, TransparencyIsKeptInEverySize) {
   }
 }
 
+TEST_F(ThumbnailerTest, TheThumbnailAloneIsMadeAsBefore) {
+  const std::string path = dir / "a.jpg";
+  makePicture(path, 1999, 1001);
+  ThumbnailBox box;
+  box.width = 120;
+  box.height = 90;
+  box.crop = true;
+  Thumbnailer t(box);
+  Thumbnail single;
+  MadePicture made;
+  std::string error;
+  ASSERT_TRUE(t.make(path, ".jpg", single, error)) << error;
+  PictureRequest request;
+  request.caption = true;
+  ASSERT_TRUE(t.make(path, request, made, error)) << error;
+  EXPECT_TRUE(made.thumb.data == single.data);
+  EXPECT_EQ(made.size.width, 1999);
+  EXPECT_TRUE(made.thumb2x.data.empty());
+  EXPECT_TRUE(made.web.data.empty());
+  EXPECT_FALSE(made.webIsOriginal);
+}
+
 TEST_F(ThumbnailerTest, UnreadablePictureIsAnError) {
   const std::string path = dir / "broken.jpg";
   writeFile(path, "not a picture");
