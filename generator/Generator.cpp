@@ -123,7 +123,6 @@ struct Generator::Shared {
   std::size_t front = 0, back = 0;
   std::atomic<std::size_t> done{0};
   std::mutex console;
-  std::set<std::pair<std::uint64_t, std::uint64_t>> sources;
   std::unique_ptr<Thumbnailer> thumbnailer;
   // Up to 16 MiB held for a whole picture is no more than a worker's own
   // buffers. Two 12-megapixel progressive JPEGs (36 MiB each) may decode
@@ -155,10 +154,6 @@ Generator::Generator(Arguments args, std::string programDir)
     : args_(std::move(args)), programDir_(std::move(programDir)), shared_(new Shared) {}
 
 Generator::~Generator() = default;
-
-bool Generator::isSourcePicture(std::uint64_t device, std::uint64_t inode) const {
-  return shared_->sources.count({device, inode}) != 0;
-}
 
 void Generator::scanFolder(const std::string& subfolder) {
   std::string dir = joinPath(inDir_, subfolder);
@@ -230,9 +225,6 @@ bool Generator::scan() {
                                             0;
                                    }),
                     pictures_.end());
-  }
-  for (const auto& p : pictures_) {
-    if (p.error.empty()) shared_->sources.insert({p.device, p.inode});
   }
   return !shared_->scanFailed;
 }
@@ -737,7 +729,7 @@ ExitCode Generator::copyAssets() {
     }
     struct stat st;
     if (lstat(to.c_str(), &st) == 0) {
-      if (S_ISREG(st.st_mode) && isSourcePicture(st.st_dev, st.st_ino)) {
+      if (S_ISREG(st.st_mode) && shared_->inputPictures.count({st.st_dev, st.st_ino})) {
         printLine(stderr, "not copied: " + name + " would replace the picture " + to);
         return kExitOutput;
       }

@@ -39,7 +39,6 @@ class Generator {
   // The next picture to make: the largest left, or the smallest.
   bool take(bool largest, std::size_t& index);
   void process(std::size_t index, Outcome& outcome);
-  bool isSourcePicture(std::uint64_t device, std::uint64_t inode) const;
   bool writeExtras(std::size_t index, const MadePicture& picture, Outcome& outcome,
                    std::string& error);
   void keptExtras(std::size_t index, Outcome& outcome);
