@@ -32,6 +32,9 @@ for lib in libvips42 libwxgtk3.2-1 libstdc++6; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 
+entry="$(dpkg-deb --fsys-tarfile "$DEB" | tar -xO ./usr/share/applications/example.korvel.wvignetor.desktop)"
+grep -qx "Exec=wvignetor" <<<"$entry" || fail "the package's desktop entry does not start wvignetor"
+
 # Errors and warnings fail; what the package explains in its overrides
 # (usr/share/lintian/overrides/wvignetor) does not. Left as information:
 # hardening-no-fortify-functions (the build's own flags, not dpkg-buildflags)

@@ -40,6 +40,9 @@ for link in vignetor wvignetor; do
 done
 
 desktop-file-validate "$ROOT/share/applications/$ID.desktop" || fail "desktop-file-validate"
+# Outside the system's PATH the menu starts the launcher by its full path.
+grep -qxF "Exec=\"$PREFIX/bin/wvignetor\"" "$ROOT/share/applications/$ID.desktop" ||
+  fail "the desktop entry does not start $PREFIX/bin/wvignetor: $(grep Exec "$ROOT/share/applications/$ID.desktop")"
 appstreamcli validate --no-net "$ROOT/share/metainfo/$ID.metainfo.xml" >"$WORK/appstream.log" ||
   fail "appstreamcli validate: $(cat "$WORK/appstream.log")"
 grep -qF "<release version=\"$VERSION\"" "$ROOT/share/metainfo/$ID.metainfo.xml" ||
