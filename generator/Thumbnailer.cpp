@@ -1,5 +1,6 @@
 #include "generator/Thumbnailer.h"
 
+#include "generator/SrgbTransforms.h"
 #include "generator/VipsErrors.h"
 
 #include <vips/vips8>
@@ -75,7 +76,9 @@ PictureSize uprightSize(const VImage& image) {
 // 16-bit RGB and grey already are: transforming it would cost an lcms
 // transform built for that picture alone, and the built-in profile's round
 // trip lifted darks (10 became 3) and tinted greys (128 became 126,127,128).
-// Pictures with a profile, and other colour spaces, are transformed.
+// Pictures with a profile, and other colour spaces, are transformed: 8-bit
+// RGB ones by a transform made once per profile (see SrgbTransforms), the
+// rest by libvips.
 bool needsTransform(const VImage& header) {
   if (header.get_typeof(VIPS_META_ICC_NAME) != 0) return true;
   switch (header.interpretation()) {
@@ -90,15 +93,23 @@ bool needsTransform(const VImage& header) {
 // Upright, in sRGB, fitted into `width` x `height` with shrink-on-load; the
 // one place a picture is decoded. `header` is the picture opened for its
 // header.
-VImage loadFitted(const std::string& path, const VImage& header, int width, int height,
-                  VipsSize size, bool crop = false) {
+VImage loadFitted(const std::string& path, const VImage& header, SrgbTransforms& transforms,
+                  int width, int height, VipsSize size, bool crop = false) {
   auto options = VImage::option()
                      ->set("height", height)
                      ->set("size", size)
                      ->set("fail_on", VIPS_FAIL_ON_ERROR);
-  if (needsTransform(header)) options->set("export_profile", "srgb");
+  const bool ours = needsTransform(header) && transforms.takes(header);
+  if (needsTransform(header) && !ours) options->set("export_profile", "srgb");
   if (crop) options->set("crop", VIPS_INTERESTING_CENTRE);
   VImage image = VImage::thumbnail(path.c_str(), width, options);
+  if (ours) {
+    // Still in the picture's own colours, shrunk: transformed where it is small.
+    if (image.format() == VIPS_FORMAT_UCHAR && image.bands() == header.bands())
+      image = transforms.apply(image, SrgbTransforms::profileOf(header));
+    else
+      image = image.icc_transform("srgb", VImage::option()->set("embedded", true));
+  }
   if (image.interpretation() == VIPS_INTERPRETATION_CMYK ||
       image.interpretation() == VIPS_INTERPRETATION_LAB)
     image = image.colourspace(VIPS_INTERPRETATION_sRGB);
@@ -161,8 +172,9 @@ bool Thumbnailer::makeOnce(const std::string& picturePath, const std::string& su
     VImage header = openHeader(picturePath);
     DecodeBudget::Ticket room;
     if (budget_) room = budget_->acquire(DecodeBudget::wholePictureBytes(header.get_image()));
-    VImage thumb = loadFitted(picturePath, header, box_.width > 0 ? box_.width : kFree,
-                              box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop);
+    VImage thumb =
+        loadFitted(picturePath, header, *transforms_, box_.width > 0 ? box_.width : kFree,
+                   box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop);
     out = encode(thumb, suffix);
     return true;
   } catch (const VError& e) {
@@ -224,10 +236,11 @@ bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest&
     if (request.webSize > 0 && webScale < 1 && webScale >= needed) {
       // The usual case: the web-sized picture is the largest file, made
       // straight by the shrinking load; the thumbnails come from it.
-      base = loadFitted(picturePath, header, request.webSize, request.webSize, VIPS_SIZE_DOWN);
+      base = loadFitted(picturePath, header, *transforms_, request.webSize, request.webSize,
+                        VIPS_SIZE_DOWN);
       baseIsWeb = true;
     } else {
-      base = loadFitted(picturePath, header, static_cast<int>(std::ceil(ow * needed)),
+      base = loadFitted(picturePath, header, *transforms_, static_cast<int>(std::ceil(ow * needed)),
                         static_cast<int>(std::ceil(oh * needed)), VIPS_SIZE_DOWN);
     }
     // Decoded once; every file below is made from these pixels.

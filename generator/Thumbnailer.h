@@ -4,7 +4,9 @@
 
 #include "generator/DecodeBudget.h"
 #include "generator/PictureCaption.h"
+#include "generator/SrgbTransforms.h"
 
+#include <memory>
 #include <string>
 
 struct ThumbnailBox {
@@ -91,6 +93,8 @@ class Thumbnailer {
 
   ThumbnailBox box_;
   DecodeBudget* budget_ = nullptr;
+  // Shared by the workers, and by copies of this thumbnailer.
+  std::shared_ptr<SrgbTransforms> transforms_ = std::make_shared<SrgbTransforms>();
 };
 
 #endif

@@ -152,12 +152,12 @@ echo
   NR == 1 { gw = $2; gm = $3 }
   { name[NR] = $1; w[NR] = $2; m[NR] = $3; l[NR] = $4 }
   END {
-    print "| tool | wall s | peak MiB | wall / Vignetor | peak / Vignetor |"
+    print "| tool | wall s | peak MiB | Vignetor wall / its wall | Vignetor peak / its peak |"
     print "|---|---|---|---|---|"
     for (i = 1; i <= NR; i++) {
       peak = sprintf("%.0f", m[i] / 1024)
       if (l[i] != "") peak = peak sprintf(" (largest process %.0f)", l[i] / 1024)
-      printf "| %s | %.2f | %s | %.2fx | %.2fx |\n", name[i], w[i], peak, w[i] / gw, m[i] / gm
+      printf "| %s | %.2f | %s | %.2fx | %.2fx |\n", name[i], w[i], peak, gw / w[i], gm / m[i]
     }
     printf "\nDecode-only limit: %.2f s of CPU, %.2f s on %d cores; Vignetor at %.2fx of it.\n",
       cpu, cpu / cores, cores, gw / (cpu / cores)
@@ -174,10 +174,11 @@ if [ "$flat" -gt 0 ]; then
   v=$(vt_run "$work/flat")
   rm -rf "$work/flat"
   echo "$g $v" | awk -v n="$flat" -v count="$count" -v m40="$mix_peak" '{
-    printf "\n| %d pictures of the mix | wall s | peak MiB | peak / %d pictures |\n", n, count
+    printf "\n| %d pictures of the mix | wall s | peak MiB | peak / its peak for %d |\n", n, count
     print "|---|---|---|---|"
     printf "| Vignetor | %.1f | %.0f | %.2fx |\n", $1, $2 / 1024, $2 / m40
     printf "| vipsthumbnail | %.1f | %.0f | |\n", $3, $4 / 1024
+    printf "\nVignetor peak / vipsthumbnail peak over the same %d pictures: %.2fx\n", n, $2 / $4
   }'
 fi
 
