@@ -216,7 +216,7 @@ bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest&
       // The thumbnail alone: straight from the shrinking load, as make()
       // above does.
       out.thumb =
-          encode(loadFitted(picturePath, header, box_.width > 0 ? box_.width : kFree,
+          encode(loadFitted(picturePath, header, *transforms_, box_.width > 0 ? box_.width : kFree,
                             box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop),
                  request.suffix);
       return true;
