@@ -83,10 +83,10 @@ struct Earlier {
 
 }  // namespace
 
-bool RunPlanner::replaceableChanged(const std::string& rel) const {
+bool RunPlanner::replaceableChanged(const std::string& rel, bool overwrite) const {
   // A file of ours the user changed is theirs now; /o replaces it like any
   // other file, unless it is a picture of the input folder.
-  if (args_.uniqueNames) return false;
+  if (!overwrite) return false;
   struct stat st;
   return stat(joinPath(outDir_, rel).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
          inputPictures_.count({st.st_dev, st.st_ino}) == 0;
@@ -213,10 +213,11 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
   plan.recorded = RecordedFile();
 
   // Each file under its earlier name where that is still ours, else a new one.
-  auto nameFor = [&](const Earlier& e, const std::string& wanted, std::string& name, bool& replace,
-                     std::string& left) {
+  // /o concerns thumbnails; the files besides them never replace another's.
+  auto nameFor = [&](const Earlier& e, const std::string& wanted, bool overwrite, std::string& name,
+                     bool& replace, std::string& left) {
     if (e.file && !e.file->name.empty() &&
-        (e.state != FileState::Changed || replaceableChanged(e.file->name))) {
+        (e.state != FileState::Changed || replaceableChanged(e.file->name, overwrite))) {
       name = e.file->name;
       replace = e.state != FileState::Missing;
       claimed_.insert(name);
@@ -224,25 +225,26 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
     }
     if (e.file && e.state == FileState::Changed) left = e.file->name;
     std::string error;
-    if (claimName(p, wanted, name, replace, error)) return true;
+    if (claimName(p, wanted, overwrite, name, replace, error)) return true;
     plan.action = PicturePlan::Fail;
     plan.why = error;
     return false;
   };
-  if (!nameFor(thumb, base, plan.thumb, plan.replace, plan.leftBehind)) return plan;
+  if (!nameFor(thumb, base, !args_.uniqueNames, plan.thumb, plan.replace, plan.leftBehind))
+    return plan;
   for (std::size_t i = 0; i < extras.size(); ++i) {
     PlannedFile f;
     f.role = extras[i].role;
     std::string left;
-    if (!nameFor(more[i], extras[i].name, f.name, f.replace, left)) return plan;
+    if (!nameFor(more[i], extras[i].name, false, f.name, f.replace, left)) return plan;
     if (!left.empty() && plan.leftBehind.empty()) plan.leftBehind = left;
     plan.extras.push_back(std::move(f));
   }
   return plan;
 }
 
-bool RunPlanner::claimName(const PlannedPicture& p, const std::string& base, std::string& name,
-                           bool& replace, std::string& error) {
+bool RunPlanner::claimName(const PlannedPicture& p, const std::string& base, bool overwrite,
+                           std::string& name, bool& replace, std::string& error) {
   std::string dir, leaf;
   splitLeaf(base, dir, leaf);
   for (int n = 0; n < 100000; ++n) {
@@ -265,7 +267,7 @@ bool RunPlanner::claimName(const PlannedPicture& p, const std::string& base, std
           "output directory)";
       return false;
     }
-    if (args_.uniqueNames) continue;
+    if (!overwrite) continue;
     if (inputPictures_.count({st.st_dev, st.st_ino}) != 0) {
       error = "the thumbnail would overwrite the picture " + path +
               ", which Vignetor did not make; not made";

@@ -80,11 +80,11 @@ class RunPlanner {
 
  private:
   bool taken(const std::string& rel, const PlannedPicture& p) const;
-  // A name for a new file from `base`: free, or with /o one that is not
-  // ours and no picture. False with `error` set when there is none.
-  bool claimName(const PlannedPicture& p, const std::string& base, std::string& name, bool& replace,
-                 std::string& error);
-  bool replaceableChanged(const std::string& rel) const;
+  // A name for a new file from `base`: free, or with `overwrite` (/o) one
+  // that is not ours and no picture. False with `error` set when there is none.
+  bool claimName(const PlannedPicture& p, const std::string& base, bool overwrite,
+                 std::string& name, bool& replace, std::string& error);
+  bool replaceableChanged(const std::string& rel, bool overwrite) const;
   bool existingThumbnail(const PlannedPicture& p, const std::string& rel) const;
 
   const Arguments& args_;

@@ -297,3 +297,22 @@ TEST_F(Planning, NoFileNeededStaysSoWhileNothingChanged) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Planning, OverwriteConcernsTheThumbnailAlone) {
+  args.uniqueNames = false;
+  std::string problem;
+  record.entries.clear();
+  ASSERT_EQ(record.parse(record.text(), "/in", problem), RunRecord::Trusted) << problem;
+  // Both files stand there, neither is ours.
+  PicturePlan p = plan();
+  EXPECT_EQ(p.action, PicturePlan::Make);
+  EXPECT_EQ(p.thumb, "Ta.jpg");
+  EXPECT_TRUE(p.replace);
+  ASSERT_EQ(p.extras.size(), 1u);
+  EXPECT_EQ(p.extras[0].name, "Ta.web_1.jpg");
+  EXPECT_FALSE(p.extras[0].replace);
+}
+
+}  // namespace
