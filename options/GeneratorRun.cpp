@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "options/FormatLastError.h"
+#include "options/GeneratorReport.h"
 #include "options/OptionsDialog.h"
 #include "options/RunRequest.h"
 #include "platform/CommandLine.h"
@@ -24,12 +25,15 @@ void OptionsDialog::OnOK(wxCommandEvent&) {
   if (commandLine.empty()) return;  // already explained, or cancelled
 
   const std::string generator = ToBytes(ProgramDirectory()) + "/" + kGeneratorName;
-  const ConsoleRun run =
-      ConsoleWindow::Run(kGeneratorName, generator, SplitCommandLine(ToBytes(commandLine)), [this] {
+  GeneratorReport report;
+  const ConsoleRun run = ConsoleWindow::Run(
+      kGeneratorName, generator, SplitCommandLine(ToBytes(commandLine)),
+      [this] {
         // Hide() would end the modal loop of the form, and with it the
         // program: only the window goes, the form stays modal.
         wxDialogBase::Show(false);
-      });
+      },
+      &report);
   if (!run.started) {
     errno = run.error;
     ShowMessageBox(nullptr, FormatLastError(), "Could not start Vignetor", wxOK | wxICON_NONE);

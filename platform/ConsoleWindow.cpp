@@ -2,8 +2,13 @@
 
 #include <cerrno>
 
+#include <algorithm>
+
+#include <wx/button.h>
 #include <wx/evtloop.h>
+#include <wx/gauge.h>
 #include <wx/sizer.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include "platform/HelpKey.h"
@@ -18,6 +23,8 @@ constexpr std::size_t kReadPerTick = 1024 * 1024;
 constexpr std::size_t kReadAtEnd = 4 * 1024 * 1024;
 // A program that ignores the request to end is killed after this many ticks.
 constexpr int kKillAfterTicks = 3000 / kTickMs;
+// The gauge shows thousandths of the work, whatever its size.
+constexpr int kGaugeRange = 1000;
 
 bool g_busy = false;
 
@@ -92,25 +99,61 @@ wxString DecodeConsoleOutput(std::string& pending, bool final) {
   return text;
 }
 
+wxString ConsoleReport::Outcome(const ConsoleRun& run) const {
+  if (run.stoppedByUser) return "Stopped";
+  if (run.exitCode == 0) return "Done";
+  if (run.exitCode > 128) return wxString::Format("Ended by signal %d", run.exitCode - 128);
+  return wxString::Format("Ended with exit code %d", run.exitCode);
+}
+
 ConsoleWindow::ConsoleWindow(const wxString& title, Process& process, wxEventLoopBase& loop,
-                             ConsoleRun& result)
-    : wxFrame(nullptr, wxID_ANY, title),
+                             ConsoleRun& result, ConsoleReport& report, bool showProgress)
+    : wxDialog(nullptr, wxID_ANY, title, wxDefaultPosition, wxDefaultSize,
+               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER | wxMINIMIZE_BOX | wxMAXIMIZE_BOX |
+                   wxDIALOG_NO_PARENT),
       m_process(process),
       m_loop(loop),
       m_result(result),
+      m_report(report),
       m_timer(this) {
+  // Escape is ours to decide (it closes only an ended run's console).
+  SetEscapeId(wxID_NONE);
+  const int border = FromDIP(8);
+  auto* sizer = new wxBoxSizer(wxVERTICAL);
+  m_progress = new wxStaticText(this, wxID_ANY, wxString());
+  m_gauge = new wxGauge(this, wxID_ANY, kGaugeRange, wxDefaultPosition, wxDefaultSize,
+                        wxGA_HORIZONTAL | wxGA_SMOOTH);
+  sizer->Add(m_progress, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, border);
+  sizer->Add(m_gauge, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, border);
+  if (!showProgress) {
+    m_progress->Hide();
+    m_gauge->Hide();
+  }
   m_text = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
                           wxTE_MULTILINE | wxTE_READONLY);
   m_text->SetFont(wxFontInfo().Family(wxFONTFAMILY_TELETYPE));
-  auto* sizer = new wxBoxSizer(wxVERTICAL);
-  sizer->Add(m_text, 1, wxEXPAND);
+  sizer->Add(m_text, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, border);
+  auto* bottom = new wxBoxSizer(wxHORIZONTAL);
+  m_outcome = new wxStaticText(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
+                               wxST_ELLIPSIZE_END);
+  m_outcome->SetFont(m_outcome->GetFont().Bold());
+  bottom->Add(m_outcome, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, border);
+  m_button = new wxButton(this, wxID_ANY, "Stop");
+  bottom->Add(m_button, 0, wxALIGN_CENTER_VERTICAL);
+  sizer->Add(bottom, 0, wxEXPAND | wxALL, border);
   SetSizer(sizer);
-  // Room for 80 columns and 25 lines, as a console has.
+  // Room for 80 columns and 25 lines, as a console has; smaller by hand.
   const wxSize cell = m_text->GetTextExtent("M");
-  SetClientSize(wxSize(cell.x * 82, cell.y * 26));
+  m_text->SetMinSize(wxSize(cell.x * 82, cell.y * 26));
+  Fit();
+  m_text->SetMinSize(wxSize(cell.x * 20, cell.y * 4));
+  SetMinClientSize(sizer->CalcMin());
   RouteHelpKey(this);  // F1 is help in every window of the program
   Bind(wxEVT_TIMER, &ConsoleWindow::OnTimer, this);
   Bind(wxEVT_CLOSE_WINDOW, &ConsoleWindow::OnClose, this);
+  Bind(wxEVT_CHAR_HOOK, &ConsoleWindow::OnCharHook, this);
+  m_button->Bind(wxEVT_BUTTON, &ConsoleWindow::OnButton, this);
+  ShowProgress();
   m_timer.Start(kTickMs);
 }
 
@@ -118,7 +161,7 @@ bool ConsoleWindow::Busy() { return g_busy; }
 
 ConsoleRun ConsoleWindow::Run(const wxString& title, const std::string& program,
                               const std::vector<std::string>& arguments,
-                              const std::function<void()>& started) {
+                              const std::function<void()>& started, ConsoleReport* report) {
   ConsoleRun result;
   if (g_busy) {
     result.error = errno = EBUSY;
@@ -133,18 +176,59 @@ ConsoleRun ConsoleWindow::Run(const wxString& title, const std::string& program,
   result.started = true;
   g_busy = true;
   if (started) started();
+  ConsoleReport plain;
   wxGUIEventLoop loop;
-  auto* window = new ConsoleWindow(title, process, loop, result);
+  auto* window =
+      new ConsoleWindow(title, process, loop, result, report ? *report : plain, report != nullptr);
   window->Show();
+  window->m_text->SetFocus();  // not the Stop button: a stray Enter must not end the run
   loop.Run();
   g_busy = false;
   return result;
 }
 
 void ConsoleWindow::AppendOutput(const std::string& bytes, bool final) {
+  PassLines(bytes, final);
   m_pending += bytes;
   const wxString text = DecodeConsoleOutput(m_pending, final);
   if (!text.empty()) ShowText(text);
+}
+
+// Hands the report whole lines; a line longer than the view breaks it is
+// cut there (no line the report looks for is that long).
+void ConsoleWindow::PassLines(const std::string& bytes, bool final) {
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t end = bytes.find('\n', start);
+    const std::size_t stop = end == std::string::npos ? bytes.size() : end;
+    const std::size_t room =
+        static_cast<std::size_t>(kLineLength) - std::min<std::size_t>(m_line.size(), kLineLength);
+    m_line.append(bytes, start, std::min(stop - start, room));
+    if (end == std::string::npos) break;
+    if (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
+    m_report.Line(m_line);
+    m_line.clear();
+    start = end + 1;
+  }
+  if (final && !m_line.empty()) {
+    if (m_line.back() == '\r') m_line.pop_back();
+    m_report.Line(m_line);
+    m_line.clear();
+  }
+}
+
+void ConsoleWindow::ShowProgress() {
+  if (!m_report.HasProgress()) return;
+  const long total = m_report.Total();
+  if (total > 0) {
+    const long done = std::min(std::max(m_report.Done(), 0L), total);
+    const int value = static_cast<int>(static_cast<long long>(done) * kGaugeRange / total);
+    if (m_gauge->GetValue() != value) m_gauge->SetValue(value);
+  } else if (!m_ended) {
+    m_gauge->Pulse();  // still looking for the work
+  }
+  const wxString text = m_report.ProgressText();
+  if (m_progress->GetLabelText() != text) m_progress->SetLabelText(text);
 }
 
 void ConsoleWindow::ShowText(const wxString& text) {
@@ -191,6 +275,7 @@ void ConsoleWindow::OnTimer(wxTimerEvent&) {
   m_process.ReadOutput(bytes, kReadPerTick);
   if (!m_process.HasEnded()) {
     AppendOutput(bytes);
+    ShowProgress();
     if (m_stopping && ++m_ticksStopping == kKillAfterTicks) m_process.Kill();
     return;
   }
@@ -200,23 +285,62 @@ void ConsoleWindow::OnTimer(wxTimerEvent&) {
   m_timer.Stop();
   m_result.exitCode = m_process.ExitCode();
   m_result.stoppedByUser = m_stopping;
-  // A failure stays on screen so that the program's own messages can be read.
-  if (m_stopping || m_result.exitCode == 0) Finish();
+  ShowProgress();
+  if (m_stopping || m_result.exitCode == 0) {
+    Finish();
+    return;
+  }
+  // A failure stays on screen so that the program's own messages can be
+  // read, with one line that says what happened.
+  m_outcome->SetLabelText(m_report.Outcome(m_result));
+  m_button->SetLabel("Close");
+  m_button->Enable();
+  m_button->SetFocus();
+  Layout();
 }
 
 void ConsoleWindow::OnClose(wxCloseEvent&) {
-  if (IsBeingDeleted()) return;
+  if (m_finished) return;
   if (m_ended) {
     Finish();
     return;
   }
-  if (m_stopping) return;
+  Stop();
+}
+
+void ConsoleWindow::OnButton(wxCommandEvent&) {
+  if (m_ended) {
+    Finish();
+  } else {
+    Stop();
+  }
+}
+
+// Escape closes the console of an ended run; during the run it does nothing,
+// so that no stray key ends the work.
+void ConsoleWindow::OnCharHook(wxKeyEvent& event) {
+  if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE && m_ended) {
+    Finish();
+    return;
+  }
+  event.Skip();
+}
+
+// Asks the program to end; it is killed if it has not after a while. The
+// console stays until it has ended, and then closes.
+void ConsoleWindow::Stop() {
+  if (m_stopping || m_ended) return;
   m_stopping = true;
-  Hide();
   m_process.Terminate();
+  m_button->Disable();
+  m_outcome->SetLabelText(wxString::FromUTF8("Stopping\u2026"));
+  Layout();
 }
 
 void ConsoleWindow::Finish() {
+  if (m_finished) return;
+  m_finished = true;
+  m_timer.Stop();
   Hide();
   Destroy();
   m_loop.Exit();

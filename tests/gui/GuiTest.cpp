@@ -11,8 +11,11 @@
 #include <wx/evtloop.h>
 #include <wx/filename.h>
 #include <wx/time.h>
+#include <wx/timer.h>
 #include <wx/utils.h>
+#include <wx/weakref.h>
 
+#include "platform/ConsoleWindow.h"
 #include "platform/ProgramDirectory.h"
 #include "platform/Profile.h"
 #include "platform/Shell.h"
@@ -92,12 +95,49 @@ void ShowAndSettle(wxWindow* window) {
 }
 
 int RunModal(wxDialog* dialog, std::function<void()> body) {
-  dialog->CallAfter([dialog, body] {
+  // A body that returns with the dialog still open (a step that did not
+  // land) must not leave the test waiting for ever: after a generous while
+  // the dialog is ended and the test fails.
+  struct Watch : wxTimer {
+    wxWeakRef<wxDialog> dialog;
+    void Notify() override {
+      if (!dialog || !dialog->IsModal()) return;
+      ADD_FAILURE() << "the dialog was still open long after the test's steps";
+      dialog->EndModal(wxID_CANCEL);
+    }
+  } watch;
+  watch.dialog = dialog;
+  dialog->CallAfter([dialog, body, &watch] {
     ShowAndSettle(dialog);  // let the dialog map and take the focus first
     body();
+    watch.StartOnce(kModalLimitMs);
   });
   return dialog->ShowModal();
 }
+
+class ConsoleWatchdog::Timer : public wxTimer {
+ public:
+  void Notify() override {
+    for (wxWindow* window : wxTopLevelWindows) {
+      auto* console = dynamic_cast<ConsoleWindow*>(window);
+      if (!console || console->IsBeingDeleted() || !console->IsShown()) continue;
+      if (!m_fired) ADD_FAILURE() << "the console was still open; closed from code";
+      m_fired = true;
+      console->Close();  // stops its program; once ended, closes it
+      break;
+    }
+    Start(500, wxTIMER_ONE_SHOT);
+  }
+
+ private:
+  bool m_fired = false;
+};
+
+ConsoleWatchdog::ConsoleWatchdog(int limitMs) : m_timer(new Timer) {
+  m_timer->Start(limitMs, wxTIMER_ONE_SHOT);
+}
+
+ConsoleWatchdog::~ConsoleWatchdog() { delete m_timer; }
 
 int ExpectMessage::OnInvoked(wxMessageDialog* dialog) const {
   EXPECT_EQ(std::string(m_message.utf8_str()), std::string(dialog->GetMessage().utf8_str()));

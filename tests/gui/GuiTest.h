@@ -52,8 +52,25 @@ void ShowAndSettle(wxWindow* window);
 
 // Runs `dialog` modally; `body` runs inside its event loop and must end the
 // dialog (for example by simulating Escape or calling EndModal). Returns the
-// result of ShowModal.
+// result of ShowModal. A dialog still open kModalLimitMs after the body
+// fails the test and is ended.
+constexpr int kModalLimitMs = 30000;
 int RunModal(wxDialog* dialog, std::function<void()> body);
+
+// While it lives: a run's console still open `limitMs` after it was made
+// fails the test and is closed from code, so that a close that did not land
+// (the user's close box, a key) fails the test instead of hanging it.
+class ConsoleWatchdog {
+ public:
+  explicit ConsoleWatchdog(int limitMs = 30000);
+  ~ConsoleWatchdog();
+  ConsoleWatchdog(const ConsoleWatchdog&) = delete;
+  ConsoleWatchdog& operator=(const ConsoleWatchdog&) = delete;
+
+ private:
+  class Timer;
+  Timer* m_timer;
+};
 
 // Expects a message box with exactly this text, caption and style, and answers
 // it with `answer`.

@@ -18,6 +18,8 @@
 //   WV_STANDIN_BYTES   bytes of output to print in lines of 100
 //   WV_STANDIN_RAW     bytes to print as they are (with \n, \xff escapes)
 //   WV_STANDIN_WAIT    wait until this file exists before ending
+//   WV_STANDIN_RAW_END bytes to print after that wait, as WV_STANDIN_RAW
+//   WV_STANDIN_PID     file to write its process id to
 //   WV_STANDIN_FOREVER run until a signal ends it
 //   WV_STANDIN_EXIT    exit code (0 when unset)
 #include <cstdio>
@@ -85,6 +87,14 @@ int main(int argc, char** argv) {
     }
   }
   if (Env("WV_STANDIN_IGNORE_TERM")) std::signal(SIGTERM, SIG_IGN);
+  if (const char* pid = Env("WV_STANDIN_PID")) {
+    const std::string partial = std::string(pid) + ".partial";
+    if (FILE* out = std::fopen(partial.c_str(), "wb")) {
+      std::fprintf(out, "%ld\n", static_cast<long>(::getpid()));
+      std::fclose(out);
+      std::rename(partial.c_str(), pid);
+    }
+  }
   if (const char* fds = Env("WV_STANDIN_FDS")) {
     std::string list;
     if (DIR* dir = ::opendir("/proc/self/fd")) {
@@ -134,6 +144,11 @@ int main(int argc, char** argv) {
   }
   if (const char* wait = Env("WV_STANDIN_WAIT")) {
     while (!Exists(wait)) ::usleep(10000);
+  }
+  if (const char* raw = Env("WV_STANDIN_RAW_END")) {
+    const std::string bytes = Unescape(raw);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
   }
   if (Env("WV_STANDIN_FOREVER")) {
     for (;;) ::pause();

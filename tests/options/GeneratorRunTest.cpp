@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+
+#include <signal.h>
 
 #include <wx/button.h>
 #include <wx/timer.h>
 #include <wx/modalhook.h>
 #include <wx/uiaction.h>
+#include <wx/stattext.h>
+#include <wx/weakref.h>
 
 #include "options/OptionKeys.h"
 #include "options/RunRequest.h"
@@ -14,6 +19,7 @@
 #include "platform/Profile.h"
 #include "platform/Shell.h"
 #include "tests/gui/StandInGenerator.h"
+#include "tests/gui/WindowManager.h"
 #include "tests/options/RunRequestForm.h"
 
 namespace {
@@ -323,5 +329,135 @@ TEST_F(GeneratorRun, TheFormStaysOpenAfterARun) {
   EXPECT_TRUE(shownAfter);
   EXPECT_TRUE(modalAfter);
   EXPECT_EQ(Pics(), Saved("indir"));
+}
+// As the user ends a run: the form runs modally, Create is clicked, and the
+// console is closed through the window manager or its Stop button. Then all
+// goes on as after any run.
+class EndedByTheUser : public GeneratorRun {
+ protected:
+  void SetUp() override {
+    GeneratorRun::SetUp();
+    ASSERT_TRUE(WindowManagerRunning()) << "the test display needs a window manager";
+    m_form = new OptionsDialog();
+  }
+  // Sets the form for a run with a template that asks for values; `during`
+  // runs once the console is on screen (inside the run) and must end it.
+  void RunThroughTheForm(std::function<void(const wxWeakRef<ConsoleWindow>&)> during) {
+    const ConsoleWatchdog watchdog;
+    // Each step is taken by a timer from whichever event loop runs at the
+    // time (the form's, the input dialog's, the console's), as a user acts
+    // on whatever window is up.
+    struct Steps : wxTimer {
+      std::function<void()> step;
+      bool busy = false;
+      void Notify() override {
+        if (busy) return;
+        busy = true;
+        step();
+        busy = false;
+      }
+    } steps;
+    bool answered = false;
+    bool consoleSeen = false;
+    steps.step = [&] {
+      for (wxWindow* window : wxTopLevelWindows) {
+        auto* input = dynamic_cast<TemplateInputDialog*>(window);
+        if (!answered && input && input->IsModal() && input->IsShown()) {
+          answered = true;
+          wxCommandEvent click(wxEVT_BUTTON, wxID_OK);
+          click.SetEventObject(input->FindWindow(wxID_OK));
+          input->ProcessWindowEvent(click);
+          return;
+        }
+      }
+      if (!consoleSeen && Console()) {
+        consoleSeen = true;
+        const wxWeakRef<ConsoleWindow> console = Console();
+        m_valuesFile = ToBytes(g_strValuesFile);
+        m_valuesFileDuring = FileExists(m_valuesFile);
+        m_formHiddenDuring = !m_form->IsShown();
+        during(console);
+        return;
+      }
+      if (consoleSeen && m_form->IsShown() && !ConsoleWindow::Busy() && m_form->IsModal()) {
+        m_after = {Text(IDC_INDIR), Text(IDC_OUTDIR), Text(IDC_PREFIX)};
+        m_modalAfter = m_form->IsModal();
+        steps.Stop();
+        m_form->EndModal(wxID_CANCEL);
+      }
+    };
+    RunModal(m_form, [&] {
+      SetDirectories(Pics(), Pics());
+      SetText(IDC_PREFIX, "tn_");
+      SelectTemplate("Asking");
+      m_before = {Text(IDC_INDIR), Text(IDC_OUTDIR), Text(IDC_PREFIX)};
+      steps.Start(20);
+      wxUIActionSimulator mouse;
+      const wxRect button = m_form->FindWindow(wxID_OK)->GetScreenRect();
+      mouse.MouseMove(button.x + button.width / 2, button.y + button.height / 2);
+      YieldFor(20);
+      mouse.MouseClick();
+    });
+    EXPECT_TRUE(answered) << "the template input dialog came";
+    EXPECT_TRUE(consoleSeen) << "the console came";
+  }
+  // What every ended run leaves.
+  void ExpectTheRunFinished() {
+    EXPECT_TRUE(m_formHiddenDuring);
+    EXPECT_TRUE(m_valuesFileDuring);
+    EXPECT_FALSE(m_valuesFile.empty());
+    EXPECT_FALSE(FileExists(m_valuesFile)) << "the values file is deleted";
+    EXPECT_EQ(Pics(), Saved("indir")) << "the options are saved";
+    EXPECT_EQ("tn_", Saved("pref"));
+    EXPECT_EQ(m_before, m_after) << "the form is back as it was";
+    EXPECT_TRUE(m_modalAfter);
+    EXPECT_EQ(nullptr, Console());
+    EXPECT_TRUE(m_opened.empty()) << "no page after a failed run";
+  }
+  std::vector<std::string> m_before, m_after;
+  std::string m_valuesFile;
+  bool m_valuesFileDuring = false;
+  bool m_formHiddenDuring = false;
+  bool m_modalAfter = false;
+};
+
+TEST_F(EndedByTheUser, AFailedRunsConsoleClosesThroughItsCloseBox) {
+  m_env.Set("WV_STANDIN_RAW", "cannot read the input directory\\n");
+  m_env.Set("WV_STANDIN_EXIT", "3");
+  m_env.Set("WV_STANDIN_PAGE", "1");
+  std::string outcome;
+  bool stayed = false;
+  RunThroughTheForm([&](const wxWeakRef<ConsoleWindow>& console) {
+    ASSERT_TRUE(WaitFor([&] { return console && console->Ended(); }, 10000));
+    YieldFor(200);
+    stayed = console && console->IsShown();
+    outcome = console ? ToBytes(console->OutcomeLabel()->GetLabelText()) : "(closed)";
+    ASSERT_TRUE(WaitFor([&] { return ClientWindowOf(console.get()) != 0; }));
+    EXPECT_TRUE(CloseThroughWindowManager(console.get()));
+  });
+  EXPECT_TRUE(stayed) << "a failed run's console waits for the user";
+  EXPECT_EQ("The input folder could not be read \u2014 nothing was written", outcome);
+  ExpectTheRunFinished();
+}
+
+TEST_F(EndedByTheUser, TheStopButtonStopsTheGenerator) {
+  m_env.Set("WV_STANDIN_FOREVER", "1");
+  m_env.Set("WV_STANDIN_PAGE", "1");
+  m_env.Set("WV_STANDIN_PID", m_dir / "pid");
+  RunThroughTheForm([&](const wxWeakRef<ConsoleWindow>& console) {
+    ASSERT_TRUE(
+        WaitFor([&] { return FileExists(m_dir / "pid") && console && console->IsActive(); }));
+    ASSERT_TRUE(console);
+    wxUIActionSimulator mouse;
+    const wxRect stop = console->StopButton()->GetScreenRect();
+    mouse.MouseMove(stop.x + stop.width / 2, stop.y + stop.height / 2);
+    YieldFor(20);
+    mouse.MouseClick();
+  });
+  const long pid = std::atol(ReadFile(m_dir / "pid").c_str());
+  ASSERT_GT(pid, 0);
+  EXPECT_TRUE(::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+      << "the generator has gone";
+  ExpectTheRunFinished();
 }
 }  // namespace
