@@ -6,6 +6,7 @@
 #include "options/OptionsDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
+#include "platform/QuietAssert.h"
 #include "template/TemplateFolders.h"
 
 #include "Version.h"
@@ -57,6 +58,9 @@ bool AnswerInfoRequest(int argc, char** argv, int& code) {
 int main(int argc, char** argv) {
   int code = 0;
   if (AnswerInfoRequest(argc, argv, code)) return code;
+#ifdef NDEBUG
+  InstallQuietAssertHandler();  // no assertion dialog ever reaches a user
+#endif
   wxEntry(argc, argv);
   // wxEntry reports -1 whenever OnInit returns false; the form having run is
   // the normal end.

@@ -11,7 +11,13 @@ extern const char kOptionsSection[];
 enum class IntForm {
   Value,  // stored as the field's value, read as stored
   Flag,   // stored as 1 or 0, read as on only when the stored value is 1
+  Size,   // stored as the field's value, read as stored when the size
+          // up-downs take it (kSizeLower to kSizeUpper), else as the default
 };
+
+// The range of the thumbnail width and height up-downs, in pixels.
+constexpr int kSizeLower = 50;
+constexpr int kSizeUpper = 1000;
 
 // One saved option: its key, its default and its field. The field is named by
 // its member pointer so that loading and saving share one table.

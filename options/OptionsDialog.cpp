@@ -16,8 +16,6 @@
 #include "res/ProgramIcon.h"
 
 namespace {
-constexpr int kSpinLower = 50;
-constexpr int kSpinUpper = 1000;
 constexpr UpDownAccel kSpinAccel[] = {{0, 1}, {1, 5}, {2, 10}, {3, 25}};
 }  // namespace
 
@@ -59,7 +57,16 @@ void OptionsDialog::LoadOptions() {
           profile.GetString(kOptionsSection, option.key, wxString::FromUTF8(option.textDefault));
     } else {
       const int stored = profile.GetInt(kOptionsSection, option.key, option.intDefault);
-      this->*option.intField = option.form == IntForm::Flag ? (stored == 1 ? 1 : 0) : stored;
+      switch (option.form) {
+        case IntForm::Value: this->*option.intField = stored; break;
+        case IntForm::Flag: this->*option.intField = stored == 1 ? 1 : 0; break;
+        case IntForm::Size:
+          // A size no up-down can give (a damaged or hand-edited file) would
+          // reach the generator's command line and be refused there.
+          this->*option.intField =
+              stored >= kSizeLower && stored <= kSizeUpper ? stored : option.intDefault;
+          break;
+      }
     }
   }
 }
@@ -118,7 +125,7 @@ void OptionsDialog::OnInitDialog(wxInitDialogEvent&) {
   SetAcceleratorTable(m_hAccel);
   SetIcons(m_hIcon);
   for (UpDownCtrl* spin : {m_spinWidth, m_spinHeight}) {
-    spin->SetRange(kSpinLower, kSpinUpper);
+    spin->SetRange(kSizeLower, kSizeUpper);
     spin->SetWrap(true);
     spin->SetAccel(kSpinAccel, sizeof kSpinAccel / sizeof kSpinAccel[0]);
   }

@@ -1,5 +1,12 @@
 #include "platform/Profile.h"
 
+#include <cstdlib>
+#include <ctime>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <wx/file.h>
 #include <wx/filename.h>
 #include <wx/mstream.h>
@@ -8,6 +15,7 @@
 #include <wx/log.h>
 #include <wx/utils.h>
 
+#include "platform/TemporaryFile.h"
 #include "platform/Text.h"
 
 namespace {
@@ -23,6 +31,58 @@ int HexValue(char c) {
   return -1;
 }
 
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\n';
+}
+
+// Whether the settings reader can take `line`: an entry needs a name before
+// its '=' (the library asserts on an empty one). Comments, groups and lines
+// without '=' go through; the reader skips what it cannot use.
+bool HasEntryName(const std::string& line) {
+  std::size_t at = 0;
+  while (at < line.size() && IsSpace(line[at])) ++at;
+  if (at == line.size() || line[at] == ';' || line[at] == '#' || line[at] == '[') return true;
+  std::size_t end = at;
+  while (end < line.size() && line[end] != '=') {
+    if (line[end] == '\\' && end + 1 < line.size()) ++end;  // an escaped character
+    ++end;
+  }
+  if (end >= line.size()) return true;  // no '=': not an entry at all
+  while (end > at && IsSpace(line[end - 1])) --end;
+  return end > at;
+}
+
+// A save writes "<file>.saving-XXXXXX" and renames it over the file.
+const char kSavingInfix[] = ".saving-";
+constexpr std::size_t kSavingRandomLength = 6;
+// A temporary older than this was left by a save that never ended (the
+// program was killed); a younger one may belong to a save under way.
+constexpr time_t kStaleAfterSeconds = 60;
+
+// Removes the temporaries of saves that never ended: ours by name and
+// owner, regular files, old enough.
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
+  const std::string prefix =
+      (slash == std::string::npos ? path : path.substr(slash + 1)) + kSavingInfix;
+  DIR* dir = ::opendir(directory.c_str());
+  if (!dir) return;
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() != prefix.size() + kSavingRandomLength ||
+        name.compare(0, prefix.size(), prefix) != 0)
+      continue;
+    const std::string stale = directory + "/" + name;
+    struct stat info;
+    if (::lstat(stale.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != ::geteuid() || now - info.st_mtime < kStaleAfterSeconds)
+      continue;
+    ::unlink(stale.c_str());
+  }
+  ::closedir(dir);
+}
 }  // namespace
 
 wxString EncodeProfileName(const wxString& name) {
@@ -78,9 +138,11 @@ Profile::Profile() {
   while (start < bytes.size()) {
     std::size_t end = bytes.find('\n', start);
     if (end == std::string::npos) end = bytes.size();
-    text += FromBytes(bytes.substr(start, end - start));
-    text += '\n';
+    const std::string line = bytes.substr(start, end - start);
     start = end + 1;
+    if (!HasEntryName(line)) continue;  // "=value": nothing can be read from it
+    text += FromBytes(line);
+    text += '\n';
   }
   const wxScopedCharBuffer utf8 = text.utf8_str();
   wxMemoryInputStream stream(utf8.data(), utf8.length());
@@ -129,9 +191,26 @@ bool Profile::Save() {
   if (!file.DirExists() && !wxFileName::Mkdir(file.GetPath(), 0700, wxPATH_MKDIR_FULL)) {
     return false;
   }
-  wxCHANGE_UMASK(0077);
-  wxTempFileOutputStream out(ProfilePath());
-  return out.IsOk() && m_config->Save(out, wxConvUTF8) && out.Commit();
+  wxMemoryOutputStream text;
+  if (!m_config->Save(text, wxConvUTF8)) return false;
+  std::string bytes(text.GetLength(), '\0');
+  text.CopyTo(bytes.data(), bytes.size());
+
+  // Written in full beside the file, then renamed over it: the file is
+  // always either the old one or the new one.
+  const std::string path = ToBytes(ProfilePath());
+  RemoveStaleTemporaries(path);
+  std::string temporary = path + kSavingInfix + std::string(kSavingRandomLength, 'X');
+  const mode_t mask = ::umask(0077);
+  const int fd = ::mkstemp(temporary.data());
+  ::umask(mask);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  return true;
 }
 
 int Profile::ReadInt(const wxString& section, const wxString& key, int defaultValue) {

@@ -8,8 +8,10 @@ class wxFileConfig;
 
 // The per-user settings file: one group per section, names and values kept
 // byte for byte. Reading never fails: a missing, unreadable or damaged file or
-// value reads as the caller's default. Save() replaces the file atomically
-// (temporary file and rename), so a crash never leaves half a file.
+// value reads as the caller's default, and a line that names no entry
+// ("=value") is skipped. Save() replaces the file atomically (temporary file
+// and rename), so a crash never leaves half a file, and removes what saves
+// killed earlier left behind.
 class Profile {
  public:
   Profile();  // loads the settings file of ProfilePath()

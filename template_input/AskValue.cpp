@@ -44,9 +44,25 @@ AskValue ParseAskValue(const std::string& line) {
                    ? AskValue::Numeric
                    : AskValue::Text;
   entry.prompt = line.substr(b + 1, c - b - 1);
-  entry.value = line.substr(c + 1);
+  entry.value = OneLine(line.substr(c + 1));
   entry.valid = true;
   return entry;
+}
+
+std::string OneLine(const std::string& text) {
+  std::string line;
+  line.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      line += ' ';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else if (text[i] == '\n') {
+      line += ' ';
+    } else {
+      line += text[i];
+    }
+  }
+  return line;
 }
 
 bool IsNumericValue(const std::string& text) {

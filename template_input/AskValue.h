@@ -19,6 +19,12 @@ struct AskValue {
 // trimmed; `value` is the line's default.
 AskValue ParseAskValue(const std::string& line);
 
+// `text` as one line: every line break (CR LF, a lone CR, a lone LF)
+// becomes one blank, every other byte stays. Values are taken this way
+// wherever they come from (template, settings file, edit box), so that none
+// can add a line to the values file.
+std::string OneLine(const std::string& text);
+
 // The numeric test: the text reads as a 32-bit number the way atol reads it
 // and prints back ("%ld") as exactly the same text. So only the plain decimal
 // form passes: no '+', no leading zeros, no blanks, "-0" fails.

@@ -116,7 +116,7 @@ void TemplateInputDialog::FillValueList() {
     if (!parsed.valid) continue;
     const wxString key = FromBytes(parsed.name);
     if (profile.HasEntry(m_strTemplateFile, key)) {
-      parsed.value = ToBytes(profile.GetString(m_strTemplateFile, key, wxString()));
+      parsed.value = OneLine(ToBytes(profile.GetString(m_strTemplateFile, key, wxString())));
     }
     // Each row goes on top: the last entry of the section is the top row.
     auto* entry = new AskValue(std::move(parsed));
@@ -166,12 +166,14 @@ void TemplateInputDialog::OnSetValue(wxCommandEvent&) {
   if (row < 0) return;
   auto* entry = reinterpret_cast<AskValue*>(m_listValues->GetItemData(row));
   if (!entry) return;
-  const std::string value = ToBytes(m_strValue);
+  // A pasted line break would add a line to the values file.
+  const std::string value = OneLine(ToBytes(m_strValue));
   if (entry->kind == AskValue::Numeric && !IsNumericValue(value)) {
     ShowMessageBox(this, "The value you have entered is not numeric", kAppName, wxOK | wxICON_NONE);
     return;
   }
   entry->value = value;
+  m_strValue = FromBytes(value);
   m_listValues->SetItem(row, 1, m_strValue);
   UpdateData(false);
 }

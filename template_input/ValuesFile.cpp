@@ -5,16 +5,18 @@
 #include <unistd.h>
 
 #include "platform/TemporaryFile.h"
+#include "template_input/AskValue.h"
 
 std::string ValuesFileText(const std::vector<std::pair<std::string, std::string>>& entries) {
   std::string text =
       "; - file created by wVignetor.exe -\n"
       "; This file is normaly automatically removed after\n"
       "; a succesfull run of Vignetor\n";
+  // One line per entry, whatever the texts hold.
   for (const auto& [name, value] : entries) {
-    text += name;
+    text += OneLine(name);
     text += '=';
-    text += value;
+    text += OneLine(value);
     text += '\n';
   }
   return text;

@@ -6,7 +6,7 @@
 
 // The file that hands the confirmed template values to the generator: three
 // comment lines, then "name=value" per entry in the given order, nothing
-// escaped, LF line ends.
+// escaped but line breaks (each one blank, see OneLine), LF line ends.
 std::string ValuesFileText(const std::vector<std::pair<std::string, std::string>>& entries);
 
 // Writes `text` into a new file "itu<hex>.TMP" of `directory`, created

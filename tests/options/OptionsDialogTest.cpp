@@ -135,6 +135,34 @@ TEST_F(OptionsForm, DamagedSettingsFallBackToDefaultsAndOddBytesStayReadable) {
   EXPECT_EQ("/pics/caf\xc3\xa9", Text(IDC_INDIR)) << "shown as Latin-1, not dropped";
 }
 
+// Sizes the up-downs cannot give (a hand-edited or damaged file) read as the
+// default, so that no run starts with a size the generator refuses.
+TEST_F(OptionsForm, StoredSizesOutsideTheUpDownsRangeReadAsTheDefault) {
+  Store({{"height", "-5"}, {"width", "1001"}});
+  Open();
+  EXPECT_EQ("100", Text(IDC_HEIGHT));
+  EXPECT_EQ("100", Text(IDC_WIDTH));
+  m_form->Destroy();
+  Store({{"height", "49"}, {"width", "0"}});
+  Open();
+  EXPECT_EQ("100", Text(IDC_HEIGHT));
+  EXPECT_EQ("100", Text(IDC_WIDTH));
+  m_form->Destroy();
+  Store({{"height", "50"}, {"width", "1000"}});
+  Open();
+  EXPECT_EQ("50", Text(IDC_HEIGHT)) << "the ends of the range are sizes";
+  EXPECT_EQ("1000", Text(IDC_WIDTH));
+}
+
+// A line without a name would start a toolkit assertion before the form.
+TEST_F(OptionsForm, SettingsLinesWithoutANameAreSkipped) {
+  ASSERT_EQ(0, system(("mkdir -p '" + m_dir / "config/Korvel Software" + "'").c_str()));
+  WriteFile(SettingsFile(), "[wVignetor]\n=value\nheight=250\n=\n  = x\npref=tn\n");
+  Open();
+  EXPECT_EQ("250", Text(IDC_HEIGHT));
+  EXPECT_EQ("tn", Text(IDC_PREFIX));
+}
+
 TEST_F(OptionsForm, SavingWritesExactlyTheKeysInTheirOrder) {
   OptionsDialog& form = Open();
   form.m_strInDir = "/in";

@@ -1,10 +1,16 @@
+#include <algorithm>
+#include <ctime>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <dirent.h>
 
 #include <gtest/gtest.h>
 
 #include "platform/Profile.h"
+#include "platform/QuietAssert.h"
 #include "platform/Text.h"
 #include "tests/gui/GuiTest.h"
 
@@ -141,5 +147,87 @@ TEST_F(ProfileTest, AFailedSaveLeavesTheOldFileWhole) {
   ASSERT_EQ(0, unlink(folder.c_str()));
   ASSERT_EQ(0, rename((m_dir / "moved").c_str(), folder.c_str()));
   EXPECT_EQ(before, ReadFile(SettingsFile()));
+}
+
+// The settings library asserts on an entry without a name; such lines are
+// skipped and everything around them is read, and saved again.
+TEST_F(ProfileTest, LinesWithoutANameAreSkipped) {
+  ASSERT_EQ(0, system(("mkdir -p '" + m_dir / "config/Korvel Software" + "'").c_str()));
+  WriteFile(SettingsFile(),
+            "=value\n[wVignetor]\n=value\nheight=250\n=\n  = x\n\t=\r\nwidth=300\n"
+            "[T.tpl]\n=\ntitle=a\n\\=x\n");
+  {
+    Profile profile;
+    EXPECT_EQ(250, profile.GetInt("wVignetor", "height", 100));
+    EXPECT_EQ(300, profile.GetInt("wVignetor", "width", 100));
+    EXPECT_EQ("a", ToBytes(profile.GetString("T.tpl", "title", "")));
+    profile.WriteString("wVignetor", "pref", "p");
+    ASSERT_TRUE(profile.Save());
+  }
+  Profile profile;
+  EXPECT_EQ(250, profile.GetInt("wVignetor", "height", 100));
+  EXPECT_EQ("p", ToBytes(profile.GetString("wVignetor", "pref", "")));
+}
+
+// A save killed half-way leaves its temporary file; the next save removes
+// it, and only what is ours by name, kind and age.
+TEST_F(ProfileTest, SavesRemoveWhatKilledSavesLeft) {
+  const std::string dir = m_dir / "config/Korvel Software";
+  ASSERT_EQ(0, system(("mkdir -p '" + dir + "'").c_str()));
+  const auto age = [](const std::string& path, time_t seconds) {
+    const timespec times[2] = {{::time(nullptr) - seconds, 0}, {::time(nullptr) - seconds, 0}};
+    ASSERT_EQ(0, ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW)) << path;
+  };
+  const std::vector<std::string> stale = {"wVignetor.conf.saving-Ab12Cd",
+                                          "wVignetor.conf.saving-zzzzzz"};
+  const std::vector<std::string> kept = {
+      "wVignetor.conf.saving-Young1",    // a save under way elsewhere
+      "wVignetor.conf.saving-toolong7",  // not our pattern
+      "wVignetor.confAb12Cd",           "other.conf.saving-Ab12Cd",
+      "wVignetor.conf.saving-Link12",   "wVignetor.conf.saving-Dir123"};
+  for (const std::string& name : stale) {
+    WriteFile(dir + "/" + name, "[wVignetor]\n");
+    age(dir + "/" + name, 3600);
+  }
+  for (const std::string& name : kept) {
+    if (name.find("Link") != std::string::npos) {
+      ASSERT_EQ(0, symlink("wVignetor.conf.saving-Ab12Cd", (dir + "/" + name).c_str()));
+    } else if (name.find("Dir") != std::string::npos) {
+      ASSERT_EQ(0, mkdir((dir + "/" + name).c_str(), 0700));
+    } else {
+      WriteFile(dir + "/" + name, "x");
+    }
+    if (name.find("Young") == std::string::npos) age(dir + "/" + name, 3600);
+  }
+  ASSERT_TRUE(Profile::StoreString("wVignetor", "indir", "/pics"));
+  std::vector<std::string> expected = kept;
+  expected.push_back("wVignetor.conf");
+  std::sort(expected.begin(), expected.end());
+  std::vector<std::string> files = FilesIn(dir);
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(expected, files);
+  EXPECT_EQ("/pics", ToBytes(Profile::ReadString("wVignetor", "indir", "")));
+}
+
+TEST(QuietAssert, AnAssertionIsNotedOnStandardErrorAndTheProgramGoesOn) {
+  TempDir dir;
+  const std::string log = dir / "stderr";
+  const int saved = ::dup(2);
+  const int file = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(file, 0);
+  ::dup2(file, 2);
+  const wxAssertHandler_t previous = InstallQuietAssertHandler();
+  bool wentOn = false;
+  wxFAIL_MSG("a test of the handler");
+  wentOn = true;
+  wxSetAssertHandler(previous);
+  ::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  ::close(file);
+  EXPECT_TRUE(wentOn);
+  const std::string text = ReadFile(log);
+  EXPECT_NE(std::string::npos, text.find("toolkit assertion")) << text;
+  EXPECT_NE(std::string::npos, text.find("a test of the handler")) << text;
 }
 }  // namespace

@@ -322,6 +322,17 @@ TEST_F(TemplateFileTest, DoublingSelfReferenceRefused) {
   EXPECT_EQ(failure(text), kTooLarge + "a\r\n");
 }
 
+TEST_F(TemplateFileTest, ManyModestCopiesPassTheBoundTogether) {
+  // A section of about 1 MB brought in 140 times: no copy comes near the
+  // bound alone, all of them together pass it.
+  std::string text = "[a]\n";
+  const std::string line(1000, 'x');
+  for (int i = 0; i < 1000; ++i) text += line + "\n";
+  text += "[b]\n";
+  for (int i = 0; i < 140; ++i) text += "$PROCESS$a\n";
+  EXPECT_EQ(failure(text), kTooLarge + "b\r\n");
+}
+
 TEST_F(TemplateFileTest, GrowthAsLargeAsTheFileAllowed) {
   // Far past the fixed allowance in lines brought in, but no more than the
   // file itself holds: a 160 MB section brought in once.

@@ -19,6 +19,19 @@ TEST(AskValueLine, SplitsIntoFourUntrimmedFields) {
   EXPECT_EQ("a=b c", odd.value);
 }
 
+// No value may add a line to the values file: each line break is one blank,
+// every other byte stays.
+TEST(OneLine, LineBreaksBecomeBlanksAndNothingElseChanges) {
+  EXPECT_EQ("x columns=9", OneLine("x\ncolumns=9"));
+  EXPECT_EQ("a b c d", OneLine("a\r\nb\rc\nd"));
+  EXPECT_EQ("  ", OneLine("\n\n"));
+  EXPECT_EQ(" ", OneLine("\r\n"));
+  EXPECT_EQ("a  b", OneLine("a\n\r\nb"));
+  const std::string other("\t\v\f\0\xff\x1b= ;", 9);
+  EXPECT_EQ(other, OneLine(other));
+  EXPECT_EQ("default with a cr", ParseAskValue("a;T;b;default with\ra cr").value);
+}
+
 TEST(AskValueLine, KindComesFromTheFirstCharacterOnly) {
   EXPECT_EQ(AskValue::Numeric, ParseAskValue("a;n;b;1").kind);
   EXPECT_EQ(AskValue::Numeric, ParseAskValue("a;Number;b;1").kind);

@@ -284,6 +284,25 @@ TEST_F(InputDialog, OddBytesAndBlanksAreShownStoredAndWrittenExactly) {
   EXPECT_EQ(" a=b c ", Stored("Odd.tpl", " name "));
 }
 
+// A stored value with a line break (the settings file is the user's to edit)
+// or a pasted one must not add a line, nor inject a key, into the values file.
+TEST_F(InputDialog, NoValueAddsALineToTheValuesFile) {
+  Template("Gallery.tpl", std::string(kGallery) + "note;T;Note;n\n");
+  ASSERT_TRUE(Profile::StoreString("Gallery.tpl", "title", "x\ncolumns=9"));
+  const int result = Run("Gallery.tpl", [this] {
+    EXPECT_EQ("x columns=9", Cell(2, 1));
+    SelectRow(0);  // note
+    Edit()->ChangeValue("pasted\r\nlines");
+    PressEnter();
+    ASSERT_TRUE(WaitFor([this] { return Cell(0, 1) == "pasted lines"; })) << Cell(0, 1);
+    ClickOk();
+  });
+  EXPECT_EQ(wxID_OK, result);
+  EXPECT_EQ(std::string(kHeader) + "note=pasted lines\ncols=4\ntitle=x columns=9\n",
+            ReadFile(ToBytes(m_dialog->GetValuesFilePath())));
+  EXPECT_EQ("x columns=9", Stored("Gallery.tpl", "title"));
+}
+
 TEST_F(InputDialog, NoEntriesStillGiveTheHeaderAndTwoOksTwoFiles) {
   Template("None.tpl", "[askvalues]\nnot an entry\n");
   EXPECT_EQ(wxID_OK, Run("None.tpl", [this] {

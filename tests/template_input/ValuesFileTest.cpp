@@ -37,6 +37,11 @@ TEST(ValuesFileText, HeaderThenOneLinePerEntryWithNothingEscaped) {
                 {{"cols", "4"}, {"title", "My pictures"}, {" empty ", ""}, {"x", "a=b;c \"d\" "}}));
 }
 
+TEST(ValuesFileText, NoTextAddsALine) {
+  EXPECT_EQ(std::string(kHeader) + "title=x columns=9\nna me=a  b\n",
+            ValuesFileText({{"title", "x\ncolumns=9"}, {"na\r\nme", "a\r\n\nb"}}));
+}
+
 TEST(ValuesFileWriter, NewOwnerOnlyFileEachTime) {
   TempDir dir;
   std::string first;
