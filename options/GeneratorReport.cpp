@@ -109,7 +109,8 @@ wxString GeneratorReport::ProgressText() const {
 
 wxString GeneratorReport::Outcome(const ConsoleRun& run) const {
   const wxString dash = wxString::FromUTF8(kDash);
-  if (run.stoppedByUser) return wxString::Format("Stopped after %ld of %ld ", m_done, m_total) + Pictures(m_total);
+  if (run.stoppedByUser)
+    return wxString::Format("Stopped after %ld of %ld ", m_done, m_total) + Pictures(m_total);
   const wxString page = m_pageWritten ? dash + "the page was written" : wxString();
   switch (run.exitCode) {
     case 0: return wxString::Format("Done: %ld ", m_total) + Pictures(m_total);
@@ -125,6 +126,7 @@ wxString GeneratorReport::Outcome(const ConsoleRun& run) const {
     case 6: return "Vignetor ran out of memory";
     default: break;
   }
-  if (run.exitCode > 128) return wxString::Format("Vignetor was ended by signal %d", run.exitCode - 128);
+  if (run.exitCode > 128)
+    return wxString::Format("Vignetor was ended by signal %d", run.exitCode - 128);
   return wxString::Format("Vignetor ended with exit code %d", run.exitCode);
 }

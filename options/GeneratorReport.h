@@ -13,7 +13,7 @@ class GeneratorReport : public ConsoleReport {
   void Line(const std::string& line) override;
   bool HasProgress() const override { return true; }
   long Done() const override { return m_done; }
-  long Total() const override { return m_total; }
+  long Total() const override { return m_totalKnown ? m_total : -1; }
   wxString ProgressText() const override;
   wxString Outcome(const ConsoleRun& run) const override;
 

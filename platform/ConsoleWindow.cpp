@@ -194,8 +194,8 @@ void ConsoleWindow::AppendOutput(const std::string& bytes, bool final) {
   if (!text.empty()) ShowText(text);
 }
 
-// Hands the report whole lines; a line longer than the view breaks it is
-// cut there (no line the report looks for is that long).
+// Hands the report whole lines, without their line ends; a line longer than
+// kLineLength is cut there (no line a report looks for is that long).
 void ConsoleWindow::PassLines(const std::string& bytes, bool final) {
   std::size_t start = 0;
   while (start < bytes.size()) {
@@ -220,9 +220,12 @@ void ConsoleWindow::PassLines(const std::string& bytes, bool final) {
 void ConsoleWindow::ShowProgress() {
   if (!m_report.HasProgress()) return;
   const long total = m_report.Total();
-  if (total > 0) {
+  if (total >= 0) {
     const long done = std::min(std::max(m_report.Done(), 0L), total);
-    const int value = static_cast<int>(static_cast<long long>(done) * kGaugeRange / total);
+    // Nothing to do is all done.
+    const int value = total == 0
+                          ? kGaugeRange
+                          : static_cast<int>(static_cast<long long>(done) * kGaugeRange / total);
     if (m_gauge->GetValue() != value) m_gauge->SetValue(value);
   } else if (!m_ended) {
     m_gauge->Pulse();  // still looking for the work

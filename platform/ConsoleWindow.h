@@ -32,10 +32,10 @@ class ConsoleReport {
   // Each line of output as the program wrote it, without its line end.
   virtual void Line(const std::string& line) { (void)line; }
   // Whether the program tells how far it has come; then Done() of Total()
-  // (Total() 0 while it is not known yet) and ProgressText() say it.
+  // (Total() -1 while it is not known yet) and ProgressText() say it.
   virtual bool HasProgress() const { return false; }
   virtual long Done() const { return 0; }
-  virtual long Total() const { return 0; }
+  virtual long Total() const { return -1; }
   virtual wxString ProgressText() const { return wxString(); }
   // One short line about the end of the run.
   virtual wxString Outcome(const ConsoleRun& run) const;

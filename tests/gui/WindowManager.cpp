@@ -63,8 +63,8 @@ Window FindClient(Display* display, Window parent, const std::string& title, lon
       long owner = 0;
       if (pidBytes.size() >= sizeof owner) std::memcpy(&owner, pidBytes.data(), sizeof owner);
       XWindowAttributes attributes;
-      const bool mapped = XGetWindowAttributes(display, child, &attributes) &&
-                          attributes.map_state == IsViewable;
+      const bool mapped =
+          XGetWindowAttributes(display, child, &attributes) && attributes.map_state == IsViewable;
       if (owner == pid && mapped && Property(display, child, netName, utf8) == title) return child;
       continue;
     }
@@ -75,8 +75,8 @@ Window FindClient(Display* display, Window parent, const std::string& title, lon
 
 Window ClientOf(Display* display, const wxTopLevelWindow* window) {
   if (!window) return 0;
-  return FindClient(display, DefaultRootWindow(display),
-                    std::string(window->GetTitle().utf8_str()), static_cast<long>(::getpid()));
+  return FindClient(display, DefaultRootWindow(display), std::string(window->GetTitle().utf8_str()),
+                    static_cast<long>(::getpid()));
 }
 }  // namespace
 
@@ -122,7 +122,8 @@ bool SendDeleteWindow(const wxTopLevelWindow* window) {
   event.xclient.window = client;
   event.xclient.message_type = XInternAtom(display.get(), "WM_PROTOCOLS", False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display.get(), "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[0] =
+      static_cast<long>(XInternAtom(display.get(), "WM_DELETE_WINDOW", False));
   event.xclient.data.l[1] = CurrentTime;
   const Status sent = XSendEvent(display.get(), client, False, NoEventMask, &event);
   XFlush(display.get());
