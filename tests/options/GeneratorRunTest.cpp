@@ -306,6 +306,35 @@ TEST_F(GeneratorRun, TheRealGeneratorMakesThePageThatOpens) {
   EXPECT_EQ(ToBytes(FileUrl(FromBytes(in + "/index.html"))), m_opened[0]);
 }
 
+// The console reads what the program's own generator prints: one picture of
+// two could not be read, the page was written.
+TEST_F(GeneratorRun, TheConsoleTellsWhatTheRealGeneratorDid) {
+  WriteFile(ProgramDir() + "/Vignetor", ReadFile(WV_GENERATOR));
+  ASSERT_EQ(0, ::chmod((ProgramDir() + "/Vignetor").c_str(), 0700));
+  WriteFile(ProgramDir() + "/Filmstrip2.tpl", ReadFile(WV_SHIPPED_TEMPLATES "/Filmstrip2.tpl"));
+  WriteFile(Pics() + "/good.png", ReadFile(WV_SAMPLE_PICTURE));
+  WriteFile(Pics() + "/bad.jpg", "not a picture");
+  Open();
+  SetDirectories(Pics(), Pics());
+  struct Reader : wxTimer {
+    std::string progress, outcome;
+    void Notify() override {
+      ConsoleWindow* console = Console();
+      if (!console || !console->Ended() || !outcome.empty()) return;
+      progress = ToBytes(console->ProgressLabel()->GetLabelText());
+      outcome = ToBytes(console->OutcomeLabel()->GetLabelText());
+      console->Close();
+    }
+  } reader;
+  reader.Start(10);
+  const ConsoleWatchdog watchdog(60000);
+  Create();
+  EXPECT_EQ("2 of 2 pictures", reader.progress);
+  EXPECT_EQ("1 of 2 pictures could not be read \u2014 the page was written", reader.outcome);
+  EXPECT_TRUE(FileExists(Pics() + "/index.html"));
+  EXPECT_TRUE(m_opened.empty());
+}
+
 // The real thing: the form runs modally and Create is clicked. The run must
 // not end the form's modal loop (which would end the program).
 TEST_F(GeneratorRun, TheFormStaysOpenAfterARun) {
