@@ -72,13 +72,13 @@ copies() {
 
 now() { date +%s.%N; }
 fresh() { rm -rf "$work/out"; mkdir -p "$work/out"; }
-# "wall peak-KiB" of one command, its output thrown away.
+# "wall peak-KiB - cpu" of one command, its output thrown away.
 timed() {
   start=$(now)
-  /usr/bin/time -f "%M" -o "$work/peak" "$@" >/dev/null 2>"$work/err" || {
+  /usr/bin/time -f "%M %U %S" -o "$work/peak" "$@" >/dev/null 2>"$work/err" || {
     echo "failed: $*" >&2; tail -5 "$work/err" >&2; exit 1; }
   end=$(now)
-  echo "$(awk "BEGIN { printf \"%.3f\", $end - $start }") $(cat "$work/peak")"
+  echo "$(awk "BEGIN { printf \"%.3f\", $end - $start }") $(awk '{ printf "%d - %.2f", $1, $2 + $3 }' "$work/peak")"
 }
 
 files=$(find "$mix" -type f | sort)
@@ -93,18 +93,19 @@ vt_run() {
 vt2_run() {
   start=$(now)
   # shellcheck disable=SC2086
-  /usr/bin/time -f "%M" -o "$work/peak.a" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $first \
+  /usr/bin/time -f "%M %U %S" -o "$work/peak.a" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $first \
     >/dev/null 2>&1 &
   a=$!
   # shellcheck disable=SC2086
-  /usr/bin/time -f "%M" -o "$work/peak.b" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $second \
+  /usr/bin/time -f "%M %U %S" -o "$work/peak.b" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $second \
     >/dev/null 2>&1 &
   b=$!
   wait "$a" "$b"
   end=$(now)
-  pa=$(cat "$work/peak.a")
-  pb=$(cat "$work/peak.b")
-  echo "$(awk "BEGIN { printf \"%.3f\", $end - $start }") $((pa + pb)) $((pa > pb ? pa : pb))"
+  pa=$(cut -d' ' -f1 "$work/peak.a")
+  pb=$(cut -d' ' -f1 "$work/peak.b")
+  cpu=$(cat "$work/peak.a" "$work/peak.b" | awk '{ c += $2 + $3 } END { printf "%.2f", c }')
+  echo "$(awk "BEGIN { printf \"%.3f\", $end - $start }") $((pa + pb)) $((pa > pb ? pa : pb)) $cpu"
 }
 mogrify_run() {
   # shellcheck disable=SC2086
@@ -134,10 +135,14 @@ while [ "$r" -lt "$rounds" ]; do
   echo "  round $r: Vignetor $(tail -1 "$work/runs.gen" | cut -d' ' -f1) s"
 done
 
-# "median-wall highest-peak [highest-largest]" of a runs file.
+# "median-wall highest-peak highest-largest median-cpu" of a runs file
+# (largest is "-" where one process ran).
+median() { sort -n | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 summary() {
-  sort -n "$1" | awk '{ w[NR] = $1; if ($2 > m) m = $2; if ($3 > l) l = $3 }
-    END { med = NR % 2 ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2; print med, m, l }'
+  w=$(cut -d' ' -f1 "$1" | median)
+  c=$(cut -d' ' -f4 "$1" | median)
+  awk -v w="$w" -v c="$c" '{ if ($2 > m) m = $2; if ($3 != "-" && $3 > l) l = $3 }
+    END { print w, m, (l == "" ? "-" : l), c }' "$1"
 }
 
 echo
@@ -150,17 +155,18 @@ echo
   echo "mogrify $(summary "$work/runs.mogrify")"
 } | awk -v cpu="$decode_cpu" -v cores="$cores" '
   NR == 1 { gw = $2; gm = $3 }
-  { name[NR] = $1; w[NR] = $2; m[NR] = $3; l[NR] = $4 }
+  NR == 1 { gc = $5 }
+  { name[NR] = $1; w[NR] = $2; m[NR] = $3; l[NR] = $4; c[NR] = $5 }
   END {
-    print "| tool | wall s | peak MiB | Vignetor wall / its wall | Vignetor peak / its peak |"
-    print "|---|---|---|---|---|"
+    print "| tool | wall s | CPU s | peak MiB | Vignetor wall / its wall | Vignetor peak / its peak |"
+    print "|---|---|---|---|---|---|"
     for (i = 1; i <= NR; i++) {
       peak = sprintf("%.0f", m[i] / 1024)
-      if (l[i] != "") peak = peak sprintf(" (largest process %.0f)", l[i] / 1024)
-      printf "| %s | %.2f | %s | %.2fx | %.2fx |\n", name[i], w[i], peak, gw / w[i], gm / m[i]
+      if (l[i] != "-") peak = peak sprintf(" (largest process %.0f)", l[i] / 1024)
+      printf "| %s | %.2f | %.2f | %s | %.2fx | %.2fx |\n", name[i], w[i], c[i], peak, gw / w[i], gm / m[i]
     }
-    printf "\nDecode-only limit: %.2f s of CPU, %.2f s on %d cores; Vignetor at %.2fx of it.\n",
-      cpu, cpu / cores, cores, gw / (cpu / cores)
+    printf "\nDecode-only limit: %.2f s of CPU, %.2f s on %d cores; Vignetor at %.2fx of it", cpu, cpu / cores, cores, gw / (cpu / cores)
+    printf " (its CPU time %.2fx the decoding alone).\n", gc / cpu
   }'
 mix_peak=$(summary "$work/runs.gen" | cut -d' ' -f2)
 
@@ -177,8 +183,8 @@ if [ "$flat" -gt 0 ]; then
     printf "\n| %d pictures of the mix | wall s | peak MiB | peak / its peak for %d |\n", n, count
     print "|---|---|---|---|"
     printf "| Vignetor | %.1f | %.0f | %.2fx |\n", $1, $2 / 1024, $2 / m40
-    printf "| vipsthumbnail | %.1f | %.0f | |\n", $3, $4 / 1024
-    printf "\nVignetor peak / vipsthumbnail peak over the same %d pictures: %.2fx\n", n, $2 / $4
+    printf "| vipsthumbnail | %.1f | %.0f | |\n", $5, $6 / 1024
+    printf "\nVignetor peak / vipsthumbnail peak over the same %d pictures: %.2fx\n", n, $2 / $6
   }'
 fi
 
