@@ -313,8 +313,12 @@ void Generator::process(std::size_t index, Outcome& outcome) {
       if (f.role == "thumb2x") request.thumb2x = true;
       if (f.role == "web") request.webSize = page_->settings().webSize;
     }
-    // Browsers show the picture's own format, TIFF aside.
-    request.originalMayServe = thumbnailName("", p.name) == p.name;
+    // Browsers show the picture's own format, TIFF aside; and the pages
+    // link nothing outside the output folder for the viewer, so that the
+    // folder can be uploaded alone.
+    const std::string fromPages = relativePath(p.path, outDir_);
+    request.originalMayServe = thumbnailName("", p.name) == p.name &&
+                               fromPages.compare(0, 3, "../") != 0 && fromPages != "..";
     request.caption = true;
     if (!shared_->thumbnailer->make(p.path, request, picture, error)) {
       fail("cannot be read: " + error);

@@ -41,9 +41,12 @@ class Rerun : public ::testing::Test {
     fs::create_directory(in);
     fs::create_directory(program);
     fs::copy_file(VIGNETOR_PATH, program + "/Vignetor");
-    // A page without the date, so that two runs can give the same bytes.
+    // A page without the date, so that two runs can give the same bytes;
+    // thumbnails only (small pictures outside the output folder would
+    // get web-sized copies).
     writeFile(program + "/List.tpl",
-              "[head]\n{{count}} pictures\n[picture]\n{{thumb}} {{thumbwidth}}x{{thumbheight}} "
+              "[gallery]\nwebsize=0\n[head]\n{{count}} pictures\n[picture]\n{{thumb}} "
+              "{{thumbwidth}}x{{thumbheight}} "
               "of {{picture}} {{width}}x{{height}}\n[foot]\nend\n");
   }
   void TearDown() override {
