@@ -12,10 +12,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string line(reinterpret_cast<const char*>(data), size);
   const AskValue entry = ParseAskValue(line);
   if (entry.valid) {
-    // The four fields put back together give the line.
+    // The four fields put back together give the line (the value taken as
+    // one line: its line breaks as blanks).
+    const std::string tail = line.substr(line.rfind(';') + 1);
     if (entry.name.find(';') != std::string::npos || entry.prompt.find(';') != std::string::npos ||
-        entry.value.find(';') != std::string::npos ||
-        line.compare(line.size() - entry.value.size(), entry.value.size(), entry.value) != 0 ||
+        entry.value.find(';') != std::string::npos || entry.value != OneLine(tail) ||
+        entry.value.find_first_of("\r\n") != std::string::npos ||
         line.compare(0, entry.name.size(), entry.name) != 0) {
       std::abort();
     }
