@@ -1,16 +1,25 @@
-; Grid: cards in even columns; light or dark as the reader's system is.
-; Sections: desc, askvalues (the form asks for these), head, picture,
-; empty, foot. Placeholders are written {{name}}; {{title}} and
-; {{columns}} come from the values asked for.
+; Grid: cards in even columns over the whole width; light or dark as the
+; reader's system is. A click on a card shows the picture in the viewer.
+; Sections: desc, askvalues (the form asks for these), gallery (what the
+; generator makes and copies), head, section (before a folder's pictures),
+; picture, empty, pagenav (links between pages), foot.
+; Placeholders are written {{name}}.
 
 [desc]
 Cards in a clean grid, light or dark as
-the viewer's system is. Asks for a page
-title and the number of columns.
+the viewer's system is. Asks for a title,
+columns and pictures per page.
 
 [askvalues]
 title;T;Page title;My pictures
 columns;N;Number of columns;4
+perpage;N;Pictures per page (0: all);60
+
+[gallery]
+websize=1600
+thumb2x=yes
+perpage={{perpage}}
+assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
 [head]
 <!DOCTYPE html>
@@ -18,56 +27,92 @@ columns;N;Number of columns;4
 <head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
+<meta name="color-scheme" content="light dark">
 <meta name="generator" content="Vignetor">
 <title>{{title}}</title>
+<link rel="stylesheet" href="photoswipe.css">
+<link rel="stylesheet" href="vignetor-viewer.css">
+<script src="photoswipe.umd.min.js" defer></script>
+<script src="vignetor-viewer.js" defer></script>
 <style>
-  :root { color-scheme: light dark; --bg: #f6f7f9; --card: #fff; --text: #1d2330; --muted: #6a7282;
-          --ring: #3b82f6; --shadow: 0 1px 2px rgb(0 0 0 / .06), 0 4px 16px rgb(0 0 0 / .06); }
+  :root { color-scheme: light dark; --bg: #f4f5f7; --card: #fff; --text: #1b2130; --muted: #667085;
+          --line: rgb(16 24 40 / .08); --ring: #2f6fed; --well: #e9ecf1;
+          --shadow: 0 1px 2px rgb(16 24 40 / .05), 0 8px 24px rgb(16 24 40 / .06);
+          --gap: clamp(.75rem, 1.5vw, 1.5rem); --side: clamp(1rem, 3vw, 3rem); }
   @media (prefers-color-scheme: dark) {
-    :root { --bg: #111318; --card: #1b1e25; --text: #e7e9ee; --muted: #8d95a5; --shadow: none; }
+    :root { --bg: #0f1115; --card: #191c23; --text: #e8eaf0; --muted: #9aa3b5;
+            --line: rgb(255 255 255 / .07); --ring: #82acff; --well: #12151b; --shadow: none; }
   }
   * { box-sizing: border-box; }
   body { margin: 0; background: var(--bg); color: var(--text);
          font: 15px/1.45 system-ui, -apple-system, "Segoe UI", Roboto, sans-serif; }
-  header, main, footer { max-width: 1280px; margin: 0 auto; padding: 0 1.5rem; }
-  header { padding-top: 2.5rem; padding-bottom: 1.5rem; }
-  h1 { margin: 0; font-size: clamp(1.6rem, 3vw, 2.3rem); font-weight: 650; }
+  header, main, footer { padding-inline: var(--side); }
+  header { padding-block: clamp(1.5rem, 4vw, 3rem) 1.25rem; }
+  h1 { margin: 0; font-size: clamp(1.6rem, 1.1rem + 1.8vw, 2.6rem); font-weight: 700;
+       letter-spacing: -.015em; overflow-wrap: anywhere; }
   header p { margin: .35rem 0 0; color: var(--muted); }
-  .grid { display: grid; gap: 1.25rem; justify-content: start;
-          grid-template-columns: repeat(var(--columns), minmax(0, 260px)); }
-  @media (max-width: 900px) { .grid { grid-template-columns: repeat(auto-fill, minmax(180px, 1fr)); } }
-  .card { margin: 0; background: var(--card); border-radius: 12px; box-shadow: var(--shadow); overflow: hidden; }
-  .card a { color: inherit; text-decoration: none; }
-  .card a:focus-visible { outline: 3px solid var(--ring); outline-offset: -3px; }
-  .shot { display: grid; place-items: center; min-height: 9rem; padding: 14px; background: rgb(127 127 127 / .08); }
-  .shot img { max-width: 100%; max-height: 100%; width: auto; height: auto; object-fit: contain;
+  /* At most --columns columns, never narrower than 160 px: fewer on a phone. */
+  .grid { display: grid; gap: var(--gap);
+          grid-template-columns: repeat(auto-fill, minmax(max(min(100%, 160px),
+            calc((100% - (var(--columns) - 1) * var(--gap)) / var(--columns))), 1fr)); }
+  .card { margin: 0; display: flex; flex-direction: column; min-width: 0; background: var(--card);
+          border: 1px solid var(--line); border-radius: 14px; box-shadow: var(--shadow); overflow: hidden; }
+  .card:has(a:focus-visible) { outline: 3px solid var(--ring); outline-offset: 3px; }
+  .shot { position: relative; display: block; aspect-ratio: 4 / 3; background: var(--well); outline: none; }
+  .shot img { position: absolute; inset: 0; width: 100%; height: 100%; object-fit: contain;
               transition: transform .25s ease; }
-  .card a:hover img { transform: scale(1.03); }
-  figcaption { padding: .65rem .85rem .8rem; }
-  .name { display: block; font-weight: 550; white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
-  .meta { display: block; color: var(--muted); font-size: .82rem; }
+  .shot:hover img, .shot:focus-visible img { transform: scale(1.03); }
+  figcaption { display: flex; flex-direction: column; gap: .1rem; padding: .65rem .85rem .8rem; min-width: 0; }
+  .name { font-weight: 600; white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
+  .text { overflow-wrap: anywhere; }
+  .meta { display: flex; flex-wrap: wrap; column-gap: .75em; color: var(--muted); font-size: .82rem; }
+  .text:empty, .meta > span:empty { display: none; }
+  .section { grid-column: 1 / -1; display: flex; align-items: baseline; gap: .6rem; margin: 1.25rem 0 0;
+             font-size: 1.25rem; font-weight: 650; overflow-wrap: anywhere; }
+  .section small { color: var(--muted); font-size: .85rem; font-weight: 500; }
+  .section:has(> span:empty) { display: none; }
+  .pages { grid-column: 1 / -1; display: flex; flex-wrap: wrap; justify-content: center; align-items: center;
+           gap: .5rem 1rem; margin-top: 1rem; color: var(--muted); }
+  .pages a { padding: .45rem .9rem; border-radius: 999px; background: var(--card); color: var(--text);
+             border: 1px solid var(--line); text-decoration: none; }
+  .pages a:hover { border-color: var(--ring); }
+  .pages a:focus-visible { outline: 3px solid var(--ring); outline-offset: 2px; }
+  .pages a[href=""] { visibility: hidden; }
   .nothing { color: var(--muted); }
-  footer { padding-top: 2rem; padding-bottom: 2.5rem; color: var(--muted); font-size: .8rem; }
+  footer { padding-block: 2rem 2.5rem; color: var(--muted); font-size: .8rem; }
 </style>
 </head>
 <body>
 <header>
   <h1>{{title}}</h1>
-  <p>{{count}} pictures from {{folder}}</p>
+  <p>{{count}} pictures</p>
 </header>
 <main class="grid" style="--columns: {{columns}}">
 
+[section]
+  <h2 class="section" id="{{sectionid}}"><span>{{section}}</span><small>{{sectioncount}}</small></h2>
+
 [picture]
   <figure class="card">
-    <a class="shot" href="{{picture}}" title="{{name}}"><img src="{{thumb}}" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{name}}" loading="lazy" decoding="async"></a>
-    <figcaption><span class="name">{{name}}</span><span class="meta">{{width}} &times; {{height}} &middot; {{size}}</span></figcaption>
+    <a class="shot" href="{{web}}" data-vg="{{id}}"><img src="{{thumb}}" srcset="{{srcset}}" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
+    <figcaption><span class="name">{{name}}</span><span class="text">{{caption}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span></span></figcaption>
   </figure>
 
 [empty]
   <p class="nothing">There are no pictures here yet.</p>
 
+[pagenav]
+  <nav class="pages" aria-label="Pages">
+    <a href="{{firstpage}}">First</a>
+    <a href="{{prevpage}}" rel="prev">&larr; Previous</a>
+    <span>Page {{page}} of {{pages}}</span>
+    <a href="{{nextpage}}" rel="next">Next &rarr;</a>
+    <a href="{{lastpage}}">Last</a>
+  </nav>
+
 [foot]
 </main>
 <footer>Made {{date}} with Vignetor</footer>
+<div id="vg-data" data-gallery="{{gallerydata}}" hidden></div>
 </body>
 </html>

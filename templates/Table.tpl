@@ -1,6 +1,8 @@
 ; Table: the classic contact sheet, a fixed number of pictures per row.
 ; Shows the row sections: [perrow] gives the number of pictures in a row,
-; [rowbreak] goes between two rows.
+; [rowbreak] goes between two rows. On a narrow screen the cells flow into
+; two or three columns instead. A folder's [section] ends the row and puts
+; a heading row of its own.
 
 [desc]
 A classic contact sheet: a table with
@@ -11,9 +13,16 @@ for a title, a text and pictures per row.
 title;T;Page title;Contact sheet
 intro;T;Text under the title;
 columns;N;Pictures per row;5
+perpage;N;Pictures per page (0: all);100
 
 [perrow]
 {{columns}}
+
+[gallery]
+websize=1600
+thumb2x=yes
+perpage={{perpage}}
+assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
 [head]
 <!DOCTYPE html>
@@ -21,48 +30,100 @@ columns;N;Pictures per row;5
 <head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
+<meta name="color-scheme" content="light dark">
 <meta name="generator" content="Vignetor">
 <title>{{title}}</title>
+<link rel="stylesheet" href="photoswipe.css">
+<link rel="stylesheet" href="vignetor-viewer.css">
+<script src="photoswipe.umd.min.js" defer></script>
+<script src="vignetor-viewer.js" defer></script>
 <style>
-  :root { color-scheme: light; }
-  body { margin: 0; padding: 2rem; background: #fbfaf7; color: #222;
+  :root { color-scheme: light dark; --paper: #fbfaf7; --cell: #fff; --edge: #e4e0d6; --ink: #222; --soft: #6f6a60;
+          --ring: #b4461b; --well: #f2efe8; }
+  @media (prefers-color-scheme: dark) {
+    :root { --paper: #1a1917; --cell: #23221f; --edge: #3a3731; --ink: #ece8df; --soft: #a8a192;
+            --ring: #f0a070; --well: #1d1c1a; }
+  }
+  * { box-sizing: border-box; }
+  body { margin: 0; padding: clamp(1rem, 3vw, 2.5rem); background: var(--paper); color: var(--ink);
          font: 15px/1.4 Georgia, "Iowan Old Style", "Palatino Linotype", serif; }
-  h1 { margin: 0 0 .25rem; font-weight: normal; font-size: 2rem; }
-  .intro { margin: 0 0 1.5rem; color: #555; }
-  .sheet { overflow-x: auto; }
-  table { border-collapse: separate; border-spacing: 14px; margin: 0 -14px; }
-  td { vertical-align: top; text-align: center; background: #fff; padding: 10px;
-       border: 1px solid #e4e0d6; box-shadow: 0 1px 3px rgb(0 0 0 / .06); }
-  td a { color: inherit; text-decoration: none; }
+  h1 { margin: 0 0 .25rem; font-weight: normal; font-size: clamp(1.6rem, 1.2rem + 1.5vw, 2.4rem); overflow-wrap: anywhere; }
+  .intro { margin: 0 0 1.25rem; color: var(--soft); }
+  .intro:empty { display: none; }
+  /* Equal columns over the whole width; a row's cells share its height. */
+  table.sheet { width: calc(100% + 28px); margin: 0 -14px; table-layout: fixed;
+                border-collapse: separate; border-spacing: 14px; }
+  td { vertical-align: top; text-align: center; background: var(--cell); padding: 10px;
+       border: 1px solid var(--edge); box-shadow: 0 1px 3px rgb(0 0 0 / .06); }
+  td:has(a:focus-visible) { outline: 3px solid var(--ring); outline-offset: 2px; }
+  td a { display: block; color: inherit; text-decoration: none; outline: none; }
   td a:hover .name, td a:focus-visible .name { text-decoration: underline; }
-  img { display: block; margin: 0 auto; height: auto; }
-  .name { display: block; max-width: 16em; margin: .5rem auto 0; font-size: .85rem;
-          overflow-wrap: anywhere; }
-  .meta { display: block; color: #888; font: .75rem system-ui, sans-serif; }
-  footer { margin-top: 1.5rem; color: #999; font: .75rem system-ui, sans-serif; }
+  .frame { position: relative; display: block; aspect-ratio: 4 / 3; background: var(--well); }
+  .frame img { position: absolute; inset: 0; width: 100%; height: 100%; object-fit: contain; }
+  .name { display: block; margin: .5rem 0 0; font-size: .85rem; overflow-wrap: anywhere; }
+  .meta { display: flex; flex-wrap: wrap; justify-content: center; column-gap: .7em;
+          color: var(--soft); font: .75rem system-ui, sans-serif; }
+  .meta span { white-space: nowrap; }
+  .meta span:empty { display: none; }
+  tr.folder th { padding: 1rem 0 0; text-align: left; font-weight: normal; font-size: 1.3rem; overflow-wrap: anywhere; }
+  tr.folder small { color: var(--soft); font: .8rem system-ui, sans-serif; margin-left: .5rem; }
+  tr.folder:has(span:empty), tr:not(:has(td, th)) { display: none; }
+  td.empty-note { color: var(--soft); }
+  /* Narrow screens: the cells flow into as many columns as fit. */
+  @media (max-width: 760px) {
+    table.sheet, table.sheet tbody, table.sheet tr { display: contents; }
+    .sheet-wrap { display: grid; grid-template-columns: repeat(auto-fill, minmax(min(100%, 150px), 1fr)); gap: 12px; }
+    td { display: block; min-width: 0; }
+    tr.folder th { display: block; grid-column: 1 / -1; }
+  }
+  .pages { grid-column: 1 / -1; display: flex; flex-wrap: wrap; justify-content: center; align-items: center; gap: .5rem 1.25rem;
+           margin: 1.5rem 0 0; font-size: .95rem; }
+  .pages a { color: var(--ink); }
+  .pages a:focus-visible { outline: 3px solid var(--ring); outline-offset: 3px; }
+  .pages a[href=""] { visibility: hidden; }
+  footer { margin-top: 1.5rem; color: var(--soft); font: .75rem system-ui, sans-serif; }
 </style>
 </head>
 <body>
 <h1>{{title}}</h1>
 <p class="intro">{{intro}}</p>
-<div class="sheet">
-<table>
+<div class="sheet-wrap">
+<table class="sheet">
+<tr>
+
+[section]
+</tr>
+<tr class="folder" id="{{sectionid}}"><th colspan="{{columns}}"><span>{{section}}</span><small>{{sectioncount}}</small></th></tr>
 <tr>
 
 [picture]
-<td><a href="{{picture}}" title="{{name}}"><img src="{{thumb}}" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{name}}" loading="lazy" decoding="async"><span class="name">{{name}}</span><span class="meta">{{width}} &times; {{height}} &middot; {{size}}</span></a></td>
+<td><a href="{{web}}" data-vg="{{id}}"><span class="frame"><img src="{{thumb}}" srcset="{{srcset}}" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></span><span class="name">{{name}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span><span>{{size}}</span></span></a></td>
 
 [rowbreak]
 </tr>
 <tr>
 
 [empty]
-<td>There are no pictures here yet.</td>
+<td class="empty-note" colspan="{{columns}}">There are no pictures here yet.</td>
+
+[pagenav]
+</tr>
+</table>
+<nav class="pages" aria-label="Pages">
+  <a href="{{firstpage}}">First</a>
+  <a href="{{prevpage}}" rel="prev">&larr; Previous</a>
+  <span>Page {{page}} of {{pages}}</span>
+  <a href="{{nextpage}}" rel="next">Next &rarr;</a>
+  <a href="{{lastpage}}">Last</a>
+</nav>
+<table class="sheet">
+<tr>
 
 [foot]
 </tr>
 </table>
 </div>
 <footer>{{count}} pictures &middot; made {{date}} with Vignetor</footer>
+<div id="vg-data" data-gallery="{{gallerydata}}" hidden></div>
 </body>
 </html>

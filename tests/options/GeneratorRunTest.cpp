@@ -290,11 +290,19 @@ TEST_F(GeneratorRun, ClosingTheConsoleEndsTheGenerator) {
   EXPECT_EQ(Pics(), Saved("indir"));
 }
 
+// The program's own Filmstrip2 template, and the viewer's files it has
+// copied beside the page.
+void CopyShippedFilmstrip(const std::string& programDir) {
+  for (const char* f : {"Filmstrip2.tpl", "photoswipe.umd.min.js", "photoswipe.css",
+                        "photoswipe-LICENSE.txt", "vignetor-viewer.js", "vignetor-viewer.css"})
+    WriteFile(programDir + "/" + f, ReadFile(std::string(WV_SHIPPED_TEMPLATES "/") + f));
+}
+
 // From the form to the page, with the program's own generator and template.
 TEST_F(GeneratorRun, TheRealGeneratorMakesThePageThatOpens) {
   WriteFile(ProgramDir() + "/Vignetor", ReadFile(WV_GENERATOR));
   ASSERT_EQ(0, ::chmod((ProgramDir() + "/Vignetor").c_str(), 0700));
-  WriteFile(ProgramDir() + "/Filmstrip2.tpl", ReadFile(WV_SHIPPED_TEMPLATES "/Filmstrip2.tpl"));
+  CopyShippedFilmstrip(ProgramDir());
   Open();
   const std::string in = m_dir / "holiday \"2024\" pics";
   ASSERT_EQ(0, ::mkdir(in.c_str(), 0700));
@@ -302,6 +310,7 @@ TEST_F(GeneratorRun, TheRealGeneratorMakesThePageThatOpens) {
   wxTEST_DIALOG(Create(),
                 wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"));
   ASSERT_TRUE(FileExists(in + "/index.html"));
+  EXPECT_TRUE(FileExists(in + "/vignetor-viewer.js"));
   ASSERT_EQ(1u, m_opened.size());
   EXPECT_EQ(ToBytes(FileUrl(FromBytes(in + "/index.html"))), m_opened[0]);
 }
@@ -311,7 +320,7 @@ TEST_F(GeneratorRun, TheRealGeneratorMakesThePageThatOpens) {
 TEST_F(GeneratorRun, TheConsoleTellsWhatTheRealGeneratorDid) {
   WriteFile(ProgramDir() + "/Vignetor", ReadFile(WV_GENERATOR));
   ASSERT_EQ(0, ::chmod((ProgramDir() + "/Vignetor").c_str(), 0700));
-  WriteFile(ProgramDir() + "/Filmstrip2.tpl", ReadFile(WV_SHIPPED_TEMPLATES "/Filmstrip2.tpl"));
+  CopyShippedFilmstrip(ProgramDir());
   WriteFile(Pics() + "/good.png", ReadFile(WV_SAMPLE_PICTURE));
   WriteFile(Pics() + "/bad.jpg", "not a picture");
   Open();

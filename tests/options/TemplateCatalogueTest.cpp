@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <wx/arrstr.h>
 #include <wx/choice.h>
 #include <wx/filename.h>
 #include <wx/textctrl.h>
@@ -357,5 +358,19 @@ TEST_F(TemplateList, ShippedTemplatesAreListedWithTheirDescriptions) {
     someNeedInput = someNeedInput || info->needsInput;
   }
   EXPECT_TRUE(someNeedInput);
+  for (const char* title : {"Filmstrip2", "Grid", "Justified", "Table"})
+    EXPECT_NE(titles.end(), std::find(titles.begin(), titles.end(), title)) << title;
+
+  // Each description shows whole in the box: no line wider than the box
+  // (GTK would wrap it), no more lines than it has room for.
+  for (const std::string& title : titles) {
+    Choose(title);
+    const wxSize room = Box()->GetClientSize();
+    wxArrayString lines = wxSplit(Box()->GetValue(), '\n', 0);
+    if (!lines.empty() && lines.Last().empty()) lines.RemoveAt(lines.size() - 1);
+    for (const wxString& line : lines)
+      EXPECT_LE(Box()->GetTextExtent(line).x + 12, room.x) << title << ": " << ToBytes(line);
+    EXPECT_LE(static_cast<int>(lines.size()) * Box()->GetCharHeight(), room.y) << title;
+  }
 }
 }  // namespace

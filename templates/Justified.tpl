@@ -1,0 +1,126 @@
+; Justified: rows of equal height that fill the width, each picture in its
+; own shape. A picture's share of its row grows with its aspect ratio
+; (flex-grow), so every row comes out the same height without any script.
+; Sections: desc, askvalues (the form asks for these), gallery (what the
+; generator makes and copies), head, section (before a folder's pictures),
+; picture, empty, pagenav (links between pages), foot.
+; Placeholders are written {{name}}.
+
+[desc]
+Rows of equal height that fill the width,
+each picture in its own shape. Asks for a
+title, row height and pictures per page.
+
+[askvalues]
+title;T;Page title;My pictures
+rowheight;N;Row height in pixels;240
+perpage;N;Pictures per page (0: all);100
+order;T;Order: name or date (taken);name
+
+[gallery]
+websize=1600
+thumb2x=yes
+perpage={{perpage}}
+order={{order}}
+assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
+
+[head]
+<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<meta name="color-scheme" content="light dark">
+<meta name="generator" content="Vignetor">
+<title>{{title}}</title>
+<link rel="stylesheet" href="photoswipe.css">
+<link rel="stylesheet" href="vignetor-viewer.css">
+<script src="photoswipe.umd.min.js" defer></script>
+<script src="vignetor-viewer.js" defer></script>
+<style>
+  :root { color-scheme: light dark; --bg: #fafafa; --text: #16181d; --muted: #6b7280; --ring: #2563eb;
+          --tile: #e7e8eb; --gap: 6px; --side: clamp(.5rem, 2vw, 2rem); }
+  @media (prefers-color-scheme: dark) {
+    :root { --bg: #0b0c0e; --text: #eceef2; --muted: #9098a6; --ring: #8fb3ff; --tile: #1a1c20; }
+  }
+  * { box-sizing: border-box; }
+  body { margin: 0; background: var(--bg); color: var(--text);
+         font: 15px/1.45 system-ui, -apple-system, "Segoe UI", Roboto, sans-serif; }
+  header, footer { padding-inline: calc(var(--side) + .25rem); }
+  header { display: flex; flex-wrap: wrap; align-items: baseline; gap: .25rem 1rem;
+           padding-block: clamp(1.25rem, 3.5vw, 2.5rem) 1rem; }
+  h1 { margin: 0; font-size: clamp(1.5rem, 1.1rem + 1.6vw, 2.4rem); font-weight: 700;
+       letter-spacing: -.02em; overflow-wrap: anywhere; }
+  header p { margin: 0; color: var(--muted); }
+  /* Each picture grows by its aspect ratio from a width of (row height x
+     aspect ratio): all pictures of a row end up the same height. */
+  .rows { --row: var(--rowheight); display: flex; flex-wrap: wrap; gap: var(--gap); padding-inline: var(--side); }
+  @media (max-width: 640px) { .rows { --row: calc(var(--rowheight) * .5); } }
+  .tile { --ratio: calc(var(--w) / var(--h)); position: relative; margin: 0; min-width: 0;
+          flex: calc(var(--ratio) * 1000) 1 calc(var(--ratio) * var(--row));
+          max-width: calc(var(--ratio) * var(--row) * 2); }
+  /* (A row that only one or two pictures fit, say a tall one before a
+     panorama, stops growing at twice the row height rather than fill.) */
+  .tile a { display: block; border-radius: 4px; outline: none; }
+  .tile img { display: block; width: 100%; height: auto; aspect-ratio: var(--w) / var(--h);
+              background: var(--tile); border-radius: 4px; }
+  .tile a:focus-visible { box-shadow: 0 0 0 3px var(--bg), 0 0 0 6px var(--ring); }
+  .tile figcaption { position: absolute; inset: auto 0 0 0; padding: 1.6rem .6rem .45rem; border-radius: 0 0 4px 4px;
+                     background: linear-gradient(transparent, rgb(0 0 0 / .6)); color: #fff; font-size: .8rem;
+                     white-space: nowrap; overflow: hidden; text-overflow: ellipsis;
+                     opacity: 0; transition: opacity .2s ease; pointer-events: none; }
+  .tile:hover figcaption, .tile:focus-within figcaption { opacity: 1; }
+  /* Takes the room left at the end of a folder's last row (and of the
+     page's), so that row keeps the height of the others. */
+  .rows::after, .fill { content: ""; flex: 1e6 1 0; height: 0; }
+  .section { flex: 1 1 100%; display: flex; align-items: baseline; gap: .6rem; margin: 1.25rem 0 .25rem;
+             font-size: 1.2rem; font-weight: 650; overflow-wrap: anywhere; }
+  .section small { color: var(--muted); font-size: .85rem; font-weight: 500; }
+  .section:has(> span:empty), .fill:has(+ .section > span:empty) { display: none; }
+  .pages { flex: 1 1 100%; display: flex; flex-wrap: wrap; justify-content: center; align-items: center;
+           gap: .5rem 1rem; margin-top: 1.5rem; color: var(--muted); }
+  .pages a { padding: .45rem .9rem; border-radius: 999px; color: var(--text); text-decoration: none;
+             border: 1px solid color-mix(in srgb, var(--text) 18%, transparent); }
+  .pages a:hover { border-color: var(--ring); }
+  .pages a:focus-visible { outline: 3px solid var(--ring); outline-offset: 2px; }
+  .pages a[href=""] { visibility: hidden; }
+  .nothing { color: var(--muted); }
+  footer { padding-block: 2rem 2.5rem; color: var(--muted); font-size: .8rem; }
+</style>
+</head>
+<body>
+<header>
+  <h1>{{title}}</h1>
+  <p>{{count}} pictures</p>
+</header>
+<main class="rows" style="--rowheight: {{rowheight}}px">
+
+[section]
+  <i class="fill"></i>
+  <h2 class="section" id="{{sectionid}}"><span>{{section}}</span><small>{{sectioncount}}</small></h2>
+
+[picture]
+  <figure class="tile" style="--w: {{thumbwidth}}; --h: {{thumbheight}}">
+    <a href="{{web}}" data-vg="{{id}}"><img src="{{thumb}}" srcset="{{srcset}}" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
+    <figcaption>{{alt}}</figcaption>
+  </figure>
+
+[empty]
+  <p class="nothing">There are no pictures here yet.</p>
+
+[pagenav]
+  <i class="fill"></i>
+  <nav class="pages" aria-label="Pages">
+    <a href="{{firstpage}}">First</a>
+    <a href="{{prevpage}}" rel="prev">&larr; Previous</a>
+    <span>Page {{page}} of {{pages}}</span>
+    <a href="{{nextpage}}" rel="next">Next &rarr;</a>
+    <a href="{{lastpage}}">Last</a>
+  </nav>
+
+[foot]
+</main>
+<footer>Made {{date}} with Vignetor</footer>
+<div id="vg-data" data-gallery="{{gallerydata}}" hidden></div>
+</body>
+</html>
