@@ -138,7 +138,8 @@ TEST_P(GalleryInBrowser, EveryThumbnailLoadsAndEveryLinkHolds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ShippedTemplates, GalleryInBrowser,
-                         ::testing::Values("Filmstrip2.tpl", "Grid.tpl", "Table.tpl"),
+                         ::testing::Values("Filmstrip2.tpl", "Grid.tpl", "Justified.tpl",
+                                           "Table.tpl"),
                          [](const auto& info) {
                            std::string n = info.param;
                            return n.substr(0, n.find('.'));
