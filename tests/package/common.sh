@@ -51,7 +51,7 @@ check_requests() {
     for request in --help -h; do
       out="$(env -u DISPLAY "$bin/$launcher" "$request")" || fail "$launcher $request exit $?"
       line="$(grep -F "  $program_dir: " <<<"$out")" || fail "$launcher $request lacks $program_dir: $out"
-      for shipped in Filmstrip2.tpl Grid.tpl Table.tpl; do
+      for shipped in Filmstrip2.tpl Grid.tpl Justified.tpl Table.tpl; do
         grep -qF "$shipped" <<<"$line" || fail "$launcher $request does not list $shipped: $out"
       done
       grep -qF "  $XDG_DATA_HOME/wVignetor/templates: Mine.tpl" <<<"$out" ||
@@ -65,7 +65,7 @@ check_requests() {
 
 # The generator by hand makes a page from the user's template.
 check_generator() {
-  local bin="$1"
+  local bin="$1" program_dir="$2"
   mkdir -p "$WORK/byhand"
   convert -size 64x48 xc:steelblue "$WORK/byhand/sky.jpg"
   "$bin/vignetor" /h20 /iMine.tpl /pt_ "$WORK/byhand" "$WORK/byhand" >"$WORK/byhand.log" 2>&1 ||
@@ -73,6 +73,13 @@ check_generator() {
   grep -q "made from Mine" "$WORK/byhand/index.html" || fail "the page is not from Mine.tpl"
   grep -q 'src="t_sky.jpg"' "$WORK/byhand/index.html" || fail "the page lacks the thumbnail"
   [ -f "$WORK/byhand/t_sky.jpg" ] || fail "no thumbnail"
+  # A shipped template brings the viewer's files from the program directory.
+  "$bin/vignetor" /h20 /iGrid.tpl /pg_ "$WORK/byhand" "$WORK/grid" >"$WORK/grid.log" 2>&1 ||
+    fail "vignetor with Grid.tpl exit $?: $(cat "$WORK/grid.log")"
+  for f in vignetor-viewer.js vignetor-viewer.css photoswipe.umd.min.js photoswipe.css \
+           photoswipe-LICENSE.txt; do
+    cmp -s "$WORK/grid/$f" "$program_dir/$f" || fail "the page's $f is not the program's"
+  done
 }
 
 # The visible form of process PID, if any.
@@ -155,6 +162,6 @@ check_installed_programs() {
   write_user_template
   stub_browser
   check_requests "$bin" "$program_dir"
-  check_generator "$bin"
+  check_generator "$bin" "$program_dir"
   check_form "$bin"
 }
