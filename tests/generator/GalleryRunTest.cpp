@@ -13,35 +13,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class GalleryRun : public ::testing::Test {
+class GalleryRun : public GeneratorFolders {
  protected:
-  void SetUp() override {
-    in = root / "in";
-    out = root / "out";
-    program = root / "program";
-    fs::create_directory(in);
-    fs::create_directory(program);
-    fs::copy_file(VIGNETOR_PATH, program + "/Vignetor");
-  }
-
-  void picture(const std::string& rel, int w, int h) {
-    fs::create_directories(fs::path(in + "/" + rel).parent_path());
-    makePicture(in + "/" + rel, w, h);
-  }
-
-  // The generator from the folder that holds the test's templates.
-  RunResult run(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{"VGN"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return runProgram(program + "/Vignetor", argv);
-  }
-
   void tpl(const std::string& name, const std::string& text) {
     writeFile(program + "/" + name, text);
   }
-
-  TempDir root;
-  std::string in, out, program;
 };
 
 TEST_F(GalleryRun, PicturesAndFoldersInNaturalOrder) {

@@ -103,3 +103,23 @@ PictureInfo inspect(const std::string& path) {
   if (image.get_typeof("orientation")) info.orientation = image.get_int("orientation");
   return info;
 }
+
+void GeneratorFolders::SetUp() {
+  in = root / "in";
+  out = root / "out";
+  program = root / "program";
+  std::filesystem::create_directory(in);
+  std::filesystem::create_directory(program);
+  std::filesystem::copy_file(VIGNETOR_PATH, program + "/Vignetor");
+}
+
+void GeneratorFolders::picture(const std::string& rel, int w, int h) {
+  std::filesystem::create_directories(std::filesystem::path(in + "/" + rel).parent_path());
+  makePicture(in + "/" + rel, w, h);
+}
+
+RunResult GeneratorFolders::run(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{"VGN"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return runProgram(program + "/Vignetor", argv);
+}

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "tests/support/TempDir.h"
 
 struct RunResult {
@@ -41,5 +43,20 @@ struct PictureInfo {
   int orientation = 1;
 };
 PictureInfo inspect(const std::string& path);
+
+// A test's own program folder holding a copy of the generator (and the
+// templates the test writes there), an input folder in/ and an output
+// folder out/ beside it.
+class GeneratorFolders : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  // Makes the picture in/`rel`, with its folders.
+  void picture(const std::string& rel, int w, int h);
+  // The generator of the program folder with "VGN" and `args`.
+  RunResult run(const std::vector<std::string>& args);
+
+  TempDir root;
+  std::string in, out, program;
+};
 
 #endif

@@ -32,15 +32,10 @@ void touch(const std::string& path, int seconds) {
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
-class Rerun : public ::testing::Test {
+class Rerun : public GeneratorFolders {
  protected:
   void SetUp() override {
-    in = root / "in";
-    out = root / "out";
-    program = root / "program";
-    fs::create_directory(in);
-    fs::create_directory(program);
-    fs::copy_file(VIGNETOR_PATH, program + "/Vignetor");
+    GeneratorFolders::SetUp();
     // A page without the date, so that two runs can give the same bytes;
     // thumbnails only (small pictures outside the output folder would
     // get web-sized copies).
@@ -55,14 +50,8 @@ class Rerun : public ::testing::Test {
   }
 
   void picture(const std::string& rel, int w, int h) {
-    fs::create_directories(fs::path(in + "/" + rel).parent_path());
-    makePicture(in + "/" + rel, w, h);
+    GeneratorFolders::picture(rel, w, h);
     originals[rel] = readFile(in + "/" + rel);
-  }
-  RunResult run(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{"VGN"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return runProgram(program + "/Vignetor", argv);
   }
   // As a user's first start of the form sets it up: height 100, prefix
   // "Thumb", unique names, no thumbnails of thumbnails, a page.
@@ -76,8 +65,6 @@ class Rerun : public ::testing::Test {
     return r;
   }
 
-  TempDir root;
-  std::string in, out, program;
   std::map<std::string, std::string> originals;
 };
 
