@@ -391,7 +391,8 @@ bool Generator::writeExtras(std::size_t index, const MadePicture& picture, Outco
     const bool twice = f.role == "thumb2x";
     const Thumbnail& file = twice ? picture.thumb2x : picture.web;
     const std::string settings =
-        (twice ? shared_->settings2x : shared_->settingsWeb) + "," + format;
+        twice ? shared_->settings2x + "," + format
+              : shared_->settingsWeb + "," + webSuffix("." + format).substr(1);
     if (!twice && picture.webIsOriginal) {
       // The picture is small enough to be shown itself.
       RecordedFile none =
@@ -505,8 +506,8 @@ void Generator::plan() {
         wanted.push_back({"thumb2x", "2x thumbnail", variantName(base, "@2x"),
                           shared_->settings2x + "," + format});
       if (page_->settings().webSize > 0)
-        wanted.push_back({"web", "web-sized picture", variantName(base, "@web"),
-                          shared_->settingsWeb + "," + format});
+        wanted.push_back({"web", "web-sized picture", webPictureName(base),
+                          shared_->settingsWeb + "," + webSuffix("." + format).substr(1)});
     }
     shared_->plans[i] = planner.plan(planned, shared_->thumbSettings + "," + format, wanted);
   }
@@ -885,7 +886,7 @@ ExitCode Generator::run() {
   shared_->thumbSettings = shared_->thumbnailer->settings();
   if (page_) {
     shared_->settings2x = shared_->thumbSettings + ",2x";
-    shared_->settingsWeb = "web" + std::to_string(page_->settings().webSize) + ",q85,r1";
+    shared_->settingsWeb = "web" + std::to_string(page_->settings().webSize) + ",q85,r2";
   }
   plan();
   bool recorded = args_.skipCreation || recordRun(nullptr);

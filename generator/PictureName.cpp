@@ -2,6 +2,19 @@
 
 #include <cctype>
 
+std::string webSuffix(const std::string& thumbSuffix) {
+  return thumbSuffix == ".jpg" ? ".jpg" : ".webp";
+}
+
+std::string webPictureName(const std::string& thumbName) {
+  std::string name = variantName(thumbName, "@web");
+  const std::size_t slash = name.rfind('/');
+  const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot <= leaf) dot = name.size();
+  return name.substr(0, dot) + webSuffix(thumbnailSuffix(thumbName));
+}
+
 namespace {
 
 std::string lowerExtension(const std::string& name) {

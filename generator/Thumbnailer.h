@@ -28,9 +28,11 @@ struct PictureSize {
 
 // What to make of one picture, all from one decode.
 struct PictureRequest {
-  std::string suffix = ".jpg";  // format of every file made: ".jpg", ".png", ".gif", ".webp"
-  bool thumb2x = false;         // also a thumbnail of twice the size
-  int webSize = 0;              // long edge of the web-sized picture; 0: none
+  // Format of the thumbnails: ".jpg", ".png", ".gif", ".webp"; the web-sized
+  // picture is in the format webSuffix() gives beside it.
+  std::string suffix = ".jpg";
+  bool thumb2x = false;  // also a thumbnail of twice the size
+  int webSize = 0;       // long edge of the web-sized picture; 0: none
   // The original may stand for the web-sized picture when it is no larger;
   // false for formats a browser does not show.
   bool originalMayServe = true;

@@ -86,14 +86,14 @@ TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
   EXPECT_EQ(inspect(out + "/T_big one.jpg").height, 100);
   EXPECT_EQ(inspect(out + "/T_big one@2x.jpg").height, 200);
   EXPECT_EQ(inspect(out + "/T_big one@2x.jpg").width, 2 * inspect(out + "/T_big one.jpg").width);
-  EXPECT_EQ(inspect(out + "/sub dir/T_<tall>&#@web.png").height, 1200);
+  EXPECT_EQ(inspect(out + "/sub dir/T_<tall>&#@web.webp").height, 1200);
   EXPECT_EQ(inspect(out + "/sub dir/T_<tall>&#@2x.png").height, 200);
   EXPECT_FALSE(inspect(out + "/T_big one@web.jpg").hasExif);
   // Small, but outside the output folder: a copy at its own size, so that
   // the folder can be uploaded alone.
-  EXPECT_EQ(inspect(out + "/sub dir/T_small@web.png").width, 200);
+  EXPECT_EQ(inspect(out + "/sub dir/T_small@web.webp").width, 200);
   const std::string page = readFile(out + "/index.html");
-  EXPECT_NE(page.find("<a href=\"sub%20dir/T_small%40web.png\" data-size=\"200x150\">"),
+  EXPECT_NE(page.find("<a href=\"sub%20dir/T_small%40web.webp\" data-size=\"200x150\">"),
             std::string::npos)
       << page;
   EXPECT_NE(page.find("srcset=\"T_big%20one.jpg 1x, T_big%20one%402x.jpg 2x\""), std::string::npos)
@@ -117,7 +117,7 @@ TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
   // In the input folder itself a small picture serves itself.
   r = run({"/h100", "/s", "/g", "/pT_", "/iViewer.tpl", in, in});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_FALSE(exists(in + "/sub dir/T_small@web.png"));
+  EXPECT_FALSE(exists(in + "/sub dir/T_small@web.webp"));
   EXPECT_NE(
       readFile(in + "/index.html").find("<a href=\"sub%20dir/small.png\" data-size=\"200x150\">"),
       std::string::npos);

@@ -36,6 +36,11 @@ TEST(PictureName, VariantsTagBeforeTheExtension) {
   EXPECT_EQ(variantName("sub.d/T_scan.TIF.jpg", "@web"), "sub.d/T_scan.TIF@web.jpg");
   EXPECT_EQ(variantName("sub.d/noext", "@2x"), "sub.d/noext@2x");
   EXPECT_EQ(variantName(".hidden", "@2x"), ".hidden@2x");
+  // The web-sized picture: JPEG beside JPEG, WebP beside what may be transparent.
+  EXPECT_EQ(webPictureName("sub.d/T_scan.TIF.jpg"), "sub.d/T_scan.TIF@web.jpg");
+  EXPECT_EQ(webPictureName("sub.d/T_logo.PNG"), "sub.d/T_logo@web.webp");
+  EXPECT_EQ(webPictureName("T_anim.gif"), "T_anim@web.webp");
+  EXPECT_EQ(webPictureName("T_a.webp"), "T_a@web.webp");
 }
 
 TEST(PictureName, NaturalOrderReadsNumbersAndIgnoresCase) {

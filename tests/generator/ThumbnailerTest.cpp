@@ -42,7 +42,8 @@ TEST_F(ThumbnailerTest, AllSizesFromOneDecodeMatchTheThumbnailRules) {
   };
   const Source sources[] = {{"big.jpg", 3001, 2001, 0},    {"tall.jpg", 1003, 2999, 0},
                             {"turned.jpg", 2400, 1000, 6}, {"pano.png", 4000, 500, 0},
-                            {"small.png", 100, 70, 0},     {"odd.webp", 1999, 1333, 0}};
+                            {"small.png", 100, 70, 0},     {"odd.webp", 1999, 1333, 0},
+                            {"phone.jpg", 4032, 3024, 6},  {"scan.png", 4801, 3203, 0}};
   for (const auto& s : sources) {
     const std::string path = dir / s.name;
     makePicture(path, s.w, s.h, s.orientation);
@@ -104,6 +105,9 @@ TEST_F(ThumbnailerTest, AllSizesFromOneDecodeMatchTheThumbnailRules) {
       if (std::max(uw, uh) > 1600) {
         EXPECT_FALSE(made.webIsOriginal) << where;
         VImage web = decoded(made.web.data);
+        EXPECT_EQ(web.get_string("vips-loader"),
+                  std::string(request.suffix == ".jpg" ? "jpegload_buffer" : "webpload_buffer"))
+            << where;
         EXPECT_EQ(std::max(web.width(), web.height()), 1600) << where;
         EXPECT_EQ(web.width(), made.web.width) << where;
         EXPECT_LE(std::abs(web.width() * uh - web.height() * uw), std::max(uw, uh)) << where;
@@ -146,7 +150,8 @@ TEST_F(ThumbnailerTest, TransparencyIsKeptInEverySize) {
   // Opaque white beside a red that is all but transparent: every size keeps
   // the alpha band, and the red shows nowhere on the white.
   const std::string path = dir / "edge.png";
-  VImage left = VImage::xyz(800, 600)[0] < 400;
+  // The edge falls inside a block of a 2:1 shrink.
+  VImage left = VImage::xyz(800, 600)[0] < 401;
   VImage white = (left ^ 255) ^ 255;
   VImage alpha = (left & 253) + 2;
   VImage green = left, blue = left;
@@ -166,14 +171,17 @@ TEST_F(ThumbnailerTest, TransparencyIsKeptInEverySize) {
   MadePicture made;
   std::string error;
   ASSERT_TRUE(Thumbnailer(box).make(path, request, made, error)) << error;
+  EXPECT_EQ(decoded(made.web.data).get_string("vips-loader"), std::string("webpload_buffer"));
   for (const std::string* data : std::initializer_list<const std::string*>{
            &made.thumb.data, &made.thumb2x.data, &made.web.data}) {
     VImage image = decoded(*data);
     ASSERT_EQ(image.bands(), 4);
-    // Wherever it shows well, it is white.
+    // Wherever it shows well, it is white: a red fringe from resampling
+    // without the alpha's weight would bring green down to half. The web
+    // picture is lossy, and its coarser colour planes tint the edge a little.
     VImage seen = image[3] >= 64;
     EXPECT_GT(seen.avg(), 100) << image.width();
-    EXPECT_GE((image[1] | (seen ^ 255)).min(), 240) << image.width();
+    EXPECT_GE((image[1] | (seen ^ 255)).min(), data == &made.web.data ? 220 : 240) << image.width();
   }
 }
 

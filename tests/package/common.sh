@@ -87,6 +87,14 @@ form_window() {
   xdotool search --onlyvisible --pid "$1" --name '^Vignetor by Korvel Software$' 2>/dev/null | head -n1 || true
 }
 
+# The titles of the visible windows of process PID, for a failure's message.
+windows_of() {
+  local window
+  for window in $(xdotool search --onlyvisible --pid "$1" '' 2>/dev/null); do
+    printf '"%s" ' "$(xdotool getwindowname "$window" 2>/dev/null)"
+  done
+}
+
 # Gives the form of process PID the focus and presses KEY; windows come and
 # go meanwhile, so it tries for a while.
 press() {
@@ -125,7 +133,12 @@ create_with_form() {
     running "$pid" || fail "the form ended: $(cat "$WORK/form-$template.log")"
     sleep 0.1
   done
-  [ -f "$gallery/index.html" ] || { kill "$pid"; fail "Create made no page with $template"; }
+  [ -f "$gallery/index.html" ] || {
+    local seen
+    seen="$(windows_of "$pid")"
+    kill "$pid" 2>/dev/null || true
+    fail "Create made no page with $template; windows: ${seen:-none}; the program said: $(cat "$WORK/form-$template.log")"
+  }
   # Back from the run, the form closes on Escape and the program ends with 0.
   for _ in $(seq 20); do
     running "$pid" || break
@@ -133,8 +146,10 @@ create_with_form() {
     for _ in $(seq 30); do running "$pid" || break; sleep 0.1; done
   done
   if running "$pid"; then
-    kill "$pid"
-    fail "the form did not close on Escape"
+    local seen
+    seen="$(windows_of "$pid")"
+    kill "$pid" 2>/dev/null || true
+    fail "the form did not close on Escape; windows: ${seen:-none}"
   fi
   wait "$pid" || fail "the form ended with $?"
   for _ in $(seq 100); do [ -f "$WORK/opened.log" ] && break; sleep 0.1; done
