@@ -328,6 +328,16 @@ bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest&
       out.thumb = encode(thumbnailOf(1), request.suffix);
     }
     if (request.webSize > 0) {
+      // The WebP coder holds about 20 bytes per pixel while it codes a
+      // transparent picture (its lossless coding of the alpha plane): 50 MiB
+      // for one of 1600 x 1600, as much as a heavy decode, and counted like
+      // one so that the two do not meet.
+      DecodeBudget::Ticket coding;
+      if (budget_ && base.has_alpha() && webSuffix(request.suffix) == ".webp") {
+        const double scale = baseIsWeb ? 1.0 : webScale / needed;
+        coding = budget_->acquire(
+            static_cast<std::uint64_t>(20.0 * base.width() * base.height() * scale * scale));
+      }
       if (baseIsWeb) {
         out.web = encode(base, webSuffix(request.suffix), true);
       } else if (webScale >= 1 && request.originalMayServe) {
