@@ -5,14 +5,17 @@
 # thumbnails only, and with one that wants the 2x thumbnail and the
 # web-sized picture (long edge 1600) too, each from one decode per picture.
 # Round by round, both runs into fresh output folders; median wall time and
-# the highest peak memory of the rounds, and the ratios.
+# the highest peak memory of the rounds, and the ratios. Beside them the
+# peer's cost of the same step: two vipsthumbnail processes in parallel (each
+# on half the pictures) making one picture each, 150 high against 1600 long,
+# which is the least a 1,600 px picture costs with this libvips.
 #
 # usage: [ROUNDS=5] [HEIGHT=150] [KEEP=dir] bench/generator/sizes.sh [bin-dir]
 #   bin-dir holds Vignetor and generator_bench_pictures, e.g. after
 #   cmake -S . -B build-bench -DWV_GUI=OFF -DWV_BENCH=ON -DCMAKE_BUILD_TYPE=Release
 #   cmake --build build-bench --target Vignetor generator_bench_pictures
 #   (default: build-bench/bin of this tree).
-# needs: time
+# needs: time, libvips-tools (vipsthumbnail)
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,6 +24,7 @@ pictures=$bin/generator_bench_pictures
 rounds=${ROUNDS:-5}
 height=${HEIGHT:-150}
 [ -x /usr/bin/time ] || { echo "missing: /usr/bin/time" >&2; exit 2; }
+command -v vipsthumbnail >/dev/null || { echo "missing: vipsthumbnail (libvips-tools)" >&2; exit 2; }
 for tool in "$bin/Vignetor" "$pictures"; do
   [ -x "$tool" ] || { echo "missing: $tool (build it with WV_BENCH=ON)" >&2; exit 2; }
 done
@@ -58,16 +62,45 @@ run() {
   awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$work/time"
 }
 
+# The same "wall peak-KiB cpu" of two vipsthumbnail processes, each on half
+# the pictures, with the size option $1; the peak is the larger process's.
+files=$(find "$mix" -type f | sort)
+first=$(echo "$files" | awk 'NR % 2 == 1')
+second=$(echo "$files" | awk 'NR % 2 == 0')
+peer() {
+  rm -rf "$work/out"
+  mkdir -p "$work/out"
+  start=$(date +%s.%N)
+  # shellcheck disable=SC2086
+  /usr/bin/time -f "%M %U %S" -o "$work/peer.a" vipsthumbnail --size "$1" -o "$work/out/tn_%s.jpg" \
+    $first >/dev/null 2>&1 &
+  a=$!
+  # shellcheck disable=SC2086
+  /usr/bin/time -f "%M %U %S" -o "$work/peer.b" vipsthumbnail --size "$1" -o "$work/out/tn_%s.jpg" \
+    $second >/dev/null 2>&1 &
+  b=$!
+  wait "$a" "$b"
+  end=$(date +%s.%N)
+  cat "$work/peer.a" "$work/peer.b" | awk -v wall="$(awk "BEGIN { print $end - $start }")" \
+    '{ if ($1 > m) m = $1; c += $2 + $3 } END { printf "%.2f %d %.2f\n", wall, m, c }'
+}
+
 : >"$work/thumbs"
 : >"$work/sizes"
+: >"$work/peer150"
+: >"$work/peer1600"
 r=1
 while [ "$r" -le "$rounds" ]; do
   run Thumbs.tpl >>"$work/thumbs"
   run Sizes.tpl >>"$work/sizes"
-  echo "round $r: thumbnails only $(tail -n 1 "$work/thumbs"), 1x+2x+web $(tail -n 1 "$work/sizes") (wall s, peak KiB, CPU s)"
+  made=$(find "$work/out" -name '*@web.*' | wc -l)
+  peer x$height >>"$work/peer150"
+  peer 1600x1600 >>"$work/peer1600"
+  echo "round $r: thumbnails only $(tail -n 1 "$work/thumbs"), 1x+2x+web $(tail -n 1 "$work/sizes")," \
+    "vipsthumbnail $height $(tail -n 1 "$work/peer150"), 1600 $(tail -n 1 "$work/peer1600") (wall s, peak KiB, CPU s)"
   r=$((r + 1))
 done
-ls "$work/out" | grep -c '@web' | sed 's/^/web-sized pictures made in the last round: /'
+echo "web-sized pictures made in the last round: $made"
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 t1=$(cut -d' ' -f1 "$work/thumbs" | median)
@@ -76,8 +109,17 @@ m1=$(cut -d' ' -f2 "$work/thumbs" | sort -n | tail -n 1)
 m2=$(cut -d' ' -f2 "$work/sizes" | sort -n | tail -n 1)
 c1=$(cut -d' ' -f3 "$work/thumbs" | median)
 c2=$(cut -d' ' -f3 "$work/sizes" | median)
+p1=$(cut -d' ' -f1 "$work/peer150" | median)
+p2=$(cut -d' ' -f1 "$work/peer1600" | median)
+pm1=$(cut -d' ' -f2 "$work/peer150" | sort -n | tail -n 1)
+pm2=$(cut -d' ' -f2 "$work/peer1600" | sort -n | tail -n 1)
+pc1=$(cut -d' ' -f3 "$work/peer150" | median)
+pc2=$(cut -d' ' -f3 "$work/peer1600" | median)
 echo
 printf '%-22s %10s %10s %14s\n' "run" "wall (s)" "CPU (s)" "peak (MiB)"
 printf '%-22s %10s %10s %14.1f\n' "thumbnails only" "$t1" "$c1" "$(awk "BEGIN { print $m1 / 1024 }")"
 printf '%-22s %10s %10s %14.1f\n' "1x, 2x and web-sized" "$t2" "$c2" "$(awk "BEGIN { print $m2 / 1024 }")"
+printf '%-22s %10s %10s %14.1f\n' "vipsthumbnail x$height" "$p1" "$pc1" "$(awk "BEGIN { print $pm1 / 1024 }")"
+printf '%-22s %10s %10s %14.1f\n' "vipsthumbnail 1600" "$p2" "$pc2" "$(awk "BEGIN { print $pm2 / 1024 }")"
 awk "BEGIN { printf \"wall %+.0f%% (target at most +50%%), CPU %+.0f%%, peak x%.2f (target at most x1.2)\n\", ($t2 / $t1 - 1) * 100, ($c2 / $c1 - 1) * 100, $m2 / $m1 }"
+awk "BEGIN { printf \"the peer, one 1600 px picture instead of one thumbnail: wall %+.0f%%, CPU %+.0f%%\n\", ($p2 / $p1 - 1) * 100, ($pc2 / $pc1 - 1) * 100 }"
