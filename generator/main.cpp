@@ -10,7 +10,6 @@
 #include "Version.h"
 
 #include <vips/vips8>
-#include <vips/vector.h>
 
 #include <cstdio>
 #include <exception>
@@ -92,11 +91,6 @@ int runGenerator(int argc, char** argv) {
   // compete for the same cores.
   vips_concurrency_set(1);
   vips_cache_set_max(0);
-  // No run-time compiled vector code: liborc's code memory is not safe when
-  // two workers compile and free programs at once (a run of 4,000 pictures
-  // died in it), and libvips compiles them afresh for every picture. The
-  // plain code costs no measurable time on thumbnails.
-  vips_vector_set_enabled(FALSE);
   g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, quiet, nullptr);
 
   Generator generator(parsed.args, programDirectory(argv[0]));

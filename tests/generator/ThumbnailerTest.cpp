@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <vips/vector.h>
 #include <vips/vips8>
 
 #include <cstdlib>
 #include <initializer_list>
+#include <thread>
+#include <vector>
 
 using vips::VImage;
 
@@ -183,6 +186,24 @@ TEST_F(ThumbnailerTest, TransparencyIsKeptInEverySize) {
     EXPECT_GT(seen.avg(), 100) << image.width();
     EXPECT_GE((image[1] | (seen ^ 255)).min(), data == &made.web.data ? 220 : 240) << image.width();
   }
+}
+
+// libvips compiles vector code for every vertical resampler it builds and
+// frees it with it; liborc frees without its lock. Four threads building and
+// dropping resamplers crashed this within seconds before the two are
+// serialised (generator/VectorCodeLock.cpp).
+TEST_F(ThumbnailerTest, WorkersBuildingResamplersAtOnceDoNotCrash) {
+  ASSERT_TRUE(vips_vector_isenabled());
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 4; ++t) {
+    workers.emplace_back([t] {
+      for (int i = 0; i < 1500; ++i) {
+        VImage line = VImage::black(64 + i % 7, 48 + t).cast(VIPS_FORMAT_UCHAR);
+        line.reducev(1.0 + (i % 13) * 0.1).copy_memory();
+      }
+    });
+  }
+  for (auto& w : workers) w.join();
 }
 
 TEST_F(ThumbnailerTest, TheThumbnailAloneIsMadeAsBefore) {
