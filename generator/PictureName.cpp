@@ -2,19 +2,6 @@
 
 #include <cctype>
 
-std::string webSuffix(const std::string& thumbSuffix) {
-  return thumbSuffix == ".jpg" ? ".jpg" : ".webp";
-}
-
-std::string webPictureName(const std::string& thumbName) {
-  std::string name = variantName(thumbName, "@web");
-  const std::size_t slash = name.rfind('/');
-  const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
-  std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot <= leaf) dot = name.size();
-  return name.substr(0, dot) + webSuffix(thumbnailSuffix(thumbName));
-}
-
 namespace {
 
 std::string lowerExtension(const std::string& name) {
@@ -26,6 +13,14 @@ std::string lowerExtension(const std::string& name) {
 }
 
 bool isTiff(const std::string& ext) { return ext == "tif" || ext == "tiff"; }
+
+// Where the extension of the last part of a path begins: its dot, or the end.
+std::size_t extensionStart(const std::string& name) {
+  const std::size_t slash = name.rfind('/');
+  const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot <= leaf ? name.size() : dot;
+}
 
 }  // namespace
 
@@ -54,11 +49,17 @@ std::string numberedName(const std::string& name, int number) {
 }
 
 std::string variantName(const std::string& name, const std::string& tag) {
-  std::size_t slash = name.rfind('/');
-  std::size_t dot = name.rfind('.');
-  const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
-  if (dot == std::string::npos || dot <= leaf) dot = name.size();
+  const std::size_t dot = extensionStart(name);
   return name.substr(0, dot) + tag + name.substr(dot);
+}
+
+std::string webSuffix(const std::string& thumbSuffix) {
+  return thumbSuffix == ".jpg" ? ".jpg" : ".webp";
+}
+
+std::string webPictureName(const std::string& thumbName) {
+  return thumbName.substr(0, extensionStart(thumbName)) + "@web" +
+         webSuffix(thumbnailSuffix(thumbName));
 }
 
 namespace {

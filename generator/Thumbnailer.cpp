@@ -120,6 +120,30 @@ VImage loadFitted(const std::string& path, const VImage& header, SrgbTransforms&
   return image;
 }
 
+VImage openHeader(const std::string& path) {
+  return VImage::new_from_file(path.c_str(),
+                               VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+}
+
+// Exactly `width` x `height`, the aspect as it is (callers keep it within a
+// pixel). Alpha is premultiplied while resampling, so edges keep no dark fringe.
+VImage resizeTo(const VImage& in, int width, int height) {
+  if (in.width() == width && in.height() == height) return in;
+  const bool alpha = in.has_alpha();
+  VImage out = alpha ? in.premultiply() : in;
+  // A reducing gap of 1: the whole part of the factor by a box shrink, the
+  // kernel over less than twice the pixels it makes (libvips' default of 2
+  // took twice the time, for no difference to see at these sizes).
+  out = out.resize(
+      static_cast<double>(width) / in.width(),
+      VImage::option()->set("vscale", static_cast<double>(height) / in.height())->set("gap", 1.0));
+  if (alpha) out = out.unpremultiply().cast(in.format());
+  // Rounding inside the resampler may leave a pixel more or less.
+  if (out.width() != width || out.height() != height)
+    out = out.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+  return out;
+}
+
 // The largest whole factor that keeps `width` x `height` at least
 // `wantWidth` x `wantHeight`.
 int wholeShrink(int width, int height, int wantWidth, int wantHeight) {
@@ -151,43 +175,18 @@ bool decodeNear(const std::string& path, const VImage& header, int width, int he
   }
   out = VImage::new_from_file(path.c_str(), options);
   const int box = wholeShrink(out.width(), out.height(), width, height);
-  const bool alpha = out.has_alpha();
-  const VipsBandFormat format = out.format();
-  // Alpha weighs the colours, so that the hidden colour of transparent
-  // pixels does not bleed into the edges.
-  if (alpha) out = out.premultiply();
-  if (box > 1) out = out.shrink(box, box);
-  if (out.width() != width || out.height() != height)
-    out = out.resize(static_cast<double>(width) / out.width(),
-                     VImage::option()->set("vscale", static_cast<double>(height) / out.height()));
-  if (out.width() != width || out.height() != height)
-    out = out.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
-  if (alpha) out = out.unpremultiply().cast(format);
+  if (box > 1) {
+    // Alpha weighs the colours, so that the hidden colour of transparent
+    // pixels does not bleed into the edges.
+    if (out.has_alpha()) {
+      const VipsBandFormat format = out.format();
+      out = out.premultiply().shrink(box, box).unpremultiply().cast(format);
+    } else {
+      out = out.shrink(box, box);
+    }
+  }
+  out = resizeTo(out, width, height);
   return true;
-}
-
-VImage openHeader(const std::string& path) {
-  return VImage::new_from_file(path.c_str(),
-                               VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-}
-
-// Exactly `width` x `height`, the aspect as it is (callers keep it within a
-// pixel). Alpha is premultiplied while resampling, so edges keep no dark fringe.
-VImage resizeTo(const VImage& in, int width, int height) {
-  if (in.width() == width && in.height() == height) return in;
-  const bool alpha = in.has_alpha();
-  VImage out = alpha ? in.premultiply() : in;
-  // A reducing gap of 1: the whole part of the factor by a box shrink, the
-  // kernel over less than twice the pixels it makes (libvips' default of 2
-  // took twice the time, for no difference to see at these sizes).
-  out = out.resize(
-      static_cast<double>(width) / in.width(),
-      VImage::option()->set("vscale", static_cast<double>(height) / in.height())->set("gap", 1.0));
-  if (alpha) out = out.unpremultiply().cast(in.format());
-  // Rounding inside the resampler may leave a pixel more or less.
-  if (out.width() != width || out.height() != height)
-    out = out.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
-  return out;
 }
 
 // `large`: the web-sized picture, where a quicker coding matters more than

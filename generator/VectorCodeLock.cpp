@@ -44,10 +44,10 @@ int orc_program_compile(void* program) {
 
 void orc_program_free(void* program) {
   using Free = void (*)(void*);
-  static const Free free = real<Free>("orc_program_free");
-  if (!free) return;
+  static const Free release = real<Free>("orc_program_free");
+  if (!release) return;
   std::lock_guard<std::mutex> lock(codeMutex());
-  free(program);
+  release(program);
 }
 
 }  // extern "C"

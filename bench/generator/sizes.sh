@@ -103,23 +103,18 @@ done
 echo "web-sized pictures made in the last round: $made"
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-t1=$(cut -d' ' -f1 "$work/thumbs" | median)
-t2=$(cut -d' ' -f1 "$work/sizes" | median)
-m1=$(cut -d' ' -f2 "$work/thumbs" | sort -n | tail -n 1)
-m2=$(cut -d' ' -f2 "$work/sizes" | sort -n | tail -n 1)
-c1=$(cut -d' ' -f3 "$work/thumbs" | median)
-c2=$(cut -d' ' -f3 "$work/sizes" | median)
-p1=$(cut -d' ' -f1 "$work/peer150" | median)
-p2=$(cut -d' ' -f1 "$work/peer1600" | median)
-pm1=$(cut -d' ' -f2 "$work/peer150" | sort -n | tail -n 1)
-pm2=$(cut -d' ' -f2 "$work/peer1600" | sort -n | tail -n 1)
-pc1=$(cut -d' ' -f3 "$work/peer150" | median)
-pc2=$(cut -d' ' -f3 "$work/peer1600" | median)
+# "wall cpu peak-KiB" of the rounds in FILE: medians, and the highest peak.
+summary() {
+  echo "$(cut -d' ' -f1 "$1" | median) $(cut -d' ' -f3 "$1" | median) $(cut -d' ' -f2 "$1" | sort -n | tail -n 1)"
+}
+set -- $(summary "$work/thumbs") $(summary "$work/sizes") $(summary "$work/peer150") $(summary "$work/peer1600")
+t1=$1 c1=$2 m1=$3 t2=$4 c2=$5 m2=$6 p1=$7 pc1=$8 pm1=$9 p2=${10} pc2=${11} pm2=${12}
+row() { printf '%-22s %10s %10s %14.1f\n' "$1" "$2" "$3" "$(awk "BEGIN { print $4 / 1024 }")"; }
 echo
 printf '%-22s %10s %10s %14s\n' "run" "wall (s)" "CPU (s)" "peak (MiB)"
-printf '%-22s %10s %10s %14.1f\n' "thumbnails only" "$t1" "$c1" "$(awk "BEGIN { print $m1 / 1024 }")"
-printf '%-22s %10s %10s %14.1f\n' "1x, 2x and web-sized" "$t2" "$c2" "$(awk "BEGIN { print $m2 / 1024 }")"
-printf '%-22s %10s %10s %14.1f\n' "vipsthumbnail x$height" "$p1" "$pc1" "$(awk "BEGIN { print $pm1 / 1024 }")"
-printf '%-22s %10s %10s %14.1f\n' "vipsthumbnail 1600" "$p2" "$pc2" "$(awk "BEGIN { print $pm2 / 1024 }")"
+row "thumbnails only" "$t1" "$c1" "$m1"
+row "1x, 2x and web-sized" "$t2" "$c2" "$m2"
+row "vipsthumbnail x$height" "$p1" "$pc1" "$pm1"
+row "vipsthumbnail 1600" "$p2" "$pc2" "$pm2"
 awk "BEGIN { printf \"wall %+.0f%% (target at most +50%%), CPU %+.0f%%, peak x%.2f (target at most x1.2)\n\", ($t2 / $t1 - 1) * 100, ($c2 / $c1 - 1) * 100, $m2 / $m1 }"
 awk "BEGIN { printf \"the peer, one 1600 px picture instead of one thumbnail: wall %+.0f%%, CPU %+.0f%%\n\", ($p2 / $p1 - 1) * 100, ($pc2 / $pc1 - 1) * 100 }"
