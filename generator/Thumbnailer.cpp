@@ -1,6 +1,7 @@
 #include "generator/Thumbnailer.h"
 
 #include "generator/PictureName.h"
+#include "generator/Resample.h"
 #include "generator/SrgbTransforms.h"
 #include "generator/VipsErrors.h"
 
@@ -125,31 +126,6 @@ VImage openHeader(const std::string& path) {
                                VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
 }
 
-// Exactly `width` x `height`, the aspect as it is (callers keep it within a
-// pixel). Alpha is premultiplied while resampling, so edges keep no dark fringe.
-VImage resizeTo(const VImage& in, int width, int height) {
-  if (in.width() == width && in.height() == height) return in;
-  const bool alpha = in.has_alpha();
-  VImage out = alpha ? in.premultiply() : in;
-  // A reducing gap of 1: the whole part of the factor by a box shrink, the
-  // kernel over less than twice the pixels it makes (libvips' default of 2
-  // took twice the time, for no difference to see at these sizes).
-  out = out.resize(
-      static_cast<double>(width) / in.width(),
-      VImage::option()->set("vscale", static_cast<double>(height) / in.height())->set("gap", 1.0));
-  if (alpha) out = out.unpremultiply().cast(in.format());
-  // Rounding inside the resampler may leave a pixel more or less.
-  if (out.width() != width || out.height() != height)
-    out = out.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
-  return out;
-}
-
-// The largest whole factor that keeps `width` x `height` at least
-// `wantWidth` x `wantHeight`.
-int wholeShrink(int width, int height, int wantWidth, int wantHeight) {
-  return std::max(1, std::min(width / std::max(1, wantWidth), height / std::max(1, wantHeight)));
-}
-
 // The picture decoded for a largest file of `width` x `height` (upright), at
 // no more than twice that size where it is much larger: JPEG shrunk on load by
 // the largest power of two that keeps that size, PNG decoded whole and shrunk
@@ -174,17 +150,9 @@ bool decodeNear(const std::string& path, const VImage& header, int width, int he
     options->set("shrink", shrink);
   }
   out = VImage::new_from_file(path.c_str(), options);
-  const int box = wholeShrink(out.width(), out.height(), width, height);
-  if (box > 1) {
-    // Alpha weighs the colours, so that the hidden colour of transparent
-    // pixels does not bleed into the edges.
-    if (out.has_alpha()) {
-      const VipsBandFormat format = out.format();
-      out = out.premultiply().shrink(box, box).unpremultiply().cast(format);
-    } else {
-      out = out.shrink(box, box);
-    }
-  }
+  // resizeTo shrinks by the whole factor first, with alpha weighing the
+  // colours so that the hidden colour of transparent pixels does not bleed
+  // into the edges.
   out = resizeTo(out, width, height);
   return true;
 }

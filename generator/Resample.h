@@ -1,0 +1,28 @@
+// Resampling a decoded picture to the exact sizes a page asks for, quicker
+// than libvips' own resize where that matters: box shrinks held in a line
+// cache, the horizontal kernel run as the vertical one (which is vector
+// code) on the picture turned over its diagonal, and 8-bit pictures with
+// alpha premultiplied in 8 bits rather than in floating point.
+#ifndef WV_GENERATOR_RESAMPLE_H
+#define WV_GENERATOR_RESAMPLE_H
+
+#include <vips/vips8>
+
+// `in` resampled to exactly `width` x `height`, the aspect as it is (callers
+// keep it within a pixel): Lanczos-3 after a box shrink by the whole part of
+// large factors. Alpha is premultiplied while resampling, so edges keep no
+// dark fringe. Lazy where libvips is, in memory where the pixels are turned.
+vips::VImage resizeTo(const vips::VImage& in, int width, int height);
+
+// `in` with pixel (x, y) moved to (y, x): width and height, and the
+// horizontal and vertical resolution, swapped; every other field and the
+// metadata as they were. The result is in memory; `in` is computed into
+// memory first when it is not there yet.
+vips::VImage transposed(const vips::VImage& in);
+
+// An 8-bit picture whose last band is alpha, with the other bands multiplied
+// by it (rounded), and back: a colour under alpha 0 comes back 0.
+vips::VImage premultiplied8(const vips::VImage& in);
+vips::VImage unpremultiplied8(const vips::VImage& in);
+
+#endif
