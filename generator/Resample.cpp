@@ -11,29 +11,29 @@ using vips::VImage;
 
 namespace {
 
-// Square blocks, so that both the rows read and the columns written stay in
-// the cache; a pixel is `N` bytes, a fixed size the compiler copies in a move
-// or two.
+// One strip of `rows` rows of `width` pixels of `N` bytes (rows `stride`
+// bytes apart) written as the first `rows` pixels of `width` columns
+// (`column` bytes apart): in squares, so that both the rows read and the
+// columns written stay in the cache. A fixed `N` is copied in a move or two.
 template <std::size_t N>
-void transposeBlocks(const VipsPel* in, VipsPel* out, int width, int height) {
-  const int block = 32;
-  for (int by = 0; by < height; by += block)
-    for (int bx = 0; bx < width; bx += block) {
-      const int endY = std::min(height, by + block), endX = std::min(width, bx + block);
-      for (int x = bx; x < endX; ++x) {
-        VipsPel* column = out + static_cast<std::size_t>(x) * height * N;
-        for (int y = by; y < endY; ++y)
-          std::memcpy(column + static_cast<std::size_t>(y) * N,
-                      in + (static_cast<std::size_t>(y) * width + x) * N, N);
-      }
+void transposeStrip(const VipsPel* in, std::size_t stride, int width, int rows, VipsPel* out,
+                    std::size_t column) {
+  const int block = 64;
+  for (int bx = 0; bx < width; bx += block) {
+    const int endX = std::min(width, bx + block);
+    for (int x = bx; x < endX; ++x) {
+      VipsPel* to = out + static_cast<std::size_t>(x) * column;
+      const VipsPel* from = in + static_cast<std::size_t>(x) * N;
+      for (int y = 0; y < rows; ++y) std::memcpy(to + static_cast<std::size_t>(y) * N, from + y * stride, N);
     }
+  }
 }
 
-void transposeAny(const VipsPel* in, VipsPel* out, int width, int height, std::size_t pixel) {
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      std::memcpy(out + (static_cast<std::size_t>(x) * height + y) * pixel,
-                  in + (static_cast<std::size_t>(y) * width + x) * pixel, pixel);
+void transposeStripAny(const VipsPel* in, std::size_t stride, int width, int rows, VipsPel* out,
+                       std::size_t column, std::size_t pixel) {
+  for (int x = 0; x < width; ++x)
+    for (int y = 0; y < rows; ++y)
+      std::memcpy(out + x * column + y * pixel, in + y * stride + x * pixel, pixel);
 }
 
 // A memory image with the fields and metadata of `like`, `width` x
@@ -79,26 +79,32 @@ bool eightBitWithAlpha(const VImage& image) {
 }  // namespace
 
 VImage transposed(const VImage& in) {
-  // A reference only when it is in memory already.
-  const VImage source = in.copy_memory();
-  VImage out = blankLike(source, source.height(), source.width());
+  VImage out = blankLike(in, in.height(), in.width());
   VipsImage* raw = out.get_image();
   std::swap(raw->Xres, raw->Yres);
   std::swap(raw->Xoffset, raw->Yoffset);
 
-  const VipsPel* from = VIPS_IMAGE_ADDR(source.get_image(), 0, 0);
-  VipsPel* to = VIPS_IMAGE_ADDR(raw, 0, 0);
-  const int width = source.width(), height = source.height();
-  switch (VIPS_IMAGE_SIZEOF_PEL(source.get_image())) {
-    case 1: transposeBlocks<1>(from, to, width, height); break;
-    case 2: transposeBlocks<2>(from, to, width, height); break;
-    case 3: transposeBlocks<3>(from, to, width, height); break;
-    case 4: transposeBlocks<4>(from, to, width, height); break;
-    case 6: transposeBlocks<6>(from, to, width, height); break;
-    case 8: transposeBlocks<8>(from, to, width, height); break;
-    default:
-      transposeAny(from, to, width, height,
-                   static_cast<std::size_t>(VIPS_IMAGE_SIZEOF_PEL(source.get_image())));
+  // Strip by strip from the top: a picture not yet computed is computed
+  // once, on this thread, without a copy of it in memory.
+  const std::size_t pixel = VIPS_IMAGE_SIZEOF_PEL(in.get_image());
+  const std::size_t column = static_cast<std::size_t>(in.height()) * pixel;
+  const int width = in.width(), strip = 64;
+  vips::VRegion region = in.region();
+  for (int top = 0; top < in.height(); top += strip) {
+    const int rows = std::min(strip, in.height() - top);
+    region.prepare(0, top, width, rows);
+    const VipsPel* from = region.addr(0, top);
+    const std::size_t stride = region.stride();
+    VipsPel* to = VIPS_IMAGE_ADDR(raw, top, 0);
+    switch (pixel) {
+      case 1: transposeStrip<1>(from, stride, width, rows, to, column); break;
+      case 2: transposeStrip<2>(from, stride, width, rows, to, column); break;
+      case 3: transposeStrip<3>(from, stride, width, rows, to, column); break;
+      case 4: transposeStrip<4>(from, stride, width, rows, to, column); break;
+      case 6: transposeStrip<6>(from, stride, width, rows, to, column); break;
+      case 8: transposeStrip<8>(from, stride, width, rows, to, column); break;
+      default: transposeStripAny(from, stride, width, rows, to, column, pixel);
+    }
   }
   return out;
 }

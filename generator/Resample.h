@@ -16,8 +16,8 @@ vips::VImage resizeTo(const vips::VImage& in, int width, int height);
 
 // `in` with pixel (x, y) moved to (y, x): width and height, and the
 // horizontal and vertical resolution, swapped; every other field and the
-// metadata as they were. The result is in memory; `in` is computed into
-// memory first when it is not there yet.
+// metadata as they were. The result is in memory; `in` is read strip by
+// strip from the top, computed on the calling thread if it is not in memory.
 vips::VImage transposed(const vips::VImage& in);
 
 // An 8-bit picture whose last band is alpha, with the other bands multiplied
