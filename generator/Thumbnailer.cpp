@@ -126,15 +126,13 @@ VImage openHeader(const std::string& path) {
                                VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
 }
 
-// The picture decoded for a largest file of `width` x `height` (upright), at
-// no more than twice that size where it is much larger: JPEG shrunk on load by
-// the largest power of two that keeps that size, PNG decoded whole and shrunk
-// by a whole factor. libvips' own thumbnailing leaves the resampler a factor
-// of two to four, which for a web-sized picture means a kernel of dozens of
-// taps over the whole decoded picture: it took most of the time of a run with
-// web-sized pictures. A box shrink by whole factors costs a few per cent of
-// that, and what is left to resample is less than two. Other formats return
-// false, for libvips' own way (pyramids, pages, vector pictures).
+// The picture decoded for a largest file of `width` x `height` (upright) and
+// resampled to that size: a JPEG shrunk on load by the largest power of two
+// that keeps it, a PNG decoded whole, and both through resizeTo. libvips' own
+// thumbnailing leaves the resampler a factor of two to four and often decodes
+// a JPEG whole, which for a web-sized picture took most of the time of a run.
+// Other formats return false, for libvips' own way (pyramids, pages, vector
+// pictures).
 bool decodeNear(const std::string& path, const VImage& header, int width, int height, VImage& out) {
   if (header.get_typeof(VIPS_META_LOADER) == 0) return false;
   const std::string loader = header.get_string(VIPS_META_LOADER);
@@ -150,9 +148,6 @@ bool decodeNear(const std::string& path, const VImage& header, int width, int he
     options->set("shrink", shrink);
   }
   out = VImage::new_from_file(path.c_str(), options);
-  // resizeTo shrinks by the whole factor first, with alpha weighing the
-  // colours so that the hidden colour of transparent pixels does not bleed
-  // into the edges.
   out = resizeTo(out, width, height);
   return true;
 }
