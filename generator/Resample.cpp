@@ -24,7 +24,8 @@ void transposeStrip(const VipsPel* in, std::size_t stride, int width, int rows, 
     for (int x = bx; x < endX; ++x) {
       VipsPel* to = out + static_cast<std::size_t>(x) * column;
       const VipsPel* from = in + static_cast<std::size_t>(x) * N;
-      for (int y = 0; y < rows; ++y) std::memcpy(to + static_cast<std::size_t>(y) * N, from + y * stride, N);
+      for (int y = 0; y < rows; ++y)
+        std::memcpy(to + static_cast<std::size_t>(y) * N, from + y * stride, N);
     }
   }
 }

@@ -18,15 +18,17 @@ namespace {
 VImage scene(int width, int height, int bands) {
   VImage xy = VImage::xyz(width, height);
   VImage x = xy[0], y = xy[1];
-  VImage rings = (((x - width / 3) * (x - width / 3) + (y - height / 2) * (y - height / 2)) / 40.0)
-                     .sin() * 60 + 128;
+  VImage rings =
+      (((x - width / 3) * (x - width / 3) + (y - height / 2) * (y - height / 2)) / 40.0).sin() *
+          60 +
+      128;
   std::vector<VImage> planes{x * 255.0 / width, rings, y * 255.0 / height, (x + y) * 0.1 + 40};
   planes.resize(static_cast<std::size_t>(bands));
   VImage out = planes[0];
   for (int b = 1; b < bands; ++b) out = out.bandjoin(planes[static_cast<std::size_t>(b)]);
-  return out.cast(VIPS_FORMAT_UCHAR).copy(
-      VImage::option()->set("interpretation", bands >= 3 ? VIPS_INTERPRETATION_sRGB
-                                                          : VIPS_INTERPRETATION_B_W));
+  return out.cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation",
+                                  bands >= 3 ? VIPS_INTERPRETATION_sRGB : VIPS_INTERPRETATION_B_W));
 }
 
 double meanDifference(const VImage& a, const VImage& b) {
@@ -65,9 +67,9 @@ TEST(Resample, ExactSizesAndTheSamePicturesAsLibvips) {
     const VImage out = resizeTo(in, s.width, s.height);
     ASSERT_EQ(out.width(), s.width);
     ASSERT_EQ(out.height(), s.height);
-    const VImage reference = in.resize(static_cast<double>(s.width) / in.width(),
-                                       VImage::option()->set("vscale", static_cast<double>(s.height) /
-                                                                           in.height()));
+    const VImage reference =
+        in.resize(static_cast<double>(s.width) / in.width(),
+                  VImage::option()->set("vscale", static_cast<double>(s.height) / in.height()));
     EXPECT_LT(meanDifference(out, reference), 1.5) << s.width;
   }
   // A picture already of the size is not touched.
@@ -78,10 +80,9 @@ TEST(Resample, AlphaWeighsTheColoursInEightBits) {
   // Round trip: opaque pixels exact, half transparent within a level,
   // transparent ones black.
   const std::vector<std::uint8_t> pixels{200, 100, 7, 255, 200, 100, 7, 128, 200, 100, 7, 0};
-  const VImage three =
-      VImage::new_from_memory(const_cast<std::uint8_t*>(pixels.data()), pixels.size(), 3, 1, 4,
-                              VIPS_FORMAT_UCHAR)
-          .copy_memory();
+  const VImage three = VImage::new_from_memory(const_cast<std::uint8_t*>(pixels.data()),
+                                               pixels.size(), 3, 1, 4, VIPS_FORMAT_UCHAR)
+                           .copy_memory();
   const VImage back = unpremultiplied8(premultiplied8(three));
   EXPECT_EQ(back.getpoint(0, 0), (std::vector<double>{200, 100, 7, 255}));
   const std::vector<double> half = back.getpoint(1, 0);
