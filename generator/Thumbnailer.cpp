@@ -6,6 +6,7 @@
 #include "generator/VipsErrors.h"
 
 #include <vips/vips8>
+#include <webp/encode.h>
 
 #include <algorithm>
 #include <cmath>
@@ -152,9 +153,55 @@ bool decodeNear(const std::string& path, const VImage& header, int width, int he
   return true;
 }
 
+// A transparent web-sized picture, coded by libwebp itself: through libvips
+// the alpha plane is coded twice, unfiltered and with the filter libwebp
+// guesses, which took 180 of the 240 ms a cut-out of 1600 x 1600 cost. Coded
+// once, unfiltered, it takes 100 ms for a plane a quarter larger; the alpha
+// is kept exactly either way. `rgba`: 8-bit sRGB with alpha.
+std::string transparentWebp(const VImage& rgba) {
+  WebPConfig config;
+  if (!WebPConfigInit(&config)) throw VError("WebP: this libwebp cannot be used");
+  config.quality = 85;
+  config.method = 0;
+  config.alpha_compression = 1;
+  config.alpha_filtering = 0;
+  config.alpha_quality = 100;
+  const VImage pixels = rgba.copy_memory();
+  WebPPicture picture;
+  WebPPictureInit(&picture);
+  picture.width = pixels.width();
+  picture.height = pixels.height();
+  WebPMemoryWriter writer;
+  WebPMemoryWriterInit(&writer);
+  picture.writer = WebPMemoryWrite;
+  picture.custom_ptr = &writer;
+  const bool ok = WebPPictureImportRGBA(&picture, static_cast<const std::uint8_t*>(pixels.data()),
+                                        pixels.width() * 4) &&
+                  WebPEncode(&config, &picture);
+  const WebPEncodingError error = picture.error_code;
+  WebPPictureFree(&picture);
+  std::string out(reinterpret_cast<const char*>(writer.mem), ok ? writer.size : 0);
+  WebPMemoryWriterClear(&writer);
+  if (!ok)
+    throw VError(error == VP8_ENC_ERROR_OUT_OF_MEMORY
+                     ? "WebP: out of memory"
+                     : "WebP: the picture could not be coded (libwebp error " +
+                           std::to_string(static_cast<int>(error)) + ")");
+  return out;
+}
+
 // `large`: the web-sized picture, where a quicker coding matters more than
 // the last few per cent of its size.
 Thumbnail encode(VImage image, const std::string& suffix, bool large = false) {
+  if (suffix == ".webp" && large && image.has_alpha() && image.format() == VIPS_FORMAT_UCHAR &&
+      (image.bands() == 4 || image.bands() == 2)) {
+    if (image.bands() == 2) image = image.colourspace(VIPS_INTERPRETATION_sRGB);
+    Thumbnail out;
+    out.data = transparentWebp(image);
+    out.width = image.width();
+    out.height = image.height();
+    return out;
+  }
   if (suffix == ".jpg" && image.has_alpha())
     image = image.flatten(VImage::option()->set("background", std::vector<double>{255}));
   void* buf = nullptr;

@@ -186,6 +186,13 @@ TEST_F(ThumbnailerTest, TransparencyIsKeptInEverySize) {
     EXPECT_GT(seen.avg(), 100) << image.width();
     EXPECT_GE((image[1] | (seen ^ 255)).min(), data == &made.web.data ? 220 : 240) << image.width();
   }
+  // The web picture's alpha is coded without loss, and its file holds the
+  // picture alone.
+  const VImage web = decoded(made.web.data);
+  EXPECT_EQ(web.getpoint(20, 100)[3], 255);
+  EXPECT_EQ(web.getpoint(380, 100)[3], 2);
+  for (const char* chunk : {"EXIF", "XMP ", "ICCP"})
+    EXPECT_EQ(made.web.data.find(chunk), std::string::npos) << chunk;
 }
 
 // libvips compiles vector code for every vertical resampler it builds and
