@@ -313,8 +313,13 @@ bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest&
     const int nearHeight = baseIsWeb ? scaled(out.size.height, webScale) : baseHeight;
     VImage decoded;
     const bool near = decodeNear(picturePath, header, nearWidth, nearHeight, decoded);
-    base = loadFitted(picturePath, header, *transforms_, baseWidth, baseHeight, VIPS_SIZE_DOWN,
-                      false, near ? &decoded : nullptr);
+    // Upright sRGB already: the decoded pixels as they are (usually in
+    // memory by now, and not copied again).
+    if (near && !needsTransform(header) && vips_image_get_orientation(header.get_image()) <= 1)
+      base = decoded;
+    else
+      base = loadFitted(picturePath, header, *transforms_, baseWidth, baseHeight, VIPS_SIZE_DOWN,
+                        false, near ? &decoded : nullptr);
     // Decoded once; every file below is made from these pixels.
     base = base.copy_memory();
     room.release();
