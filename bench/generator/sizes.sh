@@ -117,4 +117,9 @@ row "1x, 2x and web-sized" "$t2" "$c2" "$m2"
 row "vipsthumbnail x$height" "$p1" "$pc1" "$pm1"
 row "vipsthumbnail 1600" "$p2" "$pc2" "$pm2"
 awk "BEGIN { printf \"wall %+.0f%% (target at most +50%%), CPU %+.0f%%, peak x%.2f (target at most x1.2)\n\", ($t2 / $t1 - 1) * 100, ($c2 / $c1 - 1) * 100, $m2 / $m1 }"
+# The machine's speed drifts between rounds; the two runs of one round are
+# seconds apart, so the median of the rounds' own ratios is the steadier figure.
+paired=$(paste -d' ' "$work/thumbs" "$work/sizes" | awk '{ print ($4 / $1 - 1) * 100 }' | median)
+peerPaired=$(paste -d' ' "$work/peer150" "$work/peer1600" | awk '{ print ($4 / $1 - 1) * 100 }' | median)
+awk "BEGIN { printf \"wall, median of the rounds' own ratios: %+.0f%% (the peer's: %+.0f%%)\n\", $paired, $peerPaired }"
 awk "BEGIN { printf \"the peer, one 1600 px picture instead of one thumbnail: wall %+.0f%%, CPU %+.0f%%\n\", ($p2 / $p1 - 1) * 100, ($pc2 / $pc1 - 1) * 100 }"
