@@ -24,8 +24,19 @@ void transposeStrip(const VipsPel* in, std::size_t stride, int width, int rows, 
     for (int x = bx; x < endX; ++x) {
       VipsPel* to = out + static_cast<std::size_t>(x) * column;
       const VipsPel* from = in + static_cast<std::size_t>(x) * N;
-      for (int y = 0; y < rows; ++y)
-        std::memcpy(to + static_cast<std::size_t>(y) * N, from + y * stride, N);
+      int y = 0;
+      if constexpr (N == 3) {
+        // Four bytes a move, the fourth overwritten by the next pixel: not
+        // for the last pixel of a row (its fourth byte lies beyond) nor the
+        // last of a column (the next column's first pixel is written).
+        if (x + 1 < width)
+          for (; y + 1 < rows; ++y) {
+            std::uint32_t four;
+            std::memcpy(&four, from + y * stride, 4);
+            std::memcpy(to + static_cast<std::size_t>(y) * 3, &four, 4);
+          }
+      }
+      for (; y < rows; ++y) std::memcpy(to + static_cast<std::size_t>(y) * N, from + y * stride, N);
     }
   }
 }
@@ -110,43 +121,85 @@ VImage transposed(const VImage& in) {
   return out;
 }
 
-VImage premultiplied8(const VImage& in) {
-  const VImage source = in.copy_memory();
-  VImage out = blankLike(source, source.width(), source.height());
-  const int bands = source.bands();
-  const std::size_t pixels = static_cast<std::size_t>(source.width()) * source.height();
-  const VipsPel* s = VIPS_IMAGE_ADDR(source.get_image(), 0, 0);
-  VipsPel* d = VIPS_IMAGE_ADDR(out.get_image(), 0, 0);
-  for (std::size_t i = 0; i < pixels; ++i, s += bands, d += bands) {
-    const unsigned alpha = s[bands - 1];
-    for (int b = 0; b < bands - 1; ++b) d[b] = static_cast<VipsPel>((s[b] * alpha + 127) / 255);
-    d[bands - 1] = static_cast<VipsPel>(alpha);
+namespace {
+
+// `in` row by row into a new memory image of its size and fields: `row`
+// turns `width` pixels of `in` into the same row of the result. `in` is read
+// in strips from the top, computed on this thread if it is not in memory.
+template <class Row>
+VImage eachRow(const VImage& in, Row row) {
+  VImage out = blankLike(in, in.width(), in.height());
+  vips::VRegion region = in.region();
+  const int strip = 64;
+  for (int top = 0; top < in.height(); top += strip) {
+    const int rows = std::min(strip, in.height() - top);
+    region.prepare(0, top, in.width(), rows);
+    for (int y = top; y < top + rows; ++y)
+      row(region.addr(0, y), VIPS_IMAGE_ADDR(out.get_image(), 0, y), in.width());
   }
   return out;
 }
 
-VImage unpremultiplied8(const VImage& in) {
-  // 255 / alpha in 16.16 fixed point: a multiplication per band, not a
-  // division.
-  static const std::array<std::uint32_t, 256> reciprocal = [] {
+// 255 / alpha in 16.16 fixed point: a multiplication per band, not a
+// division.
+const std::array<std::uint32_t, 256>& reciprocals() {
+  static const std::array<std::uint32_t, 256> table = [] {
     std::array<std::uint32_t, 256> r{};
     for (std::uint32_t a = 1; a < 256; ++a) r[a] = (255u * 65536u + a / 2) / a;
     return r;
   }();
-  const VImage source = in.copy_memory();
-  VImage out = blankLike(source, source.width(), source.height());
-  const int bands = source.bands();
-  const std::size_t pixels = static_cast<std::size_t>(source.width()) * source.height();
-  const VipsPel* s = VIPS_IMAGE_ADDR(source.get_image(), 0, 0);
-  VipsPel* d = VIPS_IMAGE_ADDR(out.get_image(), 0, 0);
-  for (std::size_t i = 0; i < pixels; ++i, s += bands, d += bands) {
-    const std::uint32_t scale = reciprocal[s[bands - 1]];
-    for (int b = 0; b < bands - 1; ++b)
-      d[b] = static_cast<VipsPel>(std::min<std::uint32_t>(255, (s[b] * scale + 32768) >> 16));
-    d[bands - 1] = s[bands - 1];
-  }
-  return out;
+  return table;
 }
+
+// Rows of 8-bit pixels of `B` bands, the last alpha; B = 0 for a count known
+// at run time only. A fixed count lets the compiler unroll the bands.
+template <int B>
+struct Premultiply {
+  int bands = B;
+  void operator()(const VipsPel* s, VipsPel* d, int width) const {
+    const int n = B ? B : bands;
+    for (int x = 0; x < width; ++x, s += n, d += n) {
+      const unsigned alpha = s[n - 1];
+      for (int b = 0; b < n - 1; ++b) d[b] = static_cast<VipsPel>((s[b] * alpha + 127) / 255);
+      d[n - 1] = static_cast<VipsPel>(alpha);
+    }
+  }
+};
+
+template <int B>
+struct Unpremultiply {
+  int bands = B;
+  void operator()(const VipsPel* s, VipsPel* d, int width) const {
+    const int n = B ? B : bands;
+    const std::array<std::uint32_t, 256>& reciprocal = reciprocals();
+    for (int x = 0; x < width; ++x, s += n, d += n) {
+      const std::uint32_t scale = reciprocal[s[n - 1]];
+      for (int b = 0; b < n - 1; ++b)
+        d[b] = static_cast<VipsPel>(std::min<std::uint32_t>(255, (s[b] * scale + 32768) >> 16));
+      d[n - 1] = s[n - 1];
+    }
+  }
+};
+
+// Grey or colour with alpha, or any other count of bands.
+template <template <int> class Op>
+VImage eachRowOf(const VImage& in) {
+  switch (in.bands()) {
+    case 2: return eachRow(in, Op<2>());
+    case 4: return eachRow(in, Op<4>());
+    default: {
+      Op<0> op;
+      op.bands = in.bands();
+      return eachRow(in, op);
+    }
+  }
+}
+
+}  // namespace
+
+VImage premultiplied8(const VImage& in) { return eachRowOf<Premultiply>(in); }
+
+VImage unpremultiplied8(const VImage& in) { return eachRowOf<Unpremultiply>(in); }
 
 VImage resizeTo(const VImage& in, int width, int height) {
   if (in.width() == width && in.height() == height) return in;

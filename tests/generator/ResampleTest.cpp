@@ -91,6 +91,16 @@ TEST(Resample, AlphaWeighsTheColoursInEightBits) {
   EXPECT_NEAR(half[2], 7, 1);
   EXPECT_EQ(half[3], 128);
   EXPECT_EQ(back.getpoint(2, 0), (std::vector<double>{0, 0, 0, 0}));
+  // Grey with alpha, and a count of bands of its own (four inks and alpha).
+  for (int bands : {2, 5}) {
+    const VImage colour = VImage::black(1, 1, VImage::option()->set("bands", bands - 1)) + 90;
+    const VImage pixel = colour.bandjoin(VImage::black(1, 1) + 102).cast(VIPS_FORMAT_UCHAR);
+    const std::vector<double> pre = premultiplied8(pixel).getpoint(0, 0);
+    ASSERT_EQ(static_cast<int>(pre.size()), bands);
+    EXPECT_EQ(pre[0], 36);  // 90 x 102 / 255
+    EXPECT_EQ(pre[static_cast<std::size_t>(bands) - 1], 102);
+    EXPECT_NEAR(unpremultiplied8(premultiplied8(pixel)).getpoint(0, 0)[0], 90, 1);
+  }
 
   // Green opaque beside a hidden red: the shrunk edge shows no red, and the
   // colours match libvips' premultiplied resize in floating point.
