@@ -384,19 +384,14 @@ bool Generator::take(bool largest, std::size_t& index) {
 
 bool Generator::writeExtras(std::size_t index, const MadePicture& picture, Outcome& outcome,
                             std::string& error) {
-  const Picture& p = pictures_[index];
   const PicturePlan& plan = shared_->plans[index];
-  const std::string format = thumbnailSuffix(thumbnailName(args_.prefix, p.name)).substr(1);
   for (const auto& f : plan.extras) {
     const bool twice = f.role == "thumb2x";
     const Thumbnail& file = twice ? picture.thumb2x : picture.web;
-    const std::string settings =
-        twice ? shared_->settings2x + "," + format
-              : shared_->settingsWeb + "," + webSuffix("." + format).substr(1);
     if (!twice && picture.webIsOriginal) {
       // The picture is small enough to be shown itself.
       RecordedFile none =
-          writtenFile(outDir_, f.role, "", settings, "", picture.size.width, picture.size.height);
+          writtenFile(outDir_, f.role, "", f.settings, "", picture.size.width, picture.size.height);
       none.stamp = FileStamp();
       outcome.made.push_back(none);
       outcome.webWidth = picture.size.width;
@@ -417,7 +412,7 @@ bool Generator::writeExtras(std::size_t index, const MadePicture& picture, Outco
     const std::string rel =
         slash == std::string::npos ? written.name : f.name.substr(0, slash + 1) + written.name;
     outcome.made.push_back(
-        writtenFile(outDir_, f.role, rel, settings, file.data, file.width, file.height));
+        writtenFile(outDir_, f.role, rel, f.settings, file.data, file.width, file.height));
     if (twice) {
       outcome.thumb2xName = rel;
     } else {

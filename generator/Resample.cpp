@@ -85,7 +85,22 @@ VImage boxShrink(const VImage& in, int hshrink, int vshrink) {
 }
 
 bool eightBitWithAlpha(const VImage& image) {
-  return image.format() == VIPS_FORMAT_UCHAR && image.has_alpha() && image.bands() >= 2;
+  return image.format() == VIPS_FORMAT_UCHAR && image.has_alpha();
+}
+
+// `in` in strips of rows from the top, each handed to `strip` as (first
+// row, rows, its first pixel, bytes from a row to the next): a picture not
+// yet computed is computed once, on this thread, without a copy of it in
+// memory.
+template <class Strip>
+void eachStrip(const VImage& in, Strip strip) {
+  const int height = 64;
+  vips::VRegion region = in.region();
+  for (int top = 0; top < in.height(); top += height) {
+    const int rows = std::min(height, in.height() - top);
+    region.prepare(0, top, in.width(), rows);
+    strip(top, rows, static_cast<const VipsPel*>(region.addr(0, top)), region.stride());
+  }
 }
 
 }  // namespace
@@ -96,17 +111,10 @@ VImage transposed(const VImage& in) {
   std::swap(raw->Xres, raw->Yres);
   std::swap(raw->Xoffset, raw->Yoffset);
 
-  // Strip by strip from the top: a picture not yet computed is computed
-  // once, on this thread, without a copy of it in memory.
   const std::size_t pixel = VIPS_IMAGE_SIZEOF_PEL(in.get_image());
   const std::size_t column = static_cast<std::size_t>(in.height()) * pixel;
-  const int width = in.width(), strip = 64;
-  vips::VRegion region = in.region();
-  for (int top = 0; top < in.height(); top += strip) {
-    const int rows = std::min(strip, in.height() - top);
-    region.prepare(0, top, width, rows);
-    const VipsPel* from = region.addr(0, top);
-    const std::size_t stride = region.stride();
+  const int width = in.width();
+  eachStrip(in, [&](int top, int rows, const VipsPel* from, std::size_t stride) {
     VipsPel* to = VIPS_IMAGE_ADDR(raw, top, 0);
     switch (pixel) {
       case 1: transposeStrip<1>(from, stride, width, rows, to, column); break;
@@ -117,26 +125,21 @@ VImage transposed(const VImage& in) {
       case 8: transposeStrip<8>(from, stride, width, rows, to, column); break;
       default: transposeStripAny(from, stride, width, rows, to, column, pixel);
     }
-  }
+  });
   return out;
 }
 
 namespace {
 
 // `in` row by row into a new memory image of its size and fields: `row`
-// turns `width` pixels of `in` into the same row of the result. `in` is read
-// in strips from the top, computed on this thread if it is not in memory.
+// turns `width` pixels of `in` into the same row of the result.
 template <class Row>
 VImage eachRow(const VImage& in, Row row) {
   VImage out = blankLike(in, in.width(), in.height());
-  vips::VRegion region = in.region();
-  const int strip = 64;
-  for (int top = 0; top < in.height(); top += strip) {
-    const int rows = std::min(strip, in.height() - top);
-    region.prepare(0, top, in.width(), rows);
-    for (int y = top; y < top + rows; ++y)
-      row(region.addr(0, y), VIPS_IMAGE_ADDR(out.get_image(), 0, y), in.width());
-  }
+  eachStrip(in, [&](int top, int rows, const VipsPel* from, std::size_t stride) {
+    for (int y = 0; y < rows; ++y)
+      row(from + y * stride, VIPS_IMAGE_ADDR(out.get_image(), 0, top + y), in.width());
+  });
   return out;
 }
 

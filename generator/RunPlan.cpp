@@ -159,6 +159,7 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
       if (!more[i].file || more[i].state == FileState::Missing) continue;
       PlannedFile f;
       f.role = extras[i].role;
+      f.settings = extras[i].settings;
       f.name = more[i].file->name;
       f.recorded = more[i].now;
       claim(f.name);
@@ -235,6 +236,7 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
   for (std::size_t i = 0; i < extras.size(); ++i) {
     PlannedFile f;
     f.role = extras[i].role;
+    f.settings = extras[i].settings;
     std::string left;
     if (!nameFor(more[i], extras[i].name, false, f.name, f.replace, left)) return plan;
     if (!left.empty() && plan.leftBehind.empty()) plan.leftBehind = left;

@@ -34,6 +34,7 @@ struct WantedFile {
 
 struct PlannedFile {
   std::string role;
+  std::string settings;   // as wanted: what the record keeps of it once made
   std::string name;       // under the output folder; empty: none (Keep: none was needed)
   bool replace = false;   // Make: write over what stands at `name`
   RecordedFile recorded;  // Keep, Skip: what the record knows of it
