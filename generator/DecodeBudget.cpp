@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 DecodeBudget::Ticket& DecodeBudget::Ticket::operator=(Ticket&& other) noexcept {
   if (this != &other) {
     release();
@@ -41,6 +45,12 @@ DecodeBudget::Ticket DecodeBudget::acquire(std::uint64_t bytes) {
   }
   freed_.wait(lock, [&] { return fits(bytes); });
   inFlight_ += bytes;
+  lock.unlock();
+#ifdef __GLIBC__
+  // The memory the arenas keep for the next pictures goes back before a
+  // heavy decode, which sets the run's peak.
+  malloc_trim(0);
+#endif
   return Ticket(this, bytes);
 }
 

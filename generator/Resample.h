@@ -20,6 +20,11 @@ vips::VImage resizeTo(const vips::VImage& in, int width, int height);
 // strip from the top, computed on the calling thread if it is not in memory.
 vips::VImage transposed(const vips::VImage& in);
 
+// An 8-bit picture shrunk by whole factors: each pixel the mean of its box
+// of `fx` x `fy` pixels, rounded half up; rows or columns left over at the
+// end are dropped. In memory; `in` is read strip by strip from the top.
+vips::VImage boxShrunk8(const vips::VImage& in, int fx, int fy);
+
 // An 8-bit picture whose last band is alpha, with the other bands multiplied
 // by it (rounded), and back: a colour under alpha 0 comes back 0.
 vips::VImage premultiplied8(const vips::VImage& in);

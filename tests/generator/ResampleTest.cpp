@@ -4,8 +4,10 @@
 
 #include <vips/vips8>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 using vips::VImage;
@@ -76,6 +78,30 @@ TEST(Resample, ExactSizesAndTheSamePicturesAsLibvips) {
   }
   // A picture already of the size is not touched.
   EXPECT_EQ(resizeTo(in, 1000, 700).get_image(), in.get_image());
+}
+
+TEST(Resample, BoxShrinkGivesEachBoxsMeanRoundedHalfUp) {
+  for (int bands : {1, 2, 3, 4, 5}) {
+    // 67 x 131 leaves a column and a row over at 3 x 5 and 4 x 2, which
+    // are dropped; whole factors of the sizes used by thumbnails too.
+    const VImage in = scene(67, 131, std::min(bands, 4));
+    const VImage pixels = bands == 5 ? in.bandjoin(in[0]) : in;
+    for (auto f : {std::pair<int, int>{3, 5}, {4, 2}, {1, 7}, {16, 16}}) {
+      const VImage out = boxShrunk8(pixels, f.first, f.second);
+      ASSERT_EQ(out.width(), 67 / f.first);
+      ASSERT_EQ(out.height(), 131 / f.second);
+      ASSERT_EQ(out.bands(), bands);
+      ASSERT_EQ(out.format(), VIPS_FORMAT_UCHAR);
+      // libvips' shrink of the same pixels in floating point: the exact mean.
+      const VImage exact = pixels.cast(VIPS_FORMAT_DOUBLE)
+                               .extract_area(0, 0, out.width() * f.first, out.height() * f.second)
+                               .shrink(f.first, f.second);
+      EXPECT_EQ(((exact + 0.5).floor() - out).abs().max(), 0.0) << bands << " bands, " << f.first;
+    }
+  }
+  // A mean of exactly n + 1/2 rounds up: columns of 0 and 1.
+  const VImage stripes = (VImage::xyz(4, 2)[0] % 2).cast(VIPS_FORMAT_UCHAR);
+  EXPECT_EQ(boxShrunk8(stripes, 2, 2).getpoint(1, 0)[0], 1.0);
 }
 
 TEST(Resample, AlphaWeighsTheColoursInEightBits) {
