@@ -1,12 +1,17 @@
 #include "generator/Resample.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using vips::VImage;
 
@@ -49,6 +54,19 @@ void transposeStripAny(const VipsPel* in, std::size_t stride, int width, int row
       std::memcpy(out + x * column + y * pixel, in + y * stride + x * pixel, pixel);
 }
 
+void turnStrip(const VipsPel* in, std::size_t stride, int width, int rows, VipsPel* out,
+               std::size_t column, std::size_t pixel) {
+  switch (pixel) {
+    case 1: transposeStrip<1>(in, stride, width, rows, out, column); break;
+    case 2: transposeStrip<2>(in, stride, width, rows, out, column); break;
+    case 3: transposeStrip<3>(in, stride, width, rows, out, column); break;
+    case 4: transposeStrip<4>(in, stride, width, rows, out, column); break;
+    case 6: transposeStrip<6>(in, stride, width, rows, out, column); break;
+    case 8: transposeStrip<8>(in, stride, width, rows, out, column); break;
+    default: transposeStripAny(in, stride, width, rows, out, column, pixel);
+  }
+}
+
 // A memory image with the fields and metadata of `like`, `width` x
 // `height`, its pixels allocated and not yet set.
 VImage blankLike(const VImage& like, int width, int height) {
@@ -62,14 +80,36 @@ VImage blankLike(const VImage& like, int width, int height) {
   return out;
 }
 
+// A memory image for `in` turned over its diagonal with `width` columns
+// (the rows of `in`, or fewer): `in`'s width is its height, the horizontal
+// and vertical resolutions swapped.
+VImage blankTurned(const VImage& in, int width) {
+  VImage out = blankLike(in, width, in.width());
+  VipsImage* raw = out.get_image();
+  std::swap(raw->Xres, raw->Yres);
+  std::swap(raw->Xoffset, raw->Yoffset);
+  return out;
+}
+
 // The part of shrinking `from` to `to` pixels to do by a box filter before
-// the kernel: none for a factor below 2, and for 8-bit pixels none below 4
-// unless it is whole (libvips' kernel is quicker there than its box shrink
-// and the kernel after it); else the whole part.
-int boxFactor(int from, int to, bool eightBit) {
+// the kernel: the whole part of the factor from 2 on (a kernel over more
+// than twice its width costs more than the box). With `slowBox` (libvips'
+// box, whose rows have no vector code) none below 4 unless it is whole.
+int boxFactor(int from, int to, bool slowBox) {
   const int whole = from / std::max(1, to);
-  if (whole < 2 || (eightBit && whole < 4 && from % to != 0)) return 1;
+  if (whole < 2 || (slowBox && whole < 4 && from % to != 0)) return 1;
   return whole;
+}
+
+// Whether shrinking `in` by whole factors is done by our own box: 8-bit
+// pixels whose result is at most 16 MiB (thumbnails, web-sized pictures, a
+// 36-megapixel PNG shrunk by 3 for one), which it makes in memory. Larger results stay lazy, in
+// libvips' box.
+bool ownBox(const VImage& in, int hshrink, int vshrink) {
+  const double bytes = static_cast<double>(in.width() / std::max(1, hshrink)) *
+                       (in.height() / std::max(1, vshrink)) *
+                       static_cast<double>(VIPS_IMAGE_SIZEOF_PEL(in.get_image()));
+  return in.format() == VIPS_FORMAT_UCHAR && bytes <= 16 << 20;
 }
 
 bool eightBitWithAlpha(const VImage& image) {
@@ -104,10 +144,14 @@ VImage boxMeans8(const VImage& in, int fx, int fy, int bands) {
   VImage out = blankLike(in, width, height);
   const std::size_t used = static_cast<std::size_t>(width) * fx * n;
   std::vector<std::uint32_t> columns(used, 0);
-  const std::uint32_t area = static_cast<std::uint32_t>(fx) * static_cast<std::uint32_t>(fy);
-  // (2 sum + area) / (2 area), rounded down: the mean rounded half up. The
-  // small margin keeps an exact quotient from falling a hair below.
-  const double scale = 1.0 / (2.0 * area);
+  const std::uint64_t area = static_cast<std::uint64_t>(fx) * static_cast<std::uint64_t>(fy);
+  // (2 sum + area) / (2 area), rounded down: the mean rounded half up, by a
+  // multiplication with 2^44 / divisor rounded up. Its error times the
+  // dividend, at most 511 area x 2 area, stays below 2^44 for boxes of up to
+  // 65536 pixels, so the quotient is exact; larger boxes divide.
+  const std::uint64_t divisor = 2 * area;
+  const std::uint64_t reciprocal = (std::uint64_t{1} << 44) / divisor + 1;
+  const bool multiply = area <= 65536;
   eachStrip(in, [&](int top, int rows, const VipsPel* from, std::size_t stride) {
     for (int r = 0; r < rows; ++r) {
       const int y = top + r;
@@ -121,7 +165,8 @@ VImage boxMeans8(const VImage& in, int fx, int fy, int bands) {
         for (int b = 0; b < n; ++b) {
           std::uint32_t sum = 0;
           for (int k = 0; k < fx; ++k) sum += box[k * n + b];
-          to[b] = static_cast<VipsPel>((2.0 * sum + area) * scale + 1e-7);
+          const std::uint64_t twice = 2 * std::uint64_t{sum} + area;
+          to[b] = static_cast<VipsPel>(multiply ? (twice * reciprocal) >> 44 : twice / divisor);
         }
       std::fill(columns.begin(), columns.end(), 0);
     }
@@ -143,18 +188,14 @@ VImage boxShrunk8(const VImage& in, int fx, int fy) {
 
 namespace {
 
-// Shrunk by whole factors with a box filter. 8-bit pixels whose result is
-// small (thumbnails, and most web-sized pictures) by our own box, into
-// memory; the rest by libvips' shrink, which keeps a large result lazy. The
-// kernel after it reads overlapping rows, and without a cache of the recent
-// rows libvips' shrink computed them again for each (libvips' own resize
-// took five to ten times as long at some factors: 1600 x 1066 to 450 x 300
-// in 100 to 170 ms, now 12 to 16).
+// Shrunk by whole factors with a box filter, ours or libvips' (see
+// ownBox). The kernel after libvips' reads overlapping rows, and without a
+// cache of the recent rows libvips' shrink computed them again for each
+// (libvips' own resize took five to ten times as long at some factors:
+// 1600 x 1066 to 450 x 300 in 100 to 170 ms).
 VImage boxShrink(const VImage& in, int hshrink, int vshrink) {
   if (hshrink <= 1 && vshrink <= 1) return in;
-  const double bytes = static_cast<double>(in.width() / hshrink) * (in.height() / vshrink) *
-                       VIPS_IMAGE_SIZEOF_PEL(in.get_image());
-  if (in.format() == VIPS_FORMAT_UCHAR && bytes <= 8 << 20) return boxShrunk8(in, hshrink, vshrink);
+  if (ownBox(in, hshrink, vshrink)) return boxShrunk8(in, hshrink, vshrink);
   return in.shrink(hshrink, vshrink)
       .linecache(VImage::option()
                      ->set("tile_height", 16)
@@ -162,28 +203,174 @@ VImage boxShrink(const VImage& in, int hshrink, int vshrink) {
                      ->set("threaded", true));
 }
 
+// Lanczos-3 weights for reducing `from` samples to `to` (to <= from): for
+// each output sample the first input sample it reads, how many, and their
+// weights in 14-bit fixed point summing to exactly 1 << 14. Samples beyond
+// an edge are the edge sample, as libvips extends a picture for its kernels.
+struct Taps {
+  static constexpr int kBits = 14;
+  std::vector<int> first, count;
+  std::vector<std::int32_t> weights;  // `span` for each output sample
+  int span = 0;
+};
+
+double lanczos3(double x) {
+  x = std::fabs(x);
+  if (x < 1e-9) return 1.0;
+  if (x >= 3.0) return 0.0;
+  const double pi = 3.14159265358979323846;
+  return 3.0 * std::sin(pi * x) * std::sin(pi * x / 3.0) / (pi * pi * x * x);
+}
+
+Taps lanczos3Taps(int from, int to) {
+  Taps taps;
+  const double scale = static_cast<double>(from) / to;
+  const double support = 3.0 * scale;
+  taps.span = static_cast<int>(std::ceil(2.0 * support)) + 2;
+  const auto outputs = static_cast<std::size_t>(to);
+  const auto span = static_cast<std::size_t>(taps.span);
+  taps.first.resize(outputs);
+  taps.count.resize(outputs);
+  taps.weights.assign(outputs * span, 0);
+  std::vector<double> w(span);
+  for (std::size_t j = 0; j < outputs; ++j) {
+    const double centre = (static_cast<double>(j) + 0.5) * scale;
+    const int lo = static_cast<int>(std::floor(centre - support));
+    const int hi = static_cast<int>(std::ceil(centre + support));
+    const int first = std::max(0, lo), last = std::min(from - 1, hi);
+    std::fill(w.begin(), w.end(), 0.0);
+    double sum = 0;
+    for (int k = lo; k <= hi; ++k) {
+      const double v = lanczos3((k + 0.5 - centre) / scale);
+      w[static_cast<std::size_t>(std::clamp(k, first, last) - first)] += v;
+      sum += v;
+    }
+    const std::size_t count = static_cast<std::size_t>(last - first + 1);
+    std::int32_t* q = &taps.weights[j * span];
+    std::int32_t total = 0;
+    std::size_t largest = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+      q[k] = static_cast<std::int32_t>(std::lround(w[k] / sum * (1 << Taps::kBits)));
+      total += q[k];
+      if (q[k] > q[largest]) largest = k;
+    }
+    q[largest] += (1 << Taps::kBits) - total;
+    taps.first[j] = first;
+    taps.count[j] = static_cast<int>(count);
+  }
+  return taps;
+}
+
+// One output row of `line` bytes: the rows `from[0..count)` weighed, the
+// result rounded to 8 bits.
+void weighRowsPlain(const VipsPel* const* from, const std::int32_t* weights, int count,
+                    std::size_t begin, std::size_t line, VipsPel* out) {
+  const std::int32_t half = 1 << (Taps::kBits - 1);
+  for (std::size_t i = begin; i < line; ++i) {
+    std::int32_t sum = half;
+    for (int k = 0; k < count; ++k) sum += weights[k] * from[k][i];
+    out[i] = static_cast<VipsPel>(std::clamp(sum >> Taps::kBits, 0, 255));
+  }
+}
+
+#if defined(__SSE2__)
+// The same, 16 bytes at a time: two rows' bytes interleaved and widened,
+// then multiplied by their two weights and added in one instruction
+// (pmaddwd); the sums stay in registers for all the rows.
+void weighRows(const VipsPel* const* from, const std::int32_t* weights, int count, std::size_t line,
+               VipsPel* out) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i half = _mm_set1_epi32(1 << (Taps::kBits - 1));
+  std::size_t i = 0;
+  for (; i + 16 <= line; i += 16) {
+    __m128i sum0 = half, sum1 = half, sum2 = half, sum3 = half;
+    for (int k = 0; k < count; k += 2) {
+      const bool pair = k + 1 < count;
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from[k] + i));
+      const __m128i b =
+          pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(from[k + 1] + i)) : zero;
+      const std::uint32_t wa = static_cast<std::uint16_t>(weights[k]);
+      const std::uint32_t wb = pair ? static_cast<std::uint16_t>(weights[k + 1]) : 0;
+      const __m128i w = _mm_set1_epi32(static_cast<int>(wa | wb << 16));
+      const __m128i low = _mm_unpacklo_epi8(a, b), high = _mm_unpackhi_epi8(a, b);
+      sum0 = _mm_add_epi32(sum0, _mm_madd_epi16(_mm_unpacklo_epi8(low, zero), w));
+      sum1 = _mm_add_epi32(sum1, _mm_madd_epi16(_mm_unpackhi_epi8(low, zero), w));
+      sum2 = _mm_add_epi32(sum2, _mm_madd_epi16(_mm_unpacklo_epi8(high, zero), w));
+      sum3 = _mm_add_epi32(sum3, _mm_madd_epi16(_mm_unpackhi_epi8(high, zero), w));
+    }
+    // Shifted, then packed with saturation: below 0 is 0, above 255 is 255.
+    const __m128i words =
+        _mm_packs_epi32(_mm_srai_epi32(sum0, Taps::kBits), _mm_srai_epi32(sum1, Taps::kBits));
+    const __m128i words2 =
+        _mm_packs_epi32(_mm_srai_epi32(sum2, Taps::kBits), _mm_srai_epi32(sum3, Taps::kBits));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
+  }
+  weighRowsPlain(from, weights, count, i, line, out);
+}
+#else
+void weighRows(const VipsPel* const* from, const std::int32_t* weights, int count, std::size_t line,
+               VipsPel* out) {
+  weighRowsPlain(from, weights, count, 0, line, out);
+}
+#endif
+
+// `in` (8-bit) reduced to `rows` rows with Lanczos-3 and turned over its
+// diagonal, in one pass: `rows` wide and `in`'s width high. Both ways of
+// resampling are this one done twice: libvips' horizontal kernel has no
+// vector code, and its vertical one, run over a picture being decoded,
+// allocated and zeroed buffers at every stage of the pipeline. `in` is read
+// strip by strip, its rows kept in a ring as long as a kernel needs them.
+VImage reducedTurned(const VImage& in, int rows) {
+  const int width = in.width();
+  const std::size_t pixel = VIPS_IMAGE_SIZEOF_PEL(in.get_image());
+  const std::size_t line = static_cast<std::size_t>(width) * pixel;
+  const Taps taps = lanczos3Taps(in.height(), rows);
+  VImage out = blankTurned(in, rows);
+  const std::size_t column = static_cast<std::size_t>(rows) * pixel;
+
+  const int ring = taps.span;
+  std::vector<VipsPel> kept(static_cast<std::size_t>(ring) * line);
+  // Rows made, turned in batches: both the rows read and the columns
+  // written stay in the cache.
+  const int batch = 32;
+  std::vector<VipsPel> made(static_cast<std::size_t>(batch) * line);
+  std::vector<const VipsPel*> from(static_cast<std::size_t>(ring));
+  int next = 0, pending = 0;
+  auto turn = [&] {
+    turnStrip(made.data(), line, width, pending,
+              VIPS_IMAGE_ADDR(out.get_image(), next - pending, 0), column, pixel);
+    pending = 0;
+  };
+  eachStrip(in, [&](int top, int count, const VipsPel* strip, std::size_t stride) {
+    for (int r = 0; r < count; ++r) {
+      const int y = top + r;
+      std::memcpy(&kept[static_cast<std::size_t>(y % ring) * line], strip + r * stride, line);
+      for (std::size_t n = static_cast<std::size_t>(next);
+           next < rows && taps.first[n] + taps.count[n] - 1 <= y;
+           n = static_cast<std::size_t>(next)) {
+        for (int k = 0; k < taps.count[n]; ++k)
+          from[static_cast<std::size_t>(k)] =
+              &kept[static_cast<std::size_t>((taps.first[n] + k) % ring) * line];
+        weighRows(from.data(), &taps.weights[n * static_cast<std::size_t>(taps.span)],
+                  taps.count[n], line, &made[static_cast<std::size_t>(pending) * line]);
+        ++next;
+        if (++pending == batch) turn();
+      }
+    }
+  });
+  if (pending) turn();
+  return out;
+}
+
 }  // namespace
 
 VImage transposed(const VImage& in) {
-  VImage out = blankLike(in, in.height(), in.width());
-  VipsImage* raw = out.get_image();
-  std::swap(raw->Xres, raw->Yres);
-  std::swap(raw->Xoffset, raw->Yoffset);
-
+  VImage out = blankTurned(in, in.height());
   const std::size_t pixel = VIPS_IMAGE_SIZEOF_PEL(in.get_image());
   const std::size_t column = static_cast<std::size_t>(in.height()) * pixel;
-  const int width = in.width();
   eachStrip(in, [&](int top, int rows, const VipsPel* from, std::size_t stride) {
-    VipsPel* to = VIPS_IMAGE_ADDR(raw, top, 0);
-    switch (pixel) {
-      case 1: transposeStrip<1>(from, stride, width, rows, to, column); break;
-      case 2: transposeStrip<2>(from, stride, width, rows, to, column); break;
-      case 3: transposeStrip<3>(from, stride, width, rows, to, column); break;
-      case 4: transposeStrip<4>(from, stride, width, rows, to, column); break;
-      case 6: transposeStrip<6>(from, stride, width, rows, to, column); break;
-      case 8: transposeStrip<8>(from, stride, width, rows, to, column); break;
-      default: transposeStripAny(from, stride, width, rows, to, column, pixel);
-    }
+    turnStrip(from, stride, in.width(), rows, VIPS_IMAGE_ADDR(out.get_image(), top, 0), column,
+              pixel);
   });
   return out;
 }
@@ -272,18 +459,17 @@ VImage resizeTo(const VImage& in, int width, int height) {
   const bool alpha = in.has_alpha();
   VImage out = alpha8 ? premultiplied8(in) : alpha ? in.premultiply() : in;
   const bool eightBit = out.format() == VIPS_FORMAT_UCHAR;
-  out = boxShrink(out, boxFactor(in.width(), width, eightBit),
-                  boxFactor(in.height(), height, eightBit));
+  const bool slowBox =
+      !ownBox(out, in.width() / std::max(1, width), in.height() / std::max(1, height));
+  out = boxShrink(out, boxFactor(in.width(), width, eightBit && slowBox),
+                  boxFactor(in.height(), height, eightBit && slowBox));
   const double hscale = static_cast<double>(width) / out.width();
   const double vscale = static_cast<double>(height) / out.height();
-  if (eightBit && hscale < 1.0 && vscale <= 1.0) {
-    // libvips' vertical kernel runs as vector code and its horizontal one
-    // does not, at a fifth of the speed: the rows are resampled as the
-    // columns of the picture turned over its diagonal (the same kernel, the
-    // same pixels within a level; a camera's web-sized picture took 50 ms,
-    // now 15 to 25).
-    if (vscale < 1.0) out = out.reducev(1.0 / vscale);
-    out = transposed(transposed(out).reducev(1.0 / hscale));
+  if (eightBit && hscale <= 1.0 && vscale <= 1.0 && (hscale < 1.0 || vscale < 1.0)) {
+    // Rows reduced and turned, then the turned picture's rows (the columns)
+    // reduced and turned back; a camera's web-sized picture in 15 ms.
+    const VImage turned = vscale < 1.0 ? reducedTurned(out, height) : transposed(out);
+    out = hscale < 1.0 ? reducedTurned(turned, width) : transposed(turned);
   } else if (hscale != 1.0 || vscale != 1.0) {
     out = out.resize(hscale, VImage::option()->set("vscale", vscale));
   }
