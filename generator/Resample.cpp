@@ -314,36 +314,74 @@ void weighRows(const VipsPel* const* from, const std::int32_t* weights, int coun
 }
 #endif
 
-// `in` (8-bit) reduced to `rows` rows with Lanczos-3 and turned over its
-// diagonal, in one pass: `rows` wide and `in`'s width high. Both ways of
+// Where the rows a reduction makes go: turned into the columns of the
+// result (the usual), or kept as its rows. Kept, the rows of a picture
+// stored sideways make it upright, EXIF orientations 5 to 8 being a turn
+// with the rows, the pixels of each row, or both in reverse order.
+struct Placement {
+  bool turn = true;
+  bool reverseRows = false;
+  bool reversePixels = false;
+};
+
+Placement uprightPlacement(int orientation) {
+  Placement p;
+  p.turn = orientation < 5 || orientation > 8;
+  p.reverseRows = orientation == 7 || orientation == 8;
+  p.reversePixels = orientation == 6 || orientation == 7;
+  return p;
+}
+
+// `in` (8-bit) reduced to `rows` rows with Lanczos-3 (`rows` its height:
+// as it is), the rows made placed as `place` says: turned, `rows` wide and
+// `in`'s width high, or kept, `in`'s width wide and `rows` high. Both ways of
 // resampling are this one done twice: libvips' horizontal kernel has no
 // vector code, and its vertical one, run over a picture being decoded,
 // allocated and zeroed buffers at every stage of the pipeline. `in` is read
 // strip by strip, its rows kept in a ring as long as a kernel needs them.
-VImage reducedTurned(const VImage& in, int rows) {
+VImage reducedTurned(const VImage& in, int rows, Placement place = Placement()) {
   const int width = in.width();
+  const bool same = rows == in.height();
   const std::size_t pixel = VIPS_IMAGE_SIZEOF_PEL(in.get_image());
   const std::size_t line = static_cast<std::size_t>(width) * pixel;
-  const Taps taps = lanczos3Taps(in.height(), rows);
-  VImage out = blankTurned(in, rows);
+  const Taps taps = lanczos3Taps(in.height(), same ? 1 : rows);
+  VImage out = place.turn ? blankTurned(in, rows) : blankLike(in, width, rows);
+  VipsImage* raw = out.get_image();
   const std::size_t column = static_cast<std::size_t>(rows) * pixel;
 
-  const int ring = taps.span;
+  const int ring = same ? 1 : taps.span;
   std::vector<VipsPel> kept(static_cast<std::size_t>(ring) * line);
   // Rows made, turned in batches: both the rows read and the columns
   // written stay in the cache.
-  const int batch = 32;
+  const int batch = place.turn ? 32 : 1;
   std::vector<VipsPel> made(static_cast<std::size_t>(batch) * line);
   std::vector<const VipsPel*> from(static_cast<std::size_t>(ring));
   int next = 0, pending = 0;
-  auto turn = [&] {
-    turnStrip(made.data(), line, width, pending,
-              VIPS_IMAGE_ADDR(out.get_image(), next - pending, 0), column, pixel);
+  auto flush = [&] {
+    if (place.turn) {
+      turnStrip(made.data(), line, width, pending, VIPS_IMAGE_ADDR(raw, next - pending, 0), column,
+                pixel);
+    } else {
+      const int y = place.reverseRows ? rows - next : next - 1;
+      VipsPel* to = VIPS_IMAGE_ADDR(raw, 0, y);
+      if (!place.reversePixels)
+        std::memcpy(to, made.data(), line);
+      else
+        for (std::size_t x = 0; x < line; x += pixel)
+          std::memcpy(to + line - pixel - x, made.data() + x, pixel);
+    }
     pending = 0;
   };
   eachStrip(in, [&](int top, int count, const VipsPel* strip, std::size_t stride) {
     for (int r = 0; r < count; ++r) {
       const int y = top + r;
+      VipsPel* into = &made[static_cast<std::size_t>(pending) * line];
+      if (same) {
+        std::memcpy(into, strip + r * stride, line);
+        ++next;
+        if (++pending == batch) flush();
+        continue;
+      }
       std::memcpy(&kept[static_cast<std::size_t>(y % ring) * line], strip + r * stride, line);
       for (std::size_t n = static_cast<std::size_t>(next);
            next < rows && taps.first[n] + taps.count[n] - 1 <= y;
@@ -354,11 +392,11 @@ VImage reducedTurned(const VImage& in, int rows) {
         weighRows(from.data(), &taps.weights[n * static_cast<std::size_t>(taps.span)],
                   taps.count[n], line, &made[static_cast<std::size_t>(pending) * line]);
         ++next;
-        if (++pending == batch) turn();
+        if (++pending == batch) flush();
       }
     }
   });
-  if (pending) turn();
+  if (pending) flush();
   return out;
 }
 
@@ -450,7 +488,7 @@ VImage premultiplied8(const VImage& in) { return eachRowOf<Premultiply>(in); }
 
 VImage unpremultiplied8(const VImage& in) { return eachRowOf<Unpremultiply>(in); }
 
-VImage resizeTo(const VImage& in, int width, int height) {
+VImage resizeTo(const VImage& in, int width, int height, bool upright) {
   if (in.width() == width && in.height() == height) return in;
   // 8-bit colours premultiplied in 8 bits: what is lost is a fraction of a
   // level once the alpha is applied, and the rest runs at 8-bit speed
@@ -465,11 +503,18 @@ VImage resizeTo(const VImage& in, int width, int height) {
                   boxFactor(in.height(), height, eightBit && slowBox));
   const double hscale = static_cast<double>(width) / out.width();
   const double vscale = static_cast<double>(height) / out.height();
+  bool turned = false;
   if (eightBit && hscale <= 1.0 && vscale <= 1.0 && (hscale < 1.0 || vscale < 1.0)) {
     // Rows reduced and turned, then the turned picture's rows (the columns)
-    // reduced and turned back; a camera's web-sized picture in 15 ms.
-    const VImage turned = vscale < 1.0 ? reducedTurned(out, height) : transposed(out);
-    out = hscale < 1.0 ? reducedTurned(turned, width) : transposed(turned);
+    // reduced and turned back, or placed upright; a camera's web-sized
+    // picture in 15 ms.
+    const Placement place =
+        uprightPlacement(upright ? vips_image_get_orientation(in.get_image()) : 1);
+    out = reducedTurned(reducedTurned(out, height), width, place);
+    if (!place.turn) {
+      vips_image_remove(out.get_image(), VIPS_META_ORIENTATION);
+      turned = true;
+    }
   } else if (hscale != 1.0 || vscale != 1.0) {
     out = out.resize(hscale, VImage::option()->set("vscale", vscale));
   }
@@ -478,6 +523,7 @@ VImage resizeTo(const VImage& in, int width, int height) {
   else if (alpha)
     out = out.unpremultiply().cast(in.format());
   // Rounding inside the resampler may leave a pixel more or less.
+  if (turned) std::swap(width, height);
   if (out.width() != width || out.height() != height)
     out = out.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
   return out;

@@ -10,9 +10,12 @@
 
 // `in` resampled to exactly `width` x `height`, the aspect as it is (callers
 // keep it within a pixel): Lanczos-3 after a box shrink by the whole part of
-// large factors. Alpha is premultiplied while resampling, so edges keep no
-// dark fringe. Lazy where libvips is, in memory where the pixels are turned.
-vips::VImage resizeTo(const vips::VImage& in, int width, int height);
+// factors from 2 on. Alpha is premultiplied while resampling, so edges keep
+// no dark fringe. Lazy where libvips is, in memory where the pixels are
+// turned. With `upright`, a picture stored sideways (EXIF orientation 5 to
+// 8) may come out upright instead, `height` x `width`, its orientation field
+// gone; callers look at that field.
+vips::VImage resizeTo(const vips::VImage& in, int width, int height, bool upright = false);
 
 // `in` with pixel (x, y) moved to (y, x): width and height, and the
 // horizontal and vertical resolution, swapped; every other field and the

@@ -55,7 +55,10 @@ VImage SrgbTransforms::apply(const VImage& image, const std::string& profile) {
   cmsDoTransform(
       static_cast<cmsHTRANSFORM>(transform), pixels, pixels,
       static_cast<cmsUInt32Number>(image.width()) * static_cast<cmsUInt32Number>(image.height()));
-  return VImage::new_from_memory_steal(pixels, size, image.width(), image.height(), image.bands(),
-                                       VIPS_FORMAT_UCHAR)
-      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+  VImage out = VImage::new_from_memory_steal(pixels, size, image.width(), image.height(),
+                                             image.bands(), VIPS_FORMAT_UCHAR);
+  // Set on the new image itself: a copy() would make it a lazy one that
+  // callers keeping it in memory would copy whole again.
+  out.get_image()->Type = VIPS_INTERPRETATION_sRGB;
+  return out;
 }

@@ -149,7 +149,8 @@ bool decodeNear(const std::string& path, const VImage& header, int width, int he
     options->set("shrink", shrink);
   }
   out = VImage::new_from_file(path.c_str(), options);
-  out = resizeTo(out, width, height);
+  // Sideways pictures mostly come out upright (their orientation gone).
+  out = resizeTo(out, width, height, true);
   return true;
 }
 
@@ -315,7 +316,7 @@ bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest&
     const bool near = decodeNear(picturePath, header, nearWidth, nearHeight, decoded);
     // Upright sRGB already: the decoded pixels as they are (usually in
     // memory by now, and not copied again).
-    if (near && !needsTransform(header) && vips_image_get_orientation(header.get_image()) <= 1)
+    if (near && !needsTransform(header) && vips_image_get_orientation(decoded.get_image()) <= 1)
       base = decoded;
     else
       base = loadFitted(picturePath, header, *transforms_, baseWidth, baseHeight, VIPS_SIZE_DOWN,

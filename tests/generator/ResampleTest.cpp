@@ -87,6 +87,33 @@ TEST(Resample, ExactSizesAndTheSamePicturesAsLibvips) {
   EXPECT_EQ(resizeTo(in, 1000, 700).get_image(), in.get_image());
 }
 
+TEST(Resample, SidewaysPicturesComeOutUprightWhenAskedFor) {
+  // Every EXIF orientation: the result, turned upright by libvips where it
+  // still carries an orientation, is libvips' upright picture resized.
+  const VImage stored = scene(640, 400, 3).copy_memory();
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    VImage in = stored.copy();
+    in.set(VIPS_META_ORIENTATION, orientation);
+    const VImage out = resizeTo(in, 500, 250, true);
+    const bool sideways = orientation >= 5;
+    EXPECT_EQ(out.width(), sideways ? 250 : 500) << orientation;
+    EXPECT_EQ(out.height(), sideways ? 500 : 250) << orientation;
+    EXPECT_EQ(vips_image_get_orientation(out.get_image()), sideways ? 1 : orientation);
+    const VImage upright = in.autorot();
+    const VImage reference =
+        upright.resize(static_cast<double>(sideways ? 250 : 500) / upright.width(),
+                       VImage::option()->set(
+                           "vscale", static_cast<double>(sideways ? 500 : 250) / upright.height()));
+    EXPECT_LT(meanDifference(sideways ? out : out.autorot(), reference), 0.3) << orientation;
+  }
+  // Without asking, the picture keeps the way it is stored.
+  VImage in = stored.copy();
+  in.set(VIPS_META_ORIENTATION, 6);
+  const VImage kept = resizeTo(in, 500, 250);
+  EXPECT_EQ(kept.width(), 500);
+  EXPECT_EQ(vips_image_get_orientation(kept.get_image()), 6);
+}
+
 TEST(Resample, BoxShrinkGivesEachBoxsMeanRoundedHalfUp) {
   for (int bands : {1, 2, 3, 4, 5}) {
     // 67 x 131 leaves a column and a row over at 3 x 5 and 4 x 2, which
