@@ -314,6 +314,61 @@ void weighRows(const VipsPel* const* from, const std::int32_t* weights, int coun
 }
 #endif
 
+// 255 / alpha in 16.16 fixed point: a multiplication per band, not a
+// division.
+const std::array<std::uint32_t, 256>& reciprocals() {
+  static const std::array<std::uint32_t, 256> table = [] {
+    std::array<std::uint32_t, 256> r{};
+    for (std::uint32_t a = 1; a < 256; ++a) r[a] = (255u * 65536u + a / 2) / a;
+    return r;
+  }();
+  return table;
+}
+
+// Rows of 8-bit pixels of `B` bands, the last alpha; B = 0 for a count known
+// at run time only. A fixed count lets the compiler unroll the bands.
+template <int B>
+struct Premultiply {
+  int bands = B;
+  void operator()(const VipsPel* s, VipsPel* d, int width) const {
+    const int n = B ? B : bands;
+    for (int x = 0; x < width; ++x, s += n, d += n) {
+      const unsigned alpha = s[n - 1];
+      for (int b = 0; b < n - 1; ++b) d[b] = static_cast<VipsPel>((s[b] * alpha + 127) / 255);
+      d[n - 1] = static_cast<VipsPel>(alpha);
+    }
+  }
+};
+
+template <int B>
+struct Unpremultiply {
+  int bands = B;
+  void operator()(const VipsPel* s, VipsPel* d, int width) const {
+    const int n = B ? B : bands;
+    const std::array<std::uint32_t, 256>& reciprocal = reciprocals();
+    for (int x = 0; x < width; ++x, s += n, d += n) {
+      const std::uint32_t scale = reciprocal[s[n - 1]];
+      for (int b = 0; b < n - 1; ++b)
+        d[b] = static_cast<VipsPel>(std::min<std::uint32_t>(255, (s[b] * scale + 32768) >> 16));
+      d[n - 1] = s[n - 1];
+    }
+  }
+};
+
+// The row operation of an 8-bit picture with alpha of `bands` bands.
+template <template <int> class Op>
+void onRow(const VipsPel* s, VipsPel* d, int width, int bands) {
+  switch (bands) {
+    case 2: Op<2>()(s, d, width); break;
+    case 4: Op<4>()(s, d, width); break;
+    default: {
+      Op<0> op;
+      op.bands = bands;
+      op(s, d, width);
+    }
+  }
+}
+
 // Where the rows a reduction makes go: turned into the columns of the
 // result (the usual), or kept as its rows. Kept, the rows of a picture
 // stored sideways make it upright, EXIF orientations 5 to 8 being a turn
@@ -322,6 +377,10 @@ struct Placement {
   bool turn = true;
   bool reverseRows = false;
   bool reversePixels = false;
+  // 8-bit pictures with alpha: the rows read premultiplied, the rows made
+  // unpremultiplied, without a picture in memory for either step.
+  bool premultiply = false;
+  bool unpremultiply = false;
 };
 
 Placement uprightPlacement(int orientation) {
@@ -357,7 +416,13 @@ VImage reducedTurned(const VImage& in, int rows, Placement place = Placement()) 
   std::vector<VipsPel> made(static_cast<std::size_t>(batch) * line);
   std::vector<const VipsPel*> from(static_cast<std::size_t>(ring));
   int next = 0, pending = 0;
+  const int bands = in.bands();
   auto flush = [&] {
+    if (place.unpremultiply)
+      for (int r = 0; r < pending; ++r) {
+        VipsPel* row = &made[static_cast<std::size_t>(r) * line];
+        onRow<Unpremultiply>(row, row, width, bands);
+      }
     if (place.turn) {
       turnStrip(made.data(), line, width, pending, VIPS_IMAGE_ADDR(raw, next - pending, 0), column,
                 pixel);
@@ -377,12 +442,19 @@ VImage reducedTurned(const VImage& in, int rows, Placement place = Placement()) 
       const int y = top + r;
       VipsPel* into = &made[static_cast<std::size_t>(pending) * line];
       if (same) {
-        std::memcpy(into, strip + r * stride, line);
+        if (place.premultiply)
+          onRow<Premultiply>(strip + r * stride, into, width, bands);
+        else
+          std::memcpy(into, strip + r * stride, line);
         ++next;
         if (++pending == batch) flush();
         continue;
       }
-      std::memcpy(&kept[static_cast<std::size_t>(y % ring) * line], strip + r * stride, line);
+      VipsPel* keep = &kept[static_cast<std::size_t>(y % ring) * line];
+      if (place.premultiply)
+        onRow<Premultiply>(strip + r * stride, keep, width, bands);
+      else
+        std::memcpy(keep, strip + r * stride, line);
       for (std::size_t n = static_cast<std::size_t>(next);
            next < rows && taps.first[n] + taps.count[n] - 1 <= y;
            n = static_cast<std::size_t>(next)) {
@@ -427,47 +499,6 @@ VImage eachRow(const VImage& in, Row row) {
   return out;
 }
 
-// 255 / alpha in 16.16 fixed point: a multiplication per band, not a
-// division.
-const std::array<std::uint32_t, 256>& reciprocals() {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> r{};
-    for (std::uint32_t a = 1; a < 256; ++a) r[a] = (255u * 65536u + a / 2) / a;
-    return r;
-  }();
-  return table;
-}
-
-// Rows of 8-bit pixels of `B` bands, the last alpha; B = 0 for a count known
-// at run time only. A fixed count lets the compiler unroll the bands.
-template <int B>
-struct Premultiply {
-  int bands = B;
-  void operator()(const VipsPel* s, VipsPel* d, int width) const {
-    const int n = B ? B : bands;
-    for (int x = 0; x < width; ++x, s += n, d += n) {
-      const unsigned alpha = s[n - 1];
-      for (int b = 0; b < n - 1; ++b) d[b] = static_cast<VipsPel>((s[b] * alpha + 127) / 255);
-      d[n - 1] = static_cast<VipsPel>(alpha);
-    }
-  }
-};
-
-template <int B>
-struct Unpremultiply {
-  int bands = B;
-  void operator()(const VipsPel* s, VipsPel* d, int width) const {
-    const int n = B ? B : bands;
-    const std::array<std::uint32_t, 256>& reciprocal = reciprocals();
-    for (int x = 0; x < width; ++x, s += n, d += n) {
-      const std::uint32_t scale = reciprocal[s[n - 1]];
-      for (int b = 0; b < n - 1; ++b)
-        d[b] = static_cast<VipsPel>(std::min<std::uint32_t>(255, (s[b] * scale + 32768) >> 16));
-      d[n - 1] = s[n - 1];
-    }
-  }
-};
-
 // Grey or colour with alpha, or any other count of bands.
 template <template <int> class Op>
 VImage eachRowOf(const VImage& in) {
@@ -490,38 +521,49 @@ VImage unpremultiplied8(const VImage& in) { return eachRowOf<Unpremultiply>(in);
 
 VImage resizeTo(const VImage& in, int width, int height, bool upright) {
   if (in.width() == width && in.height() == height) return in;
+  const bool eightBit = in.format() == VIPS_FORMAT_UCHAR;
+  const bool slowBox =
+      !ownBox(in, in.width() / std::max(1, width), in.height() / std::max(1, height));
+  const int hbox = boxFactor(in.width(), width, eightBit && slowBox);
+  const int vbox = boxFactor(in.height(), height, eightBit && slowBox);
+  const bool box = hbox > 1 || vbox > 1;
+  const bool down = width <= in.width() && height <= in.height();
   // 8-bit colours premultiplied in 8 bits: what is lost is a fraction of a
   // level once the alpha is applied, and the rest runs at 8-bit speed
-  // (libvips premultiplies into floating point, three times the time).
+  // (libvips premultiplies into floating point, three times the time). Our
+  // kernel does it row by row as it reads and writes; a box needs it first.
   const bool alpha8 = eightBitWithAlpha(in);
   const bool alpha = in.has_alpha();
-  VImage out = alpha8 ? premultiplied8(in) : alpha ? in.premultiply() : in;
-  const bool eightBit = out.format() == VIPS_FORMAT_UCHAR;
-  const bool slowBox =
-      !ownBox(out, in.width() / std::max(1, width), in.height() / std::max(1, height));
-  out = boxShrink(out, boxFactor(in.width(), width, eightBit && slowBox),
-                  boxFactor(in.height(), height, eightBit && slowBox));
-  const double hscale = static_cast<double>(width) / out.width();
-  const double vscale = static_cast<double>(height) / out.height();
+  const bool alphaInKernel = alpha8 && down && !box;
+  VImage out = alphaInKernel ? in : alpha8 ? premultiplied8(in) : alpha ? in.premultiply() : in;
+  out = boxShrink(out, hbox, vbox);
   bool turned = false;
-  if (eightBit && hscale <= 1.0 && vscale <= 1.0 && (hscale < 1.0 || vscale < 1.0)) {
+  if (out.width() == width && out.height() == height) {
+    // Whole factors: the box alone.
+    if (alpha8) out = unpremultiplied8(out);
+  } else if (eightBit && down) {
     // Rows reduced and turned, then the turned picture's rows (the columns)
     // reduced and turned back, or placed upright; a camera's web-sized
     // picture in 15 ms.
-    const Placement place =
-        uprightPlacement(upright ? vips_image_get_orientation(in.get_image()) : 1);
-    out = reducedTurned(reducedTurned(out, height), width, place);
-    if (!place.turn) {
+    Placement first;
+    first.premultiply = alphaInKernel;
+    Placement last = uprightPlacement(upright ? vips_image_get_orientation(in.get_image()) : 1);
+    last.unpremultiply = alpha8;
+    out = reducedTurned(reducedTurned(out, height, first), width, last);
+    if (!last.turn) {
       vips_image_remove(out.get_image(), VIPS_META_ORIENTATION);
       turned = true;
     }
-  } else if (hscale != 1.0 || vscale != 1.0) {
-    out = out.resize(hscale, VImage::option()->set("vscale", vscale));
+  } else {
+    const double hscale = static_cast<double>(width) / out.width();
+    const double vscale = static_cast<double>(height) / out.height();
+    if (hscale != 1.0 || vscale != 1.0)
+      out = out.resize(hscale, VImage::option()->set("vscale", vscale));
+    if (alpha8)
+      out = unpremultiplied8(out);
+    else if (alpha)
+      out = out.unpremultiply().cast(in.format());
   }
-  if (alpha8)
-    out = unpremultiplied8(out);
-  else if (alpha)
-    out = out.unpremultiply().cast(in.format());
   // Rounding inside the resampler may leave a pixel more or less.
   if (turned) std::swap(width, height);
   if (out.width() != width || out.height() != height)
