@@ -80,11 +80,10 @@ VImage blankLike(const VImage& like, int width, int height) {
   return out;
 }
 
-// A memory image for `in` turned over its diagonal with `width` columns
-// (the rows of `in`, or fewer): `in`'s width is its height, the horizontal
-// and vertical resolutions swapped.
-VImage blankTurned(const VImage& in, int width) {
-  VImage out = blankLike(in, width, in.width());
+// A memory image of `width` x `height` for `in` turned over its diagonal:
+// the horizontal and vertical resolutions swapped.
+VImage blankTurned(const VImage& in, int width, int height) {
+  VImage out = blankLike(in, width, height);
   VipsImage* raw = out.get_image();
   std::swap(raw->Xres, raw->Yres);
   std::swap(raw->Xoffset, raw->Yoffset);
@@ -261,6 +260,18 @@ Taps lanczos3Taps(int from, int to) {
   return taps;
 }
 
+// For `from` samples to `to`: each output its own input when they are as
+// many.
+Taps tapsFor(int from, int to) {
+  if (from != to) return lanczos3Taps(from, to);
+  Taps taps;
+  taps.span = 1;
+  taps.count.assign(static_cast<std::size_t>(to), 1);
+  taps.weights.assign(static_cast<std::size_t>(to), 1 << Taps::kBits);
+  for (int j = 0; j < to; ++j) taps.first.push_back(j);
+  return taps;
+}
+
 // One output row of `line` bytes: the rows `from[0..count)` weighed, the
 // result rounded to 8 bits.
 void weighRowsPlain(const VipsPel* const* from, const std::int32_t* weights, int count,
@@ -279,6 +290,10 @@ void weighRowsPlain(const VipsPel* const* from, const std::int32_t* weights, int
 // (pmaddwd); the sums stay in registers for all the rows.
 void weighRows(const VipsPel* const* from, const std::int32_t* weights, int count, std::size_t line,
                VipsPel* out) {
+  if (count == 1 && weights[0] == 1 << Taps::kBits) {
+    std::memcpy(out, from[0], line);
+    return;
+  }
   const __m128i zero = _mm_setzero_si128();
   const __m128i half = _mm_set1_epi32(1 << (Taps::kBits - 1));
   std::size_t i = 0;
@@ -391,91 +406,98 @@ Placement uprightPlacement(int orientation) {
   return p;
 }
 
-// `in` (8-bit) reduced to `rows` rows with Lanczos-3 (`rows` its height:
-// as it is), the rows made placed as `place` says: turned, `rows` wide and
-// `in`'s width high, or kept, `in`'s width wide and `rows` high. Both ways of
-// resampling are this one done twice: libvips' horizontal kernel has no
-// vector code, and its vertical one, run over a picture being decoded,
-// allocated and zeroed buffers at every stage of the pipeline. `in` is read
-// strip by strip, its rows kept in a ring as long as a kernel needs them.
-VImage reducedTurned(const VImage& in, int rows, Placement place = Placement()) {
-  const int width = in.width();
-  const bool same = rows == in.height();
+// `in` (8-bit) resampled with Lanczos-3 to `width` x `height` (each no
+// larger than `in`'s), placed as `place` says: as it is stored, or upright
+// (`height` x `width`). libvips' horizontal kernel has no vector code, and
+// its vertical one, run over a picture being decoded, allocated and zeroed
+// buffers at every stage of the pipeline; this runs one kernel, over rows,
+// twice. `in` is read strip by strip and its rows kept in a ring as long as
+// the kernel needs them; every 64 rows made are turned over their diagonal,
+// their columns (rows now) resampled, and the result turned back into its
+// place: all in buffers that stay in the cache.
+VImage resampled8(const VImage& in, int width, int height, Placement place) {
+  const int inWidth = in.width(), bands = in.bands();
   const std::size_t pixel = VIPS_IMAGE_SIZEOF_PEL(in.get_image());
-  const std::size_t line = static_cast<std::size_t>(width) * pixel;
-  const Taps taps = lanczos3Taps(in.height(), same ? 1 : rows);
-  VImage out = place.turn ? blankTurned(in, rows) : blankLike(in, width, rows);
+  const std::size_t line = static_cast<std::size_t>(inWidth) * pixel;
+  const Taps rowTaps = tapsFor(in.height(), height);
+  const Taps columnTaps = tapsFor(inWidth, width);
+  VImage out = place.turn ? blankLike(in, width, height) : blankTurned(in, height, width);
   VipsImage* raw = out.get_image();
-  const std::size_t column = static_cast<std::size_t>(rows) * pixel;
 
-  const int ring = same ? 1 : taps.span;
+  const int ring = rowTaps.span, block = 64;
+  const auto blockBytes = static_cast<std::size_t>(block) * pixel;
   std::vector<VipsPel> kept(static_cast<std::size_t>(ring) * line);
-  // Rows made, turned in batches: both the rows read and the columns
-  // written stay in the cache.
-  const int batch = place.turn ? 32 : 1;
-  std::vector<VipsPel> made(static_cast<std::size_t>(batch) * line);
-  std::vector<const VipsPel*> from(static_cast<std::size_t>(ring));
+  std::vector<VipsPel> rows(static_cast<std::size_t>(block) * line);
+  std::vector<VipsPel> columns(static_cast<std::size_t>(inWidth) * blockBytes);
+  std::vector<VipsPel> made(static_cast<std::size_t>(width) * blockBytes);
+  std::vector<const VipsPel*> from(static_cast<std::size_t>(std::max(ring, columnTaps.span)));
   int next = 0, pending = 0;
-  const int bands = in.bands();
-  auto flush = [&] {
-    if (place.unpremultiply)
-      for (int r = 0; r < pending; ++r) {
-        VipsPel* row = &made[static_cast<std::size_t>(r) * line];
-        onRow<Unpremultiply>(row, row, width, bands);
-      }
+  auto tapsOf = [](const Taps& taps, int j) {
+    return &taps.weights[static_cast<std::size_t>(j) * static_cast<std::size_t>(taps.span)];
+  };
+  // Output rows next - pending to next: their columns, then into place.
+  auto finish = [&] {
+    const int k = pending, top = next - pending;
+    const std::size_t segment = static_cast<std::size_t>(k) * pixel;
+    turnStrip(rows.data(), line, inWidth, k, columns.data(), segment, pixel);
+    for (int c = 0; c < width; ++c) {
+      const auto first = static_cast<std::size_t>(columnTaps.first[static_cast<std::size_t>(c)]);
+      const int count = columnTaps.count[static_cast<std::size_t>(c)];
+      for (int t = 0; t < count; ++t)
+        from[static_cast<std::size_t>(t)] =
+            &columns[(first + static_cast<std::size_t>(t)) * segment];
+      VipsPel* to = &made[static_cast<std::size_t>(c) * segment];
+      weighRows(from.data(), tapsOf(columnTaps, c), count, segment, to);
+      if (place.unpremultiply) onRow<Unpremultiply>(to, to, k, bands);
+    }
     if (place.turn) {
-      turnStrip(made.data(), line, width, pending, VIPS_IMAGE_ADDR(raw, next - pending, 0), column,
-                pixel);
+      turnStrip(made.data(), segment, k, width, VIPS_IMAGE_ADDR(raw, 0, top),
+                VIPS_IMAGE_SIZEOF_LINE(raw), pixel);
     } else {
-      const int y = place.reverseRows ? rows - next : next - 1;
-      VipsPel* to = VIPS_IMAGE_ADDR(raw, 0, y);
-      if (!place.reversePixels)
-        std::memcpy(to, made.data(), line);
-      else
-        for (std::size_t x = 0; x < line; x += pixel)
-          std::memcpy(to + line - pixel - x, made.data() + x, pixel);
+      // Made row c holds column c of the stored picture, rows top on: a
+      // piece of a row of the upright one.
+      const int x = place.reversePixels ? height - top - k : top;
+      for (int c = 0; c < width; ++c) {
+        VipsPel* to = VIPS_IMAGE_ADDR(raw, x, place.reverseRows ? width - 1 - c : c);
+        const VipsPel* piece = &made[static_cast<std::size_t>(c) * segment];
+        if (!place.reversePixels)
+          std::memcpy(to, piece, segment);
+        else
+          for (std::size_t at = 0; at < segment; at += pixel)
+            std::memcpy(to + segment - pixel - at, piece + at, pixel);
+      }
     }
     pending = 0;
   };
   eachStrip(in, [&](int top, int count, const VipsPel* strip, std::size_t stride) {
     for (int r = 0; r < count; ++r) {
       const int y = top + r;
-      VipsPel* into = &made[static_cast<std::size_t>(pending) * line];
-      if (same) {
-        if (place.premultiply)
-          onRow<Premultiply>(strip + r * stride, into, width, bands);
-        else
-          std::memcpy(into, strip + r * stride, line);
-        ++next;
-        if (++pending == batch) flush();
-        continue;
-      }
       VipsPel* keep = &kept[static_cast<std::size_t>(y % ring) * line];
       if (place.premultiply)
-        onRow<Premultiply>(strip + r * stride, keep, width, bands);
+        onRow<Premultiply>(strip + r * stride, keep, inWidth, bands);
       else
         std::memcpy(keep, strip + r * stride, line);
-      for (std::size_t n = static_cast<std::size_t>(next);
-           next < rows && taps.first[n] + taps.count[n] - 1 <= y;
+      for (auto n = static_cast<std::size_t>(next);
+           next < height && rowTaps.first[n] + rowTaps.count[n] - 1 <= y;
            n = static_cast<std::size_t>(next)) {
-        for (int k = 0; k < taps.count[n]; ++k)
-          from[static_cast<std::size_t>(k)] =
-              &kept[static_cast<std::size_t>((taps.first[n] + k) % ring) * line];
-        weighRows(from.data(), &taps.weights[n * static_cast<std::size_t>(taps.span)],
-                  taps.count[n], line, &made[static_cast<std::size_t>(pending) * line]);
+        for (int t = 0; t < rowTaps.count[n]; ++t)
+          from[static_cast<std::size_t>(t)] =
+              &kept[static_cast<std::size_t>((rowTaps.first[n] + t) % ring) * line];
+        weighRows(from.data(), tapsOf(rowTaps, next), rowTaps.count[n], line,
+                  &rows[static_cast<std::size_t>(pending) * line]);
         ++next;
-        if (++pending == batch) flush();
+        if (++pending == block) finish();
       }
     }
   });
-  if (pending) flush();
+  if (pending) finish();
   return out;
 }
 
 }  // namespace
 
 VImage transposed(const VImage& in) {
-  VImage out = blankTurned(in, in.height());
+  VImage out = blankTurned(in, in.height(), in.width());
   const std::size_t pixel = VIPS_IMAGE_SIZEOF_PEL(in.get_image());
   const std::size_t column = static_cast<std::size_t>(in.height()) * pixel;
   eachStrip(in, [&](int top, int rows, const VipsPel* from, std::size_t stride) {
@@ -545,12 +567,11 @@ VImage resizeTo(const VImage& in, int width, int height, bool upright) {
     // Rows reduced and turned, then the turned picture's rows (the columns)
     // reduced and turned back, or placed upright; a camera's web-sized
     // picture in 15 ms.
-    Placement first;
-    first.premultiply = alphaInKernel;
-    Placement last = uprightPlacement(upright ? vips_image_get_orientation(in.get_image()) : 1);
-    last.unpremultiply = alpha8;
-    out = reducedTurned(reducedTurned(out, height, first), width, last);
-    if (!last.turn) {
+    Placement place = uprightPlacement(upright ? vips_image_get_orientation(in.get_image()) : 1);
+    place.premultiply = alphaInKernel;
+    place.unpremultiply = alpha8;
+    out = resampled8(out, width, height, place);
+    if (!place.turn) {
       vips_image_remove(out.get_image(), VIPS_META_ORIENTATION);
       turned = true;
     }
