@@ -564,9 +564,7 @@ VImage resizeTo(const VImage& in, int width, int height, bool upright) {
     // Whole factors: the box alone.
     if (alpha8) out = unpremultiplied8(out);
   } else if (eightBit && down) {
-    // Rows reduced and turned, then the turned picture's rows (the columns)
-    // reduced and turned back, or placed upright; a camera's web-sized
-    // picture in 15 ms.
+    // Our kernel, both ways in one pass; a sideways picture placed upright.
     Placement place = uprightPlacement(upright ? vips_image_get_orientation(in.get_image()) : 1);
     place.premultiply = alphaInKernel;
     place.unpremultiply = alpha8;

@@ -1,8 +1,8 @@
 // Resampling a decoded picture to the exact sizes a page asks for, quicker
-// than libvips' own resize where that matters: box shrinks held in a line
-// cache, the horizontal kernel run as the vertical one (which is vector
-// code) on the picture turned over its diagonal, and 8-bit pictures with
-// alpha premultiplied in 8 bits rather than in floating point.
+// than libvips' own resize where that matters: for 8-bit pictures our own
+// box shrink and Lanczos-3 kernel (vector code, both ways, read straight from
+// the decoder), alpha premultiplied in 8 bits rather than in floating point,
+// and a picture stored sideways made upright in the same pass.
 #ifndef WV_GENERATOR_RESAMPLE_H
 #define WV_GENERATOR_RESAMPLE_H
 
@@ -17,7 +17,8 @@
 // gone; callers look at that field.
 vips::VImage resizeTo(const vips::VImage& in, int width, int height, bool upright = false);
 
-// `in` with pixel (x, y) moved to (y, x): width and height, and the
+// `in` with pixel (x, y) moved to (y, x) (the turn the kernel's passes make
+// 64 rows at a time, here for a whole picture): width and height, and the
 // horizontal and vertical resolution, swapped; every other field and the
 // metadata as they were. The result is in memory; `in` is read strip by
 // strip from the top, computed on the calling thread if it is not in memory.
