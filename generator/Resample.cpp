@@ -1,8 +1,8 @@
 #include "generator/Resample.h"
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -102,8 +102,8 @@ int boxFactor(int from, int to, bool slowBox) {
 
 // Whether shrinking `in` by whole factors is done by our own box: 8-bit
 // pixels whose result is at most 16 MiB (thumbnails, web-sized pictures, a
-// 36-megapixel PNG shrunk by 3 for one), which it makes in memory. Larger results stay lazy, in
-// libvips' box.
+// 36-megapixel PNG shrunk by 3 for one), which it makes in memory. Larger
+// results stay lazy, in libvips' box.
 bool ownBox(const VImage& in, int hshrink, int vshrink) {
   const double bytes = static_cast<double>(in.width() / std::max(1, hshrink)) *
                        (in.height() / std::max(1, vshrink)) *
@@ -134,7 +134,7 @@ void eachStrip(const VImage& in, Strip strip) {
 // 8-bit pixels of `B` bands (0: a count known at run time only). libvips'
 // box shrink has no vector code for its rows: 12 ms of a camera picture's
 // 2x thumbnail, made from its web-sized picture (1600 x 1200 to 400 x 300);
-// this takes 2. Rows are summed into columns first (vector code), then each
+// this takes 3. Rows are summed into columns first (vector code), then each
 // box's columns.
 template <int B>
 VImage boxMeans8(const VImage& in, int fx, int fy, int bands) {
