@@ -524,15 +524,9 @@ VImage eachRow(const VImage& in, Row row) {
 // Grey or colour with alpha, or any other count of bands.
 template <template <int> class Op>
 VImage eachRowOf(const VImage& in) {
-  switch (in.bands()) {
-    case 2: return eachRow(in, Op<2>());
-    case 4: return eachRow(in, Op<4>());
-    default: {
-      Op<0> op;
-      op.bands = in.bands();
-      return eachRow(in, op);
-    }
-  }
+  const int bands = in.bands();
+  return eachRow(
+      in, [bands](const VipsPel* s, VipsPel* d, int width) { onRow<Op>(s, d, width, bands); });
 }
 
 }  // namespace
