@@ -1,7 +1,10 @@
 #include "generator/DecodeBudget.h"
 
+#include "generator/VipsErrors.h"
+
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -28,6 +31,10 @@ thread_local bool inMeanwhile = false;
 
 DecodeBudget::Ticket DecodeBudget::acquire(std::uint64_t bytes) {
   if (bytes <= light_) return Ticket();
+  // A wait here inside an attempt could wait for a retry that waits for
+  // this very attempt (see Generator.h).
+  if (insideVipsAttempt())
+    throw std::logic_error("waiting for decode memory inside a libvips attempt");
   std::unique_lock<std::mutex> lock(mutex_);
   while (!fits(bytes) && meanwhile_ && !inMeanwhile) {
     lock.unlock();

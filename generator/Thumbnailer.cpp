@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 using vips::VError;
 using vips::VImage;
@@ -230,27 +231,46 @@ int scaled(int length, double scale) {
 
 }  // namespace
 
-bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix, Thumbnail& out,
-                       std::string& error) const {
-  return withOwnVipsErrors([&](std::string& e) { return makeOnce(picturePath, suffix, out, e); },
-                           error);
+// Each libvips step of a picture is an attempt of its own (withOwnVipsErrors),
+// and every wait for the decode budget lies between two attempts, never
+// inside one: see Generator.h for why and for the order of every wait.
+namespace {
+
+bool attempt(std::string& error, const std::function<void()>& step) {
+  return withOwnVipsErrors(
+      [&](std::string& e) {
+        try {
+          step();
+          return true;
+        } catch (const VError& ex) {
+          e = vipsMessage(ex);
+          return false;
+        }
+      },
+      error);
 }
 
-bool Thumbnailer::makeOnce(const std::string& picturePath, const std::string& suffix,
-                           Thumbnail& out, std::string& error) const {
-  try {
-    VImage header = openHeader(picturePath);
-    DecodeBudget::Ticket room;
-    if (budget_) room = budget_->acquire(DecodeBudget::wholePictureBytes(header.get_image()));
-    VImage thumb =
-        loadFitted(picturePath, header, *transforms_, box_.width > 0 ? box_.width : kFree,
-                   box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop);
-    out = encode(thumb, suffix);
-    return true;
-  } catch (const VError& e) {
-    error = vipsMessage(e);
+}  // namespace
+
+DecodeBudget::Ticket Thumbnailer::reserve(std::uint64_t bytes) const {
+  return budget_ ? budget_->acquire(bytes) : DecodeBudget::Ticket();
+}
+
+bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix, Thumbnail& out,
+                       std::string& error) const {
+  VImage header;
+  std::uint64_t wholeBytes = 0;
+  if (!attempt(error, [&] {
+        header = openHeader(picturePath);
+        wholeBytes = DecodeBudget::wholePictureBytes(header.get_image());
+      }))
     return false;
-  }
+  const DecodeBudget::Ticket room = reserve(wholeBytes);
+  return attempt(error, [&] {
+    out = encode(loadFitted(picturePath, header, *transforms_, box_.width > 0 ? box_.width : kFree,
+                            box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop),
+                 suffix);
+  });
 }
 
 PictureSize Thumbnailer::thumbnailSize(PictureSize size) const {
@@ -267,109 +287,115 @@ PictureSize Thumbnailer::thumbnailSize(PictureSize size) const {
 
 bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& request,
                        MadePicture& out, std::string& error) const {
-  return withOwnVipsErrors([&](std::string& e) { return makeOnce(picturePath, request, out, e); },
-                           error);
-}
-
-bool Thumbnailer::makeOnce(const std::string& picturePath, const PictureRequest& request,
-                           MadePicture& out, std::string& error) const {
-  try {
-    out = MadePicture();
-    VImage header = openHeader(picturePath);
-    out.size = uprightSize(header);
-    DecodeBudget::Ticket room;
-    if (budget_) room = budget_->acquire(DecodeBudget::wholePictureBytes(header.get_image()));
+  out = MadePicture();
+  VImage header;
+  std::uint64_t wholeBytes = 0;
+  if (!attempt(error, [&] {
+        header = openHeader(picturePath);
+        out.size = uprightSize(header);
+        wholeBytes = DecodeBudget::wholePictureBytes(header.get_image());
+      }))
+    return false;
+  DecodeBudget::Ticket room = reserve(wholeBytes);
+  auto readOwnCaption = [&] {
     if (request.caption)
       out.caption = readCaption(blob(header, "exif-data"), blob(header, "xmp-data"),
                                 blob(header, "iptc-data"));
-    if (!request.thumb2x && request.webSize <= 0) {
-      // The thumbnail alone: straight from the shrinking load, as make()
-      // above does.
+  };
+  if (!request.thumb2x && request.webSize <= 0) {
+    // The thumbnail alone: straight from the shrinking load, as make()
+    // above does.
+    return attempt(error, [&] {
+      readOwnCaption();
       out.thumb =
           encode(loadFitted(picturePath, header, *transforms_, box_.width > 0 ? box_.width : kFree,
                             box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop),
                  request.suffix);
-      return true;
-    }
-    const double ow = std::max(1, out.size.width), oh = std::max(1, out.size.height);
-
-    // The scale each file needs; a cropped thumbnail first covers its box.
-    const PictureSize thumb = thumbnailSize(out.size);
-    const double thumbScale = std::max(thumb.width / ow, thumb.height / oh);
-    double needed = thumbScale * (request.thumb2x ? 2 : 1);
-    const double longEdge = std::max(ow, oh);
-    const double webScale = request.webSize > 0 ? std::min(1.0, request.webSize / longEdge) : 0.0;
-    needed = std::min(1.0, std::max(needed, webScale));
-
-    VImage base;
-    bool baseIsWeb = false;
-    // The usual case: the web-sized picture is the largest file, made
-    // straight from the decode; the thumbnails come from it.
-    if (request.webSize > 0 && webScale < 1 && webScale >= needed) baseIsWeb = true;
-    const int baseWidth = baseIsWeb ? request.webSize : static_cast<int>(std::ceil(ow * needed));
-    const int baseHeight = baseIsWeb ? request.webSize : static_cast<int>(std::ceil(oh * needed));
-    // Fitting a box of the web size's square: the decode needs the size of
-    // the picture's long edge only.
-    const int nearWidth = baseIsWeb ? scaled(out.size.width, webScale) : baseWidth;
-    const int nearHeight = baseIsWeb ? scaled(out.size.height, webScale) : baseHeight;
-    VImage decoded;
-    const bool near = decodeNear(picturePath, header, nearWidth, nearHeight, decoded);
-    // Upright sRGB already: the decoded pixels as they are (usually in
-    // memory by now, and not copied again).
-    if (near && !needsTransform(header) && vips_image_get_orientation(decoded.get_image()) <= 1)
-      base = decoded;
-    else
-      base = loadFitted(picturePath, header, *transforms_, baseWidth, baseHeight, VIPS_SIZE_DOWN,
-                        false, near ? &decoded : nullptr);
-    // Decoded once; every file below is made from these pixels.
-    base = base.copy_memory();
-    room.release();
-
-    auto thumbnailOf = [&](int factor) {
-      const int tw = thumb.width * factor, th = thumb.height * factor;
-      if (!box_.crop) return resizeTo(base, tw, th);
-      const double s = std::max(tw / ow, th / oh);
-      const int cw = std::max(tw, scaled(out.size.width, s));
-      const int ch = std::max(th, scaled(out.size.height, s));
-      return resizeTo(base, cw, ch).extract_area((cw - tw) / 2, (ch - th) / 2, tw, th);
-    };
-    if (request.thumb2x) {
-      // The thumbnail from the 2x one, a quarter of its pixels: exactly half
-      // of its width and height, cropped alike.
-      const VImage twice = thumbnailOf(2).copy_memory();
-      out.thumb2x = encode(twice, request.suffix);
-      out.thumb = encode(resizeTo(twice, thumb.width, thumb.height), request.suffix);
-    } else {
-      out.thumb = encode(thumbnailOf(1), request.suffix);
-    }
-    if (request.webSize > 0) {
-      // The WebP coder holds about 20 bytes per pixel while it codes a
-      // transparent picture (its lossless coding of the alpha plane): 50 MiB
-      // for one of 1600 x 1600, as much as a heavy decode, and counted like
-      // one so that the two do not meet.
-      DecodeBudget::Ticket coding;
-      if (budget_ && base.has_alpha() && webSuffix(request.suffix) == ".webp") {
-        const double scale = baseIsWeb ? 1.0 : webScale / needed;
-        coding = budget_->acquire(
-            static_cast<std::uint64_t>(20.0 * base.width() * base.height() * scale * scale));
-      }
-      if (baseIsWeb) {
-        out.web = encode(base, webSuffix(request.suffix), true);
-      } else if (webScale >= 1 && request.originalMayServe) {
-        out.webIsOriginal = true;
-        out.web.width = out.size.width;
-        out.web.height = out.size.height;
-      } else {
-        out.web = encode(
-            resizeTo(base, scaled(out.size.width, webScale), scaled(out.size.height, webScale)),
-            webSuffix(request.suffix), true);
-      }
-    }
-    return true;
-  } catch (const VError& e) {
-    error = vipsMessage(e);
-    return false;
+    });
   }
+  const double ow = std::max(1, out.size.width), oh = std::max(1, out.size.height);
+
+  // The scale each file needs; a cropped thumbnail first covers its box.
+  const PictureSize thumb = thumbnailSize(out.size);
+  const double thumbScale = std::max(thumb.width / ow, thumb.height / oh);
+  double needed = thumbScale * (request.thumb2x ? 2 : 1);
+  const double longEdge = std::max(ow, oh);
+  const double webScale = request.webSize > 0 ? std::min(1.0, request.webSize / longEdge) : 0.0;
+  needed = std::min(1.0, std::max(needed, webScale));
+
+  // The usual case: the web-sized picture is the largest file, made
+  // straight from the decode; the thumbnails come from it.
+  const bool baseIsWeb = request.webSize > 0 && webScale < 1 && webScale >= needed;
+  const int baseWidth = baseIsWeb ? request.webSize : static_cast<int>(std::ceil(ow * needed));
+  const int baseHeight = baseIsWeb ? request.webSize : static_cast<int>(std::ceil(oh * needed));
+  // Fitting a box of the web size's square: the decode needs the size of
+  // the picture's long edge only.
+  const int nearWidth = baseIsWeb ? scaled(out.size.width, webScale) : baseWidth;
+  const int nearHeight = baseIsWeb ? scaled(out.size.height, webScale) : baseHeight;
+
+  VImage base;
+  if (!attempt(error, [&] {
+        readOwnCaption();
+        VImage decoded;
+        const bool near = decodeNear(picturePath, header, nearWidth, nearHeight, decoded);
+        // Upright sRGB already: the decoded pixels as they are (usually in
+        // memory by now, and not copied again).
+        if (near && !needsTransform(header) && vips_image_get_orientation(decoded.get_image()) <= 1)
+          base = decoded;
+        else
+          base = loadFitted(picturePath, header, *transforms_, baseWidth, baseHeight,
+                            VIPS_SIZE_DOWN, false, near ? &decoded : nullptr);
+        // Decoded once; every file below is made from these pixels.
+        base = base.copy_memory();
+      }))
+    return false;
+  room.release();
+
+  auto thumbnailOf = [&](int factor) {
+    const int tw = thumb.width * factor, th = thumb.height * factor;
+    if (!box_.crop) return resizeTo(base, tw, th);
+    const double s = std::max(tw / ow, th / oh);
+    const int cw = std::max(tw, scaled(out.size.width, s));
+    const int ch = std::max(th, scaled(out.size.height, s));
+    return resizeTo(base, cw, ch).extract_area((cw - tw) / 2, (ch - th) / 2, tw, th);
+  };
+  if (!attempt(error, [&] {
+        if (request.thumb2x) {
+          // The thumbnail from the 2x one, a quarter of its pixels: exactly
+          // half of its width and height, cropped alike.
+          const VImage twice = thumbnailOf(2).copy_memory();
+          out.thumb2x = encode(twice, request.suffix);
+          out.thumb = encode(resizeTo(twice, thumb.width, thumb.height), request.suffix);
+        } else {
+          out.thumb = encode(thumbnailOf(1), request.suffix);
+        }
+      }))
+    return false;
+  if (request.webSize <= 0) return true;
+
+  // The WebP coder holds about 20 bytes per pixel while it codes a
+  // transparent picture (its lossless coding of the alpha plane): 50 MiB
+  // for one of 1600 x 1600, as much as a heavy decode, and counted like
+  // one so that the two do not meet.
+  DecodeBudget::Ticket coding;
+  if (base.has_alpha() && webSuffix(request.suffix) == ".webp") {
+    const double scale = baseIsWeb ? 1.0 : webScale / needed;
+    coding =
+        reserve(static_cast<std::uint64_t>(20.0 * base.width() * base.height() * scale * scale));
+  }
+  return attempt(error, [&] {
+    if (baseIsWeb) {
+      out.web = encode(base, webSuffix(request.suffix), true);
+    } else if (webScale >= 1 && request.originalMayServe) {
+      out.webIsOriginal = true;
+      out.web.width = out.size.width;
+      out.web.height = out.size.height;
+    } else {
+      out.web = encode(
+          resizeTo(base, scaled(out.size.width, webScale), scaled(out.size.height, webScale)),
+          webSuffix(request.suffix), true);
+    }
+  });
 }
 
 std::string Thumbnailer::settings() const {

@@ -85,11 +85,8 @@ class Thumbnailer {
                          std::string& error);
 
  private:
-  // The above, once; the public ones run these through withOwnVipsErrors.
-  bool makeOnce(const std::string& picturePath, const std::string& suffix, Thumbnail& out,
-                std::string& error) const;
-  bool makeOnce(const std::string& picturePath, const PictureRequest& request, MadePicture& out,
-                std::string& error) const;
+  // Room for a decode of `bytes`, waited for between attempts (see Generator.h).
+  DecodeBudget::Ticket reserve(std::uint64_t bytes) const;
   static bool readHeaderOnce(const std::string& path, PictureSize& size, PictureCaption* caption,
                              std::string& error);
 

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -42,6 +43,16 @@ class Gate {
 };
 
 Gate g_gate;
+thread_local bool t_inAttempt = false;
+
+// Marks this thread as inside an attempt for as long as it lives.
+struct InAttempt {
+  InAttempt() {
+    if (t_inAttempt) throw std::logic_error("a libvips attempt started inside another");
+    t_inAttempt = true;
+  }
+  ~InAttempt() { t_inAttempt = false; }
+};
 
 // Leaves the gate however the attempt ends, exceptions included.
 struct Leave {
@@ -51,8 +62,11 @@ struct Leave {
 
 }  // namespace
 
+bool insideVipsAttempt() { return t_inAttempt; }
+
 bool withOwnVipsErrors(const std::function<bool(std::string&)>& attempt, std::string& error) {
   {
+    InAttempt inside;
     g_gate.enterShared();
     Leave leave{&Gate::leaveShared};
     std::string mixed;  // may hold other threads' messages: never shown
@@ -61,6 +75,7 @@ bool withOwnVipsErrors(const std::function<bool(std::string&)>& attempt, std::st
     vips_error_clear();
     if (ok) return true;
   }
+  InAttempt inside;
   g_gate.enterAlone();
   Leave leave{&Gate::leaveAlone};
   vips_error_clear();
