@@ -1,10 +1,10 @@
 // Vignetor: makes thumbnails of a folder of pictures and, from a template,
 // an index.html gallery of them.
-#include "generator/Arguments.h"
-#include "generator/ConsoleText.h"
-#include "generator/ExitCode.h"
-#include "generator/Generator.h"
-#include "generator/OutputFile.h"
+#include "generator/cli/Arguments.h"
+#include "generator/cli/ConsoleText.h"
+#include "generator/cli/ExitCode.h"
+#include "generator/run/Generator.h"
+#include "generator/files/OutputFile.h"
 #include "template/TemplateFolders.h"
 
 #include "Version.h"

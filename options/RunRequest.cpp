@@ -1,6 +1,6 @@
 #include "options/RunRequest.h"
 
-#include "generator/Protocol.h"
+#include "generator/cli/Protocol.h"
 #include "platform/CommandLine.h"
 
 wxString g_strValuesFile;

@@ -2,9 +2,9 @@
 // of the generator that read text, and checks what must always hold of
 // their output: valid UTF-8, nothing that can end an HTML text or attribute,
 // links of plain characters only.
-#include "generator/Arguments.h"
-#include "generator/GalleryPage.h"
-#include "generator/HtmlText.h"
+#include "generator/cli/Arguments.h"
+#include "generator/page/GalleryPage.h"
+#include "generator/page/HtmlText.h"
 
 #include <cstdint>
 #include <cstdlib>

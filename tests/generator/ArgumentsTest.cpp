@@ -1,4 +1,4 @@
-#include "generator/Arguments.h"
+#include "generator/cli/Arguments.h"
 
 #include <gtest/gtest.h>
 

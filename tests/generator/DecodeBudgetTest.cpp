@@ -1,4 +1,4 @@
-#include "generator/DecodeBudget.h"
+#include "generator/run/DecodeBudget.h"
 
 #include "GeneratorTestSupport.h"
 

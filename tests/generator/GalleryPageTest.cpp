@@ -1,4 +1,4 @@
-#include "generator/GalleryPage.h"
+#include "generator/page/GalleryPage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "generator/HtmlText.h"
+#include "generator/page/HtmlText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "generator/OutputFile.h"
+#include "generator/files/OutputFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Captions read from pictures whose EXIF, XMP and IPTC blocks another
 // program wrote.
-#include "generator/PictureCaption.h"
-#include "generator/Thumbnailer.h"
+#include "generator/picture/PictureCaption.h"
+#include "generator/picture/Thumbnailer.h"
 
 #include "GeneratorTestSupport.h"
 

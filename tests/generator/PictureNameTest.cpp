@@ -1,4 +1,4 @@
-#include "generator/PictureName.h"
+#include "generator/record/PictureName.h"
 
 #include <gtest/gtest.h>
 

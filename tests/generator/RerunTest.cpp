@@ -2,7 +2,7 @@
 // keeps, what it makes again and what it never touches.
 #include "GeneratorTestSupport.h"
 
-#include "generator/RunRecord.h"
+#include "generator/record/RunRecord.h"
 
 #include <gtest/gtest.h>
 

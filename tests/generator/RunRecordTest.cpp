@@ -1,5 +1,5 @@
-#include "generator/RunPlan.h"
-#include "generator/RunRecord.h"
+#include "generator/record/RunPlan.h"
+#include "generator/record/RunRecord.h"
 
 #include "tests/support/TempDir.h"
 

@@ -1,6 +1,6 @@
-#include "generator/Thumbnailer.h"
+#include "generator/picture/Thumbnailer.h"
 
-#include "generator/PictureName.h"
+#include "generator/record/PictureName.h"
 
 #include "GeneratorTestSupport.h"
 

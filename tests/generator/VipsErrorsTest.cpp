@@ -1,4 +1,4 @@
-#include "generator/VipsErrors.h"
+#include "generator/compat/VipsErrors.h"
 
 #include <gtest/gtest.h>
 

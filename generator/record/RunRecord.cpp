@@ -1,6 +1,6 @@
-#include "generator/RunRecord.h"
+#include "generator/record/RunRecord.h"
 
-#include "generator/OutputFile.h"
+#include "generator/files/OutputFile.h"
 
 #include <glib.h>
 

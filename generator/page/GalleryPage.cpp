@@ -1,7 +1,7 @@
-#include "generator/GalleryPage.h"
+#include "generator/page/GalleryPage.h"
 
-#include "generator/HtmlText.h"
-#include "generator/PictureName.h"
+#include "generator/page/HtmlText.h"
+#include "generator/record/PictureName.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "generator/ValuesFile.h"
+#include "generator/page/ValuesFile.h"
 
 #include <cerrno>
 #include <cstring>

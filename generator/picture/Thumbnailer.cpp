@@ -1,9 +1,9 @@
-#include "generator/Thumbnailer.h"
+#include "generator/picture/Thumbnailer.h"
 
-#include "generator/PictureName.h"
-#include "generator/Resample.h"
-#include "generator/SrgbTransforms.h"
-#include "generator/VipsErrors.h"
+#include "generator/record/PictureName.h"
+#include "generator/picture/Resample.h"
+#include "generator/picture/SrgbTransforms.h"
+#include "generator/compat/VipsErrors.h"
 
 #include <vips/vips8>
 #include <webp/encode.h>

@@ -5,8 +5,8 @@
 #ifndef WV_GENERATOR_RUNPLAN_H
 #define WV_GENERATOR_RUNPLAN_H
 
-#include "generator/Arguments.h"
-#include "generator/RunRecord.h"
+#include "generator/cli/Arguments.h"
+#include "generator/record/RunRecord.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,9 +2,9 @@
 #ifndef WV_GENERATOR_THUMBNAILER_H
 #define WV_GENERATOR_THUMBNAILER_H
 
-#include "generator/DecodeBudget.h"
-#include "generator/PictureCaption.h"
-#include "generator/SrgbTransforms.h"
+#include "generator/run/DecodeBudget.h"
+#include "generator/picture/PictureCaption.h"
+#include "generator/picture/SrgbTransforms.h"
 
 #include <memory>
 #include <string>

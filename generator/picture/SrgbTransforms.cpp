@@ -1,4 +1,4 @@
-#include "generator/SrgbTransforms.h"
+#include "generator/picture/SrgbTransforms.h"
 
 #include <lcms2.h>
 

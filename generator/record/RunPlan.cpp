@@ -1,6 +1,6 @@
-#include "generator/RunPlan.h"
+#include "generator/record/RunPlan.h"
 
-#include "generator/PictureName.h"
+#include "generator/record/PictureName.h"
 
 #include <cerrno>
 #include <sys/stat.h>

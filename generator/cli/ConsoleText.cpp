@@ -1,4 +1,4 @@
-#include "generator/ConsoleText.h"
+#include "generator/cli/ConsoleText.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "generator/Arguments.h"
+#include "generator/cli/Arguments.h"
 
-#include "generator/Protocol.h"
+#include "generator/cli/Protocol.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
-#include "generator/DecodeBudget.h"
+#include "generator/run/DecodeBudget.h"
 
-#include "generator/VipsErrors.h"
+#include "generator/compat/VipsErrors.h"
 
 #include <algorithm>
 #include <cstring>

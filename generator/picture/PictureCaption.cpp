@@ -1,4 +1,4 @@
-#include "generator/PictureCaption.h"
+#include "generator/picture/PictureCaption.h"
 
 #include <libexif/exif-data.h>
 

@@ -1,4 +1,4 @@
-#include "generator/Resample.h"
+#include "generator/picture/Resample.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "generator/OutputFile.h"
+#include "generator/files/OutputFile.h"
 
-#include "generator/PictureName.h"
+#include "generator/record/PictureName.h"
 
 #include <atomic>
 #include <cctype>

@@ -25,10 +25,10 @@
 #ifndef WV_GENERATOR_GENERATOR_H
 #define WV_GENERATOR_GENERATOR_H
 
-#include "generator/Arguments.h"
-#include "generator/ExitCode.h"
-#include "generator/GalleryPage.h"
-#include "generator/Thumbnailer.h"
+#include "generator/cli/Arguments.h"
+#include "generator/cli/ExitCode.h"
+#include "generator/page/GalleryPage.h"
+#include "generator/picture/Thumbnailer.h"
 
 #include <cstdint>
 #include <memory>
