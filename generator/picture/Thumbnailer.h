@@ -2,7 +2,7 @@
 #ifndef WV_GENERATOR_THUMBNAILER_H
 #define WV_GENERATOR_THUMBNAILER_H
 
-#include "generator/run/DecodeBudget.h"
+#include "generator/picture/DecodeBudget.h"
 #include "generator/picture/PictureCaption.h"
 #include "generator/picture/SrgbTransforms.h"
 

@@ -1,4 +1,4 @@
-#include "generator/run/DecodeBudget.h"
+#include "generator/picture/DecodeBudget.h"
 
 #include "generator/compat/VipsErrors.h"
 
