@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "options/FormatLastError.h"
+#include "platform/FormatLastError.h"
 #include "options/GeneratorReport.h"
 #include "options/OptionsDialog.h"
 #include "options/RunRequest.h"

@@ -4,7 +4,7 @@
 #include <wx/dataobj.h>
 
 #include "about/AboutDialog.h"
-#include "options/FormatLastError.h"
+#include "platform/FormatLastError.h"
 #include "options/OptionsDialog.h"
 #include "platform/CommandLine.h"
 #include "platform/MessageBox.h"

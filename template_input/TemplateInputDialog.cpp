@@ -11,7 +11,7 @@
 #include <wx/listctrl.h>
 #include <wx/textctrl.h>
 
-#include "options/FormatLastError.h"
+#include "platform/FormatLastError.h"
 #include "platform/DataExchange.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDirectory.h"
