@@ -4,9 +4,9 @@
 #include <wx/dataobj.h>
 
 #include "about/AboutDialog.h"
-#include "platform/FormatLastError.h"
 #include "options/OptionsDialog.h"
 #include "platform/CommandLine.h"
+#include "platform/FormatLastError.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDirectory.h"
 #include "platform/Shell.h"
