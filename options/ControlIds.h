@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DialogTemplate.h"
+
 // Control ids of the options form (dialog 102).
 enum OptionsControlId {
   IDC_INDIR = 1001,
@@ -30,3 +32,6 @@ enum OptionsControlId {
 
 // Command of the accelerator table (Ctrl+F5).
 constexpr int ID_COPY_PARAMETERS = 32771;
+
+// The form's layout (dialog 102, OptionsDialogTemplate.cpp).
+extern const DialogTemplate kOptionsDialogTemplate;

@@ -2,12 +2,12 @@
 
 #include <unistd.h>
 
-#include "options/FormatLastError.h"
 #include "options/GeneratorReport.h"
 #include "options/OptionsDialog.h"
 #include "options/RunRequest.h"
 #include "platform/CommandLine.h"
 #include "platform/ConsoleWindow.h"
+#include "platform/FormatLastError.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDirectory.h"
 #include "platform/Shell.h"

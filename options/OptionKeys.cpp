@@ -1,13 +1,15 @@
 #include "options/OptionKeys.h"
 
-#include "options/OptionsDialog.h"
+#include <cstring>
+
+#include "platform/Profile.h"
 
 const char kOptionsSection[] = "wVignetor";
 const char kTemplateKey[] = "template";
 const char kTemplateDefault[] = "Filmstrip2";
 
 namespace {
-using D = OptionsDialog;
+using D = OptionValues;
 constexpr wxString D::*kNoText = nullptr;
 constexpr int D::*kNoInt = nullptr;
 }  // namespace
@@ -35,3 +37,44 @@ const char* const kSavedOrder[] = {
     "check.height", "check.width", "check.scale", "height", "width",   "existing",   "index",
 };
 const std::size_t kSavedOrderCount = sizeof kSavedOrder / sizeof kSavedOrder[0];
+
+void LoadOptionValues(OptionValues& values) {
+  Profile profile;
+  for (std::size_t i = 0; i < kLoadedOptionCount; ++i) {
+    const OptionKey& option = kLoadedOptions[i];
+    if (option.textField) {
+      values.*option.textField =
+          profile.GetString(kOptionsSection, option.key, wxString::FromUTF8(option.textDefault));
+    } else {
+      const int stored = profile.GetInt(kOptionsSection, option.key, option.intDefault);
+      switch (option.form) {
+        case IntForm::Value: values.*option.intField = stored; break;
+        case IntForm::Flag: values.*option.intField = stored == 1 ? 1 : 0; break;
+        case IntForm::Size:
+          // A size no up-down can give (a damaged or hand-edited file) would
+          // reach the generator's command line and be refused there.
+          values.*option.intField =
+              stored >= kSizeLower && stored <= kSizeUpper ? stored : option.intDefault;
+          break;
+      }
+    }
+  }
+}
+
+bool SaveOptionValues(const OptionValues& values) {
+  Profile profile;
+  for (std::size_t i = 0; i < kSavedOrderCount; ++i) {
+    for (std::size_t j = 0; j < kLoadedOptionCount; ++j) {
+      const OptionKey& option = kLoadedOptions[j];
+      if (std::strcmp(option.key, kSavedOrder[i]) != 0) continue;
+      if (option.textField) {
+        profile.WriteString(kOptionsSection, option.key, values.*option.textField);
+      } else {
+        const int value = values.*option.intField;
+        profile.WriteInt(kOptionsSection, option.key,
+                         option.form == IntForm::Flag ? (value != 0 ? 1 : 0) : value);
+      }
+    }
+  }
+  return profile.Save();
+}

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include <wx/string.h>
+#include "options/OptionValues.h"
 
 // Settings group of the options.
 extern const char kOptionsSection[];
@@ -21,13 +21,12 @@ constexpr int kSizeUpper = 1000;
 
 // One saved option: its key, its default and its field. The field is named by
 // its member pointer so that loading and saving share one table.
-class OptionsDialog;
 struct OptionKey {
   const char* key;
-  int OptionsDialog::*intField;  // null for a text option
+  int OptionValues::*intField;  // null for a text option
   IntForm form;
   int intDefault;
-  wxString OptionsDialog::*textField;  // null for an integer option
+  wxString OptionValues::*textField;  // null for an integer option
   const char* textDefault;
 };
 
@@ -37,6 +36,14 @@ extern const std::size_t kLoadedOptionCount;
 // In the order they are written after a run.
 extern const char* const kSavedOrder[];
 extern const std::size_t kSavedOrderCount;
+
+// Reads every option of kLoadedOptions from the settings into `values`, in
+// that order; a missing or unusable one takes its default.
+void LoadOptionValues(OptionValues& values);
+
+// Writes the options in kSavedOrder and saves the settings file; false when
+// it could not be saved.
+bool SaveOptionValues(const OptionValues& values);
 
 // Key and default of the last chosen template (read by the template list,
 // written when a run takes the template).

@@ -4,11 +4,13 @@
 #include <wx/dataobj.h>
 
 #include "about/AboutDialog.h"
-#include "options/FormatLastError.h"
 #include "options/OptionsDialog.h"
+#include "platform/CommandLine.h"
+#include "platform/FormatLastError.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDirectory.h"
 #include "platform/Shell.h"
+#include "platform/Text.h"
 
 void OptionsDialog::OnHelp(wxCommandEvent&) {
   if (ShellOpen(ProgramDirectory() + "/Vignetor.html")) return;
@@ -24,12 +26,13 @@ void OptionsDialog::OnAbout(wxCommandEvent&) {
 
 // Ctrl+F5: the checks and questions of Create, then the generator's
 // parameters on the clipboard for a run by hand. A values file written for
-// them stays on disk, since the copied text names it.
+// them stays on disk, since the copied text names it. The text is the command
+// line without its marker token, made safe for a shell where a value needs it.
 void OptionsDialog::OnCopyParameters(wxCommandEvent&) {
   UpdateData(true);
   const wxString commandLine = BuildCommandLine();
   if (commandLine.empty()) return;
-  const wxString parameters = commandLine.Mid(4);  // the marker token and its blank
+  const wxString parameters = FromBytes(ShellParameters(ToBytes(commandLine)));
   if (!wxTheClipboard->Open()) {
     ShowMessageBox(this, "Could not open clipboard", kAppName, wxOK | wxICON_NONE);
     return;

@@ -1,7 +1,5 @@
 #include "options/OptionsDialog.h"
 
-#include <cstring>
-
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -11,7 +9,6 @@
 #include "options/ControlIds.h"
 #include "options/OptionKeys.h"
 #include "platform/DataExchange.h"
-#include "platform/Profile.h"
 #include "platform/UpDownCtrl.h"
 #include "res/ProgramIcon.h"
 
@@ -38,7 +35,7 @@ wxEND_EVENT_TABLE()
 
 OptionsDialog::OptionsDialog() : ResourceDialog(kOptionsDialogTemplate) {
   m_hIcon = ProgramIcons();
-  LoadOptions();
+  LoadOptionValues(*this);
   CreateFromTemplate(nullptr);
   m_comboTemplate = Control<wxChoice>(IDC_TEMPLATE);
   m_spinWidth = Control<UpDownCtrl>(IDC_SPIN_WIDTH);
@@ -48,46 +45,7 @@ OptionsDialog::OptionsDialog() : ResourceDialog(kOptionsDialogTemplate) {
 // Records left when the form goes without Cancel (a test, an early exit).
 OptionsDialog::~OptionsDialog() { ReleaseTemplateList(); }
 
-void OptionsDialog::LoadOptions() {
-  Profile profile;
-  for (std::size_t i = 0; i < kLoadedOptionCount; ++i) {
-    const OptionKey& option = kLoadedOptions[i];
-    if (option.textField) {
-      this->*option.textField =
-          profile.GetString(kOptionsSection, option.key, wxString::FromUTF8(option.textDefault));
-    } else {
-      const int stored = profile.GetInt(kOptionsSection, option.key, option.intDefault);
-      switch (option.form) {
-        case IntForm::Value: this->*option.intField = stored; break;
-        case IntForm::Flag: this->*option.intField = stored == 1 ? 1 : 0; break;
-        case IntForm::Size:
-          // A size no up-down can give (a damaged or hand-edited file) would
-          // reach the generator's command line and be refused there.
-          this->*option.intField =
-              stored >= kSizeLower && stored <= kSizeUpper ? stored : option.intDefault;
-          break;
-      }
-    }
-  }
-}
-
-bool OptionsDialog::SaveOptions() {
-  Profile profile;
-  for (std::size_t i = 0; i < kSavedOrderCount; ++i) {
-    for (std::size_t j = 0; j < kLoadedOptionCount; ++j) {
-      const OptionKey& option = kLoadedOptions[j];
-      if (std::strcmp(option.key, kSavedOrder[i]) != 0) continue;
-      if (option.textField) {
-        profile.WriteString(kOptionsSection, option.key, this->*option.textField);
-      } else {
-        const int value = this->*option.intField;
-        profile.WriteInt(kOptionsSection, option.key,
-                         option.form == IntForm::Flag ? (value != 0 ? 1 : 0) : value);
-      }
-    }
-  }
-  return profile.Save();
-}
+bool OptionsDialog::SaveOptions() { return SaveOptionValues(*this); }
 
 void OptionsDialog::DoDataExchange(DataExchange& dx) {
   dx.Check(IDC_INCSUB, m_bIncSub);

@@ -3,6 +3,7 @@
 #include <wx/accel.h>
 #include <wx/iconbndl.h>
 
+#include "options/OptionValues.h"
 #include "platform/ResourceDialog.h"
 
 class DataExchange;
@@ -11,8 +12,9 @@ class UpDownCtrl;
 class wxChoice;
 
 // The main form: every choice of a run, the template list, and the commands.
-// It runs modally from start-up; the program ends when it closes.
-class OptionsDialog : public ResourceDialog {
+// It runs modally from start-up; the program ends when it closes. Its option
+// fields are those of OptionValues, loaded from the settings when it is made.
+class OptionsDialog : public ResourceDialog, public OptionValues {
  public:
   OptionsDialog();  // loads the saved options
   ~OptionsDialog() override;
@@ -29,23 +31,9 @@ class OptionsDialog : public ResourceDialog {
   // The controls must just have been read into the fields.
   wxString BuildCommandLine();
 
-  // The option fields, in their order.
-  int m_bIncSub = 0;
-  wxString m_strInDir;
-  wxString m_strOutDir;
-  int m_nHeight = 100;
-  int m_nWidth = 100;
-  wxString m_strPrefix;
-  int m_nExisting = 1;
-  int m_bIndex = 1;
+  // Shown only: the chosen template's description (the option fields come
+  // from OptionValues).
   wxString m_strDescription;
-  int m_bNoDupThumbs = 1;
-  int m_bSkipCreation = 0;
-  int m_bCheckExist = 0;
-  int m_bCpuFriend = 0;
-  int m_bFixedHeight = 1;
-  int m_bFixedWidth = 0;
-  int m_bScale = 0;
 
  protected:
   void DoDataExchange(DataExchange& dx);
@@ -79,7 +67,6 @@ class OptionsDialog : public ResourceDialog {
   wxIconBundle m_hIcon;
 
  private:
-  void LoadOptions();
   void BrowseInto(wxString& field, const wxString& title);
 
   bool m_bInitialised = false;

@@ -1,31 +1,43 @@
 #include "platform/CommandLine.h"
 
+#include <utility>
+
 namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
-  std::vector<std::string> arguments;
+namespace {
+// One argument of a command line: its value and where its text stands.
+struct Argument {
+  std::string value;
+  std::size_t begin;
+  std::size_t end;
+};
+
+std::vector<Argument> SplitArguments(const std::string& commandLine) {
+  std::vector<Argument> arguments;
   const std::size_t size = commandLine.size();
   std::size_t i = 0;
 
   // The program name knows no escapes.
   while (i < size && IsBlank(commandLine[i])) ++i;
   if (i == size) return arguments;
-  std::string program;
+  Argument program{std::string(), i, i};
   if (commandLine[i] == '"') {
     ++i;
-    while (i < size && commandLine[i] != '"') program += commandLine[i++];
+    while (i < size && commandLine[i] != '"') program.value += commandLine[i++];
     if (i < size) ++i;
   } else {
-    while (i < size && !IsBlank(commandLine[i])) program += commandLine[i++];
+    while (i < size && !IsBlank(commandLine[i])) program.value += commandLine[i++];
   }
+  program.end = i;
   arguments.push_back(program);
 
   for (;;) {
     while (i < size && IsBlank(commandLine[i])) ++i;
     if (i == size) break;
-    std::string argument;
+    Argument argument{std::string(), i, i};
+    std::string& value = argument.value;
     bool quoted = false;
     while (i < size && (quoted || !IsBlank(commandLine[i]))) {
       const char c = commandLine[i];
@@ -36,30 +48,87 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
           ++i;
         }
         if (i < size && commandLine[i] == '"') {
-          argument.append(backslashes / 2, '\\');
+          value.append(backslashes / 2, '\\');
           if (backslashes % 2 == 1) {
-            argument += '"';
+            value += '"';
             ++i;
           }
         } else {
-          argument.append(backslashes, '\\');
+          value.append(backslashes, '\\');
         }
       } else if (c == '"') {
         if (quoted && i + 1 < size && commandLine[i + 1] == '"') {
-          argument += '"';
+          value += '"';
           i += 2;
         } else {
           quoted = !quoted;
           ++i;
         }
       } else {
-        argument += c;
+        value += c;
         ++i;
       }
     }
+    argument.end = i;
     arguments.push_back(argument);
   }
   return arguments;
+}
+
+// What a POSIX shell reads specially inside double quotes ("!" in an
+// interactive bash), and line breaks, which a terminal may take for Enter.
+bool NeedsShellQuotes(const std::string& value) {
+  return value.find_first_of("$`\\\"!\n\r") != std::string::npos;
+}
+
+// What a shell reads specially in a word outside quotes, beyond the blanks
+// and the characters above.
+bool HasShellSyntax(const std::string& value) {
+  return value.find_first_of("'&;|<>()*?[{") != std::string::npos;
+}
+
+std::string SingleQuoted(const std::string& value) {
+  std::string quoted = "'";
+  for (char c : value) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  quoted += '\'';
+  return quoted;
+}
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
+  std::vector<std::string> values;
+  for (Argument& argument : SplitArguments(commandLine))
+    values.push_back(std::move(argument.value));
+  return values;
+}
+
+std::string ShellParameters(const std::string& commandLine) {
+  const std::vector<Argument> arguments = SplitArguments(commandLine);
+  if (arguments.size() < 2) return std::string();
+  // From the first argument after the program name, separators as they are.
+  std::string parameters;
+  std::size_t copied = arguments[1].begin;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const Argument& argument = arguments[i];
+    const std::string text = commandLine.substr(argument.begin, argument.end - argument.begin);
+    parameters += commandLine.substr(copied, argument.begin - copied);
+    copied = argument.end;
+    // In double quotes, a value without "$`\!" and line breaks reads the
+    // same to both splitters; a bare one must hold no shell syntax either.
+    const bool bare = text.find('"') == std::string::npos;
+    if (NeedsShellQuotes(argument.value) || (bare && HasShellSyntax(argument.value))) {
+      parameters += SingleQuoted(argument.value);
+    } else {
+      parameters += text;
+    }
+  }
+  return parameters;
 }
 
 std::string QuoteArgumentAlways(const std::string& argument) {

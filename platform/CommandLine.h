@@ -15,6 +15,14 @@
 // takes backslashes literally.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
+// The arguments of `commandLine` after the program name, for pasting after a
+// program's name in a POSIX shell (sh, bash): the text as it stands, except
+// that an argument holding "$", "`", "\", a double quote, "!" or a line break,
+// or a bare one holding shell syntax ("'", "&", ";", "|", "<", ">", "(", ")",
+// "*", "?", "[", "{"), is written in single quotes ("'" as '\''), so that the
+// shell hands over each value exactly as SplitCommandLine gives it.
+std::string ShellParameters(const std::string& commandLine);
+
 // `argument` as it must stand in a command line to come back whole from
 // SplitCommandLine. Unchanged when it needs no quoting.
 std::string QuoteArgument(const std::string& argument);

@@ -5,7 +5,7 @@
 
 #include <wx/dialog.h>
 
-#include "res/DialogTemplate.h"
+#include "platform/DialogTemplate.h"
 
 class wxRadioButton;
 

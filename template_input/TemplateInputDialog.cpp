@@ -11,8 +11,8 @@
 #include <wx/listctrl.h>
 #include <wx/textctrl.h>
 
-#include "options/FormatLastError.h"
 #include "platform/DataExchange.h"
+#include "platform/FormatLastError.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDirectory.h"
 #include "platform/Profile.h"

@@ -1,5 +1,3 @@
-#include "res/DialogTemplate.h"
-
 #include "options/ControlIds.h"
 
 namespace {

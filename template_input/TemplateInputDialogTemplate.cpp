@@ -1,5 +1,3 @@
-#include "res/DialogTemplate.h"
-
 #include "template_input/InputControlIds.h"
 
 namespace {

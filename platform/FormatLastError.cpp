@@ -1,4 +1,4 @@
-#include "options/FormatLastError.h"
+#include "platform/FormatLastError.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -59,7 +59,4 @@ struct DialogTemplate {
   std::size_t count;
 };
 
-// The dialog tables of the program.
-extern const DialogTemplate kOptionsDialogTemplate;        // 102
-extern const DialogTemplate kAboutDialogTemplate;          // 100
-extern const DialogTemplate kTemplateInputDialogTemplate;  // 132
+// Each dialog's own table lies beside it and is declared with its control ids.

@@ -1,6 +1,6 @@
 #include "about/AboutControlIds.h"
+
 #include "about/MakerAddress.h"
-#include "res/DialogTemplate.h"
 
 #include "Version.h"
 
