@@ -1,5 +1,6 @@
 // Vignetor: makes thumbnails of a folder of pictures and, from a template,
 // an index.html gallery of them.
+#include "common/Paths.h"
 #include "generator/cli/Arguments.h"
 #include "generator/cli/ConsoleText.h"
 #include "generator/cli/ExitCode.h"

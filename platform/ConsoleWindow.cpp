@@ -11,6 +11,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "common/Utf8.h"
 #include "platform/HelpKey.h"
 
 namespace {
@@ -28,28 +29,6 @@ constexpr int kGaugeRange = 1000;
 
 bool g_busy = false;
 
-bool IsContinuation(unsigned char c) { return c >= 0x80 && c <= 0xBF; }
-
-// Length of the UTF-8 sequence that `lead` starts, 0 for a byte that starts
-// none.
-std::size_t SequenceLength(unsigned char lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 0;
-}
-
-// Whether `second` may follow `lead` (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool SecondByteFits(unsigned char lead, unsigned char second) {
-  switch (lead) {
-    case 0xE0: return second >= 0xA0 && second <= 0xBF;
-    case 0xED: return second >= 0x80 && second <= 0x9F;
-    case 0xF0: return second >= 0x90 && second <= 0xBF;
-    case 0xF4: return second >= 0x80 && second <= 0x8F;
-    default: return IsContinuation(second);
-  }
-}
 }  // namespace
 
 wxString DecodeConsoleOutput(std::string& pending, bool final) {
@@ -72,23 +51,13 @@ wxString DecodeConsoleOutput(std::string& pending, bool final) {
       ++i;
       continue;
     }
-    const std::size_t length = SequenceLength(c);
-    std::size_t valid = 0;  // bytes of the sequence that are right so far
+    char32_t code = 0;
+    bool truncated = false;
+    const std::size_t length = utf8Sequence(pending, i, &code, &truncated);
     if (length > 0) {
-      valid = 1;
-      while (valid < length && i + valid < size) {
-        const unsigned char next = static_cast<unsigned char>(pending[i + valid]);
-        if (valid == 1 ? !SecondByteFits(c, next) : !IsContinuation(next)) break;
-        ++valid;
-      }
-    }
-    if (length > 0 && valid == length) {
-      unsigned long code = c & (0x7F >> length);
-      for (std::size_t k = 1; k < length; ++k)
-        code = (code << 6) | (static_cast<unsigned char>(pending[i + k]) & 0x3F);
-      text += wxUniChar(code);
+      text += wxUniChar(static_cast<unsigned long>(code));
       i += length;
-    } else if (length > 0 && i + valid == size && !final) {
+    } else if (truncated && !final) {
       break;  // the rest of this character is still on its way
     } else {
       text += wxUniChar(static_cast<unsigned long>(c));  // Latin-1

@@ -1,5 +1,7 @@
 #include "platform/Shell.h"
 
+#include "common/Percent.h"
+
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -23,19 +25,9 @@ bool IsAddress(const wxString& target) {
 void SetBrowserLauncher(BrowserLauncher launcher) { Launcher() = std::move(launcher); }
 
 wxString FileUrl(const wxString& absolutePath) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string url = "file://";
-  for (unsigned char c : ToBytes(absolutePath)) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
-    if (plain) {
-      url += static_cast<char>(c);
-    } else {
-      url += '%';
-      url += kHex[c >> 4];
-      url += kHex[c & 15];
-    }
-  }
+  const std::string url = "file://" + percentEncode(ToBytes(absolutePath), [](unsigned char c) {
+                            return c == '/' || isUnreservedInUrl(c);
+                          });
   return wxString::FromUTF8(url.data(), url.size());
 }
 

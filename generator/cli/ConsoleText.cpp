@@ -1,5 +1,7 @@
 #include "generator/cli/ConsoleText.h"
 
+#include "common/Utf8.h"
+
 namespace {
 
 void appendHex(std::string& out, const char* prefix, unsigned value, int digits) {
@@ -12,30 +14,6 @@ void appendHex(std::string& out, const char* prefix, unsigned value, int digits)
 bool isInvisibleControl(unsigned cp) {
   return (cp >= 0x80 && cp <= 0x9f) || cp == 0x061c || cp == 0x200e || cp == 0x200f ||
          (cp >= 0x2028 && cp <= 0x202e) || (cp >= 0x2066 && cp <= 0x2069);
-}
-
-// Length of the valid UTF-8 sequence at `at` with its code point, or 0.
-std::size_t utf8Sequence(const std::string& s, std::size_t at, unsigned& cp) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  unsigned char lead = byte(at);
-  std::size_t length;
-  unsigned min;
-  if (lead >= 0xc2 && lead <= 0xdf) {
-    length = 2, min = 0x80, cp = lead & 0x1f;
-  } else if (lead >= 0xe0 && lead <= 0xef) {
-    length = 3, min = 0x800, cp = lead & 0x0f;
-  } else if (lead >= 0xf0 && lead <= 0xf4) {
-    length = 4, min = 0x10000, cp = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (at + length > s.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xc0) != 0x80) return 0;
-    cp = cp << 6 | (byte(at + i) & 0x3f);
-  }
-  if (cp < min || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) return 0;
-  return length;
 }
 
 }  // namespace
@@ -53,8 +31,8 @@ std::string escapeControls(const std::string& text) {
       ++at;
       continue;
     }
-    unsigned cp = 0;
-    std::size_t length = utf8Sequence(text, at, cp);
+    char32_t cp = 0;
+    std::size_t length = utf8Sequence(text, at, &cp);
     if (length == 0) {
       appendHex(out, "\\x", c, 2);
       ++at;

@@ -1,5 +1,7 @@
 #include "generator/compat/VipsErrors.h"
 
+#include "common/Utf8.h"
+
 #include <vips/vips.h>
 
 #include <condition_variable>
@@ -100,11 +102,6 @@ std::string vipsErrorLine(const std::string& buffer, std::size_t limit) {
   }
   std::string text;
   for (const auto& line : lines) text += (text.empty() ? "" : " ") + line;
-  if (text.size() > limit) {
-    std::size_t cut = limit;
-    // Not inside a UTF-8 sequence.
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80) --cut;
-    text = text.substr(0, cut) + "...";
-  }
+  if (text.size() > limit) text = utf8Prefix(text, limit) + "...";
   return text.empty() ? "not a readable picture" : text;
 }

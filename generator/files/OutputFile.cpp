@@ -1,5 +1,7 @@
 #include "generator/files/OutputFile.h"
 
+#include "common/Paths.h"
+
 #include "generator/record/PictureName.h"
 
 #include <atomic>
@@ -99,11 +101,6 @@ mode_t fileMode() {
     return static_cast<mode_t>(0666 & ~mask);
   }();
   return mode;
-}
-
-std::string joinPath(const std::string& dir, const std::string& name) {
-  if (!dir.empty() && dir.back() == '/') return dir + name;
-  return dir + "/" + name;
 }
 
 // A written temporary file that removes itself unless it was moved. While

@@ -2,11 +2,9 @@
 #ifndef WV_GENERATOR_HTMLTEXT_H
 #define WV_GENERATOR_HTMLTEXT_H
 
-#include <string>
+#include "common/Utf8.h"
 
-// Valid UTF-8 stays as it is; every byte that is not part of a valid
-// sequence is taken as Latin-1, so no name is ever dropped or mangled.
-std::string toUtf8(const std::string& bytes);
+#include <string>
 
 // Text for HTML content and attribute values: UTF-8 with & < > " ' escaped.
 std::string htmlEscape(const std::string& bytes);

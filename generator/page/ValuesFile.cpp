@@ -1,5 +1,7 @@
 #include "generator/page/ValuesFile.h"
 
+#include "common/FileRead.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,39 +15,21 @@ namespace {
 // the bound: a FIFO or a device given by mistake neither hangs the run nor
 // fills the memory.
 bool readWhole(const std::string& path, std::string& data, std::string& error) {
-  // O_NONBLOCK: opening a FIFO without a writer would wait for one.
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) {
-    error = "cannot read the values file " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    error = "the values file " + path + " is not a regular file";
-    return false;
-  }
-  data.clear();
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = "cannot read the values file " + path + ": " + std::strerror(errno);
-      close(fd);
+  int err = 0;
+  switch (readCappedFile(path, kValuesFileMaxBytes, data, err)) {
+    case FileRead::Ok: return true;
+    case FileRead::Failed:
+      error = "cannot read the values file " + path + ": " + std::strerror(err);
       return false;
-    }
-    if (n == 0) break;
-    if (data.size() + static_cast<std::size_t>(n) > kValuesFileMaxBytes) {
-      close(fd);
+    case FileRead::NotRegular:
+      error = "the values file " + path + " is not a regular file";
+      return false;
+    case FileRead::TooLarge:
       error = "the values file " + path + " is larger than " +
               std::to_string(kValuesFileMaxBytes / (1024 * 1024)) + " MiB";
       return false;
-    }
-    data.append(buf, static_cast<std::size_t>(n));
   }
-  close(fd);
-  return true;
+  return false;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "generator/picture/PictureCaption.h"
 
+#include "common/Utf8.h"
+
 #include <libexif/exif-data.h>
 
 #include <cmath>
@@ -193,22 +195,7 @@ std::string xmlText(const std::string& text) {
       out += text[i++];
       continue;
     }
-    // As UTF-8.
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xc0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3f));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xe0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (code & 0x3f));
-    } else {
-      out += static_cast<char>(0xf0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (code & 0x3f));
-    }
+    appendUtf8(out, static_cast<char32_t>(code));
     i = semi + 1;
   }
   return out;

@@ -1,16 +1,13 @@
 #include "generator/record/RunPlan.h"
 
+#include "common/Paths.h"
+
 #include "generator/record/PictureName.h"
 
 #include <cerrno>
 #include <sys/stat.h>
 
 namespace {
-
-std::string joinPath(const std::string& dir, const std::string& name) {
-  if (!dir.empty() && dir.back() == '/') return dir + name;
-  return dir + "/" + name;
-}
 
 void splitLeaf(const std::string& rel, std::string& dir, std::string& leaf) {
   std::size_t slash = rel.rfind('/');
@@ -102,7 +99,7 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
   plan.entry = entry;
   const bool sourceSame = entry && entry->source == p.stamp;
 
-  auto earlier = [&](const std::string& role, const std::string& wantedName,
+  auto earlier = [&](FileRole role, const std::string& wantedName,
                      const std::string& wantedSettings, bool noneAllowed) {
     Earlier e;
     const RecordedFile* f = entry ? entry->file(role) : nullptr;
@@ -137,7 +134,7 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
     return "the run that made it did not finish";
   };
 
-  Earlier thumb = earlier("thumb", base, settings, false);
+  Earlier thumb = earlier(FileRole::Thumb, base, settings, false);
   std::vector<Earlier> more;
   bool allUpToDate = thumb.upToDate;
   for (const auto& want : extras) {

@@ -26,14 +26,14 @@ struct PlannedPicture {
 // A file besides the thumbnail made from the same picture (a 2x
 // thumbnail, a web-sized picture): named, kept and remade by the same rules.
 struct WantedFile {
-  std::string role;      // as in the record: "thumb2x", "web"
+  FileRole role;
   std::string label;     // for the console: "2x thumbnail"
   std::string name;      // the name it gets on a first run, under the output folder
   std::string settings;  // what shapes it besides the picture
 };
 
 struct PlannedFile {
-  std::string role;
+  FileRole role = FileRole::Thumb;
   std::string settings;   // as wanted: what the record keeps of it once made
   std::string name;       // under the output folder; empty: none (Keep: none was needed)
   bool replace = false;   // Make: write over what stands at `name`

@@ -2,6 +2,10 @@
 
 #include "generator/files/OutputFile.h"
 
+#include "common/FileRead.h"
+#include "common/Paths.h"
+#include "common/Percent.h"
+
 #include <glib.h>
 
 #include <algorithm>
@@ -21,33 +25,11 @@ const char kHeader[] =
     "# keeps or replaces them by it. Without this file every file here counts\n"
     "# as someone else's.\n";
 
-std::string joinPath(const std::string& dir, const std::string& name) {
-  if (!dir.empty() && dir.back() == '/') return dir + name;
-  return dir + "/" + name;
-}
+// The largest record read: a folder of 100,000 pictures has about 60 MB.
+constexpr std::uint64_t kRecordMaxBytes = std::uint64_t(256) << 20;
 
-bool readWholeFile(const std::string& path, std::string& data, int& err) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    err = errno;
-    return false;
-  }
-  data.clear();
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      err = errno;
-      close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    data.append(buf, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  return true;
-}
+// Blanks, control characters, '%' and DEL are escaped in a field.
+bool plainInField(unsigned char c) { return c > 0x20 && c != 0x7f && c != '%'; }
 
 std::vector<std::string> splitBlanks(const std::string& line) {
   std::vector<std::string> fields;
@@ -107,7 +89,26 @@ bool sameFolder(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-const RecordedFile* RecordEntry::file(const std::string& role) const {
+const char* roleName(FileRole role) {
+  switch (role) {
+    case FileRole::Thumb: return "thumb";
+    case FileRole::Thumb2x: return "thumb2x";
+    case FileRole::Web: return "web";
+  }
+  return "thumb";
+}
+
+bool parseRole(const std::string& name, FileRole& role) {
+  for (FileRole r : {FileRole::Thumb, FileRole::Thumb2x, FileRole::Web}) {
+    if (name == roleName(r)) {
+      role = r;
+      return true;
+    }
+  }
+  return false;
+}
+
+const RecordedFile* RecordEntry::file(FileRole role) const {
   for (const auto& f : files) {
     if (f.role == role) return &f;
   }
@@ -117,43 +118,15 @@ const RecordedFile* RecordEntry::file(const std::string& role) const {
 std::string escapeField(const std::string& text) {
   if (text.empty()) return "-";
   if (text == "-") return "%2D";
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size());
-  for (char ch : text) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c == 0x7f || c == '%') {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    } else {
-      out += ch;
-    }
-  }
-  return out;
+  return percentEncode(text, plainInField);
 }
 
 bool unescapeField(const std::string& field, std::string& text) {
-  text.clear();
-  if (field == "-") return true;
-  auto digit = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '%') {
-      text += field[i];
-      continue;
-    }
-    if (i + 2 >= field.size()) return false;
-    int hi = digit(field[i + 1]), lo = digit(field[i + 2]);
-    if (hi < 0 || lo < 0) return false;
-    text += static_cast<char>(hi * 16 + lo);
-    i += 2;
+  if (field == "-") {
+    text.clear();
+    return true;
   }
-  return true;
+  return percentDecode(field, text);
 }
 
 bool isInsidePath(const std::string& path) {
@@ -186,10 +159,30 @@ std::string sha256Of(const std::string& data) {
 }
 
 std::string sha256OfFile(const std::string& path) {
-  std::string data;
-  int err = 0;
-  if (!readWholeFile(path, data, err)) return {};
-  return sha256Of(data);
+  // Our files are regular files: a link, a FIFO or a device is none of them.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return {};
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return {};
+  }
+  GChecksum* sum = g_checksum_new(G_CHECKSUM_SHA256);
+  char buf[65536];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    g_checksum_update(sum, reinterpret_cast<const guchar*>(buf), static_cast<gssize>(n));
+  }
+  close(fd);
+  std::string out = ok ? g_checksum_get_string(sum) : "";
+  g_checksum_free(sum);
+  return out;
 }
 
 FileState checkFile(const std::string& path, RecordedFile& recorded) {
@@ -206,7 +199,7 @@ FileState checkFile(const std::string& path, RecordedFile& recorded) {
   return FileState::Unchanged;
 }
 
-RecordedFile writtenFile(const std::string& dir, const std::string& role, const std::string& rel,
+RecordedFile writtenFile(const std::string& dir, FileRole role, const std::string& rel,
                          const std::string& settings, const std::string& data, int width,
                          int height) {
   RecordedFile f;
@@ -239,10 +232,16 @@ RunRecord::Trust RunRecord::load(const std::string& outDir, const std::string& i
   int err = 0;
   entries.clear();
   inputDir = inDir;
-  if (!readWholeFile(path, data, err)) {
+  // Like the values file: a FIFO, a device or a huge file planted under
+  // the name neither hangs the run nor fills the memory.
+  const FileRead read = readCappedFile(path, kRecordMaxBytes, data, err, true);
+  if (read != FileRead::Ok) {
     index();
-    if (err == ENOENT) return Missing;
-    problem = "cannot read " + path + ": " + std::strerror(err);
+    if (read == FileRead::Failed && err == ENOENT) return Missing;
+    problem = read == FileRead::NotRegular ? "not a regular file"
+              : read == FileRead::TooLarge
+                  ? "larger than " + std::to_string(kRecordMaxBytes >> 20) + " MiB"
+                  : "cannot read " + path + ": " + std::strerror(err);
     return Damaged;
   }
   if (data.empty()) {
@@ -317,7 +316,8 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
     RecordEntry& e = entries.back();
     if (f[0] == "file") {
       RecordedFile r;
-      if (f.size() != 9 || !unescapeField(f[1], r.role) || r.role.empty() ||
+      std::string role;
+      if (f.size() != 9 || !unescapeField(f[1], role) || !parseRole(role, r.role) ||
           !unescapeField(f[2], r.name) || (!r.name.empty() && !isInsidePath(r.name)) ||
           !unescapeField(f[3], r.settings) || !toSize(f[4], r.width) || !toSize(f[5], r.height))
         return damaged("bad file line");
@@ -365,7 +365,7 @@ std::string RunRecord::text() const {
            std::to_string(e->source.mtimeNs) + " " + std::to_string(e->width) + " " +
            std::to_string(e->height) + "\n";
     for (const auto& f : e->files) {
-      out += " file " + escapeField(f.role) + " " + escapeField(f.name) + " " +
+      out += " file " + escapeField(roleName(f.role)) + " " + escapeField(f.name) + " " +
              escapeField(f.settings) + " " + std::to_string(f.width) + " " +
              std::to_string(f.height) + " ";
       if (f.planned)

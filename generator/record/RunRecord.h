@@ -34,8 +34,14 @@ struct FileStamp {
   bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
 
+// What a file is to its picture. The record writes the names roleName()
+// gives ("thumb", "thumb2x", "web"); a record with another name is damaged.
+enum class FileRole { Thumb, Thumb2x, Web };
+const char* roleName(FileRole role);
+bool parseRole(const std::string& name, FileRole& role);
+
 struct RecordedFile {
-  std::string role;      // "thumb", ...
+  FileRole role = FileRole::Thumb;
   std::string name;      // under the output folder, '/' separated; empty: none was needed
   std::string settings;  // everything besides the picture that shaped the file
   int width = 0, height = 0;
@@ -51,7 +57,7 @@ struct RecordEntry {
   std::vector<RecordedFile> files;
   std::map<std::string, std::string> info;  // further facts the page shows
 
-  const RecordedFile* file(const std::string& role) const;
+  const RecordedFile* file(FileRole role) const;
 };
 
 class RunRecord {
@@ -109,7 +115,7 @@ FileState checkFile(const std::string& path, RecordedFile& recorded);
 
 // What the record keeps of a file just written: `data` as written to
 // `rel` under `dir`, with its size, time and hash.
-RecordedFile writtenFile(const std::string& dir, const std::string& role, const std::string& rel,
+RecordedFile writtenFile(const std::string& dir, FileRole role, const std::string& rel,
                          const std::string& settings, const std::string& data, int width,
                          int height);
 

@@ -1,5 +1,8 @@
 #include "generator/run/Generator.h"
 
+#include "common/FileRead.h"
+#include "common/Paths.h"
+
 #include "generator/cli/ConsoleText.h"
 #include "generator/page/HtmlText.h"
 #include "generator/files/OutputFile.h"
@@ -32,42 +35,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string joinPath(const std::string& dir, const std::string& name) {
-  if (name.empty()) return dir;
-  if (!dir.empty() && dir.back() == '/') return dir + name;
-  return dir + "/" + name;
-}
-
 // A file the generator copies as it is (a viewer's script or style);
 // such files are small, and a larger one is no such file.
 bool readSmallFile(const std::string& path, std::string& data, std::string& error) {
   constexpr std::uint64_t kMax = std::uint64_t(64) << 20;
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) {
-    error = std::string("cannot be read: ") + std::strerror(errno);
-    return false;
+  int err = 0;
+  switch (readCappedFile(path, kMax, data, err)) {
+    case FileRead::Ok: return true;
+    case FileRead::Failed:
+      error = std::string("cannot be read: ") + std::strerror(err);
+      return false;
+    case FileRead::NotRegular: error = "is not a regular file"; return false;
+    case FileRead::TooLarge: error = "is larger than 64 MB"; return false;
   }
-  if (!S_ISREG(st.st_mode)) {
-    error = "is not a regular file";
-    return false;
-  }
-  if (static_cast<std::uint64_t>(st.st_size) > kMax) {
-    error = "is larger than 64 MB";
-    return false;
-  }
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = std::string("cannot be read: ") + std::strerror(errno);
-    return false;
-  }
-  data.assign(static_cast<std::size_t>(st.st_size), '\0');
-  const std::size_t got = std::fread(&data[0], 1, data.size(), f);
-  std::fclose(f);
-  if (got != data.size()) {
-    error = "cannot be read whole";
-    return false;
-  }
-  return true;
+  return false;
 }
 
 // TemplateError messages end each line with CR LF for a message box.
@@ -81,22 +62,6 @@ std::string consoleText(std::string text) {
 }
 
 }  // namespace
-
-std::string normalPath(const std::string& path) {
-  fs::path p(path);
-  if (p.is_relative()) {
-    std::error_code ec;
-    p = fs::current_path(ec) / p;
-  }
-  std::string s = p.lexically_normal().string();
-  while (s.size() > 1 && s.back() == '/') s.pop_back();
-  return s;
-}
-
-std::string relativePath(const std::string& target, const std::string& base) {
-  std::string rel = fs::path(target).lexically_relative(base).generic_string();
-  return rel.empty() ? "." : rel;
-}
 
 struct Generator::Outcome {
   enum State { Pending, Made, Remade, Kept, Skipped, Failed };
@@ -310,8 +275,8 @@ void Generator::process(std::size_t index, Outcome& outcome) {
     PictureRequest request;
     request.suffix = thumbnailSuffix(leaf);
     for (const auto& f : plan.extras) {
-      if (f.role == "thumb2x") request.thumb2x = true;
-      if (f.role == "web") request.webSize = page_->settings().webSize;
+      if (f.role == FileRole::Thumb2x) request.thumb2x = true;
+      if (f.role == FileRole::Web) request.webSize = page_->settings().webSize;
     }
     // Browsers show the picture's own format, TIFF aside; and the pages
     // link nothing outside the output folder for the viewer, so that the
@@ -348,7 +313,7 @@ void Generator::process(std::size_t index, Outcome& outcome) {
   }
   const std::string rel =
       slash == std::string::npos ? written.name : plan.thumb.substr(0, slash + 1) + written.name;
-  outcome.made.push_back(writtenFile(outDir_, "thumb", rel,
+  outcome.made.push_back(writtenFile(outDir_, FileRole::Thumb, rel,
                                      shared_->thumbSettings + "," + thumbnailSuffix(leaf).substr(1),
                                      thumb.data, thumb.width, thumb.height));
   outcome.state = plan.why.empty() ? Outcome::Made : Outcome::Remade;
@@ -386,7 +351,7 @@ bool Generator::writeExtras(std::size_t index, const MadePicture& picture, Outco
                             std::string& error) {
   const PicturePlan& plan = shared_->plans[index];
   for (const auto& f : plan.extras) {
-    const bool twice = f.role == "thumb2x";
+    const bool twice = f.role == FileRole::Thumb2x;
     const Thumbnail& file = twice ? picture.thumb2x : picture.web;
     if (!twice && picture.webIsOriginal) {
       // The picture is small enough to be shown itself.
@@ -427,9 +392,9 @@ bool Generator::writeExtras(std::size_t index, const MadePicture& picture, Outco
 void Generator::keptExtras(std::size_t index, Outcome& outcome) {
   const Picture& p = pictures_[index];
   for (const auto& f : shared_->plans[index].extras) {
-    if (f.role == "thumb2x") {
+    if (f.role == FileRole::Thumb2x) {
       outcome.thumb2xName = f.name;
-    } else if (f.role == "web") {
+    } else if (f.role == FileRole::Web) {
       outcome.webName = f.name;
       outcome.webWidth = f.name.empty() ? outcome.size.width : f.recorded.width;
       outcome.webHeight = f.name.empty() ? outcome.size.height : f.recorded.height;
@@ -498,10 +463,10 @@ void Generator::plan() {
     if (page_) {
       const std::string base = planner.thumbnailPlace(planned);
       if (page_->settings().thumb2x)
-        wanted.push_back({"thumb2x", "2x thumbnail", variantName(base, "@2x"),
+        wanted.push_back({FileRole::Thumb2x, "2x thumbnail", variantName(base, "@2x"),
                           shared_->settings2x + "," + format});
       if (page_->settings().webSize > 0)
-        wanted.push_back({"web", "web-sized picture", webPictureName(base),
+        wanted.push_back({FileRole::Web, "web-sized picture", webPictureName(base),
                           shared_->settingsWeb + "," + webSuffix("." + format).substr(1)});
     }
     shared_->plans[i] = planner.plan(planned, shared_->thumbSettings + "," + format, wanted);
@@ -567,7 +532,7 @@ bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
       }
       RecordedFile planned;
       planned.planned = true;
-      planned.role = "thumb";
+      planned.role = FileRole::Thumb;
       planned.name = plan.thumb;
       putFile(e, planned);
       for (const auto& f : plan.extras) {

@@ -84,11 +84,4 @@ class Generator {
   std::unique_ptr<Shared> shared_;
 };
 
-// Absolute, with "." and ".." and doubled or trailing separators removed;
-// symbolic links are kept.
-std::string normalPath(const std::string& path);
-
-// Path of `target` as seen from the directory `base`, both normal paths.
-std::string relativePath(const std::string& target, const std::string& base);
-
 #endif

@@ -20,7 +20,7 @@ RunRecord sample() {
   e.width = 4000;
   e.height = 3000;
   RecordedFile thumb;
-  thumb.role = "thumb";
+  thumb.role = FileRole::Thumb;
   thumb.name = "sub dir/T100%\tsure\n.jpg";
   thumb.settings = "x100,q85,r1,jpg";
   thumb.width = 133;
@@ -29,11 +29,11 @@ RunRecord sample() {
   thumb.sha256 = std::string(64, 'a');
   e.files.push_back(thumb);
   RecordedFile web = thumb;
-  web.role = "web";
+  web.role = FileRole::Web;
   web.name = "";  // none needed
   e.files.push_back(web);
   RecordedFile planned;
-  planned.role = "thumb2x";
+  planned.role = FileRole::Thumb2x;
   planned.name = "-";
   planned.planned = true;
   e.files.push_back(planned);
@@ -58,9 +58,9 @@ TEST(RunRecord, ReadsBackWhatItWritesWhateverTheNames) {
   const RecordEntry* e = read.find("sub dir/100%\tsure\n.jpg");
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->source, (FileStamp{123456, 1700000000123456789}));
-  EXPECT_EQ(e->file("thumb")->stamp.mtimeNs, -5);
-  EXPECT_EQ(e->file("web")->name, "");
-  EXPECT_TRUE(e->file("thumb2x")->planned);
+  EXPECT_EQ(e->file(FileRole::Thumb)->stamp.mtimeNs, -5);
+  EXPECT_EQ(e->file(FileRole::Web)->name, "");
+  EXPECT_TRUE(e->file(FileRole::Thumb2x)->planned);
   EXPECT_EQ(e->info.at("caption"), "Two  words\nand a line");
   EXPECT_EQ(read.ownerOf("sub dir/T100%\tsure\n.jpg"), e);
   EXPECT_EQ(read.ownerOf("-"), e);
@@ -194,8 +194,8 @@ class Planning : public ::testing::Test {
     RecordEntry e;
     e.picture = "a.jpg";
     e.source = {100, 7};
-    e.files.push_back(write("thumb", "Ta.jpg", "thumb bytes"));
-    e.files.push_back(write("web", "Ta.web.jpg", "web bytes"));
+    e.files.push_back(write(FileRole::Thumb, "Ta.jpg", "thumb bytes"));
+    e.files.push_back(write(FileRole::Web, "Ta.web.jpg", "web bytes"));
     record.entries.push_back(e);
     std::string problem;
     ASSERT_EQ(record.parse(record.text(), "/in", problem), RunRecord::Trusted) << problem;
@@ -204,7 +204,7 @@ class Planning : public ::testing::Test {
     picture.device = 1;
     picture.inode = 1;
   }
-  RecordedFile write(const std::string& role, const std::string& name, const std::string& data) {
+  RecordedFile write(FileRole role, const std::string& name, const std::string& data) {
     std::ofstream(out / name) << data;
     return writtenFile(out.path(), role, name, "s", data, 1, 1);
   }
@@ -212,7 +212,7 @@ class Planning : public ::testing::Test {
     RunPlanner planner(args, out.path(), record, true, {}, {});
     return planner.plan(picture, "s", extras);
   }
-  static WantedFile web() { return {"web", "web-sized picture", "Ta.web.jpg", "s"}; }
+  static WantedFile web() { return {FileRole::Web, "web-sized picture", "Ta.web.jpg", "s"}; }
 
   TempDir out;
   Arguments args;
@@ -237,7 +237,7 @@ TEST_F(Planning, KeepsOnlyWhenEveryFileIsUpToDate) {
   EXPECT_EQ(p.extras[0].name, "Ta.web.jpg");
   EXPECT_TRUE(p.extras[0].replace);
 
-  p = plan({web(), {"thumb2x", "2x thumbnail", "Ta@2x.jpg", "s"}});
+  p = plan({web(), {FileRole::Thumb2x, "2x thumbnail", "Ta@2x.jpg", "s"}});
   EXPECT_EQ(p.action, PicturePlan::Make);
   EXPECT_EQ(p.why, "2x thumbnail missing");
   ASSERT_EQ(p.extras.size(), 2u);

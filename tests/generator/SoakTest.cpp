@@ -72,9 +72,9 @@ class PicturePool {
 
   static const std::vector<Kind>& kinds() {
     static const std::vector<Kind> all = {
-        {"big.jpg", true},     {"wide.jpg", true},   {"laced.png", true},
-        {"slow.gif", true},    {"cutout.png", true}, {"small.jpg", true},
-        {"empty.jpg", false},  {"text.png", false},  {"cut.png", false},
+        {"big.jpg", true},    {"wide.jpg", true},   {"laced.png", true},
+        {"slow.gif", true},   {"cutout.png", true}, {"small.jpg", true},
+        {"empty.jpg", false}, {"text.png", false},  {"cut.png", false},
     };
     return all;
   }
@@ -125,7 +125,8 @@ TEST(GeneratorEnds, RandomFoldersWithOneToFourWorkers) {
     int readable = 0;
     std::string mix;
     for (int i = 0; i < count; ++i) {
-      const Kind& kind = kinds[std::uniform_int_distribution<std::size_t>(0, kinds.size() - 1)(random)];
+      const Kind& kind =
+          kinds[std::uniform_int_distribution<std::size_t>(0, kinds.size() - 1)(random)];
       pool.put(kind.name, in + "/p" + std::to_string(i) + "_" + kind.name);
       readable += kind.readable;
       mix += std::string(" ") + kind.name;
