@@ -332,3 +332,8 @@ int removeStaleTempFiles(const std::string& dir) {
   }
   return removed;
 }
+
+void StaleTempSweep::sweep(const std::string& dir) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (swept_.insert(dir).second) removeStaleTempFiles(dir);
+}

@@ -4,6 +4,8 @@
 #define WV_GENERATOR_OUTPUTFILE_H
 
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 struct OutputResult {
@@ -57,5 +59,16 @@ constexpr long kStaleEmptySeconds = 60;
 // Removes the temporary files in `dir` that a run of ours left when it was
 // killed: named like ours, and no process holds their lock. Returns how many.
 int removeStaleTempFiles(const std::string& dir);
+
+// removeStaleTempFiles once for each folder a run writes to, whichever of
+// its threads gets there first.
+class StaleTempSweep {
+ public:
+  void sweep(const std::string& dir);
+
+ private:
+  std::mutex mutex_;
+  std::set<std::string> swept_;
+};
 
 #endif

@@ -407,6 +407,13 @@ std::string Thumbnailer::settings() const {
   return size + ",q85,r3";
 }
 
+std::string Thumbnailer::settings2x() const { return settings() + ",2x"; }
+
+std::string Thumbnailer::webSettings(int webSize) {
+  // Count it up when the way web-sized pictures are made changes.
+  return "web" + std::to_string(webSize) + ",q85,r2";
+}
+
 bool Thumbnailer::readSize(const std::string& path, PictureSize& size, std::string& error) {
   return readHeader(path, size, nullptr, error);
 }

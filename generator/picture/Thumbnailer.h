@@ -76,6 +76,10 @@ class Thumbnailer {
   // make() writes, as a short text: a re-run remakes the thumbnails whose
   // text differs. Whatever changes the output must change it.
   std::string settings() const;
+  // The same for the 2x thumbnail, and for the web-sized picture of a long
+  // edge of `webSize`.
+  std::string settings2x() const;
+  static std::string webSettings(int webSize);
 
   // The upright size of a picture from its header, without decoding it.
   static bool readSize(const std::string& path, PictureSize& size, std::string& error);

@@ -28,22 +28,15 @@
 #include "generator/cli/Arguments.h"
 #include "generator/cli/ExitCode.h"
 #include "generator/page/GalleryPage.h"
-#include "generator/picture/Thumbnailer.h"
+#include "generator/record/Outcome.h"
+#include "generator/run/Scan.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-struct Picture {
-  std::string subfolder;  // under the input directory, '/' separated, "" at the top
-  std::string name;
-  std::string path;
-  std::uint64_t device = 0, inode = 0, bytes = 0;
-  std::string error;  // why it cannot be read at all (a link to nowhere, a FIFO), else empty
-  std::int64_t mtimeNs = 0;
-};
-
+// One run, phase by phase (see run()).
 class Generator {
  public:
   // `programDir` is where the templates lie.
@@ -53,22 +46,26 @@ class Generator {
   ExitCode run();
 
  private:
-  struct Outcome;
+  struct State;
+  struct Tally {
+    std::size_t made = 0, kept = 0, remade = 0, skipped = 0, failed = 0;
+    std::size_t decoded = 0, headersRead = 0;
+  };
 
-  bool scan();
-  void scanFolder(const std::string& subfolder);
-  void work(std::vector<Outcome>& outcomes);
-  // The next picture to make: the largest left, or the smallest.
-  bool take(bool largest, std::size_t& index);
-  void process(std::size_t index, Outcome& outcome);
-  bool writeExtras(std::size_t index, const MadePicture& picture, Outcome& outcome,
-                   std::string& error);
-  void keptExtras(std::size_t index, Outcome& outcome);
+  // The phases, in the order run() takes them.
+  ExitCode checkInputFolder() const;
+  ExitCode openTemplate();  // the page and its assets, when a template is named
+  ExitCode makeOutputFolder() const;
+  void readRecord();
+  bool scan();  // false when a folder could not be read
+  void prepareThumbnails();
   void plan();
+  std::vector<Outcome> makeAll(Tally& tally);
   // Writes the run record: before the work (`outcomes` null) with the
   // names about to be written, after it with what was made.
   bool recordRun(const std::vector<Outcome>* outcomes);
   ExitCode writePage(const std::vector<Outcome>& outcomes);
+
   ExitCode copyAssets();
   std::string assetPath(const std::string& name) const;
 
@@ -76,12 +73,9 @@ class Generator {
   std::string programDir_;
   std::string templateDir_;  // where the template was found
   std::string inDir_, outDir_;
-  bool haveOutId_ = false;
-  std::uint64_t outDevice_ = 0, outInode_ = 0;  // the output folder, to leave it out of the scan
   std::vector<Picture> pictures_;
   std::unique_ptr<GalleryPage> page_;
-  struct Shared;
-  std::unique_ptr<Shared> shared_;
+  std::unique_ptr<State> state_;
 };
 
 #endif

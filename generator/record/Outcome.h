@@ -1,0 +1,31 @@
+// What a run did with one picture: what the record keeps of it and what
+// the page shows.
+#ifndef WV_GENERATOR_OUTCOME_H
+#define WV_GENERATOR_OUTCOME_H
+
+#include "generator/picture/PictureCaption.h"
+#include "generator/picture/Thumbnailer.h"
+#include "generator/record/RunRecord.h"
+
+#include <string>
+#include <vector>
+
+struct Outcome {
+  enum State { Pending, Made, Remade, Kept, Skipped, Failed };
+  State state = Pending;
+  bool onPage = false;
+  std::string thumbName;  // under the output folder
+  int thumbWidth = 0, thumbHeight = 0;
+  PictureSize size;
+  // Made, Remade: the files written, for the record: the thumbnail first,
+  // then those of the plan's extras that were written (a web-sized picture
+  // the original stands for is recorded with an empty name).
+  std::vector<RecordedFile> made;
+  // For the page: the 2x thumbnail and the web-sized picture (empty: none;
+  // the web-sized picture is then the picture itself), and the caption.
+  std::string thumb2xName, webName;
+  int webWidth = 0, webHeight = 0;
+  PictureCaption caption;
+};
+
+#endif

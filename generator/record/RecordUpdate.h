@@ -1,0 +1,41 @@
+// What the run record becomes: before the work, with the names about to be
+// written, and after it, with what was made, kept and left behind.
+#ifndef WV_GENERATOR_RECORDUPDATE_H
+#define WV_GENERATOR_RECORDUPDATE_H
+
+#include "generator/record/Outcome.h"
+#include "generator/record/RunPlan.h"
+#include "generator/record/RunRecord.h"
+
+#include <string>
+#include <vector>
+
+// One picture of the run as the update sees it.
+struct RunPicture {
+  std::string picture;  // under the input folder, '/' separated
+  FileStamp stamp;
+  const PicturePlan* plan = nullptr;
+};
+
+// A file of ours that the new record no longer names, and why.
+struct Leftover {
+  RecordedFile file;
+  std::string why;
+};
+
+// The record after the work when `outcomes` (one per picture) is given;
+// before it otherwise, naming the files about to be written, so that they
+// are ours even if the run does not get to the end. `old` is the record the
+// run started from; its entries of pictures this run did not look at stay,
+// those of pictures gone from `inDir` are dropped. After the work, the
+// files dropped or replaced under another name go to `leftovers`. With
+// `captions`, what the page shows of each picture is kept for the next run.
+RunRecord updatedRecord(const RunRecord& old, const std::vector<RunPicture>& pictures,
+                        const std::vector<Outcome>* outcomes, bool captions,
+                        const std::string& inDir, std::vector<Leftover>& leftovers);
+
+// Removes each leftover still as it was made (and tells so on the console);
+// one changed since is left where it is, with a line saying why.
+void removeLeftovers(const std::string& outDir, const std::vector<Leftover>& leftovers);
+
+#endif

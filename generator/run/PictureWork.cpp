@@ -1,0 +1,238 @@
+#include "generator/run/PictureWork.h"
+
+#include "common/Paths.h"
+#include "generator/cli/ConsoleText.h"
+#include "generator/record/PictureName.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+PictureWork::PictureWork(const Setup& setup, const std::vector<Picture>& pictures,
+                         const std::vector<PicturePlan>& plans, StaleTempSweep& sweep)
+    : outDir_(setup.outDir),
+      thumbnailer_(setup.thumbnailer),
+      page_(setup.page),
+      thumbSettings_(setup.thumbSettings),
+      skipCreation_(setup.skipCreation),
+      pictures_(pictures),
+      plans_(plans),
+      sweep_(sweep) {}
+
+void PictureWork::process(std::size_t index, Outcome& outcome) {
+  const Picture& p = pictures_[index];
+  const PicturePlan& plan = plans_[index];
+  const std::size_t total = pictures_.size();
+  const std::string shown = p.subfolder.empty() ? p.name : p.subfolder + "/" + p.name;
+  const std::size_t slash = plan.thumb.rfind('/');
+  const std::string leaf = slash == std::string::npos ? plan.thumb : plan.thumb.substr(slash + 1);
+  const std::string folder =
+      slash == std::string::npos ? outDir_ : joinPath(outDir_, plan.thumb.substr(0, slash));
+  const std::string target = joinPath(outDir_, plan.thumb);
+
+  auto report = [&](FILE* stream, const std::string& text) {
+    std::lock_guard<std::mutex> lock(console_);
+    std::size_t k = ++done_;
+    printLine(stream, "[" + std::to_string(k) + "/" + std::to_string(total) + "] " + shown + text);
+  };
+  auto fail = [&](const std::string& why) {
+    outcome.state = Outcome::Failed;
+    report(stderr, ": " + why);
+  };
+  auto sized = [&](int width, int height) {
+    return " -> " + leaf + " " + std::to_string(width) + "x" + std::to_string(height);
+  };
+  // The picture's own size for the page: from the record while the
+  // picture is the one recorded, else from its header.
+  auto pictureSize = [&]() {
+    if (plan.entry && plan.entry->source == FileStamp{p.bytes, p.mtimeNs} &&
+        plan.entry->width > 0) {
+      outcome.size.width = plan.entry->width;
+      outcome.size.height = plan.entry->height;
+      return;
+    }
+    std::string error;
+    ++headersRead_;
+    Thumbnailer::readSize(p.path, outcome.size, error);
+  };
+
+  if (plan.action == PicturePlan::Fail) {
+    fail(plan.why);
+    return;
+  }
+  if (plan.action == PicturePlan::Skip && plan.thumb.empty()) {
+    outcome.state = Outcome::Skipped;
+    report(stdout, ": " + plan.why);
+    return;
+  }
+  if (plan.action == PicturePlan::Keep || plan.action == PicturePlan::Skip) {
+    PictureSize size{plan.recorded.width, plan.recorded.height};
+    if (plan.readThumbSize) {
+      std::string error;
+      ++headersRead_;
+      if (!Thumbnailer::readSize(target, size, error)) {
+        fail("the existing thumbnail " + leaf + " cannot be read: " + error);
+        return;
+      }
+    }
+    if (page_) {
+      pictureSize();
+      keptExtras(index, outcome);
+    }
+    outcome.state = plan.action == PicturePlan::Keep ? Outcome::Kept : Outcome::Skipped;
+    outcome.onPage = true;
+    outcome.thumbName = plan.thumb;
+    outcome.thumbWidth = size.width;
+    outcome.thumbHeight = size.height;
+    const char* said = plan.action == PicturePlan::Skip ? " (skipped: thumbnail exists)"
+                       : skipCreation_             ? " (kept: existing)"
+                                                        : " (kept: up to date)";
+    report(stdout, sized(size.width, size.height) + said);
+    return;
+  }
+
+  Thumbnail thumb;
+  MadePicture picture;
+  std::string error;
+  ++decoded_;
+  if (page_) {
+    // Every file the page wants, from one decode.
+    PictureRequest request;
+    request.suffix = thumbnailSuffix(leaf);
+    for (const auto& f : plan.extras) {
+      if (f.role == FileRole::Thumb2x) request.thumb2x = true;
+      if (f.role == FileRole::Web) request.webSize = page_->webSize;
+    }
+    // Browsers show the picture's own format, TIFF aside; and the pages
+    // link nothing outside the output folder for the viewer, so that the
+    // folder can be uploaded alone.
+    const std::string fromPages = relativePath(p.path, outDir_);
+    request.originalMayServe = thumbnailName("", p.name) == p.name &&
+                               fromPages.compare(0, 3, "../") != 0 && fromPages != "..";
+    request.caption = true;
+    if (!thumbnailer_.make(p.path, request, picture, error)) {
+      fail("cannot be read: " + error);
+      return;
+    }
+    thumb = std::move(picture.thumb);
+    outcome.size = picture.size;
+    outcome.caption = picture.caption;
+  } else {
+    if (!thumbnailer_.make(p.path, thumbnailSuffix(leaf), thumb, error)) {
+      fail("cannot be read: " + error);
+      return;
+    }
+    pictureSize();
+  }
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  sweep_.sweep(folder);
+  OutputResult written = plan.replace ? writeReplacing(folder, leaf, thumb.data)
+                                      : writeUnique(folder, leaf, thumb.data);
+  if (!written.ok) {
+    fail(written.error);
+    return;
+  }
+  const std::string rel =
+      slash == std::string::npos ? written.name : plan.thumb.substr(0, slash + 1) + written.name;
+  outcome.made.push_back(writtenFile(outDir_, FileRole::Thumb, rel,
+                                     thumbSettings_ + "," + thumbnailSuffix(leaf).substr(1),
+                                     thumb.data, thumb.width, thumb.height));
+  outcome.state = plan.why.empty() ? Outcome::Made : Outcome::Remade;
+  outcome.onPage = true;
+  outcome.thumbName = rel;
+  outcome.thumbWidth = thumb.width;
+  outcome.thumbHeight = thumb.height;
+  if (page_) {
+    std::string extraError;
+    if (!writeExtras(index, picture, outcome, extraError)) {
+      // The thumbnail stands; the page shows the picture without them.
+      fail(extraError);
+      outcome.onPage = true;
+      return;
+    }
+  }
+  std::string text = " -> " + written.name + " " + std::to_string(thumb.width) + "x" +
+                     std::to_string(thumb.height);
+  if (!plan.why.empty()) {
+    text += " (remade: " + plan.why;
+    if (!plan.leftBehind.empty()) text += "; " + plan.leftBehind + " left as it is";
+    text += ")";
+  }
+  report(stdout, text);
+}
+
+bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture, Outcome& outcome,
+                            std::string& error) {
+  const PicturePlan& plan = plans_[index];
+  for (const auto& f : plan.extras) {
+    const bool twice = f.role == FileRole::Thumb2x;
+    const Thumbnail& file = twice ? picture.thumb2x : picture.web;
+    if (!twice && picture.webIsOriginal) {
+      // The picture is small enough to be shown itself.
+      RecordedFile none =
+          writtenFile(outDir_, f.role, "", f.settings, "", picture.size.width, picture.size.height);
+      none.stamp = FileStamp();
+      outcome.made.push_back(none);
+      outcome.webWidth = picture.size.width;
+      outcome.webHeight = picture.size.height;
+      continue;
+    }
+    if (file.data.empty()) continue;
+    const std::size_t slash = f.name.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? outDir_ : joinPath(outDir_, f.name.substr(0, slash));
+    const std::string leaf = slash == std::string::npos ? f.name : f.name.substr(slash + 1);
+    OutputResult written =
+        f.replace ? writeReplacing(folder, leaf, file.data) : writeUnique(folder, leaf, file.data);
+    if (!written.ok) {
+      error = written.error;
+      return false;
+    }
+    const std::string rel =
+        slash == std::string::npos ? written.name : f.name.substr(0, slash + 1) + written.name;
+    outcome.made.push_back(
+        writtenFile(outDir_, f.role, rel, f.settings, file.data, file.width, file.height));
+    if (twice) {
+      outcome.thumb2xName = rel;
+    } else {
+      outcome.webName = rel;
+      outcome.webWidth = file.width;
+      outcome.webHeight = file.height;
+    }
+  }
+  return true;
+}
+
+void PictureWork::keptExtras(std::size_t index, Outcome& outcome) {
+  const Picture& p = pictures_[index];
+  for (const auto& f : plans_[index].extras) {
+    if (f.role == FileRole::Thumb2x) {
+      outcome.thumb2xName = f.name;
+    } else if (f.role == FileRole::Web) {
+      outcome.webName = f.name;
+      outcome.webWidth = f.name.empty() ? outcome.size.width : f.recorded.width;
+      outcome.webHeight = f.name.empty() ? outcome.size.height : f.recorded.height;
+    }
+  }
+  // The caption as the record keeps it while the picture is unchanged,
+  // else from the picture's header.
+  const RecordEntry* entry = plans_[index].entry;
+  if (entry && entry->source == FileStamp{p.bytes, p.mtimeNs} && entry->info.count("date")) {
+    auto info = [entry](const char* key) {
+      auto it = entry->info.find(key);
+      return it == entry->info.end() ? std::string() : it->second;
+    };
+    outcome.caption.dateTaken = info("date");
+    outcome.caption.description = info("description");
+    outcome.caption.camera = info("camera");
+    outcome.caption.lens = info("lens");
+    outcome.caption.exposure = info("exposure");
+    return;
+  }
+  PictureSize size;
+  std::string error;
+  ++headersRead_;
+  Thumbnailer::readHeader(p.path, size, &outcome.caption, error);
+}
+

@@ -1,0 +1,56 @@
+// The work on one picture, as its plan says: its files made from one
+// decode, kept or skipped, and one line on the console for it.
+#ifndef WV_GENERATOR_PICTUREWORK_H
+#define WV_GENERATOR_PICTUREWORK_H
+
+#include "generator/files/OutputFile.h"
+#include "generator/page/GalleryPage.h"
+#include "generator/picture/Thumbnailer.h"
+#include "generator/record/Outcome.h"
+#include "generator/record/RunPlan.h"
+#include "generator/run/Scan.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class PictureWork {
+ public:
+  struct Setup {
+    std::string outDir;
+    const Thumbnailer& thumbnailer;
+    const GallerySettings* page;  // the page's wishes (2x, web size); null: no page
+    std::string thumbSettings;    // what shapes a thumbnail besides the picture and format
+    bool skipCreation;            // /n
+  };
+  // Pictures and plans are those of the whole run, in the same order.
+  PictureWork(const Setup& setup, const std::vector<Picture>& pictures,
+              const std::vector<PicturePlan>& plans, StaleTempSweep& sweep);
+
+  // Any thread, for any picture once.
+  void process(std::size_t index, Outcome& outcome);
+
+  // For measuring: pictures decoded, headers read.
+  std::size_t decoded() const { return decoded_; }
+  std::size_t headersRead() const { return headersRead_; }
+
+ private:
+  bool writeExtras(std::size_t index, const MadePicture& picture, Outcome& outcome,
+                   std::string& error);
+  void keptExtras(std::size_t index, Outcome& outcome);
+
+  const std::string outDir_;
+  const Thumbnailer& thumbnailer_;
+  const GallerySettings* page_;
+  const std::string thumbSettings_;
+  const bool skipCreation_;
+  const std::vector<Picture>& pictures_;
+  const std::vector<PicturePlan>& plans_;
+  StaleTempSweep& sweep_;
+  std::mutex console_;
+  std::atomic<std::size_t> done_{0}, decoded_{0}, headersRead_{0};
+};
+
+#endif

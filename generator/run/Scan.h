@@ -1,0 +1,54 @@
+// The first phase of a run: the pictures of the input folder (and of its
+// subfolders with /s), without the output folder and our own files.
+#ifndef WV_GENERATOR_SCAN_H
+#define WV_GENERATOR_SCAN_H
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct Picture {
+  std::string subfolder;  // under the input directory, '/' separated, "" at the top
+  std::string name;
+  std::string path;
+  std::uint64_t device = 0, inode = 0, bytes = 0;
+  std::string error;  // why it cannot be read at all (a link to nowhere, a FIFO), else empty
+  std::int64_t mtimeNs = 0;
+
+  // The picture's path under the input folder.
+  std::string relative() const { return subfolder.empty() ? name : subfolder + "/" + name; }
+};
+
+class PictureScan {
+ public:
+  // A file by what it is, whatever path leads there: device and inode.
+  using Identity = std::pair<std::uint64_t, std::uint64_t>;
+
+  PictureScan(std::string inDir, const std::string& outDir, bool subdirectories);
+
+  // Files of ours (a run record's), by path and by identity: no pictures.
+  void leaveOut(std::set<std::string> paths, std::set<Identity> ids);
+
+  // Appends what it finds to `pictures`, folder by folder in name order.
+  // False when a folder could not be read (said on the console); what was
+  // found is kept.
+  bool scan(std::vector<Picture>& pictures);
+
+  // Every readable picture met, by identity.
+  const std::set<Identity>& inputPictures() const { return inputPictures_; }
+
+ private:
+  void scanFolder(const std::string& subfolder, std::vector<Picture>& pictures);
+
+  std::string inDir_;
+  bool subdirectories_;
+  bool haveOutId_ = false;
+  Identity outId_;  // the output folder, left out of the scan
+  std::set<std::string> ownPaths_;
+  std::set<Identity> ownIds_, inputPictures_;
+  bool failed_ = false;
+};
+
+#endif
