@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <tuple>
@@ -958,9 +959,23 @@ ExitCode Generator::run() {
 
   ExitCode code = failed > 0 || !scanned ? kExitPicturesFailed : kExitOk;
   if (!recorded) code = kExitOutput;
+  // The pages' own time: wall, and the CPU time in the program and in the
+  // system (the workers have ended by now).
+  double pageSeconds = 0, pageUser = 0, pageSystem = 0;
   if (page_) {
+    auto seconds = [](const timeval& t) {
+      return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto pagesStarted = std::chrono::steady_clock::now();
     ExitCode pageCode = writePage(outcomes);
     if (pageCode != kExitOk) code = pageCode;
+    pageSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - pagesStarted).count();
+    getrusage(RUSAGE_SELF, &after);
+    pageUser = seconds(after.ru_utime) - seconds(before.ru_utime);
+    pageSystem = seconds(after.ru_stime) - seconds(before.ru_stime);
   }
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -969,7 +984,10 @@ ExitCode Generator::run() {
   std::fflush(stdout);
   // For measuring: what the run had to read (VIGNETOR_STATS=1).
   if (const char* stats = std::getenv("VIGNETOR_STATS"); stats && *stats && *stats != '0')
-    std::fprintf(stderr, "stats: %zu pictures decoded, %zu headers read\n", shared_->decoded.load(),
-                 shared_->headersRead.load());
+    std::fprintf(stderr,
+                 "stats: %zu pictures decoded, %zu headers read, pages made in %.3f s (%.3f s "
+                 "user, %.3f s system)\n",
+                 shared_->decoded.load(), shared_->headersRead.load(), pageSeconds, pageUser,
+                 pageSystem);
   return code;
 }
