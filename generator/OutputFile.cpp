@@ -85,14 +85,18 @@ bool removeFolder(const char* path) {
   return rmdir(path) == 0;
 }
 
-// Only async-signal-safe calls.
+// Only async-signal-safe calls. The files first: once their names are
+// gone no other thread can move one of them into a folder of ours, so the
+// folders, emptied next, stay empty (a move under way when the folder was
+// read is caught by reading it again).
 void removeLiveTempFiles() {
   for (auto& s : g_slots) {
-    if (!s.live.load()) continue;
-    if (s.folder)
-      removeFolder(s.path);
-    else
-      unlink(s.path);
+    if (s.live.load() && !s.folder) unlink(s.path);
+  }
+  for (auto& s : g_slots) {
+    if (!s.live.load() || !s.folder) continue;
+    for (int tries = 0; tries < 3 && !removeFolder(s.path) && errno == ENOTEMPTY; ++tries) {
+    }
   }
 }
 
