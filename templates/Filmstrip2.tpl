@@ -31,6 +31,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <link rel="stylesheet" href="photoswipe.css">
 <link rel="stylesheet" href="vignetor-viewer.css">
 <script src="photoswipe.umd.min.js" defer></script>
+<script src="{{galleryscript}}" defer></script>
 <script src="vignetor-viewer.js" defer></script>
 <style>
   :root { color-scheme: light dark; --bg: #eceef2; --text: #1d2230; --muted: #5f6878; --accent: #d98a00;
@@ -116,6 +117,5 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 [foot]
 </main>
 <footer>Made {{date}} with Vignetor</footer>
-<div id="vg-data" data-gallery="{{gallerydata}}" hidden></div>
 </body>
 </html>

@@ -33,6 +33,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <link rel="stylesheet" href="photoswipe.css">
 <link rel="stylesheet" href="vignetor-viewer.css">
 <script src="photoswipe.umd.min.js" defer></script>
+<script src="{{galleryscript}}" defer></script>
 <script src="vignetor-viewer.js" defer></script>
 <style>
   :root { color-scheme: light dark; --bg: #f4f5f7; --card: #fff; --text: #1b2130; --muted: #667085;
@@ -113,6 +114,5 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 [foot]
 </main>
 <footer>Made {{date}} with Vignetor</footer>
-<div id="vg-data" data-gallery="{{gallerydata}}" hidden></div>
 </body>
 </html>

@@ -36,6 +36,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <link rel="stylesheet" href="photoswipe.css">
 <link rel="stylesheet" href="vignetor-viewer.css">
 <script src="photoswipe.umd.min.js" defer></script>
+<script src="{{galleryscript}}" defer></script>
 <script src="vignetor-viewer.js" defer></script>
 <style>
   :root { color-scheme: light dark; --bg: #fafafa; --text: #16181d; --muted: #6b7280; --ring: #2563eb;
@@ -121,6 +122,5 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 [foot]
 </main>
 <footer>Made {{date}} with Vignetor</footer>
-<div id="vg-data" data-gallery="{{gallerydata}}" hidden></div>
 </body>
 </html>

@@ -36,6 +36,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <link rel="stylesheet" href="photoswipe.css">
 <link rel="stylesheet" href="vignetor-viewer.css">
 <script src="photoswipe.umd.min.js" defer></script>
+<script src="{{galleryscript}}" defer></script>
 <script src="vignetor-viewer.js" defer></script>
 <style>
   :root { color-scheme: light dark; --paper: #fbfaf7; --cell: #fff; --edge: #e4e0d6; --ink: #222; --soft: #6f6a60;
@@ -124,6 +125,5 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 </table>
 </div>
 <footer>{{count}} pictures &middot; made {{date}} with Vignetor</footer>
-<div id="vg-data" data-gallery="{{gallerydata}}" hidden></div>
 </body>
 </html>

@@ -6,10 +6,14 @@
  *
  * A page takes part with:
  *   <a href="{{web}}" data-vg="{{id}}" ...>  around each thumbnail
- *   <div id="vg-data" data-gallery="{{gallerydata}}" hidden></div>
- * The gallery data lists the pictures the viewer steps through (those of
- * every page, when previous/next crosses pages). Without it the viewer steps
- * through the thumbnails of this page, read from their links:
+ *   <script src="{{galleryscript}}" defer></script>  before this script
+ * The gallery's script, one file beside the pages that all of them load,
+ * sets window.vignetorGallery: {pages: "all" or "one", pictures: [...]}, the
+ * pictures the viewer steps through, those of every page (with "one" the
+ * viewer keeps to those this page has a link for). A page may carry the list
+ * itself instead, in <div id="vg-data" data-gallery="{{gallerydata}}" hidden>.
+ * Without either the viewer steps through the thumbnails of this page, read
+ * from their links:
  *   data-vg-size="{{webwidth}}x{{webheight}}" data-vg-picture="{{picture}}"
  *   data-vg-caption="{{caption}}" and the alt text of the image.
  * Every file named lies in the page's own folder: nothing is fetched from
@@ -18,6 +22,16 @@
   'use strict';
 
   function readGallery() {
+    var script = window.vignetorGallery;
+    if (script && Array.isArray(script.pictures)) {
+      if (script.pages !== 'one') return script.pictures;
+      var here = {};
+      var own = document.querySelectorAll('a[data-vg]');
+      for (var k = 0; k < own.length; ++k) here['#' + own[k].getAttribute('data-vg')] = true;
+      return script.pictures.filter(function (it) {
+        return here['#' + it.id] === true;
+      });
+    }
     var holder = document.getElementById('vg-data');
     if (holder && holder.getAttribute('data-gallery')) {
       try {

@@ -17,6 +17,7 @@
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -25,6 +26,9 @@ namespace {
 
 constexpr char kTempPrefix[] = ".vgn-";
 constexpr char kTempPattern[] = ".vgn-XXXXXX";
+// The hidden folder of a StagedFiles.
+constexpr char kStagingPrefix[] = ".vgn-pages-";
+constexpr char kStagingPattern[] = ".vgn-pages-XXXXXX";
 
 // Temporary files in flight, readable from a signal handler: a slot is
 // claimed with `used`, its path written, then published with `live`.
@@ -32,6 +36,7 @@ constexpr int kSlots = 256;
 struct TempSlot {
   std::atomic<bool> used{false};
   std::atomic<bool> live{false};
+  bool folder = false;  // a StagedFiles folder: its files go with it
   char path[4096];
 };
 TempSlot g_slots[kSlots];
@@ -41,12 +46,13 @@ TempSlot g_slots[kSlots];
 // no worker is ever left between the two when the process ends.
 std::mutex g_creating;
 
-int claimSlot(const std::string& path) {
+int claimSlot(const std::string& path, bool folder = false) {
   if (path.size() >= sizeof g_slots[0].path) return -1;
   for (int i = 0; i < kSlots; ++i) {
     bool expected = false;
     if (g_slots[i].used.compare_exchange_strong(expected, true)) {
       std::memcpy(g_slots[i].path, path.c_str(), path.size() + 1);
+      g_slots[i].folder = folder;
       g_slots[i].live.store(true);
       return i;
     }
@@ -60,10 +66,39 @@ void releaseSlot(int slot) {
   g_slots[slot].used.store(false);
 }
 
-// Only async-signal-safe calls.
+// Removes the files directly in `path` (a folder of ours; nothing is
+// followed), then the folder if that leaves it empty. Only
+// async-signal-safe calls: the folder is read with getdents64.
+bool removeFolder(const char* path) {
+  int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  alignas(dirent64) char buf[4096];
+  for (;;) {
+    long n = syscall(SYS_getdents64, fd, buf, sizeof buf);
+    if (n <= 0) break;
+    for (long at = 0; at < n;) {
+      const dirent64* e = reinterpret_cast<const dirent64*>(buf + at);
+      at += e->d_reclen;
+      if (e->d_type == DT_DIR) continue;
+      unlinkat(fd, e->d_name, 0);
+    }
+  }
+  ::close(fd);
+  return rmdir(path) == 0;
+}
+
+// Only async-signal-safe calls. The files first: once their names are
+// gone no other thread can move one of them into a folder of ours, so the
+// folders, emptied next, stay empty (a move under way when the folder was
+// read is caught by reading it again).
 void removeLiveTempFiles() {
   for (auto& s : g_slots) {
-    if (s.live.load()) unlink(s.path);
+    if (s.live.load() && !s.folder) unlink(s.path);
+  }
+  for (auto& s : g_slots) {
+    if (!s.live.load() || !s.folder) continue;
+    for (int tries = 0; tries < 3 && !removeFolder(s.path) && errno == ENOTEMPTY; ++tries) {
+    }
   }
 }
 
@@ -196,6 +231,31 @@ bool isTempName(const char* name) {
   return true;
 }
 
+bool isStagingName(const char* name) {
+  const std::size_t prefix = sizeof kStagingPrefix - 1;
+  if (std::strncmp(name, kStagingPrefix, prefix) != 0 ||
+      std::strlen(name) != sizeof kStagingPattern - 1)
+    return false;
+  for (const char* c = name + prefix; *c; ++c) {
+    if (!std::isalnum(static_cast<unsigned char>(*c))) return false;
+  }
+  return true;
+}
+
+bool emptyFolder(const std::string& path) {
+  DIR* d = opendir(path.c_str());
+  if (!d) return false;
+  bool empty = true;
+  while (dirent* e = readdir(d)) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+      empty = false;
+      break;
+    }
+  }
+  closedir(d);
+  return empty;
+}
+
 // Moves `from` to `to` unless `to` exists. Returns 0 or an errno value.
 int moveNoReplace(const std::string& from, const std::string& to) {
 #ifdef RENAME_NOREPLACE
@@ -292,6 +352,59 @@ OutputResult StreamedFile::commit(const std::string& name) {
   return result;
 }
 
+StagedFiles::StagedFiles(std::string dir) : dir_(std::move(dir)) {
+  std::string pattern = joinPath(dir_, kStagingPattern);
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  int err = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_creating);
+    if (mkdtemp(buf.data())) {
+      folder_.assign(buf.data());
+      slot_ = claimSlot(folder_, true);
+    } else {
+      err = errno;
+    }
+  }
+  if (folder_.empty()) {
+    error_ = std::string("cannot create a folder in ") + dir_ + ": " + std::strerror(err);
+    return;
+  }
+  // Held until the folder is gone: see removeStaleTempFiles.
+  lockFd_ = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  while (lockFd_ >= 0 && flock(lockFd_, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+StagedFiles::~StagedFiles() {
+  if (!folder_.empty()) removeFolder(folder_.c_str());
+  if (lockFd_ >= 0) ::close(lockFd_);
+  releaseSlot(slot_);
+}
+
+OutputResult StagedFiles::publish(const std::vector<std::string>& names) {
+  OutputResult result;
+  if (folder_.empty()) {
+    result.error = error_;
+    return result;
+  }
+  for (const auto& name : names) {
+    const std::string target = joinPath(dir_, name);
+    if (std::rename(joinPath(folder_, name).c_str(), target.c_str()) != 0) {
+      result.error = "cannot write " + target + ": " + std::strerror(errno);
+      return result;
+    }
+  }
+  // The new names on disk before the run reports them.
+  int fd = open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    fsync(fd);
+    ::close(fd);
+  }
+  result.ok = true;
+  return result;
+}
+
 void installInterruptCleanup() {
   sigset_t interrupts;
   sigemptyset(&interrupts);
@@ -311,7 +424,7 @@ int removeStaleTempFiles(const std::string& dir) {
   if (!d) return 0;
   std::vector<std::string> names;
   while (dirent* e = readdir(d)) {
-    if (isTempName(e->d_name)) names.emplace_back(e->d_name);
+    if (isTempName(e->d_name) || isStagingName(e->d_name)) names.emplace_back(e->d_name);
   }
   closedir(d);
   int removed = 0;
@@ -321,13 +434,20 @@ int removeStaleTempFiles(const std::string& dir) {
     int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat st, now_st;
-    // A free lock: its creator has ended. An empty file may be one whose
-    // creator has not taken the lock yet; only an old one is left over.
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        (st.st_size > 0 || now - st.st_mtime > kStaleEmptySeconds) &&
+    const bool folder = isStagingName(name.c_str());
+    // A free lock: its creator has ended. An empty file or folder may be
+    // one whose creator has not taken the lock yet; only an old one is left
+    // over.
+    if (fstat(fd, &st) == 0 && (folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode)) &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ((folder ? !emptyFolder(path) : st.st_size > 0) ||
+         now - st.st_mtime > kStaleEmptySeconds) &&
         lstat(path.c_str(), &now_st) == 0 && now_st.st_dev == st.st_dev &&
-        now_st.st_ino == st.st_ino && unlink(path.c_str()) == 0)
-      ++removed;
+        now_st.st_ino == st.st_ino) {
+      if (folder ? removeFolder(path.c_str()) : unlink(path.c_str()) == 0) {
+        ++removed;
+      }
+    }
     ::close(fd);
   }
   return removed;

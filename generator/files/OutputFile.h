@@ -7,6 +7,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 struct OutputResult {
   bool ok = false;
@@ -45,6 +46,32 @@ class StreamedFile {
   std::string error_;
 };
 
+// Files that appear together or not at all, such as the pages of a gallery:
+// each is written whole into a hidden folder of `dir` (a StreamedFile on
+// folder(), committed under its name), and publish() then moves them into
+// place. Files not published by then go with the hidden folder when this is
+// dropped, or the process is interrupted; a later run removes the folder of
+// a run that was killed (removeStaleTempFiles).
+class StagedFiles {
+ public:
+  explicit StagedFiles(std::string dir);
+  ~StagedFiles();
+  StagedFiles(const StagedFiles&) = delete;
+  StagedFiles& operator=(const StagedFiles&) = delete;
+
+  // Empty when the folder could not be made; error() says why.
+  const std::string& folder() const { return folder_; }
+  const std::string& error() const { return error_; }
+  // Moves the files named, each written into folder(), into `dir` in this
+  // order, replacing what is there. Stops at the first that cannot be moved.
+  OutputResult publish(const std::vector<std::string>& names);
+
+ private:
+  std::string dir_, folder_, error_;
+  int lockFd_ = -1;
+  int slot_ = -1;
+};
+
 // On SIGINT, SIGTERM and SIGHUP, removes the temporary files being written
 // before the process ends, so an interrupted run leaves no partial file.
 // Call it before any thread starts: the interrupts are blocked in the
@@ -58,6 +85,7 @@ constexpr long kStaleEmptySeconds = 60;
 
 // Removes the temporary files in `dir` that a run of ours left when it was
 // killed: named like ours, and no process holds their lock. Returns how many.
+// The hidden folder of a StagedFiles left so goes with the files in it.
 int removeStaleTempFiles(const std::string& dir);
 
 // removeStaleTempFiles once for each folder a run writes to, whichever of

@@ -114,6 +114,40 @@ std::string withoutExtension(const std::string& name) {
 
 std::string urlOf(const std::string& link) { return link.empty() ? "" : pathToUrl(link); }
 
+// JSON of UTF-8 text with every character beyond ASCII written \uXXXX (a
+// pair of them beyond the first plane), so that a script holding it reads
+// the same whatever character set it is taken for, and U+2028 and U+2029
+// end no line in it.
+std::string asciiJson(const std::string& json) {
+  std::string out;
+  out.reserve(json.size());
+  auto put = [&out](unsigned code) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "\\u%04x", code & 0xffffu);
+    out += buf;
+  };
+  for (std::size_t i = 0; i < json.size();) {
+    const unsigned char c = static_cast<unsigned char>(json[i]);
+    if (c < 0x80) {
+      out += json[i++];
+      continue;
+    }
+    const int length = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : 2;
+    unsigned code = c & (length == 4 ? 0x07 : length == 3 ? 0x0f : 0x1f);
+    for (int k = 1; k < length && i + k < json.size(); ++k)
+      code = (code << 6) | (static_cast<unsigned char>(json[i + k]) & 0x3f);
+    i += length;
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      put(0xd800 + (code >> 10));
+      put(0xdc00 + (code & 0x3ff));
+    } else {
+      put(code);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string humanSize(std::uint64_t bytes) {
@@ -152,11 +186,12 @@ std::string jsonString(const std::string& bytes) {
 // Counts what goes to the sink and stops a page that outgrows its bound.
 class GalleryPage::Writer {
  public:
-  Writer(PageSink& sink, std::uint64_t limit) : sink_(sink), limit_(limit) {}
+  Writer(PageSink& sink, std::uint64_t limit, const char* what = "the page")
+      : sink_(sink), limit_(limit), what_(what) {}
   void write(const std::string& text) {
     written_ += text.size();
     if (written_ > limit_)
-      throw PageError("the page would be larger than " + humanSize(limit_) +
+      throw PageError(std::string(what_) + " would be larger than " + humanSize(limit_) +
                       "; the template makes too much text");
     sink_.write(text);
   }
@@ -164,6 +199,7 @@ class GalleryPage::Writer {
  private:
   PageSink& sink_;
   std::uint64_t limit_;
+  const char* what_;
   std::uint64_t written_ = 0;
 };
 
@@ -188,6 +224,7 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
   for (const char* f : kPageFields) perPage[f] = "0";
   Fields headFoot = perPage;
   headFoot["gallerydata"] = "0";
+  headFoot["galleryscript"] = "0";
   Fields perSection = perPage;
   for (const char* f : kSectionFields) perSection[f] = "0";
   Fields perPicture = perPage;
@@ -197,6 +234,19 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
   for (const char* s : {"perrow", "gallery"}) check(s, gallery_);
   check("section", perSection);
   check("picture", perPicture);
+
+  for (const char* s : {"head", "foot"}) {
+    auto it = sections_.find(s);
+    if (it == sections_.end()) continue;
+    for (const auto& line : it->second) {
+      scan(
+          line, [](const std::string&) {},
+          [this](const std::string& name) {
+            if (name == "galleryscript") usesDataScript_ = true;
+            if (name == "gallerydata") usesGalleryData_ = true;
+          });
+    }
+  }
 
   for (const auto& section : sections_) {
     static const std::set<std::string> kOnPage = {"head",     "foot",    "picture", "empty",
@@ -386,6 +436,17 @@ void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders)
   if (pages_.empty()) pages_.push_back(Page());
 }
 
+std::string GalleryPage::pictureData(std::size_t i, std::size_t page) const {
+  const GalleryPicture& p = pictures_[i];
+  return "{\"id\":" + jsonString(ids_[i]) + ",\"web\":" + jsonString(urlOf(p.webLink)) +
+         ",\"picture\":" + jsonString(urlOf(p.pictureLink)) +
+         ",\"page\":" + jsonString(pageName(page)) +
+         ",\"caption\":" + jsonString(p.caption.description) + ",\"alt\":" +
+         jsonString(p.caption.description.empty() ? withoutExtension(p.name)
+                                                  : p.caption.description) +
+         ",\"w\":" + std::to_string(p.webWidth) + ",\"h\":" + std::to_string(p.webHeight) + "}";
+}
+
 std::string GalleryPage::galleryData(std::size_t page) const {
   std::size_t from = 0, to = pictures_.size();
   if (!settings_.viewerAllPages) {
@@ -396,17 +457,25 @@ std::string GalleryPage::galleryData(std::size_t page) const {
   std::size_t onPage = 0;
   for (std::size_t i = from; i < to; ++i) {
     while (i >= pages_[onPage].end) ++onPage;
-    const GalleryPicture& p = pictures_[i];
     if (i > from) json += ",";
-    json += "{\"id\":" + jsonString(ids_[i]) + ",\"web\":" + jsonString(urlOf(p.webLink)) +
-            ",\"picture\":" + jsonString(urlOf(p.pictureLink)) +
-            ",\"page\":" + jsonString(pageName(onPage)) +
-            ",\"caption\":" + jsonString(p.caption.description) + ",\"alt\":" +
-            jsonString(p.caption.description.empty() ? withoutExtension(p.name)
-                                                     : p.caption.description) +
-            ",\"w\":" + std::to_string(p.webWidth) + ",\"h\":" + std::to_string(p.webHeight) + "}";
+    json += pictureData(i, onPage);
   }
   return json + "]";
+}
+
+void GalleryPage::renderData(PageSink& sink, std::uint64_t limit) const {
+  Writer out(sink, limit, "the viewer's data");
+  out.write(
+      "/* The pictures of the gallery for the viewer (vignetor-viewer.js), made by Vignetor. */\n"
+      "window.vignetorGallery = {\"pages\":\"");
+  out.write(settings_.viewerAllPages ? "all" : "one");
+  out.write("\",\"pictures\":[");
+  std::size_t onPage = 0;
+  for (std::size_t i = 0; i < pictures_.size(); ++i) {
+    while (i >= pages_[onPage].end) ++onPage;
+    out.write((i > 0 ? ",\n" : "\n") + asciiJson(pictureData(i, onPage)));
+  }
+  out.write("\n]};\n");
 }
 
 void GalleryPage::fill(const Section& section, const Fields& fields, Writer& out) const {
@@ -442,8 +511,10 @@ void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) 
   gallery["nextpage"] = page + 1 < pages ? pageName(page + 1) : "";
 
   Fields headFoot = gallery;
-  if (parsed_.count("head") || parsed_.count("foot"))
-    headFoot["gallerydata"] = htmlEscape(galleryData(page));
+  // Made only for a template that asks for it: with viewerpages=all it
+  // holds the whole gallery.
+  if (usesGalleryData_) headFoot["gallerydata"] = htmlEscape(galleryData(page));
+  headFoot["galleryscript"] = htmlEscape(pathToUrl(dataScript_));
   put("head", headFoot);
   const Page& range = pages_[page];
   if (pictures_.empty()) put("empty", gallery);

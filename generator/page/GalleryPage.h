@@ -92,6 +92,18 @@ class GalleryPage {
   // then is to be thrown away.
   void render(std::size_t page, PageSink& sink, std::uint64_t limit = kMaxPageBytes) const;
 
+  // Whether the pages load the viewer's data from a script file beside them
+  // ({{galleryscript}}), which renderData() writes; its name, which the
+  // pages link to, is kDataScript unless set otherwise.
+  static constexpr const char* kDataScript = "vignetor-viewer-data.js";
+  bool usesDataScript() const { return usesDataScript_; }
+  const std::string& dataScript() const { return dataScript_; }
+  void setDataScript(std::string name) { dataScript_ = std::move(name); }
+  // Writes that script for the arranged gallery: one statement that sets
+  // window.vignetorGallery, ASCII only. Throws PageError when it would be
+  // larger than `limit` bytes.
+  void renderData(PageSink& sink, std::uint64_t limit = kMaxPageBytes) const;
+
   // The first page of a gallery of `pictures` in one folder, as text.
   std::string render(const std::vector<GalleryPicture>& pictures) const;
 
@@ -111,6 +123,7 @@ class GalleryPage {
   void check(const std::string& section, const Fields& known) const;
   void readSettings();
   std::string galleryData(std::size_t page) const;
+  std::string pictureData(std::size_t index, std::size_t page) const;
 
   TemplateSections sections_;
   std::map<std::string, Section> parsed_;
@@ -125,6 +138,8 @@ class GalleryPage {
   std::map<std::string, std::size_t> folderCounts_;
   bool showSections_ = false;
   std::vector<Page> pages_{Page()};
+  bool usesDataScript_ = false, usesGalleryData_ = false;
+  std::string dataScript_ = kDataScript;
 };
 
 // "1.4 MB" and the like.

@@ -25,6 +25,7 @@
 #include <ctime>
 #include <filesystem>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utility>
 
@@ -115,9 +116,23 @@ ExitCode Generator::run() {
 
   ExitCode code = tally.failed > 0 || !scanned ? kExitPicturesFailed : kExitOk;
   if (!recorded) code = kExitOutput;
+  // The pages' own time: wall, and the CPU time in the program and in the
+  // system (the workers have ended by now).
+  double pageSeconds = 0, pageUser = 0, pageSystem = 0;
   if (page_) {
+    auto seconds = [](const timeval& t) {
+      return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto pagesStarted = std::chrono::steady_clock::now();
     ExitCode pageCode = writePage(outcomes);
     if (pageCode != kExitOk) code = pageCode;
+    pageSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - pagesStarted).count();
+    getrusage(RUSAGE_SELF, &after);
+    pageUser = seconds(after.ru_utime) - seconds(before.ru_utime);
+    pageSystem = seconds(after.ru_stime) - seconds(before.ru_stime);
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -126,8 +141,10 @@ ExitCode Generator::run() {
   std::fflush(stdout);
   // For measuring: what the run had to read (VIGNETOR_STATS=1).
   if (const char* stats = std::getenv("VIGNETOR_STATS"); stats && *stats && *stats != '0')
-    std::fprintf(stderr, "stats: %zu pictures decoded, %zu headers read\n", tally.decoded,
-                 tally.headersRead);
+    std::fprintf(stderr,
+                 "stats: %zu pictures decoded, %zu headers read, pages made in %.3f s (%.3f s "
+                 "user, %.3f s system)\n",
+                 tally.decoded, tally.headersRead, pageSeconds, pageUser, pageSystem);
   return code;
 }
 
@@ -395,13 +412,52 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
   }
   page_->arrange(std::move(entries), args_.subdirectories);
 
-  // Every page within its bound before any is written: a gallery is
-  // refused whole, and nothing of it is held in memory.
-  struct Counter : PageSink {
-    void write(const std::string&) override {}
-  } counter;
+  // Each page is made once, straight into a hidden folder; only when every
+  // one is whole and within its bound do they take their places, so that a
+  // gallery is refused whole and nothing of it is held in memory.
+  StagedFiles staged(outDir_);
+  if (staged.folder().empty()) {
+    printLine(stderr, staged.error());
+    return kExitOutput;
+  }
+  struct ToFile : PageSink {
+    explicit ToFile(StreamedFile& f) : file(f) {}
+    void write(const std::string& text) override { file.write(text); }
+    StreamedFile& file;
+  };
+  // The data file first, then the pages from the last, so that the first
+  // page never links to files not there yet.
+  std::vector<std::string> names;
   try {
-    for (std::size_t i = 0; i < page_->pageCount(); ++i) page_->render(i, counter);
+    if (page_->usesDataScript()) {
+      // Beside the pages, under a name no folder takes.
+      std::string name = GalleryPage::kDataScript;
+      struct stat st;
+      for (int n = 2; lstat(joinPath(outDir_, name).c_str(), &st) == 0 && S_ISDIR(st.st_mode); ++n)
+        name = "vignetor-viewer-data-" + std::to_string(n) + ".js";
+      page_->setDataScript(name);
+      StreamedFile file(staged.folder());
+      ToFile sink(file);
+      page_->renderData(sink);
+      OutputResult written = file.commit(name);
+      if (!written.ok) {
+        printLine(stderr, written.error);
+        return kExitOutput;
+      }
+      names.push_back(name);
+    }
+    for (std::size_t n = page_->pageCount(); n-- > 0;) {
+      StreamedFile file(staged.folder());
+      ToFile sink(file);
+      page_->render(n, sink);
+      const std::string name = GalleryPage::pageName(n);
+      OutputResult written = file.commit(name);
+      if (!written.ok) {
+        printLine(stderr, written.error);
+        return kExitOutput;
+      }
+      names.push_back(name);
+    }
   } catch (const PageError& e) {
     printLine(stderr, "template " + args_.templateName + ": " + e.what() + "; no page written");
     return kExitTemplate;
@@ -410,21 +466,10 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
   ExitCode assets = copyAssets();
   if (assets != kExitOk) return assets;
 
-  // The first page last, so that it never links to pages not there yet.
-  for (std::size_t n = page_->pageCount(); n-- > 0;) {
-    StreamedFile file(outDir_);
-    struct ToFile : PageSink {
-      explicit ToFile(StreamedFile& f) : file(f) {}
-      void write(const std::string& text) override { file.write(text); }
-      StreamedFile& file;
-    } sink(file);
-    page_->render(n, sink);
-    const std::string name = GalleryPage::pageName(n);
-    OutputResult written = file.commit(name);
-    if (!written.ok) {
-      printLine(stderr, written.error);
-      return kExitOutput;
-    }
+  OutputResult published = staged.publish(names);
+  if (!published.ok) {
+    printLine(stderr, published.error);
+    return kExitOutput;
   }
   for (std::size_t n = 0; n < page_->pageCount(); ++n) {
     const std::size_t count = page_->picturesOn(n);

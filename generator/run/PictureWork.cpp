@@ -85,7 +85,7 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
     outcome.thumbWidth = size.width;
     outcome.thumbHeight = size.height;
     const char* said = plan.action == PicturePlan::Skip ? " (skipped: thumbnail exists)"
-                       : skipCreation_             ? " (kept: existing)"
+                       : skipCreation_                  ? " (kept: existing)"
                                                         : " (kept: up to date)";
     report(stdout, sized(size.width, size.height) + said);
     return;
@@ -163,7 +163,7 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
 }
 
 bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture, Outcome& outcome,
-                            std::string& error) {
+                              std::string& error) {
   const PicturePlan& plan = plans_[index];
   for (const auto& f : plan.extras) {
     const bool twice = f.role == FileRole::Thumb2x;
@@ -235,4 +235,3 @@ void PictureWork::keptExtras(std::size_t index, Outcome& outcome) {
   ++headersRead_;
   Thumbnailer::readHeader(p.path, size, &outcome.caption, error);
 }
-

@@ -322,9 +322,42 @@ TEST(GalleryPage, GalleryDataForTheViewer) {
             "index-2.html&quot;,&quot;caption&quot;:&quot;&quot;,&quot;alt&quot;:&quot;b&quot;,"
             "&quot;w&quot;:0,&quot;h&quot;:0}]\">\np-b\n");
 
+  // Or once for the gallery, in a script beside the pages that links it:
+  // ASCII whatever the names, a picture a line.
+  struct Text : PageSink {
+    std::string text;
+    void write(const std::string& t) override { text += t; }
+  };
+  s["head"] = {"<script src=\"{{galleryscript}}\"></script>"};
+  GalleryPage script(s, {}, info());
+  EXPECT_TRUE(script.usesDataScript());
+  GalleryPicture c = in("", "\xc3\xa9\xe2\x80\xa8\xf0\x9d\x84\x9e.jpg");
+  script.arrange({a, b, c}, false);
+  EXPECT_EQ(pagesOf(script)[2], "<script src=\"vignetor-viewer-data.js\"></script>\np-\n");
+  Text data;
+  script.renderData(data);
+  EXPECT_EQ(
+      data.text,
+      "/* The pictures of the gallery for the viewer (vignetor-viewer.js), made by "
+      "Vignetor. */\nwindow.vignetorGallery = {\"pages\":\"one\",\"pictures\":[\n"
+      "{\"id\":\"p-a\",\"web\":\"Ta%22%3C.jpg.web\",\"picture\":\"a%22%3C.jpg\",\"page\":"
+      "\"index.html\",\"caption\":\"Line\\u000abreak \\\\ \\\"q\\\"\",\"alt\":\"Line\\u000abreak "
+      "\\\\ \\\"q\\\"\",\"w\":10,\"h\":20},\n"
+      "{\"id\":\"p-b\",\"web\":\"Tb.jpg.web\",\"picture\":\"b.jpg\",\"page\":\"index-2.html\","
+      "\"caption\":\"\",\"alt\":\"b\",\"w\":0,\"h\":0},\n"
+      "{\"id\":\"p-\",\"web\":\"T%C3%A9%E2%80%A8%F0%9D%84%9E.jpg.web\",\"picture\":"
+      "\"%C3%A9%E2%80%A8%F0%9D%84%9E.jpg\",\"page\":\"index-3.html\",\"caption\":\"\",\"alt\":"
+      "\"\\u00e9\\u2028\\ud834\\udd1e\",\"w\":0,\"h\":0}\n]};\n");
+  EXPECT_FALSE(one.usesDataScript());
+  Text small;
+  EXPECT_THROW(script.renderData(small, 100), PageError);
+  EXPECT_LE(small.text.size(), 100u);
+
   // Only in [head] and [foot].
-  s["picture"] = {"{{gallerydata}}"};
-  EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
+  for (const char* name : {"{{gallerydata}}", "{{galleryscript}}"}) {
+    s["picture"] = {name};
+    EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
+  }
 }
 
 TEST(GalleryPage, IdsAreUniqueAndSafe) {

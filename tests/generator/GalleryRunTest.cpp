@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -157,6 +158,42 @@ TEST_F(GalleryRun, SubfoldersAsSectionsAndPagesSplitAtTheCount) {
     std::string links = std::regex_replace(*page, std::regex("href=\"\""), "");
     expectLinksResolve(out, links);
   }
+}
+
+TEST_F(GalleryRun, APageHoldsItsOwnPicturesAndTheViewerDataIsWrittenOnce) {
+  // The shipped grid, three pictures a page: the first page of four times
+  // the gallery is no larger (but for the counts on it), and the viewer's
+  // data, in one file beside the pages, lists the whole gallery.
+  for (const char* f : {"Grid.tpl", "photoswipe.umd.min.js", "photoswipe.css",
+                        "photoswipe-LICENSE.txt", "vignetor-viewer.js", "vignetor-viewer.css"})
+    fs::copy_file(std::string(SHIPPED_DIR) + "/" + f, program + "/" + f);
+  writeFile(root / "values.TMP", "perpage=3\n");
+  std::vector<std::uintmax_t> page, data;
+  for (int pictures : {6, 24}) {
+    for (int i = 0; i < pictures; ++i) {
+      const std::string name = "p" + std::to_string(i) + ".jpg";
+      if (!exists(in + "/" + name)) picture(name, 40, 30);
+    }
+    RunResult r = run({"/h20", "/o", "/pT", "/iGrid.tpl", "/x" + (root / "values.TMP"), in, out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    page.push_back(fs::file_size(out + "/index.html"));
+    data.push_back(fs::file_size(out + "/vignetor-viewer-data.js"));
+    const std::string script = readFile(out + "/vignetor-viewer-data.js");
+    EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), pictures + 3);
+    EXPECT_NE(script.find("\"page\":\"index-" + std::to_string(pictures / 3) + ".html\""),
+              std::string::npos);
+    EXPECT_EQ(readFile(out + "/index.html").find("\"page\":"), std::string::npos);
+  }
+  EXPECT_LE(page[1], page[0] + 8);
+  EXPECT_GT(data[1], 3 * data[0]);
+
+  // The next run keeps everything: the data file is no stranger to it.
+  RunResult r = run({"/h20", "/o", "/pT", "/iGrid.tpl", "/x" + (root / "values.TMP"), in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("0 made, 24 kept"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("removed"), std::string::npos) << r.out;
+  for (const auto& e : fs::directory_iterator(out))
+    EXPECT_EQ(e.path().filename().string().rfind(".vgn-", 0), std::string::npos) << e.path();
 }
 
 TEST_F(GalleryRun, CaptionsFromThePicturesOwnFields) {

@@ -474,9 +474,10 @@ TEST_F(GeneratorRun, SkipCreationMakesOnlyThePage) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   auto after = snapshot(out);
   std::string page = after["index.html"];
-  // The page, and the files of its viewer beside it.
-  for (const char* f : {"index.html", "photoswipe.umd.min.js", "photoswipe.css",
-                        "photoswipe-LICENSE.txt", "vignetor-viewer.js", "vignetor-viewer.css"})
+  // The page, and the files of its viewer beside it, with its data.
+  for (const char* f :
+       {"index.html", "photoswipe.umd.min.js", "photoswipe.css", "photoswipe-LICENSE.txt",
+        "vignetor-viewer.js", "vignetor-viewer.css", "vignetor-viewer-data.js"})
     EXPECT_EQ(after.erase(f), 1u) << f;
   EXPECT_EQ(after, before);
   EXPECT_NE(page.find("src=\"Ta.jpg\""), std::string::npos);

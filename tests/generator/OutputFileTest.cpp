@@ -118,6 +118,46 @@ TEST_F(OutputFileTest, RemovesOnlyTheTemporaryFilesOfEndedRuns) {
   EXPECT_EQ(removeStaleTempFiles(dir + "/missing"), 0);
 }
 
+TEST_F(OutputFileTest, StagedFilesAppearTogetherOrNotAtAll) {
+  put("index.html", "old page");
+  auto stage = [](StagedFiles& staged, const std::string& name, const std::string& text) {
+    StreamedFile file(staged.folder());
+    file.write(text);
+    return file.commit(name).ok;
+  };
+  {
+    StagedFiles staged(dir);
+    ASSERT_FALSE(staged.folder().empty()) << staged.error();
+    ASSERT_TRUE(stage(staged, "index-2.html", "two"));
+    ASSERT_TRUE(stage(staged, "index.html", "one"));
+    EXPECT_EQ(read("index.html"), "old page");
+    // Dropped unpublished: nothing changed, nothing left.
+  }
+  EXPECT_EQ(names(), std::vector<std::string>{"index.html"});
+  {
+    StagedFiles staged(dir);
+    ASSERT_TRUE(stage(staged, "index-2.html", "two"));
+    ASSERT_TRUE(stage(staged, "index.html", "one"));
+    // A run of ours that looks for leftovers meanwhile leaves them alone.
+    EXPECT_EQ(removeStaleTempFiles(dir), 0);
+    ASSERT_TRUE(staged.publish({"index-2.html", "index.html"}).ok);
+  }
+  EXPECT_EQ(names(), (std::vector<std::string>{"index-2.html", "index.html"}));
+  EXPECT_EQ(read("index.html"), "one");
+
+  // The folder of a run that was killed goes with its files; one holding a
+  // folder, which we never make there, stays, and so does one named otherwise.
+  fs::create_directory(dir + "/.vgn-pages-Ab12Cd");
+  put(".vgn-pages-Ab12Cd/index.html", "half");
+  fs::create_directories(dir + "/.vgn-pages-Ab12Ce/sub");
+  fs::create_directory(dir + "/.vgn-pages-mine");
+  put(".vgn-pages-mine/notes.txt", "a user's");
+  EXPECT_EQ(removeStaleTempFiles(dir), 1);
+  EXPECT_EQ(names(), (std::vector<std::string>{".vgn-pages-Ab12Ce", ".vgn-pages-mine",
+                                               "index-2.html", "index.html"}));
+  EXPECT_EQ(read(".vgn-pages-mine/notes.txt"), "a user's");
+}
+
 TEST_F(OutputFileTest, AFileBeingWrittenIsNeverTakenForALeftover) {
   // Writers and a cleaner side by side, as two runs on one folder.
   std::atomic<int> running{2}, failures{0};
@@ -151,6 +191,15 @@ TEST_F(OutputFileTest, AnInterruptRemovesTheFilesOfEveryThread) {
       };
       std::thread(writeForever, "a").detach();
       std::thread(writeForever, "b").detach();
+      // Pages staged in a folder of their own.
+      std::thread([this] {
+        for (;;) {
+          StagedFiles staged(dir);
+          StreamedFile file(staged.folder());
+          file.write("x");
+          if (file.commit("d").ok) staged.publish({"d"});
+        }
+      }).detach();
       writeForever("c");
     }
     usleep(std::uniform_int_distribution<useconds_t>(500, 5000)(random));

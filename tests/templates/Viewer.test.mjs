@@ -1,5 +1,6 @@
 // The picture viewer on a page of the real generator made from a bare
-// template (no gallery data: the viewer reads the thumbnail links), in
+// template (no gallery data: the viewer reads the thumbnail links), and on
+// pages that load the gallery's script, in
 // headless chromium: keys, swipe, buttons, caption, download link,
 // preloading, the address fragment and Back.
 import assert from 'node:assert/strict';
@@ -25,12 +26,12 @@ const shots = [
 ];
 
 describe('viewer', { skip }, () => {
-  let browser, root, out, links;
+  let browser, root, program, out, links;
 
   before(async () => {
     root = tempDir('viewer');
     // A program directory of its own, holding the bare template.
-    const program = path.join(root, 'program');
+    program = path.join(root, 'program');
     fs.mkdirSync(program);
     fs.copyFileSync(vignetor, path.join(program, 'Vignetor'));
     fs.chmodSync(path.join(program, 'Vignetor'), 0o755);
@@ -130,5 +131,26 @@ describe('viewer', { skip }, () => {
     assert.ok(other.page.url().endsWith('#top'));
     assertClean(other.record);
     await other.context.close();
+  });
+
+  test('from the gallery\'s script with viewerpages=one, previous/next keep to the page', async () => {
+    fs.copyFileSync(path.join(here, 'fixture', 'Script.tpl'), path.join(program, 'Script.tpl'));
+    const paged = path.join(root, 'script');
+    makePictures(paged, shots);
+    makeGallery(paged, 'Script.tpl', null, { output: paged, program: path.join(program, 'Vignetor') });
+    for (const f of viewerFiles) fs.copyFileSync(path.join(programDir, f), path.join(paged, f));
+    const { context, page, record } = await openPage(browser, paged, 'index.html', 1280);
+    const own = await page.$$eval('a[data-vg]', (as) => as.map((a) => a.dataset.vg));
+    assert.equal(own.length, 2);
+    // The script lists the whole gallery, once for every page.
+    assert.equal(await page.evaluate(() => window.vignetorGallery.pictures.length), shots.length);
+    await page.click(`a[data-vg="${own[1]}"]`);
+    await viewerShows(page, own[1]);
+    await page.keyboard.press('ArrowRight');
+    await viewerShows(page, own[0]);
+    await page.keyboard.press('Escape');
+    await viewerClosed(page);
+    assertClean(record);
+    await context.close();
   });
 });

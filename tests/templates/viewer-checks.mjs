@@ -65,7 +65,10 @@ export async function viewerClosed(page) {
   await page.waitForFunction(() => !document.querySelector('.pswp') && location.hash === '');
 }
 
-// The pictures of the gallery as the page gives them to the viewer.
+// The pictures of the gallery as the page gives them to the viewer: from
+// the gallery's script beside the pages, or from the page itself.
 export async function galleryData(page) {
-  return page.evaluate(() => JSON.parse(document.getElementById('vg-data').dataset.gallery));
+  return page.evaluate(() => window.vignetorGallery
+    ? window.vignetorGallery.pictures
+    : JSON.parse(document.getElementById('vg-data').dataset.gallery));
 }
