@@ -195,10 +195,21 @@ class TempFile {
     }
     return true;
   }
+  // On disk before it is moved into place: after a power cut the name
+  // holds the old file or the whole new one, never an empty one.
   bool finish(std::string& error) {
     fchmod(fd_, fileMode());
+    int synced = fsync(fd_);
+    while (synced != 0 && errno == EINTR) synced = fsync(fd_);
+    // A file system that cannot sync (EINVAL) has nothing to wait for.
+    if (synced != 0 && errno == EINVAL) synced = 0;
+    const int syncError = errno;
     int closed = ::close(fd_);
     fd_ = -1;
+    if (synced != 0) {
+      error = std::string("cannot write in ") + dir_ + ": " + std::strerror(syncError);
+      return false;
+    }
     if (closed != 0) {
       error = std::string("cannot write in ") + dir_ + ": " + std::strerror(errno);
       return false;
@@ -270,6 +281,14 @@ int moveNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+void syncFolder(const std::string& dir) {
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  while (fsync(fd) != 0 && errno == EINTR) {
+  }
+  ::close(fd);
+}
+
 OutputResult writeReplacing(const std::string& dir, const std::string& name,
                             const std::string& data) {
   OutputResult result;
@@ -281,6 +300,7 @@ OutputResult writeReplacing(const std::string& dir, const std::string& name,
     return result;
   }
   temp.moved();
+  syncFolder(dir);
   result.ok = true;
   result.name = name;
   return result;
@@ -295,6 +315,7 @@ OutputResult writeUnique(const std::string& dir, const std::string& name, const 
     int err = moveNoReplace(temp.path(), joinPath(dir, candidate));
     if (err == 0) {
       temp.moved();
+      syncFolder(dir);
       result.ok = true;
       result.name = candidate;
       return result;
@@ -347,6 +368,7 @@ OutputResult StreamedFile::commit(const std::string& name) {
   }
   temp_->moved();
   temp_.reset();
+  syncFolder(dir_);
   result.ok = true;
   result.name = name;
   return result;
@@ -396,11 +418,7 @@ OutputResult StagedFiles::publish(const std::vector<std::string>& names) {
     }
   }
   // The new names on disk before the run reports them.
-  int fd = open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    fsync(fd);
-    ::close(fd);
-  }
+  syncFolder(dir_);
   result.ok = true;
   return result;
 }

@@ -15,6 +15,10 @@ struct OutputResult {
   std::string error;
 };
 
+// Every file is written to disk (fsync) before it is moved into place, and
+// its folder after the move, so that a power cut leaves either the old file
+// or the new one under the name.
+
 // Replaces `dir`/`name` if it exists.
 OutputResult writeReplacing(const std::string& dir, const std::string& name,
                             const std::string& data);
@@ -71,6 +75,10 @@ class StagedFiles {
   int lockFd_ = -1;
   int slot_ = -1;
 };
+
+// Writes the entries of `dir` to disk: a file moved into it stays there
+// after a power cut.
+void syncFolder(const std::string& dir);
 
 // On SIGINT, SIGTERM and SIGHUP, removes the temporary files being written
 // before the process ends, so an interrupted run leaves no partial file.
