@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 using vips::VError;
 using vips::VImage;
@@ -265,24 +266,52 @@ bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix
         wholeBytes = DecodeBudget::wholePictureBytes(header.get_image());
       }))
     return false;
+  const ThumbnailBox box = boxFor(uprightSize(header));
+  if (box.crop && !box_.crop) {
+    // A sliver, cut to its box: from pixels at its own size (see below).
+    PictureRequest request;
+    request.suffix = suffix;
+    MadePicture made;
+    if (!make(picturePath, request, made, error)) return false;
+    out = std::move(made.thumb);
+    return true;
+  }
   const DecodeBudget::Ticket room = reserve(wholeBytes);
   return attempt(error, [&] {
-    out = encode(loadFitted(picturePath, header, *transforms_, box_.width > 0 ? box_.width : kFree,
-                            box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop),
+    out = encode(loadFitted(picturePath, header, *transforms_, box.width > 0 ? box.width : kFree,
+                            box.height > 0 ? box.height : kFree, VIPS_SIZE_BOTH, box.crop),
                  suffix);
   });
 }
 
-PictureSize Thumbnailer::thumbnailSize(PictureSize size) const {
+ThumbnailBox Thumbnailer::boxFor(PictureSize size) const {
+  if (box_.width > 0 && box_.height > 0) return box_;
   const double w = std::max(1, size.width), h = std::max(1, size.height);
-  if (box_.width > 0 && box_.height > 0) {
-    if (box_.crop) return {box_.width, box_.height};
-    // Fitted: the edge that limits is exact.
-    if (box_.width / w <= box_.height / h) return {box_.width, scaled(size.height, box_.width / w)};
-    return {scaled(size.width, box_.height / h), box_.height};
+  ThumbnailBox capped;
+  capped.crop = true;
+  if (box_.width > 0) {
+    if (h / w <= kMaxSideRatio) return box_;
+    capped.width = box_.width;
+    capped.height = box_.width * kMaxSideRatio;
+  } else {
+    if (w / h <= kMaxSideRatio) return box_;
+    capped.width = box_.height * kMaxSideRatio;
+    capped.height = box_.height;
   }
-  if (box_.width > 0) return {box_.width, scaled(size.height, box_.width / w)};
-  return {scaled(size.width, box_.height / h), box_.height};
+  return capped;
+}
+
+PictureSize Thumbnailer::thumbnailSize(PictureSize size) const {
+  const ThumbnailBox box = boxFor(size);
+  const double w = std::max(1, size.width), h = std::max(1, size.height);
+  if (box.width > 0 && box.height > 0) {
+    if (box.crop) return {box.width, box.height};
+    // Fitted: the edge that limits is exact.
+    if (box.width / w <= box.height / h) return {box.width, scaled(size.height, box.width / w)};
+    return {scaled(size.width, box.height / h), box.height};
+  }
+  if (box.width > 0) return {box.width, scaled(size.height, box.width / w)};
+  return {scaled(size.width, box.height / h), box.height};
 }
 
 bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& request,
@@ -297,19 +326,23 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
       }))
     return false;
   DecodeBudget::Ticket room = reserve(wholeBytes);
+  const ThumbnailBox box = boxFor(out.size);
   auto readOwnCaption = [&] {
     if (request.caption)
       out.caption = readCaption(blob(header, "exif-data"), blob(header, "xmp-data"),
                                 blob(header, "iptc-data"));
   };
-  if (!request.thumb2x && request.webSize <= 0) {
+  // A sliver cut to its box goes the way below: libvips would stretch the
+  // whole picture to the box's height before cutting it.
+  const bool sliver = box.crop && !box_.crop;
+  if (!request.thumb2x && request.webSize <= 0 && !sliver) {
     // The thumbnail alone: straight from the shrinking load, as make()
     // above does.
     return attempt(error, [&] {
       readOwnCaption();
       out.thumb =
-          encode(loadFitted(picturePath, header, *transforms_, box_.width > 0 ? box_.width : kFree,
-                            box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop),
+          encode(loadFitted(picturePath, header, *transforms_, box.width > 0 ? box.width : kFree,
+                            box.height > 0 ? box.height : kFree, VIPS_SIZE_BOTH, box.crop),
                  request.suffix);
     });
   }
@@ -353,7 +386,16 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
 
   auto thumbnailOf = [&](int factor) {
     const int tw = thumb.width * factor, th = thumb.height * factor;
-    if (!box_.crop) return resizeTo(base, tw, th);
+    if (!box.crop) return resizeTo(base, tw, th);
+    if (!box_.crop) {
+      // A sliver cut to its box: only the part kept is resampled, never
+      // the whole picture stretched to the box's height.
+      const double s = std::max(double(tw) / base.width(), double(th) / base.height());
+      const int kw = std::clamp(static_cast<int>(std::lround(tw / s)), 1, base.width());
+      const int kh = std::clamp(static_cast<int>(std::lround(th / s)), 1, base.height());
+      return resizeTo(base.extract_area((base.width() - kw) / 2, (base.height() - kh) / 2, kw, kh),
+                      tw, th);
+    }
     const double s = std::max(tw / ow, th / oh);
     const int cw = std::max(tw, scaled(out.size.width, s));
     const int ch = std::max(th, scaled(out.size.height, s));

@@ -72,6 +72,15 @@ class Thumbnailer {
   // Width and height of the thumbnail for a picture of `size` (upright).
   PictureSize thumbnailSize(PictureSize size) const;
 
+  // A side that follows from the other (only a height or only a width
+  // given) is at most this many times the given one: a thinner picture is
+  // cut to its centre, as a crop box cuts it, rather than stretched into a
+  // thumbnail of millions of pixels that no page shows whole.
+  static constexpr int kMaxSideRatio = 16;
+  // The box a picture of `size` (upright) is fitted into: the one asked
+  // for, or a crop box where the free side would pass kMaxSideRatio.
+  ThumbnailBox boxFor(PictureSize size) const;
+
   // Everything besides the picture and the format that shapes the bytes
   // make() writes, as a short text: a re-run remakes the thumbnails whose
   // text differs. Whatever changes the output must change it.
