@@ -10,21 +10,24 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 
-namespace {
-
-// No caption field is allowed to grow beyond this many bytes.
-constexpr std::size_t kMaxField = 2000;
-
-std::string clean(std::string text) {
-  std::size_t nul = text.find('\0');
-  if (nul != std::string::npos) text.resize(nul);
-  if (text.size() > kMaxField) {
-    std::size_t cut = kMaxField;
+std::string cutCaptionField(std::string text) {
+  if (text.size() > kMaxCaptionField) {
+    std::size_t cut = kMaxCaptionField;
     // Not in the middle of a UTF-8 sequence.
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80) --cut;
     text.resize(cut);
   }
+  return text;
+}
+
+namespace {
+
+std::string clean(std::string text) {
+  std::size_t nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul);
+  text = cutCaptionField(std::move(text));
   std::size_t b = text.find_first_not_of(" \t\r\n");
   if (b == std::string::npos) return {};
   std::size_t e = text.find_last_not_of(" \t\r\n");

@@ -3,6 +3,7 @@
 #ifndef WV_GENERATOR_PICTURECAPTION_H
 #define WV_GENERATOR_PICTURECAPTION_H
 
+#include <cstddef>
 #include <string>
 
 struct PictureCaption {
@@ -12,6 +13,11 @@ struct PictureCaption {
   std::string lens;
   std::string exposure;  // "1/125 s, f/2.8, ISO 200, 35 mm", whichever parts exist
 };
+
+// No caption field grows beyond this many bytes, wherever it is read from.
+constexpr std::size_t kMaxCaptionField = 2000;
+// `text` cut to kMaxCaptionField bytes, never inside a UTF-8 sequence.
+std::string cutCaptionField(std::string text);
 
 // From the raw blocks as libvips keeps them (`exif-data`, `xmp-data`,
 // `iptc-data`); any of them may be empty or malformed. Text is kept as bytes;

@@ -114,13 +114,19 @@ RunRecord updatedRecord(const RunRecord& old, const std::vector<RunPicture>& pic
   return next;
 }
 
-void removeLeftovers(const std::string& outDir, const std::vector<Leftover>& leftovers) {
+void removeLeftovers(const std::string& outDir, const std::vector<Leftover>& leftovers,
+                     const std::set<FileIdentity>& inputPictures) {
   for (const auto& left : leftovers) {
     if (left.file.name.empty()) continue;
     RecordedFile file = left.file;
-    FileState state = checkFile(joinPath(outDir, file.name), file);
+    const std::string path = joinPath(outDir, file.name);
+    FileState state = checkFile(path, file);
     if (state == FileState::Missing) continue;
-    if (state == FileState::Unchanged && removeOwnFile(outDir, file.name)) {
+    struct stat st;
+    const bool picture =
+        lstat(path.c_str(), &st) == 0 && inputPictures.count({st.st_dev, st.st_ino}) != 0;
+    if (state == FileState::Unchanged && !picture && hasRecordedBytes(path, file) &&
+        removeOwnFile(outDir, file.name)) {
       printLine(stdout, "removed " + file.name + " (" + left.why + ")");
     } else {
       printLine(stdout, "left " + file.name + " as it is (" + left.why +

@@ -4,9 +4,11 @@
 #define WV_GENERATOR_RECORDUPDATE_H
 
 #include "generator/record/Outcome.h"
+#include "generator/record/RecordCheck.h"
 #include "generator/record/RunPlan.h"
 #include "generator/record/RunRecord.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,8 +36,10 @@ RunRecord updatedRecord(const RunRecord& old, const std::vector<RunPicture>& pic
                         const std::vector<Outcome>* outcomes, bool captions,
                         const std::string& inDir, std::vector<Leftover>& leftovers);
 
-// Removes each leftover still as it was made (and tells so on the console);
-// one changed since is left where it is, with a line saying why.
-void removeLeftovers(const std::string& outDir, const std::vector<Leftover>& leftovers);
+// Removes each leftover still as it was made, its bytes compared (and
+// tells so on the console); one changed since, or a picture of the input
+// (`inputPictures`), is left where it is, with a line saying why.
+void removeLeftovers(const std::string& outDir, const std::vector<Leftover>& leftovers,
+                     const std::set<FileIdentity>& inputPictures = {});
 
 #endif

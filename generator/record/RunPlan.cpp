@@ -3,6 +3,7 @@
 #include "common/Paths.h"
 
 #include "generator/record/PictureName.h"
+#include "generator/record/RecordCheck.h"
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -197,6 +198,18 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
     }
   }
 
+  // What is about to be replaced still holds the bytes we wrote, whatever
+  // size and time say; else it is the user's now.
+  auto verify = [&](Earlier& e) {
+    if (e.file && !e.file->name.empty() && e.state == FileState::Unchanged &&
+        !hasRecordedBytes(joinPath(outDir_, e.file->name), e.now)) {
+      e.state = FileState::Changed;
+      e.upToDate = false;
+    }
+  };
+  verify(thumb);
+  for (auto& m : more) verify(m);
+
   // Made, or made again: the first reason found is told.
   if (ours && !thumb.upToDate) plan.why = whyNot(thumb, "thumbnail");
   for (std::size_t i = 0; i < extras.size() && plan.why.empty(); ++i) {
@@ -260,6 +273,8 @@ bool RunPlanner::claimName(const PlannedPicture& p, const std::string& base, boo
     }
     if (!trusted_) metUnvouched_ = true;
     if (n != 0) continue;
+    // A link is nobody's thumbnail: never replaced, also with /o.
+    const bool isLink = S_ISLNK(st.st_mode);
     if (stat(path.c_str(), &st) == 0 && st.st_dev == p.device && st.st_ino == p.inode) {
       error =
           "the thumbnail would replace the picture itself; not made (give a prefix or another "
@@ -272,7 +287,7 @@ bool RunPlanner::claimName(const PlannedPicture& p, const std::string& base, boo
               ", which Vignetor did not make; not made";
       return false;
     }
-    if (!S_ISREG(st.st_mode)) continue;
+    if (isLink || !S_ISREG(st.st_mode)) continue;
     name = rel;
     replace = true;
     claimed_.insert(rel);

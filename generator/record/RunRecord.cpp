@@ -1,6 +1,7 @@
 #include "generator/record/RunRecord.h"
 
 #include "generator/files/OutputFile.h"
+#include "generator/picture/PictureCaption.h"
 
 #include "common/FileRead.h"
 #include "common/Paths.h"
@@ -27,6 +28,9 @@ const char kHeader[] =
 
 // The largest record read: a folder of 100,000 pictures has about 60 MB.
 constexpr std::uint64_t kRecordMaxBytes = std::uint64_t(256) << 20;
+
+// No path of a file is longer (PATH_MAX).
+constexpr std::size_t kMaxPathBytes = 4096;
 
 // Blanks, control characters, '%' and DEL are escaped in a field.
 bool plainInField(unsigned char c) { return c > 0x20 && c != 0x7f && c != '%'; }
@@ -304,8 +308,8 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
     if (f[0] == "picture") {
       RecordEntry e;
       if (f.size() != 6 || !unescapeField(f[1], e.picture) || !isInsidePath(e.picture) ||
-          !toUnsigned(f[2], e.source.bytes) || !toSigned(f[3], e.source.mtimeNs) ||
-          !toSize(f[4], e.width) || !toSize(f[5], e.height))
+          e.picture.size() > kMaxPathBytes || !toUnsigned(f[2], e.source.bytes) ||
+          !toSigned(f[3], e.source.mtimeNs) || !toSize(f[4], e.width) || !toSize(f[5], e.height))
         return damaged("bad picture line");
       if (pictures[e.picture]) return damaged("picture listed twice");
       pictures[e.picture] = true;
@@ -319,7 +323,8 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
       std::string role;
       if (f.size() != 9 || !unescapeField(f[1], role) || !parseRole(role, r.role) ||
           !unescapeField(f[2], r.name) || (!r.name.empty() && !isInsidePath(r.name)) ||
-          !unescapeField(f[3], r.settings) || !toSize(f[4], r.width) || !toSize(f[5], r.height))
+          r.name.size() > kMaxPathBytes || !unescapeField(f[3], r.settings) ||
+          !toSize(f[4], r.width) || !toSize(f[5], r.height))
         return damaged("bad file line");
       if (f[6] == "-" && f[7] == "-" && f[8] == "-") {
         r.planned = true;
@@ -341,7 +346,8 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
       std::string key, value;
       if (f.size() != 3 || !unescapeField(f[1], key) || key.empty() || !unescapeField(f[2], value))
         return damaged("bad info line");
-      e.info[key] = value;
+      // Cut as a caption read from the picture is: the page shows them alike.
+      e.info[cutCaptionField(key)] = cutCaptionField(value);
       continue;
     }
     return damaged("unknown line " + f[0]);

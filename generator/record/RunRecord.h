@@ -86,6 +86,9 @@ class RunRecord {
   // The entry that names `name` as one of its files, or null.
   const RecordEntry* ownerOf(const std::string& name) const;
 
+  // After entries or their files were changed: find() and ownerOf() follow.
+  void reindex() { index(); }
+
  private:
   void index();
 

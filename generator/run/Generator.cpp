@@ -8,6 +8,7 @@
 #include "generator/picture/DecodeBudget.h"
 #include "generator/picture/Thumbnailer.h"
 #include "generator/record/PictureName.h"
+#include "generator/record/RecordCheck.h"
 #include "generator/record/RecordUpdate.h"
 #include "generator/record/RunPlan.h"
 #include "generator/record/RunRecord.h"
@@ -103,16 +104,23 @@ ExitCode Generator::run() {
 
   readRecord();
   const bool scanned = scan();
+  checkRecord();
   // The count first, so that a reader can follow the run as it goes.
   const std::size_t total = pictures_.size();
   printLine(stdout, std::to_string(total) + (total == 1 ? " picture found" : " pictures found"));
 
   prepareThumbnails();
   plan();
-  bool recorded = args_.skipCreation || recordRun(nullptr);
+  // The files about to be made are named in the record before any is
+  // written; a run that cannot record them (a full disk) makes none, so
+  // that no file is left that the next run would not know for ours.
+  if (!args_.skipCreation && !recordRun(nullptr)) {
+    printLine(stderr, "nothing made in " + outDir_);
+    return kExitOutput;
+  }
   Tally tally;
   const std::vector<Outcome> outcomes = makeAll(tally);
-  if (!args_.skipCreation) recorded = recordRun(&outcomes) && recorded;
+  const bool recorded = args_.skipCreation || recordRun(&outcomes);
 
   ExitCode code = tally.failed > 0 || !scanned ? kExitPicturesFailed : kExitOk;
   if (!recorded) code = kExitOutput;
@@ -242,22 +250,11 @@ void Generator::readRecord() {
 }
 
 bool Generator::scan() {
-  // The files the record names are ours, whatever path leads there: no
-  // pictures of the gallery.
-  std::set<std::string> ownFiles;
-  std::set<PictureScan::Identity> ownIds;
-  for (const auto& e : state_->record.entries) {
-    for (const auto& f : e.files) {
-      if (f.name.empty()) continue;
-      const std::string path = joinPath(outDir_, f.name);
-      ownFiles.insert(path);
-      struct stat own;
-      if (lstat(path.c_str(), &own) == 0 && S_ISREG(own.st_mode))
-        ownIds.insert({own.st_dev, own.st_ino});
-    }
-  }
+  // The files the record names that are ours, whatever path leads there:
+  // no pictures of the gallery (see RecordCheck.h for which those are).
+  OwnFiles own = ownFilesOf(state_->record, outDir_, inDir_);
   PictureScan scan(inDir_, outDir_, args_.subdirectories);
-  scan.leaveOut(std::move(ownFiles), std::move(ownIds));
+  scan.leaveOut(std::move(own.paths), std::move(own.ids));
   const bool scanned = scan.scan(pictures_);
   state_->inputPictures = scan.inputPictures();
   // Pictures whose name begins with the prefix are taken as thumbnails.
@@ -278,6 +275,11 @@ bool Generator::scan() {
     return c != 0 ? c < 0 : naturalCompare(a.name, b.name) < 0;
   });
   return scanned;
+}
+
+void Generator::checkRecord() {
+  for (const auto& line : vetRecord(state_->record, outDir_, inDir_, state_->inputPictures))
+    printLine(stdout, line);
 }
 
 void Generator::prepareThumbnails() {
@@ -373,7 +375,7 @@ bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
   std::vector<Leftover> leftovers;
   const RunRecord next =
       updatedRecord(state_->record, pictures, outcomes, page_ != nullptr, inDir_, leftovers);
-  removeLeftovers(outDir_, leftovers);
+  removeLeftovers(outDir_, leftovers, state_->inputPictures);
   // No record where nothing was ever made.
   struct stat st;
   if (next.entries.empty() && !state_->trusted &&

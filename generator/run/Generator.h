@@ -57,7 +57,8 @@ class Generator {
   ExitCode openTemplate();  // the page and its assets, when a template is named
   ExitCode makeOutputFolder() const;
   void readRecord();
-  bool scan();  // false when a folder could not be read
+  bool scan();         // false when a folder could not be read
+  void checkRecord();  // drops what the record may not claim, said on the console
   void prepareThumbnails();
   void plan();
   std::vector<Outcome> makeAll(Tally& tally);

@@ -1,0 +1,145 @@
+#include "generator/record/RecordCheck.h"
+
+#include "common/Paths.h"
+#include "generator/record/PictureName.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+void splitLeaf(const std::string& rel, std::string& dir, std::string& leaf) {
+  const std::size_t slash = rel.rfind('/');
+  dir = slash == std::string::npos ? std::string() : rel.substr(0, slash + 1);
+  leaf = slash == std::string::npos ? rel : rel.substr(slash + 1);
+}
+
+bool endsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// `stem` as it is and, when it ends in a number as numberedName() puts it
+// there ("_2"), without it: the picture's own name may end so too.
+std::vector<std::string> withAndWithoutNumber(const std::string& stem) {
+  std::vector<std::string> forms{stem};
+  const std::size_t underscore = stem.rfind('_');
+  if (underscore == std::string::npos) return forms;
+  const std::string number = stem.substr(underscore + 1);
+  if (number.empty() || number.size() > 6 || number[0] == '0') return forms;
+  for (char c : number) {
+    if (c < '0' || c > '9') return forms;
+  }
+  forms.push_back(stem.substr(0, underscore));
+  return forms;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+bool isOwnName(const std::string& file, FileRole role, const std::string& picture) {
+  std::string fileDir, fileLeaf, pictureDir, pictureLeaf;
+  splitLeaf(file, fileDir, fileLeaf);
+  splitLeaf(picture, pictureDir, pictureLeaf);
+  // Beside the picture's own place: its subfolder with /s, else the top.
+  if (fileDir != pictureDir) return false;
+  const std::size_t dot = fileLeaf.rfind('.');
+  if (dot == std::string::npos || dot == 0) return false;
+  const std::string stem = fileLeaf.substr(0, dot), ext = fileLeaf.substr(dot);
+  // The thumbnail's name with an empty prefix, and without its extension.
+  const std::string thumb = thumbnailName("", pictureLeaf);
+  const std::string thumbStem = thumb.substr(0, std::min(thumb.size(), thumb.rfind('.')));
+  for (const auto& named : withAndWithoutNumber(stem)) {
+    if (role == FileRole::Thumb) {
+      if (endsWith(named + ext, thumb)) return true;
+      continue;
+    }
+    const std::string tag = role == FileRole::Thumb2x ? "@2x" : "@web";
+    if (!endsWith(named, tag)) continue;
+    for (const auto& core : withAndWithoutNumber(named.substr(0, named.size() - tag.size()))) {
+      if (role == FileRole::Thumb2x && endsWith(core + ext, thumb)) return true;
+      if (role == FileRole::Web && (ext == ".jpg" || ext == ".webp") && endsWith(core, thumbStem))
+        return true;
+    }
+  }
+  return false;
+}
+
+bool plainPathTo(const std::string& dir, const std::string& rel) {
+  if (!isInsidePath(rel)) return false;
+  for (std::size_t slash = rel.find('/'); slash != std::string::npos;
+       slash = rel.find('/', slash + 1)) {
+    struct stat st;
+    if (lstat(joinPath(dir, rel.substr(0, slash)).c_str(), &st) != 0) return true;
+    if (!S_ISDIR(st.st_mode)) return false;
+  }
+  return true;
+}
+
+bool hasRecordedBytes(const std::string& path, const RecordedFile& recorded) {
+  if (recorded.planned) return true;
+  const std::string sum = sha256OfFile(path);
+  return !sum.empty() && sum == recorded.sha256;
+}
+
+OwnFiles ownFilesOf(const RunRecord& record, const std::string& outDir, const std::string& inDir) {
+  OwnFiles own;
+  for (const auto& e : record.entries) {
+    for (const auto& f : e.files) {
+      if (f.name.empty() || !isOwnName(f.name, f.role, e.picture) || !plainPathTo(outDir, f.name))
+        continue;
+      const std::string path = joinPath(outDir, f.name);
+      struct stat st;
+      if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+          sameFile(path, joinPath(inDir, e.picture)))
+        continue;
+      // Changed since it was made: the user's now, and a picture when it is one.
+      RecordedFile now = f;
+      const FileState state = checkFile(path, now);
+      if (state != FileState::Unchanged && state != FileState::Unverified) continue;
+      own.paths.insert(path);
+      own.ids.insert({st.st_dev, st.st_ino});
+    }
+  }
+  return own;
+}
+
+std::vector<std::string> vetRecord(RunRecord& record, const std::string& outDir,
+                                   const std::string& inDir,
+                                   const std::set<FileIdentity>& inputPictures) {
+  std::vector<std::string> lines;
+  for (auto& e : record.entries) {
+    for (auto f = e.files.begin(); f != e.files.end();) {
+      std::string why;
+      const std::string path = joinPath(outDir, f->name);
+      struct stat st;
+      if (f->name.empty()) {
+      } else if (!isOwnName(f->name, f->role, e.picture)) {
+        why = "is not named like a file made from it";
+      } else if (!plainPathTo(outDir, f->name)) {
+        why = "lies behind a symbolic link";
+      } else if (lstat(path.c_str(), &st) != 0) {
+      } else if (S_ISLNK(st.st_mode)) {
+        why = "is a symbolic link";
+      } else if (!S_ISREG(st.st_mode)) {
+        why = "is not a regular file";
+      } else if (inputPictures.count({st.st_dev, st.st_ino}) ||
+                 sameFile(path, joinPath(inDir, e.picture))) {
+        why = "is a picture of the input folder";
+      }
+      if (why.empty()) {
+        ++f;
+        continue;
+      }
+      lines.push_back("The run record names " + f->name + " as made from " + e.picture +
+                      ", but it " + why + ": left as it is, and no longer counted as Vignetor's");
+      f = e.files.erase(f);
+    }
+  }
+  if (!lines.empty()) record.reindex();
+  return lines;
+}

@@ -1,0 +1,62 @@
+// What a run record may claim. The record is only a text file in the output
+// folder, and a folder can come from anyone: whatever it says, a run removes
+// or replaces nothing but files it made. A file named there counts as ours
+// only when
+//
+// - it lies in the output folder (or a subfolder of it), reached through
+//   no symbolic link, and is a regular file, not a link;
+// - its name is one this program gives a file made from the picture the
+//   record puts it under (a prefix, the picture's name, a numbered or
+//   `@2x`/`@web` form of it, in the picture's own subfolder);
+// - it is no picture of this run's input (that is, the scan did not take it
+//   for one) and not that picture itself;
+// - and, before it is removed or replaced, its bytes are those the record
+//   says were written (size and time alone only decide what needs no work).
+//
+// A record file that fails one of the first three is dropped from its entry
+// with one line on the console; the entry's other files stay ours.
+#ifndef WV_GENERATOR_RECORDCHECK_H
+#define WV_GENERATOR_RECORDCHECK_H
+
+#include "generator/record/RunRecord.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+using FileIdentity = std::pair<std::uint64_t, std::uint64_t>;  // device, inode
+
+// Whether `file` (under the output folder) is a name this program gives a
+// file of `role` made from `picture` (under the input folder), under any
+// prefix.
+bool isOwnName(const std::string& file, FileRole role, const std::string& picture);
+
+// `rel` lies inside `dir` and no folder on the way is a symbolic link (or
+// anything but a folder). The file itself may be missing.
+bool plainPathTo(const std::string& dir, const std::string& rel);
+
+// Whether the file the record names still has the bytes it says were written
+// (planned files, of which it knows none, count as such). For a removal or
+// a replacement, whatever size and time say.
+bool hasRecordedBytes(const std::string& path, const RecordedFile& recorded);
+
+// The files of the record that the scan of the input leaves out as
+// thumbnails of ours: by path and by identity. Only those that look ours
+// by name and place and are as recorded by size and time (or hash); any
+// other file the record names is read as a picture when it is one.
+struct OwnFiles {
+  std::set<std::string> paths;
+  std::set<FileIdentity> ids;
+};
+OwnFiles ownFilesOf(const RunRecord& record, const std::string& outDir, const std::string& inDir);
+
+// Drops from the record's entries the files it may not claim (see above);
+// `inputPictures` are the pictures the scan found. Returns one line for
+// each, for the console.
+std::vector<std::string> vetRecord(RunRecord& record, const std::string& outDir,
+                                   const std::string& inDir,
+                                   const std::set<FileIdentity>& inputPictures);
+
+#endif
