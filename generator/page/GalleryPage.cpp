@@ -376,6 +376,14 @@ std::string GalleryPage::pageName(std::size_t page) {
   return page == 0 ? "index.html" : "index-" + std::to_string(page + 1) + ".html";
 }
 
+void GalleryPage::avoidNames(const std::function<bool(const std::string&)>& taken) {
+  for (std::size_t n = 0; n < pageFiles_.size(); ++n) {
+    const std::string name = pageName(n);
+    pageFiles_[n] = name;
+    for (int k = 1; taken(pageFiles_[n]) && k < 100000; ++k) pageFiles_[n] = numberedName(name, k);
+  }
+}
+
 void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders) {
   const bool byDate = settings_.byDate;
   std::stable_sort(pictures.begin(), pictures.end(),
@@ -434,13 +442,15 @@ void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders)
     begin = end;
   }
   if (pages_.empty()) pages_.push_back(Page());
+  pageFiles_.clear();
+  for (std::size_t n = 0; n < pages_.size(); ++n) pageFiles_.push_back(pageName(n));
 }
 
 std::string GalleryPage::pictureData(std::size_t i, std::size_t page) const {
   const GalleryPicture& p = pictures_[i];
   return "{\"id\":" + jsonString(ids_[i]) + ",\"web\":" + jsonString(urlOf(p.webLink)) +
          ",\"picture\":" + jsonString(urlOf(p.pictureLink)) +
-         ",\"page\":" + jsonString(pageName(page)) +
+         ",\"page\":" + jsonString(pageFile(page)) +
          ",\"caption\":" + jsonString(p.caption.description) + ",\"alt\":" +
          jsonString(p.caption.description.empty() ? withoutExtension(p.name)
                                                   : p.caption.description) +
@@ -505,10 +515,10 @@ void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) 
   const std::size_t pages = pages_.size();
   gallery["page"] = std::to_string(page + 1);
   gallery["pages"] = std::to_string(pages);
-  gallery["firstpage"] = pageName(0);
-  gallery["lastpage"] = pageName(pages - 1);
-  gallery["prevpage"] = page > 0 ? pageName(page - 1) : "";
-  gallery["nextpage"] = page + 1 < pages ? pageName(page + 1) : "";
+  gallery["firstpage"] = pageFile(0);
+  gallery["lastpage"] = pageFile(pages - 1);
+  gallery["prevpage"] = page > 0 ? pageFile(page - 1) : "";
+  gallery["nextpage"] = page + 1 < pages ? pageFile(page + 1) : "";
 
   Fields headFoot = gallery;
   // Made only for a template that asks for it: with viewerpages=all it

@@ -15,6 +15,7 @@
 #include "generator/page/ValuesFile.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -86,6 +87,12 @@ class GalleryPage {
   std::size_t picturesOn(std::size_t page) const { return pages_[page].end - pages_[page].begin; }
   // "index.html", "index-2.html", ...
   static std::string pageName(std::size_t page);
+  // The file page `page` is written to and linked as: its pageName(), or,
+  // where `taken` says that name cannot be had (a folder of that name in
+  // the output folder), its first numbered form that can ("index_1.html").
+  // Set after arrange().
+  const std::string& pageFile(std::size_t page) const { return pageFiles_[page]; }
+  void avoidNames(const std::function<bool(const std::string&)>& taken);
 
   // Writes page `page` (from 0) of the arranged gallery. Throws PageError
   // when the page would be larger than `limit` bytes; what was written by
@@ -138,6 +145,7 @@ class GalleryPage {
   std::map<std::string, std::size_t> folderCounts_;
   bool showSections_ = false;
   std::vector<Page> pages_{Page()};
+  std::vector<std::string> pageFiles_{pageName(0)};
   bool usesDataScript_ = false, usesGalleryData_ = false;
   std::string dataScript_ = kDataScript;
 };

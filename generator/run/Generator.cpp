@@ -36,15 +36,20 @@ namespace {
 
 // A file the generator copies as it is (a viewer's script or style);
 // such files are small, and a larger one is no such file.
-bool readSmallFile(const std::string& path, std::string& data, std::string& error) {
+// With `noFollow` a symbolic link is refused, not followed.
+bool readSmallFile(const std::string& path, std::string& data, std::string& error,
+                   bool noFollow = false) {
   constexpr std::uint64_t kMax = std::uint64_t(64) << 20;
   int err = 0;
-  switch (readCappedFile(path, kMax, data, err)) {
+  switch (readCappedFile(path, kMax, data, err, noFollow)) {
     case FileRead::Ok: return true;
     case FileRead::Failed:
       error = std::string("cannot be read: ") + std::strerror(err);
       return false;
-    case FileRead::NotRegular: error = "is not a regular file"; return false;
+    case FileRead::NotRegular:
+      error = noFollow ? "is not a regular file (a symbolic link is not followed)"
+                       : "is not a regular file";
+      return false;
     case FileRead::TooLarge: error = "is larger than 64 MB"; return false;
   }
   return false;
@@ -215,7 +220,7 @@ ExitCode Generator::openTemplate() {
   // The files the page needs must be there before any work is done.
   for (const auto& name : page_->settings().assets) {
     std::string data;
-    if (!readSmallFile(assetPath(name), data, error)) {
+    if (!readSmallFile(assetPath(name), data, error, true)) {
       printLine(stderr, "template " + args_.templateName + ": the file " + assetPath(name) +
                             " it names in [gallery] assets " + error);
       return kExitTemplate;
@@ -413,6 +418,12 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
     entries.push_back(std::move(g));
   }
   page_->arrange(std::move(entries), args_.subdirectories);
+  // A folder of a page's name (a subfolder with /s) cannot be replaced by
+  // the page: that page takes another name, and the gallery is still made.
+  page_->avoidNames([this](const std::string& name) {
+    struct stat st;
+    return lstat(joinPath(outDir_, name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  });
 
   // Each page is made once, straight into a hidden folder; only when every
   // one is whole and within its bound do they take their places, so that a
@@ -452,7 +463,7 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
       StreamedFile file(staged.folder());
       ToFile sink(file);
       page_->render(n, sink);
-      const std::string name = GalleryPage::pageName(n);
+      const std::string name = page_->pageFile(n);
       OutputResult written = file.commit(name);
       if (!written.ok) {
         printLine(stderr, written.error);
@@ -465,8 +476,8 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
     return kExitTemplate;
   }
 
-  ExitCode assets = copyAssets();
-  if (assets != kExitOk) return assets;
+  // An asset that cannot be copied is said; the pages come all the same.
+  ExitCode code = copyAssets(outcomes, names);
 
   OutputResult published = staged.publish(names);
   if (!published.ok) {
@@ -475,10 +486,16 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
   }
   for (std::size_t n = 0; n < page_->pageCount(); ++n) {
     const std::size_t count = page_->picturesOn(n);
-    printLine(stdout, joinPath(outDir_, GalleryPage::pageName(n)) + " with " +
-                          std::to_string(count) + (count == 1 ? " picture" : " pictures"));
+    printLine(stdout, joinPath(outDir_, page_->pageFile(n)) + " with " + std::to_string(count) +
+                          (count == 1 ? " picture" : " pictures"));
   }
-  return kExitOk;
+  if (page_->pageFile(0) != GalleryPage::pageName(0)) {
+    printLine(stderr, "cannot write " + joinPath(outDir_, GalleryPage::pageName(0)) +
+                          ": a folder of that name is there; the first page is " +
+                          page_->pageFile(0));
+    code = kExitOutput;
+  }
+  return code;
 }
 
 // Beside the template, or else beside the program, where the viewer's files lie.
@@ -489,32 +506,48 @@ std::string Generator::assetPath(const std::string& name) const {
   return joinPath(programDir_, name);
 }
 
-ExitCode Generator::copyAssets() {
+ExitCode Generator::copyAssets(const std::vector<Outcome>& outcomes,
+                               const std::vector<std::string>& pages) {
+  // What this run made or shows: never replaced by an asset of the same name.
+  std::set<std::string> made(pages.begin(), pages.end());
+  for (const auto& o : outcomes) made.insert({o.thumbName, o.thumb2xName, o.webName});
+  ExitCode code = kExitOk;
   for (const auto& name : page_->settings().assets) {
     const std::string from = assetPath(name);
     const std::string to = joinPath(outDir_, name);
     std::string data, error;
-    if (!readSmallFile(from, data, error)) {
+    if (!readSmallFile(from, data, error, true)) {
       printLine(stderr, "template " + args_.templateName + ": the file " + from +
                             " it names in [gallery] assets " + error);
-      return kExitTemplate;
+      code = kExitTemplate;
+      continue;
     }
+    std::string inTheWay;
     struct stat st;
-    if (lstat(to.c_str(), &st) == 0) {
+    if (made.count(name)) {
+      inTheWay = "a file this run made";
+    } else if (lstat(to.c_str(), &st) == 0) {
       if (S_ISREG(st.st_mode) && state_->inputPictures.count({st.st_dev, st.st_ino})) {
-        printLine(stderr, "not copied: " + name + " would replace the picture " + to);
-        return kExitOutput;
+        inTheWay = "the picture";
+      } else if (!S_ISREG(st.st_mode)) {
+        inTheWay = S_ISLNK(st.st_mode) ? "the symbolic link" : "what is at";
+      } else {
+        std::string there;
+        if (static_cast<std::size_t>(st.st_size) == data.size() &&
+            readSmallFile(to, there, error, true) && there == data)
+          continue;
       }
-      std::string there;
-      if (S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) == data.size() &&
-          readSmallFile(to, there, error) && there == data)
-        continue;
+    }
+    if (!inTheWay.empty()) {
+      printLine(stderr, "not copied: " + name + " would replace " + inTheWay + " " + to);
+      if (code == kExitOk) code = kExitOutput;
+      continue;
     }
     OutputResult written = writeReplacing(outDir_, name, data);
     if (!written.ok) {
       printLine(stderr, written.error);
-      return kExitOutput;
+      if (code == kExitOk) code = kExitOutput;
     }
   }
-  return kExitOk;
+  return code;
 }

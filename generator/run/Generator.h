@@ -67,7 +67,8 @@ class Generator {
   bool recordRun(const std::vector<Outcome>* outcomes);
   ExitCode writePage(const std::vector<Outcome>& outcomes);
 
-  ExitCode copyAssets();
+  // `pages`: the files of the pages this run writes.
+  ExitCode copyAssets(const std::vector<Outcome>& outcomes, const std::vector<std::string>& pages);
   std::string assetPath(const std::string& name) const;
 
   Arguments args_;
