@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <set>
 #include <unistd.h>
@@ -271,6 +272,89 @@ TEST_F(GalleryRun, AssetsCopiedWhenMissingOrDifferent) {
   r = run({"/h20", "/o", "/pT", "/iUnsafe.tpl", in, root / "out3"});
   EXPECT_EQ(r.exitCode, 4);
   EXPECT_FALSE(exists(root / "out3"));
+}
+
+// What the page brings along never takes the place of what the gallery
+// made, and the page is written whenever the thumbnails are.
+TEST_F(GalleryRun, AssetsAndPagesNeverTakeAnotherFilesPlace) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& dir)> setUp;  // beside in/ and out/
+    std::vector<std::string> switches;                  // before the folders
+    int code;
+    std::function<void(const std::string& out, const RunResult& r)> check;
+  };
+  const Case cases[] = {
+      {"an asset that is a link is not followed",
+       [&](const std::string& dir) {
+         writeFile(dir + "/secret", "PRIVATE KEY");
+         fs::create_symlink(dir + "/secret", program + "/key.js");
+         tpl("Link.tpl", "[gallery]\nassets=key.js\n[picture]\n{{name}}\n");
+       },
+       {"/iLink.tpl"},
+       4,
+       [](const std::string& out, const RunResult& r) {
+         EXPECT_TRUE(r.err.find("key.js") != std::string::npos) << r.err;
+         EXPECT_FALSE(exists(out + "/key.js"));
+       }},
+      {"an asset named like a thumbnail leaves the thumbnail",
+       [&](const std::string&) {
+         writeFile(program + "/Ta.jpg", "not a picture");
+         tpl("Named.tpl", "[gallery]\nassets=Ta.jpg\n[picture]\n{{thumb}}\n");
+       },
+       {"/iNamed.tpl"},
+       5,
+       [](const std::string& out, const RunResult& r) {
+         EXPECT_EQ(inspect(out + "/Ta.jpg").height, 20);
+         EXPECT_EQ(readFile(out + "/index.html"), "Ta.jpg\n");
+         EXPECT_TRUE(r.err.find("not copied: Ta.jpg would replace a file this run made") !=
+                     std::string::npos)
+             << r.err;
+       }},
+      {"a subfolder named like the first page",
+       [&](const std::string& dir) {
+         fs::create_directories(dir + "/in/index.html");
+         makePicture(dir + "/in/index.html/b.jpg", 40, 40);
+         tpl("Names.tpl", "[picture]\n{{thumb}}\n");
+       },
+       {"/s", "/iNames.tpl"},
+       5,
+       [](const std::string& out, const RunResult& r) {
+         EXPECT_EQ(readFile(out + "/index_1.html"), "Ta.jpg\nindex.html/Tb.jpg\n");
+         EXPECT_TRUE(fs::is_directory(out + "/index.html"));
+         EXPECT_TRUE(r.out.find(out + "/index_1.html with 2 pictures") != std::string::npos)
+             << r.out;
+         EXPECT_TRUE(r.err.find("the first page is index_1.html") != std::string::npos) << r.err;
+       }},
+      {"a subfolder named like a later page",
+       [&](const std::string& dir) {
+         fs::create_directories(dir + "/in/index-2.html");
+         makePicture(dir + "/in/index-2.html/b.jpg", 40, 40);
+         tpl("Pages.tpl",
+             "[gallery]\nsubfolders=pages\n[picture]\n{{thumb}}\n[foot]\n{{nextpage}}\n");
+       },
+       {"/s", "/iPages.tpl"},
+       0,
+       [](const std::string& out, const RunResult&) {
+         EXPECT_EQ(readFile(out + "/index.html"), "Ta.jpg\nindex-2_1.html\n");
+         EXPECT_EQ(readFile(out + "/index-2_1.html"), "index-2.html/Tb.jpg\n\n");
+       }},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string dir = root / ("case" + std::to_string(n++));
+    fs::create_directories(dir + "/in");
+    makePicture(dir + "/in/a.jpg", 40, 40);
+    c.setUp(dir);
+    std::vector<std::string> args{"/h20", "/o", "/pT"};
+    args.insert(args.end(), c.switches.begin(), c.switches.end());
+    args.push_back(dir + "/in");
+    args.push_back(dir + "/out");
+    RunResult r = run(args);
+    EXPECT_EQ(r.exitCode, c.code) << r.out << r.err;
+    c.check(dir + "/out", r);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,220 @@
+// Run records made by hand, as a folder from someone else may carry them,
+// and runs on a full disk: the generator removes and replaces only files it
+// made, and leaves none that the next run does not know for its own.
+#include "GeneratorTestSupport.h"
+
+#include "generator/record/RunRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class RecordSafety : public GeneratorFolders {
+ protected:
+  // " file <role> <name> ..." with the true size, time and hash of `path`
+  // (or of `bytes` instead, for a file that only looks the same).
+  static std::string fileLine(const std::string& name, const std::string& path,
+                              const std::string* bytes = nullptr) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) std::memset(&st, 0, sizeof st);
+    const FileStamp stamp = stampOf(st);
+    const std::string hash = bytes ? sha256Of(*bytes) : sha256OfFile(path);
+    return " file thumb " + escapeField(name) + " x20,q85,r3,jpg 40 20 " +
+           std::to_string(stamp.bytes) + " " + std::to_string(stamp.mtimeNs) + " " +
+           (hash.empty() ? std::string(64, '0') : hash) + "\n";
+  }
+};
+
+// Each case plants a record (and the files it names) in a folder that is
+// both the input and the output, the setting in which a record could once
+// delete an original. Whatever the record says, no original, no file of the
+// user's and nothing outside the folder changes, and the run ends at once.
+TEST_F(RecordSafety, HandMadeRecordsTouchNothingThatIsNotOurs) {
+  struct Folder {
+    std::string in, outside, elsewhere, record;
+  };
+  struct Case {
+    const char* what;
+    std::function<void(const Folder&)> plant;
+    std::string said;  // on standard output
+  };
+  auto head = [](const Folder& f) { return "vignetor-record 1\ninput " + escapeField(f.in) + "\n"; };
+  auto gone = [](const std::string& pic) { return "picture " + pic + " 1 1 80 40\n"; };
+  const Case cases[] = {
+      {"a name leaving the folder",
+       [&](const Folder& f) {
+         writeFile(f.record, head(f) + gone("gone.jpg") + fileLine("../outside.jpg", f.outside));
+       },
+       "cannot be used (line 4: bad file line)"},
+      {"an absolute name",
+       [&](const Folder& f) {
+         writeFile(f.record, head(f) + gone("gone.jpg") + fileLine(f.outside, f.outside));
+       },
+       "cannot be used (line 4: bad file line)"},
+      {"an original as the thumbnail of a picture that is gone",
+       [&](const Folder& f) {
+         writeFile(f.record, head(f) + gone("gone.jpg") + fileLine("orig.jpg", f.in + "/orig.jpg"));
+       },
+       "names orig.jpg as made from gone.jpg, but it is not named like a file made from it"},
+      {"an original as the thumbnail of a picture to make again",
+       [&](const Folder& f) {
+         writeFile(f.record, head(f) + gone("a.jpg") + fileLine("orig.jpg", f.in + "/orig.jpg"));
+       },
+       "names orig.jpg as made from a.jpg, but"},
+      {"a user's notes with their true size, time and hash",
+       [&](const Folder& f) {
+         writeFile(f.record, head(f) + gone("gone.jpg") + fileLine("notes.txt", f.in + "/notes.txt"));
+       },
+       "names notes.txt as made from gone.jpg, but"},
+      {"a link named like a thumbnail",
+       [&](const Folder& f) {
+         fs::create_symlink(f.outside, f.in + "/Tgone.jpg");
+         writeFile(f.record, head(f) + gone("gone.jpg") + fileLine("Tgone.jpg", f.outside));
+       },
+       "names Tgone.jpg as made from gone.jpg, but it is a symbolic link"},
+      {"a folder on the way that is a link",
+       [&](const Folder& f) {
+         fs::create_directory_symlink(f.elsewhere, f.in + "/sub");
+         writeFile(f.record, head(f) + gone("sub/gone.jpg") +
+                                 fileLine("sub/Tgone.jpg", f.elsewhere + "/Tgone.jpg"));
+       },
+       "names sub/Tgone.jpg as made from sub/gone.jpg, but it lies behind a symbolic link"},
+      {"another run's file: same size and time, other bytes",
+       [&](const Folder& f) {
+         writeFile(f.in + "/Tgone.png", "made by someone else");
+         const std::string ours = "made by Vignetor ...";
+         writeFile(f.record,
+                   head(f) + gone("gone.png") + fileLine("Tgone.png", f.in + "/Tgone.png", &ours));
+       },
+       "left Tgone.png as it is (its picture gone.png is gone, but it is not as Vignetor made it)"},
+      {"a FIFO named like a thumbnail",
+       [&](const Folder& f) {
+         ASSERT_EQ(mkfifo((f.in + "/Tgone.jpg").c_str(), 0600), 0);
+         writeFile(f.record, head(f) + gone("gone.jpg") + fileLine("Tgone.jpg", f.in + "/Tgone.jpg"));
+       },
+       "names Tgone.jpg as made from gone.jpg, but it is not a regular file"},
+      {"a record that is a FIFO",
+       [&](const Folder& f) { ASSERT_EQ(mkfifo(f.record.c_str(), 0600), 0); },
+       "cannot be used (not a regular file)"},
+      {"a huge sparse record",
+       [&](const Folder& f) {
+         writeFile(f.record, "vignetor-record 1\n");
+         ASSERT_EQ(truncate(f.record.c_str(), off_t(2) << 30), 0);
+       },
+       "cannot be used (larger than 256 MiB)"},
+      {"a record that is a link to /dev/zero",
+       [&](const Folder& f) { fs::create_symlink("/dev/zero", f.record); },
+       "cannot be used (not a regular file)"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string dir = root / ("case" + std::to_string(n++));
+    Folder f{dir + "/in", dir + "/outside.jpg", dir + "/elsewhere", dir + "/in/.vignetor-record"};
+    fs::create_directories(f.in);
+    fs::create_directories(f.elsewhere);
+    makePicture(f.in + "/a.jpg", 80, 40);
+    makePicture(f.in + "/orig.jpg", 80, 40);
+    makePicture(f.outside, 80, 40);
+    makePicture(f.elsewhere + "/Tgone.jpg", 40, 20);
+    writeFile(f.in + "/notes.txt", "my notes");
+    c.plant(f);
+    // Everything there but the record, which may be a FIFO or huge.
+    const std::string aside = root / "record aside";
+    if (fs::is_symlink(f.record) || fs::exists(f.record)) fs::rename(f.record, aside);
+    const auto theirs = snapshot(dir);
+    if (fs::is_symlink(aside) || fs::exists(aside)) fs::rename(aside, f.record);
+
+    const auto started = std::chrono::steady_clock::now();
+    RunResult r = run({"/h20", "/o", "/pT", f.in, f.in});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode << r.out << r.err;
+    EXPECT_TRUE(has(r.out, c.said)) << r.out;
+    EXPECT_FALSE(has(r.out, "removed ")) << r.out;
+    // Every file that was there is there as it was; only ours were added.
+    auto now = snapshot(dir);
+    for (const auto& [rel, bytes] : theirs) {
+      ASSERT_TRUE(now.count(rel)) << rel << " is gone\n" << r.out;
+      EXPECT_EQ(now[rel], bytes) << rel << " was changed";
+    }
+    // The original the record named is a picture of the gallery again.
+    EXPECT_TRUE(has(r.out, "] orig.jpg -> Torig.jpg")) << r.out;
+  }
+}
+
+rlim_t g_fileLimit = RLIM_INFINITY;
+
+// A disk that fills at a given size: every file the run writes stops there.
+void limitFileSize() {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{g_fileLimit, g_fileLimit};
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TEST_F(RecordSafety, AFullDiskLeavesNoFileTheNextRunDoesNotKnow) {
+  const int count = 20;
+  for (int i = 0; i < count; ++i) picture("p" + std::to_string(i) + ".png", 40, 20);
+  const std::vector<std::string> args{"/h10", "/g", "/pT", in};
+  auto runInto = [&](const std::string& dir, bool full) {
+    std::vector<std::string> argv{"VGN"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back(dir);
+    return runProgram(program + "/Vignetor", argv, full ? limitFileSize : nullptr);
+  };
+  // What a whole run writes: its record is the largest file.
+  ASSERT_EQ(runInto(root / "measure", false).exitCode, 0);
+  const std::size_t recordBytes = readFile(root / "measure/.vignetor-record").size();
+  std::size_t largestThumb = 0;
+  for (const auto& [name, bytes] : snapshot(root / "measure")) {
+    if (name[0] != '.') largestThumb = std::max(largestThumb, bytes.size());
+  }
+  ASSERT_LT(largestThumb, 512u);
+  ASSERT_GT(recordBytes, 2048u);
+
+  struct Case {
+    const char* what;
+    rlim_t limit;
+    std::size_t madeThen;  // files there after the full run
+  };
+  const Case cases[] = {
+      // Not even the names can be recorded: nothing is made.
+      {"the record cannot name the files", 512, 0},
+      // The names are recorded, the thumbnails fit, the final record does not.
+      {"the record cannot take what was made", recordBytes - 1, count + 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string dir = root / ("full" + std::to_string(c.limit));
+    g_fileLimit = c.limit;
+    EXPECT_EQ(runInto(dir, true).exitCode, 5);
+    EXPECT_EQ(snapshot(dir).size(), c.madeThen);
+    // With room again: every thumbnail under its own name, none numbered,
+    // none left over.
+    RunResult r = runInto(dir, false);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    auto files = snapshot(dir);
+    EXPECT_EQ(files.size(), std::size_t(count) + 1) << r.out;
+    for (const auto& [name, bytes] : files) EXPECT_FALSE(has(name, "_1.")) << name;
+    EXPECT_EQ(files[".vignetor-record"].size(), recordBytes);
+    if (c.madeThen > 0) {
+      EXPECT_TRUE(has(r.out, "(remade: the run that made it did not finish)")) << r.out;
+    }
+  }
+}
+
+}  // namespace
