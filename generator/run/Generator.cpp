@@ -250,6 +250,11 @@ bool Generator::scan() {
     for (const auto& f : e.files) {
       if (f.name.empty()) continue;
       const std::string path = joinPath(outDir_, f.name);
+      // No longer what we wrote (a photo copied over a thumbnail beside the
+      // pictures): the user's, and a picture of the folder, which no switch
+      // replaces.
+      RecordedFile now = f;
+      if (checkFile(path, now) == FileState::Changed) continue;
       ownFiles.insert(path);
       struct stat own;
       if (lstat(path.c_str(), &own) == 0 && S_ISREG(own.st_mode))

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -177,6 +178,18 @@ TEST(RunRecord, PathsStayInsideTheirFolder) {
     EXPECT_FALSE(isInsidePath(bad)) << bad;
   std::string text;
   for (const char* field : {"%", "%4", "%G0", "a%zz"}) EXPECT_FALSE(unescapeField(field, text));
+
+  // A file of ours is removed through real folders only: a folder replaced
+  // by a link to another place leads out of the output folder.
+  TempDir out, elsewhere;
+  ASSERT_EQ(mkdir((out / "real").c_str(), 0755), 0);
+  ASSERT_EQ(symlink(elsewhere.path().c_str(), (out / "linked").c_str()), 0);
+  for (const std::string& dir : {out / "real", elsewhere.path()})
+    std::ofstream(dir + "/Ta.jpg") << "thumbnail";
+  EXPECT_FALSE(removeOwnFile(out.path(), "linked/Ta.jpg"));
+  EXPECT_EQ(access((elsewhere / "Ta.jpg").c_str(), F_OK), 0);
+  EXPECT_TRUE(removeOwnFile(out.path(), "real/Ta.jpg"));
+  EXPECT_NE(access((out / "real/Ta.jpg").c_str(), F_OK), 0);
 }
 
 }  // namespace

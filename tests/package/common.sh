@@ -6,6 +6,20 @@ fail() {
   exit 1
 }
 
+# What the system holds of this program: the package's state and every place
+# an install of it could land. A test leaves it as it found it.
+ours_in_system() {
+  dpkg-query -W -f='${Package} ${Status} ${Version}\n' wvignetor 2>/dev/null || true
+  ls -d /opt/wvignetor* /usr/bin/vignetor /usr/bin/wvignetor /usr/lib/wvignetor \
+    /usr/local/bin/vignetor /usr/local/bin/wvignetor /usr/local/lib/wvignetor \
+    /usr/share/applications/example.korvel.wvignetor.desktop 2>/dev/null || true
+}
+SYSTEM_BEFORE="$(ours_in_system)"
+system_unchanged() {
+  [ "$(ours_in_system)" = "$SYSTEM_BEFORE" ] ||
+    fail "the system changed: before \"$SYSTEM_BEFORE\", after \"$(ours_in_system)\""
+}
+
 # Whether process PID still runs (an ended child waits as a zombie until it is
 # reaped, and kill -0 still finds it).
 running() {
