@@ -44,4 +44,3 @@ void stripWebpMetadata(std::string& webp) {
   putLe32(out, 4, static_cast<std::uint32_t>(out.size() - 8));
   webp.swap(out);
 }
-

@@ -80,4 +80,3 @@ Thumbnail encode(VImage image, const std::string& suffix, bool large) {
   out.height = image.height();
   return out;
 }
-
