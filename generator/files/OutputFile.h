@@ -15,6 +15,9 @@ struct OutputResult {
   std::string error;
 };
 
+// "ThumbA.jpg", 2 -> "ThumbA_2.jpg": the number goes before the extension.
+std::string numberedName(const std::string& name, int number);
+
 // Replaces `dir`/`name` if it exists.
 OutputResult writeReplacing(const std::string& dir, const std::string& name,
                             const std::string& data);

@@ -1,6 +1,6 @@
 #include "generator/picture/Thumbnailer.h"
 
-#include "generator/record/PictureName.h"
+#include "generator/picture/PictureFormats.h"
 #include "generator/picture/Resample.h"
 #include "generator/picture/Encoders.h"
 #include "generator/picture/SrgbTransforms.h"

@@ -80,6 +80,13 @@ check_requests() {
 # The generator by hand makes a page from the user's template.
 check_generator() {
   local bin="$1" program_dir="$2"
+  # The installed generator, not only the test build, exports liborc's two
+  # functions, through which its lock reaches libvips' calls (stripping
+  # would lose them).
+  for symbol in orc_program_compile orc_program_free; do
+    nm -D --defined-only "$program_dir/Vignetor" | grep -q " T $symbol\$" ||
+      fail "the installed Vignetor does not export $symbol: the liborc lock is not in effect"
+  done
   mkdir -p "$WORK/byhand"
   convert -size 64x48 xc:steelblue "$WORK/byhand/sky.jpg"
   "$bin/vignetor" /h20 /iMine.tpl /pt_ "$WORK/byhand" "$WORK/byhand" >"$WORK/byhand.log" 2>&1 ||
