@@ -293,16 +293,13 @@ std::string Thumbnailer::settings() const {
   std::string size = (box_.width > 0 ? std::to_string(box_.width) : std::string()) + "x" +
                      (box_.height > 0 ? std::to_string(box_.height) : std::string());
   if (box_.width > 0 && box_.height > 0) size += box_.crop ? "-crop" : "-fit";
-  // The recipe: sRGB, stripped, JPEG quality 85 on white; count it up when
-  // the way thumbnails are made changes.
-  return size + ",q85,r3";
+  return size + "," + kThumbnailRecipe;
 }
 
 std::string Thumbnailer::settings2x() const { return settings() + ",2x"; }
 
 std::string Thumbnailer::webSettings(int webSize) {
-  // Count it up when the way web-sized pictures are made changes.
-  return "web" + std::to_string(webSize) + ",q85,r2";
+  return "web" + std::to_string(webSize) + "," + kWebPictureRecipe;
 }
 
 bool Thumbnailer::readSize(const std::string& path, PictureSize& size, std::string& error) {
