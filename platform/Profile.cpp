@@ -1,5 +1,7 @@
 #include "platform/Profile.h"
 
+#include "common/Percent.h"
+
 #include <cstdlib>
 #include <ctime>
 
@@ -86,17 +88,7 @@ void RemoveStaleTemporaries(const std::string& path) {
 }  // namespace
 
 wxString EncodeProfileName(const wxString& name) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : ToBytes(name)) {
-    if (IsPlainNameByte(c)) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
+  const std::string out = percentEncode(ToBytes(name), IsPlainNameByte);
   return wxString::FromUTF8(out.data(), out.size());
 }
 

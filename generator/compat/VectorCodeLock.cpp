@@ -1,3 +1,5 @@
+// Found in liborc 0.4.33 (Debian 12); see Workarounds.h.
+//
 // libvips compiles run-time vector code (liborc) for its vertical resampler
 // each time one is built, and frees it with the operation. liborc 0.4.33
 // frees code memory without the lock it allocates under

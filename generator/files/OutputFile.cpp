@@ -2,8 +2,6 @@
 
 #include "common/Paths.h"
 
-#include "generator/record/PictureName.h"
-
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -474,4 +472,10 @@ int removeStaleTempFiles(const std::string& dir) {
 void StaleTempSweep::sweep(const std::string& dir) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (swept_.insert(dir).second) removeStaleTempFiles(dir);
+}
+
+std::string numberedName(const std::string& name, int number) {
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) dot = name.size();
+  return name.substr(0, dot) + "_" + std::to_string(number) + name.substr(dot);
 }

@@ -15,6 +15,9 @@ struct OutputResult {
   std::string error;
 };
 
+// "ThumbA.jpg", 2 -> "ThumbA_2.jpg": the number goes before the extension.
+std::string numberedName(const std::string& name, int number);
+
 // Every file is written to disk (fsync) before it is moved into place, and
 // its folder after the move, so that a power cut leaves either the old file
 // or the new one under the name.

@@ -1,5 +1,6 @@
 #include "generator/page/GalleryPage.h"
 
+#include "generator/files/OutputFile.h"
 #include "generator/page/HtmlText.h"
 #include "generator/record/PictureName.h"
 

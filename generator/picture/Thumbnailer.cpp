@@ -1,12 +1,12 @@
 #include "generator/picture/Thumbnailer.h"
 
-#include "generator/record/PictureName.h"
+#include "generator/picture/PictureFormats.h"
 #include "generator/picture/Resample.h"
+#include "generator/picture/Encoders.h"
 #include "generator/picture/SrgbTransforms.h"
 #include "generator/compat/VipsErrors.h"
 
 #include <vips/vips8>
-#include <webp/encode.h>
 
 #include <algorithm>
 #include <cmath>
@@ -23,45 +23,6 @@ namespace {
 // With the attempt run alone (withOwnVipsErrors), the buffer the exception
 // carries holds this failure's messages only.
 std::string vipsMessage(const VError& e) { return vipsErrorLine(e.what()); }
-
-std::uint32_t le32(const std::string& s, std::size_t at) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at])) |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 1])) << 8 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 2])) << 16 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 3])) << 24;
-}
-
-void putLe32(std::string& s, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    s[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xff);
-}
-
-// The WebP saver writes an EXIF chunk even when told to strip; drop the
-// EXIF, XMP and ICC chunks and their flags from the RIFF container.
-void stripWebpMetadata(std::string& webp) {
-  if (webp.size() < 12 || webp.compare(0, 4, "RIFF") != 0 || webp.compare(8, 4, "WEBP") != 0)
-    return;
-  std::string out = webp.substr(0, 12);
-  std::size_t vp8x = std::string::npos;
-  for (std::size_t at = 12; at + 8 <= webp.size();) {
-    std::uint64_t size = le32(webp, at + 4);
-    std::uint64_t whole = 8 + size + (size & 1);
-    if (at + whole > webp.size()) return;  // not what we expect: leave it as the saver made it
-    std::string fourcc = webp.substr(at, 4);
-    if (fourcc != "EXIF" && fourcc != "XMP " && fourcc != "ICCP") {
-      if (fourcc == "VP8X") vp8x = out.size();
-      out.append(webp, at, static_cast<std::size_t>(whole));
-    }
-    at += static_cast<std::size_t>(whole);
-  }
-  if (vp8x != std::string::npos && vp8x + 8 < out.size()) {
-    const unsigned char iccFlag = 0x20, exifFlag = 0x08, xmpFlag = 0x04;
-    out[vp8x + 8] = static_cast<char>(static_cast<unsigned char>(out[vp8x + 8]) &
-                                      ~(iccFlag | exifFlag | xmpFlag));
-  }
-  putLe32(out, 4, static_cast<std::uint32_t>(out.size() - 8));
-  webp.swap(out);
-}
 
 const int kFree = VIPS_MAX_COORD;
 
@@ -154,76 +115,6 @@ bool decodeNear(const std::string& path, const VImage& header, int width, int he
   // Sideways pictures mostly come out upright (their orientation gone).
   out = resizeTo(out, width, height, true);
   return true;
-}
-
-// A transparent web-sized picture, coded by libwebp itself: through libvips
-// the alpha plane is coded twice, unfiltered and with the filter libwebp
-// guesses, which took 180 of the 240 ms a cut-out of 1600 x 1600 cost. Coded
-// once, unfiltered, the whole picture takes 150 ms, its alpha plane a quarter
-// larger; the alpha is kept exactly either way. `rgba`: 8-bit sRGB with alpha.
-std::string transparentWebp(const VImage& rgba) {
-  WebPConfig config;
-  if (!WebPConfigInit(&config)) throw VError("WebP: this libwebp cannot be used");
-  config.quality = 85;
-  config.method = 0;
-  config.alpha_compression = 1;
-  config.alpha_filtering = 0;
-  config.alpha_quality = 100;
-  const VImage pixels = rgba.copy_memory();
-  WebPPicture picture;
-  WebPPictureInit(&picture);
-  picture.width = pixels.width();
-  picture.height = pixels.height();
-  WebPMemoryWriter writer;
-  WebPMemoryWriterInit(&writer);
-  picture.writer = WebPMemoryWrite;
-  picture.custom_ptr = &writer;
-  const bool ok = WebPPictureImportRGBA(&picture, static_cast<const std::uint8_t*>(pixels.data()),
-                                        pixels.width() * 4) &&
-                  WebPEncode(&config, &picture);
-  const WebPEncodingError error = picture.error_code;
-  WebPPictureFree(&picture);
-  std::string out(reinterpret_cast<const char*>(writer.mem), ok ? writer.size : 0);
-  WebPMemoryWriterClear(&writer);
-  if (!ok)
-    throw VError(error == VP8_ENC_ERROR_OUT_OF_MEMORY
-                     ? "WebP: out of memory"
-                     : "WebP: the picture could not be coded (libwebp error " +
-                           std::to_string(static_cast<int>(error)) + ")");
-  return out;
-}
-
-// `large`: the web-sized picture, where a quicker coding matters more than
-// the last few per cent of its size.
-Thumbnail encode(VImage image, const std::string& suffix, bool large = false) {
-  if (suffix == ".webp" && large && image.has_alpha() && image.format() == VIPS_FORMAT_UCHAR &&
-      (image.bands() == 4 || image.bands() == 2)) {
-    if (image.bands() == 2) image = image.colourspace(VIPS_INTERPRETATION_sRGB);
-    Thumbnail out;
-    out.data = transparentWebp(image);
-    out.width = image.width();
-    out.height = image.height();
-    return out;
-  }
-  if (suffix == ".jpg" && image.has_alpha())
-    image = image.flatten(VImage::option()->set("background", std::vector<double>{255}));
-  void* buf = nullptr;
-  size_t size = 0;
-  auto saveOptions = VImage::option()->set("strip", true);
-  if (suffix == ".jpg") saveOptions->set("Q", 85)->set("optimize_coding", !large);
-  if (suffix == ".png" && large) saveOptions->set("compression", 3);
-  // The web-sized picture: the quickest coding, a quarter of the default's
-  // time for some more bytes.
-  if (suffix == ".webp" && large) saveOptions->set("Q", 85)->set("effort", 0);
-  image.write_to_buffer(suffix.c_str(), &buf, &size, saveOptions);
-  Thumbnail out;
-  out.data.assign(static_cast<const char*>(buf), size);
-  g_free(buf);
-  // The WebP saver writes EXIF even when told to strip.
-  if (suffix == ".webp") stripWebpMetadata(out.data);
-  out.width = image.width();
-  out.height = image.height();
-  return out;
 }
 
 int scaled(int length, double scale) {
@@ -444,16 +335,13 @@ std::string Thumbnailer::settings() const {
   std::string size = (box_.width > 0 ? std::to_string(box_.width) : std::string()) + "x" +
                      (box_.height > 0 ? std::to_string(box_.height) : std::string());
   if (box_.width > 0 && box_.height > 0) size += box_.crop ? "-crop" : "-fit";
-  // The recipe: sRGB, stripped, JPEG quality 85 on white; count it up when
-  // the way thumbnails are made changes.
-  return size + ",q85,r3";
+  return size + "," + kThumbnailRecipe;
 }
 
 std::string Thumbnailer::settings2x() const { return settings() + ",2x"; }
 
 std::string Thumbnailer::webSettings(int webSize) {
-  // Count it up when the way web-sized pictures are made changes.
-  return "web" + std::to_string(webSize) + ",q85,r2";
+  return "web" + std::to_string(webSize) + "," + kWebPictureRecipe;
 }
 
 bool Thumbnailer::readSize(const std::string& path, PictureSize& size, std::string& error) {

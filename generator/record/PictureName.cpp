@@ -4,16 +4,6 @@
 
 namespace {
 
-std::string lowerExtension(const std::string& name) {
-  std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0) return {};
-  std::string ext = name.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
-
-bool isTiff(const std::string& ext) { return ext == "tif" || ext == "tiff"; }
-
 // Where the extension of the last part of a path begins: its dot, or the end.
 std::size_t extensionStart(const std::string& name) {
   const std::size_t slash = name.rfind('/');
@@ -24,37 +14,15 @@ std::size_t extensionStart(const std::string& name) {
 
 }  // namespace
 
-bool isPictureName(const std::string& fileName) {
-  std::string ext = lowerExtension(fileName);
-  return ext == "jpg" || ext == "jpeg" || ext == "jpe" || ext == "png" || ext == "gif" ||
-         ext == "webp" || isTiff(ext);
-}
-
 std::string thumbnailName(const std::string& prefix, const std::string& pictureName) {
   std::string name = prefix + pictureName;
-  if (isTiff(lowerExtension(pictureName))) name += ".jpg";
+  if (isTiffName(pictureName)) name += ".jpg";
   return name;
-}
-
-std::string thumbnailSuffix(const std::string& thumbName) {
-  std::string ext = lowerExtension(thumbName);
-  if (ext == "png" || ext == "gif" || ext == "webp") return "." + ext;
-  return ".jpg";
-}
-
-std::string numberedName(const std::string& name, int number) {
-  std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0) dot = name.size();
-  return name.substr(0, dot) + "_" + std::to_string(number) + name.substr(dot);
 }
 
 std::string variantName(const std::string& name, const std::string& tag) {
   const std::size_t dot = extensionStart(name);
   return name.substr(0, dot) + tag + name.substr(dot);
-}
-
-std::string webSuffix(const std::string& thumbSuffix) {
-  return thumbSuffix == ".jpg" ? ".jpg" : ".webp";
 }
 
 std::string webPictureName(const std::string& thumbName) {

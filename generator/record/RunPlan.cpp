@@ -184,7 +184,13 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
   if (ours && allUpToDate) return settle(PicturePlan::Keep, thumb.file->name);
 
   if (args_.onlyMissing) {
-    if (ours && thumb.state != FileState::Missing) {
+    // A 2x thumbnail or web-sized picture of ours that was deleted is
+    // missing too: the page would fall back to the picture itself, which a
+    // browser may not show (TIFF). The picture is made again.
+    bool extraDeleted = false;
+    for (const auto& e : more)
+      extraDeleted = extraDeleted || (e.file && e.state == FileState::Missing);
+    if (ours && thumb.state != FileState::Missing && !extraDeleted) {
       plan.readThumbSize = thumb.state != FileState::Unchanged;
       plan.why = "thumbnail exists";
       return settle(PicturePlan::Skip, thumb.file->name);

@@ -60,6 +60,11 @@ TEST(DecodeBudget, LightDecodesNeverWaitAndHeavyOnesShareTheBudget) {
     EXPECT_EQ(budget.heavyInFlight(), 40 * kMiB);
   }
   EXPECT_EQ(budget.heavyInFlight(), 0u);
+  // Assigned over a ticket it holds, as a worker does for its next picture:
+  // the memory of the first counts no longer.
+  a = budget.acquire(40 * kMiB);
+  a = budget.acquire(30 * kMiB);
+  EXPECT_EQ(budget.heavyInFlight(), 30 * kMiB);
 }
 
 TEST(DecodeBudget, AHeavyDecodeWaitsForRoomAndALargerOneRunsAlone) {

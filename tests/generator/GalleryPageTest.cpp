@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <sstream>
+
 namespace {
 
 GalleryPicture picture(const std::string& name, const std::string& link) {
@@ -385,6 +388,96 @@ TEST(GalleryPage, APageBeyondItsBoundIsRefused) {
   Counter whole;
   EXPECT_NO_THROW(page.render(0, whole, 50050));
   EXPECT_EQ(whole.bytes, 50050u);
+}
+
+// Every placeholder a template may use, in an element and in both kinds of
+// attribute, filled from a picture, a folder, values and a record whose
+// every text is markup: nothing of it may become markup on the page.
+TEST(GalleryPage, EveryPlaceholderKeepsHostileValuesOutOfTheMarkup) {
+  const std::string evil = "<img src=x onerror=alert(1)>\"'&amp;";
+  struct Row {
+    const char* section;
+    const char* name;
+    const char* shows;  // what of the value the page shows, escaped; "" for numbers and ids
+  };
+  const char* const text = "&lt;img src=x onerror=alert(1)&gt;&quot;&#39;&amp;amp;";
+  const char* const link = "%3Cimg%20src%3Dx%20onerror%3Dalert%281%29%3E%22%27%26amp%3B";
+  const Row rows[] = {
+      {"head", "title", text},
+      {"head", "folder", text},
+      {"head", "date", text},
+      {"head", "intro", text},
+      {"head", "count", ""},
+      {"foot", "gallerydata", "&lt;img"},
+      {"pagenav", "page", ""},
+      {"pagenav", "pages", ""},
+      {"pagenav", "prevpage", ""},
+      {"pagenav", "nextpage", ""},
+      {"pagenav", "firstpage", ""},
+      {"pagenav", "lastpage", ""},
+      {"empty", "title", text},
+      {"rowbreak", "intro", text},
+      {"section", "section", text},
+      {"section", "sectionid", ""},
+      {"section", "sectioncount", ""},
+      {"picture", "index", ""},
+      {"picture", "name", text},
+      {"picture", "subfolder", text},
+      {"picture", "picture", link},
+      {"picture", "thumb", link},
+      {"picture", "thumb2x", link},
+      {"picture", "srcset", link},
+      {"picture", "web", link},
+      {"picture", "width", ""},
+      {"picture", "height", ""},
+      {"picture", "thumbwidth", ""},
+      {"picture", "thumbheight", ""},
+      {"picture", "webwidth", ""},
+      {"picture", "webheight", ""},
+      {"picture", "size", ""},
+      {"picture", "bytes", ""},
+      {"picture", "id", ""},
+      {"picture", "caption", text},
+      {"picture", "alt", text},
+      {"picture", "datetaken", "&lt;img src=x one"},
+      {"picture", "camera", text},
+      {"picture", "lens", text},
+      {"picture", "exposure", text},
+  };
+  GalleryPicture p = in(evil, evil + ".jpg");
+  p.thumb2xLink = p.thumbLink + "@2x";
+  for (std::string* field : {&p.caption.description, &p.caption.dateTaken, &p.caption.camera,
+                             &p.caption.lens, &p.caption.exposure})
+    *field = evil;
+  // Nothing but the template's own markup: its characters come in pairs.
+  const std::regex safe("<p title=\"[^<>\"']*\" data-x='[^<>\"']*'>[^<>\"']*</p>|x|");
+  const std::regex strayAmpersand("&(?!(amp|lt|gt|quot|#39);)");
+  for (const Row& row : rows) {
+    const std::string field = std::string("{{") + row.name + "}}";
+    TemplateSections s;
+    // Two pages, the first with two rows: every section shows.
+    s["gallery"] = {"perpage=2"};
+    s["askvalues"] = {"intro;T;Introduction;none", "columns;N;Per row;1"};
+    s["perrow"] = {"{{columns}}"};
+    s["picture"] = {"x"};
+    s[row.section] = {"<p title=\"" + field + "\" data-x='" + field + "'>" + field + "</p>"};
+    GalleryPage page(s, {{"title", evil}, {"intro", evil}}, GalleryInfo{evil, evil});
+    page.arrange(std::string(row.section) == "empty" ? std::vector<GalleryPicture>{}
+                                                     : std::vector<GalleryPicture>{p, p, p},
+                 true);
+    std::string all;
+    for (const std::string& html : pagesOf(page)) {
+      std::istringstream lines(html);
+      for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::regex_match(line, safe)) << row.name << ": " << line;
+        EXPECT_FALSE(std::regex_search(line, strayAmpersand)) << row.name << ": " << line;
+      }
+      all += html;
+    }
+    EXPECT_NE(all.find("<p title="), std::string::npos)
+        << row.name << " in [" << row.section << "]";
+    EXPECT_NE(all.find(row.shows), std::string::npos) << row.name << ": " << all;
+  }
 }
 
 }  // namespace

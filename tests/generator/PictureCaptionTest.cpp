@@ -120,4 +120,41 @@ TEST(PictureCaption, DamagedBlocksGiveWhatTheyCanAndNeverMore) {
   EXPECT_EQ(c.description.substr(0, 9), "&#x110000");
 }
 
+// Which of a description's texts is taken, and how a long one is cut.
+TEST(PictureCaption, TheDescriptionInTheDefaultLanguageCutAtAWholeCharacter) {
+  auto alt = [](const std::string& items) {
+    return "<x:xmpmeta><rdf:RDF><rdf:Description><dc:description><rdf:Alt>" + items +
+           "</rdf:Alt></dc:description></rdf:Description></rdf:RDF></x:xmpmeta>";
+  };
+  auto li = [](const std::string& lang, const std::string& text) {
+    return "<rdf:li xml:lang=\"" + lang + "\">" + text + "</rdf:li>";
+  };
+  std::string accents;  // "x" then 1,500 two-byte letters: byte 2,000 is inside one
+  for (int i = 0; i < 1500; ++i) accents += "\xc3\xa9";
+  struct Case {
+    std::string xmp, description;
+  };
+  const Case cases[] = {
+      {alt(li("de", "Deutsch") + li("x-default", "Default") +
+           li("fr",
+              "Fran\xc3\xa7"
+              "ais")),
+       "Default"},
+      {alt(li("de", "Deutsch") + li("fr",
+                                    "Fran\xc3\xa7"
+                                    "ais")),
+       "Deutsch"},
+      {alt(li("x-default", "") + li("fr",
+                                    "Fran\xc3\xa7"
+                                    "ais")),
+       "Fran\xc3\xa7"
+       "ais"},
+      {alt(li("x-default", std::string(2500, 'a'))), std::string(2000, 'a')},
+      {alt(li("x-default", "x" + accents)), "x" + accents.substr(0, 1998)},
+      {alt(li("x-default", accents)), accents.substr(0, 2000)},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(readCaption("", c.xmp, "").description, c.description) << c.xmp.substr(0, 200);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -269,18 +270,133 @@ TEST_F(Rerun, ARecordItCannotTrustIsSaidOnceAndReplaced) {
   }
 }
 
-TEST_F(Rerun, MissingRecordWithFilesInTheWayIsSaid) {
-  picture("a.jpg", 80, 40);
-  fs::create_directory(out);
-  writeFile(out + "/Ta.jpg", "made by someone");
-  RunResult r = run({"/h20", "/g", "/pT", in, out});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_TRUE(has(r.out, "No run record in " + out + " yet")) << r.out;
-  EXPECT_EQ(readFile(out + "/Ta.jpg"), "made by someone");
-  EXPECT_TRUE(exists(out + "/Ta_1.jpg"));
-  // A first run into an empty folder has nothing to say.
-  r = run({"/h20", "/g", "/pT", in, root / "fresh"});
-  EXPECT_FALSE(has(r.out, "run record")) << r.out;
+// What a run makes of a folder as a user left it: each case pictures in a
+// folder of its own, perhaps a first run and what the user did then, and the
+// run checked: a line it says (or never says) and what the files hold after
+// it ("-": no file; a picture by its size; any other file by its contents).
+TEST_F(Rerun, EachFileKeepsTheOwnerItHas) {
+  writeFile(program + "/Web.tpl", "[gallery]\nwebsize=100\n[picture]\n{{thumb}} {{web}}\n");
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  struct Case {
+    const char* what;
+    Files pictures;  // name, "WxH"
+    bool beside;     // the thumbnails beside the pictures
+    std::vector<std::string> first;
+    Files user;  // files the user writes in the output folder (or copies: "WxH") before the run
+    std::vector<std::string> run;
+    std::string says, neverSays;
+    Files after;
+  };
+  const Case cases[] = {
+      {"a file in the way and no record",
+       {{"a.jpg", "80x40"}},
+       false,
+       {},
+       {{"Ta.jpg", "made by someone"}},
+       {"/h20", "/g", "/pT"},
+       "No run record in OUT yet",
+       "",
+       {{"Ta.jpg", "made by someone"}, {"Ta_1.jpg", "40x20"}}},
+      {"a first run into an empty folder",
+       {{"a.jpg", "80x40"}},
+       false,
+       {},
+       {},
+       {"/h20", "/g", "/pT"},
+       "a.jpg -> Ta.jpg 40x20\n",
+       "run record",
+       {{"Ta.jpg", "40x20"}}},
+      {"two pictures asking for one name beside a numbered file of the user's, with /o",
+       {{"x.tif", "80x40"}, {"x.tif.jpg", "40x40"}},
+       false,
+       {},
+       {{"Tx.tif_1.jpg", "mine"}},
+       {"/h20", "/o", "/pT"},
+       "2 made",
+       "",
+       {{"Tx.tif.jpg", "40x20"}, {"Tx.tif_1.jpg", "mine"}, {"Tx.tif_2.jpg", "20x20"}}},
+      {"a deleted web-sized picture of a picture browsers do not show, with /r",
+       {{"a.tif", "300x200"}},
+       false,
+       {"/h20", "/g", "/pT", "/iWeb.tpl"},
+       {{"Ta.tif@web.jpg", "-"}},
+       {"/h20", "/r", "/g", "/pT", "/iWeb.tpl"},
+       "a.tif -> Ta.tif.jpg 30x20 (remade: web-sized picture deleted)",
+       "",
+       {{"Ta.tif.jpg", "30x20"}, {"Ta.tif@web.jpg", "100x67"}}},
+      {"a photo named like a thumbnail on a first run with /r",
+       {{"a.jpg", "80x40"}, {"Ta.jpg", "1200x900"}},
+       true,
+       {},
+       {},
+       {"/h20", "/r", "/g", "/pT"},
+       "a.jpg -> Ta_1.jpg 40x20\n",
+       "",
+       {{"Ta.jpg", "1200x900"}, {"Ta_1.jpg", "40x20"}}},
+      {"a photo put under a recorded thumbnail's name beside the pictures, with /o",
+       {{"a.jpg", "80x40"}},
+       true,
+       {"/h100", "/t", "/o", "/pT"},
+       {{"Ta.jpg", "1200x900"}},
+       {"/h100", "/t", "/o", "/pT"},
+       "a.jpg: the thumbnail would overwrite the picture",
+       "",
+       {{"Ta.jpg", "1200x900"}}},
+  };
+  auto seen = [](const std::string& path) -> std::string {
+    if (!exists(path)) return "-";
+    const std::string data = readFile(path);
+    if (data.compare(0, 2, "\xff\xd8") != 0 && data.compare(1, 3, "PNG") != 0) return data;
+    const PictureInfo info = inspect(path);
+    return std::to_string(info.width) + "x" + std::to_string(info.height);
+  };
+  auto size = [](const std::string& wxh, int& w, int& h) {
+    return std::sscanf(wxh.c_str(), "%dx%d", &w, &h) == 2;
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string folder = root / ("case" + std::to_string(++n));
+    in = folder + "/in";
+    out = c.beside ? in : folder + "/out";
+    fs::create_directories(in);
+    fs::create_directories(out);
+    for (const auto& [name, wxh] : c.pictures) {
+      int w = 0, h = 0;
+      ASSERT_TRUE(size(wxh, w, h)) << wxh;
+      picture(name, w, h);
+    }
+    auto with = [&](std::vector<std::string> args) {
+      args.push_back(in);
+      args.push_back(out);
+      return args;
+    };
+    if (!c.first.empty()) {
+      ASSERT_EQ(run(with(c.first)).exitCode, 0) << c.what;
+    }
+    for (const auto& [name, data] : c.user) {
+      int w = 0, h = 0;
+      if (data == "-") {
+        fs::remove(out + "/" + name);
+      } else if (size(data, w, h)) {
+        makePicture(out + "/" + name, w, h);
+      } else {
+        writeFile(out + "/" + name, data);
+      }
+    }
+    const RunResult r = run(with(c.run));
+    std::string says = c.says;
+    if (says.find("OUT") != std::string::npos) says.replace(says.find("OUT"), 3, out);
+    EXPECT_TRUE(has(r.out + r.err, says)) << c.what << "\n" << r.out << r.err;
+    if (!c.neverSays.empty()) {
+      EXPECT_FALSE(has(r.out + r.err, c.neverSays)) << c.what << "\n" << r.out << r.err;
+    }
+    for (const auto& [name, want] : c.after)
+      EXPECT_EQ(seen(out + "/" + name), want) << c.what << ": " << name;
+    // The pictures as they were (the fixture looks at the last case's only).
+    for (const auto& [rel, bytes] : originals)
+      EXPECT_TRUE(readFile(in + "/" + rel) == bytes) << c.what << ": " << rel << " was changed";
+    originals.clear();
+  }
 }
 
 TEST_F(Rerun, OnlyMissingAndNoCreationUseTheRecordedThumbnail) {

@@ -1,3 +1,4 @@
+#include "generator/record/RecordUpdate.h"
 #include "generator/record/RunPlan.h"
 #include "generator/record/RunRecord.h"
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -177,6 +179,18 @@ TEST(RunRecord, PathsStayInsideTheirFolder) {
     EXPECT_FALSE(isInsidePath(bad)) << bad;
   std::string text;
   for (const char* field : {"%", "%4", "%G0", "a%zz"}) EXPECT_FALSE(unescapeField(field, text));
+
+  // A file of ours is removed through real folders only: a folder replaced
+  // by a link to another place leads out of the output folder.
+  TempDir out, elsewhere;
+  ASSERT_EQ(mkdir((out / "real").c_str(), 0755), 0);
+  ASSERT_EQ(symlink(elsewhere.path().c_str(), (out / "linked").c_str()), 0);
+  for (const std::string& dir : {out / "real", elsewhere.path()})
+    std::ofstream(dir + "/Ta.jpg") << "thumbnail";
+  EXPECT_FALSE(removeOwnFile(out.path(), "linked/Ta.jpg"));
+  EXPECT_EQ(access((elsewhere / "Ta.jpg").c_str(), F_OK), 0);
+  EXPECT_TRUE(removeOwnFile(out.path(), "real/Ta.jpg"));
+  EXPECT_NE(access((out / "real/Ta.jpg").c_str(), F_OK), 0);
 }
 
 }  // namespace
@@ -316,3 +330,69 @@ TEST_F(Planning, OverwriteConcernsTheThumbnailAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+RecordedFile made(FileRole role, const std::string& name) {
+  RecordedFile f;
+  f.role = role;
+  f.name = name;
+  f.settings = "s";
+  f.sha256 = std::string(64, 'b');
+  return f;
+}
+
+}  // namespace
+
+// The record after a run, alone: which entries stay, what is left behind.
+TEST(RecordUpdate, KeepsWhatTheRunDidNotSeeAndLetsGoOfWhatIsGone) {
+  TempDir in;
+  std::fclose(std::fopen((in / "kept.jpg").c_str(), "w"));  // not looked at, still there
+  RunRecord old;
+  old.inputDir = in.path();
+  for (const char* picture : {"kept.jpg", "gone.jpg", "made.jpg"}) {
+    RecordEntry e;
+    e.picture = picture;
+    e.source = {1, 1};
+    e.files.push_back(made(FileRole::Thumb, std::string("T") + picture));
+    old.entries.push_back(e);
+  }
+  PicturePlan remake;
+  remake.action = PicturePlan::Make;
+  remake.thumb = "T_new.jpg";
+  remake.entry = &old.entries[2];
+  std::vector<RunPicture> pictures{{"made.jpg", {2, 2}, &remake}};
+
+  std::vector<Leftover> leftovers;
+  // Each record as the next run reads it.
+  auto stored = [&in](const RunRecord& record) {
+    RunRecord read;
+    std::string problem;
+    EXPECT_EQ(read.parse(record.text(), in.path(), problem), RunRecord::Trusted) << problem;
+    return read;
+  };
+  RunRecord before = stored(updatedRecord(old, pictures, nullptr, false, in.path(), leftovers));
+  // Before the work: the new name is ours already, the gone picture's
+  // files are not yet given up.
+  ASSERT_NE(before.find("made.jpg"), nullptr);
+  EXPECT_EQ(before.find("made.jpg")->file(FileRole::Thumb)->name, "T_new.jpg");
+  EXPECT_TRUE(before.find("made.jpg")->file(FileRole::Thumb)->planned);
+  EXPECT_NE(before.find("kept.jpg"), nullptr);
+  EXPECT_EQ(before.find("gone.jpg"), nullptr);
+  EXPECT_TRUE(leftovers.empty());
+
+  std::vector<Outcome> outcomes(1);
+  outcomes[0].state = Outcome::Remade;
+  outcomes[0].made.push_back(made(FileRole::Thumb, "T_new.jpg"));
+  RunRecord after = stored(updatedRecord(old, pictures, &outcomes, false, in.path(), leftovers));
+  ASSERT_NE(after.find("made.jpg"), nullptr);
+  EXPECT_EQ(after.find("made.jpg")->source, (FileStamp{2, 2}));
+  EXPECT_FALSE(after.find("made.jpg")->file(FileRole::Thumb)->planned);
+  EXPECT_NE(after.find("kept.jpg"), nullptr);
+  EXPECT_EQ(after.find("gone.jpg"), nullptr);
+  ASSERT_EQ(leftovers.size(), 2u);
+  EXPECT_EQ(leftovers[0].file.name, "Tmade.jpg");
+  EXPECT_EQ(leftovers[0].why, "replaced by T_new.jpg");
+  EXPECT_EQ(leftovers[1].file.name, "Tgone.jpg");
+  EXPECT_EQ(leftovers[1].why, "its picture gone.jpg is gone");
+}

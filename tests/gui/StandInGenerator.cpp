@@ -20,6 +20,9 @@
 //   WV_STANDIN_WAIT    wait until this file exists before ending
 //   WV_STANDIN_RAW_END bytes to print after that wait, as WV_STANDIN_RAW
 //   WV_STANDIN_PID     file to write its process id to
+//   WV_STANDIN_CHILD   file to write the process id of a child to that it
+//                      starts (a helper, without our output) and that runs
+//                      until a signal ends it
 //   WV_STANDIN_FOREVER run until a signal ends it
 //   WV_STANDIN_EXIT    exit code (0 when unset)
 #include <cstdio>
@@ -30,6 +33,7 @@
 #include <csignal>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,6 +97,21 @@ int main(int argc, char** argv) {
       std::fprintf(out, "%ld\n", static_cast<long>(::getpid()));
       std::fclose(out);
       std::rename(partial.c_str(), pid);
+    }
+  }
+  if (const char* child = Env("WV_STANDIN_CHILD")) {
+    const pid_t helper = ::fork();
+    if (helper == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      for (;;) ::pause();
+    }
+    const std::string partial = std::string(child) + ".partial";
+    if (FILE* out = std::fopen(partial.c_str(), "wb")) {
+      std::fprintf(out, "%ld\n", static_cast<long>(helper));
+      std::fclose(out);
+      std::rename(partial.c_str(), child);
     }
   }
   if (const char* fds = Env("WV_STANDIN_FDS")) {

@@ -6,6 +6,20 @@ fail() {
   exit 1
 }
 
+# What the system holds of this program: the package's state and every place
+# an install of it could land. A test leaves it as it found it.
+ours_in_system() {
+  dpkg-query -W -f='${Package} ${Status} ${Version}\n' wvignetor 2>/dev/null || true
+  ls -d /opt/wvignetor* /usr/bin/vignetor /usr/bin/wvignetor /usr/lib/wvignetor \
+    /usr/local/bin/vignetor /usr/local/bin/wvignetor /usr/local/lib/wvignetor \
+    /usr/share/applications/example.korvel.wvignetor.desktop 2>/dev/null || true
+}
+SYSTEM_BEFORE="$(ours_in_system)"
+system_unchanged() {
+  [ "$(ours_in_system)" = "$SYSTEM_BEFORE" ] ||
+    fail "the system changed: before \"$SYSTEM_BEFORE\", after \"$(ours_in_system)\""
+}
+
 # Whether process PID still runs (an ended child waits as a zombie until it is
 # reaped, and kill -0 still finds it).
 running() {
@@ -66,6 +80,13 @@ check_requests() {
 # The generator by hand makes a page from the user's template.
 check_generator() {
   local bin="$1" program_dir="$2"
+  # The installed generator, not only the test build, exports liborc's two
+  # functions, through which its lock reaches libvips' calls (stripping
+  # would lose them).
+  for symbol in orc_program_compile orc_program_free; do
+    nm -D --defined-only "$program_dir/Vignetor" | grep -q " T $symbol\$" ||
+      fail "the installed Vignetor does not export $symbol: the liborc lock is not in effect"
+  done
   mkdir -p "$WORK/byhand"
   convert -size 64x48 xc:steelblue "$WORK/byhand/sky.jpg"
   "$bin/vignetor" /h20 /iMine.tpl /pt_ "$WORK/byhand" "$WORK/byhand" >"$WORK/byhand.log" 2>&1 ||

@@ -53,4 +53,5 @@ for page in vignetor wvignetor; do
 done
 
 check_installed_programs "$ROOT/bin" "$ROOT/lib/wvignetor"
+system_unchanged
 echo "installed under $PREFIX (DESTDIR) and run from there"

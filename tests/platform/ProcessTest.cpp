@@ -88,9 +88,18 @@ TEST(Process, LargeOutputDoesNotBlockTheChild) {
   EXPECT_EQ(3000000u, RunToEnd(process).size());
 }
 
-TEST(Process, TerminateEndsAProgramThatWouldRunForever) {
+// Gone, or ended and waiting to be reaped by whoever inherited it.
+bool Ended(pid_t pid) {
+  const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  const std::size_t paren = stat.rfind(')');
+  return stat.empty() || (paren != std::string::npos && stat.compare(paren, 4, ") Z ") == 0);
+}
+
+TEST(Process, TerminateEndsAProgramThatWouldRunForeverAndItsHelpers) {
+  TempDir dir;
   StandInEnvironment env;
   env.Set("WV_STANDIN_FOREVER", "1");
+  env.Set("WV_STANDIN_CHILD", dir / "child");
   env.Set("WV_STANDIN_LINES", "1");
   Process process;
   ASSERT_TRUE(process.Start(StandInGeneratorPath(), {"VGN"}).started);
@@ -100,9 +109,14 @@ TEST(Process, TerminateEndsAProgramThatWouldRunForever) {
     ::usleep(2000);
   }
   EXPECT_FALSE(process.HasEnded());
+  const pid_t helper = static_cast<pid_t>(std::stol(ReadFile(dir / "child")));
+  EXPECT_FALSE(Ended(helper));
   process.Terminate();
   RunToEnd(process);
   EXPECT_EQ(128 + SIGTERM, process.ExitCode());
+  for (int waited = 0; waited < 2000 && !Ended(helper); waited += 10) ::usleep(10000);
+  EXPECT_TRUE(Ended(helper));
+  ::kill(helper, SIGKILL);  // left running: not beyond this test
 }
 
 TEST(Process, DestroyingItEndsAChildStillRunning) {
