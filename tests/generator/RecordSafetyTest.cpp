@@ -53,7 +53,9 @@ TEST_F(RecordSafety, HandMadeRecordsTouchNothingThatIsNotOurs) {
     std::function<void(const Folder&)> plant;
     std::string said;  // on standard output
   };
-  auto head = [](const Folder& f) { return "vignetor-record 1\ninput " + escapeField(f.in) + "\n"; };
+  auto head = [](const Folder& f) {
+    return "vignetor-record 1\ninput " + escapeField(f.in) + "\n";
+  };
   auto gone = [](const std::string& pic) { return "picture " + pic + " 1 1 80 40\n"; };
   const Case cases[] = {
       {"a name leaving the folder",
@@ -78,7 +80,8 @@ TEST_F(RecordSafety, HandMadeRecordsTouchNothingThatIsNotOurs) {
        "names orig.jpg as made from a.jpg, but"},
       {"a user's notes with their true size, time and hash",
        [&](const Folder& f) {
-         writeFile(f.record, head(f) + gone("gone.jpg") + fileLine("notes.txt", f.in + "/notes.txt"));
+         writeFile(f.record,
+                   head(f) + gone("gone.jpg") + fileLine("notes.txt", f.in + "/notes.txt"));
        },
        "names notes.txt as made from gone.jpg, but"},
       {"a link named like a thumbnail",
@@ -105,7 +108,8 @@ TEST_F(RecordSafety, HandMadeRecordsTouchNothingThatIsNotOurs) {
       {"a FIFO named like a thumbnail",
        [&](const Folder& f) {
          ASSERT_EQ(mkfifo((f.in + "/Tgone.jpg").c_str(), 0600), 0);
-         writeFile(f.record, head(f) + gone("gone.jpg") + fileLine("Tgone.jpg", f.in + "/Tgone.jpg"));
+         writeFile(f.record,
+                   head(f) + gone("gone.jpg") + fileLine("Tgone.jpg", f.in + "/Tgone.jpg"));
        },
        "names Tgone.jpg as made from gone.jpg, but it is not a regular file"},
       {"a record that is a FIFO",
