@@ -1,6 +1,5 @@
 #include "generator/page/GalleryPage.h"
 
-#include "generator/files/OutputFile.h"
 #include "generator/page/HtmlText.h"
 #include "generator/record/PictureName.h"
 
@@ -381,7 +380,10 @@ void GalleryPage::avoidNames(const std::function<bool(const std::string&)>& take
   for (std::size_t n = 0; n < pageFiles_.size(); ++n) {
     const std::string name = pageName(n);
     pageFiles_[n] = name;
-    for (int k = 1; taken(pageFiles_[n]) && k < 100000; ++k) pageFiles_[n] = numberedName(name, k);
+    // "index.html" -> "index_1.html", as numbered files are named.
+    const std::string stem = name.substr(0, name.size() - 5);
+    for (int k = 1; taken(pageFiles_[n]) && k < 100000; ++k)
+      pageFiles_[n] = stem + "_" + std::to_string(k) + ".html";
   }
 }
 
