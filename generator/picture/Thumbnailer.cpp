@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 using vips::VError;
 using vips::VImage;
@@ -61,8 +62,6 @@ void stripWebpMetadata(std::string& webp) {
   putLe32(out, 4, static_cast<std::uint32_t>(out.size() - 8));
   webp.swap(out);
 }
-
-const int kFree = VIPS_MAX_COORD;
 
 std::string blob(const VImage& image, const char* name) {
   if (image.get_typeof(name) == 0) return {};
@@ -128,6 +127,18 @@ VImage openHeader(const std::string& path) {
                                VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
 }
 
+// 8 bits a sample, as every file made is, whatever the picture holds (16-bit
+// PNG, TIFF): one depth for a thumbnail with a page or without, and our
+// 8-bit box and kernel for the resampling, alpha weighed exactly once.
+VImage eightBit(const VImage& image) {
+  if (image.format() == VIPS_FORMAT_UCHAR) return image;
+  VipsInterpretation kind = image.interpretation();
+  if (kind == VIPS_INTERPRETATION_RGB16) kind = VIPS_INTERPRETATION_sRGB;
+  if (kind == VIPS_INTERPRETATION_GREY16) kind = VIPS_INTERPRETATION_B_W;
+  const VImage scaled = image.format() == VIPS_FORMAT_USHORT ? (image + 128) / 257.0 : image;
+  return scaled.cast(VIPS_FORMAT_UCHAR).copy(VImage::option()->set("interpretation", kind));
+}
+
 // The picture decoded for a largest file of `width` x `height` (upright) and
 // resampled to that size: a JPEG shrunk on load by the largest power of two
 // that keeps it, a PNG decoded whole, and both through resizeTo. libvips' own
@@ -149,7 +160,7 @@ bool decodeNear(const std::string& path, const VImage& header, int width, int he
       shrink /= 2;
     options->set("shrink", shrink);
   }
-  out = VImage::new_from_file(path.c_str(), options);
+  out = eightBit(VImage::new_from_file(path.c_str(), options));
   // Sideways pictures mostly come out upright (their orientation gone).
   out = resizeTo(out, width, height, true);
   return true;
@@ -258,19 +269,12 @@ DecodeBudget::Ticket Thumbnailer::reserve(std::uint64_t bytes) const {
 
 bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix, Thumbnail& out,
                        std::string& error) const {
-  VImage header;
-  std::uint64_t wholeBytes = 0;
-  if (!attempt(error, [&] {
-        header = openHeader(picturePath);
-        wholeBytes = DecodeBudget::wholePictureBytes(header.get_image());
-      }))
-    return false;
-  const DecodeBudget::Ticket room = reserve(wholeBytes);
-  return attempt(error, [&] {
-    out = encode(loadFitted(picturePath, header, *transforms_, box_.width > 0 ? box_.width : kFree,
-                            box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop),
-                 suffix);
-  });
+  PictureRequest request;
+  request.suffix = suffix;
+  MadePicture made;
+  if (!make(picturePath, request, made, error)) return false;
+  out = std::move(made.thumb);
+  return true;
 }
 
 PictureSize Thumbnailer::thumbnailSize(PictureSize size) const {
@@ -302,17 +306,6 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
       out.caption = readCaption(blob(header, "exif-data"), blob(header, "xmp-data"),
                                 blob(header, "iptc-data"));
   };
-  if (!request.thumb2x && request.webSize <= 0) {
-    // The thumbnail alone: straight from the shrinking load, as make()
-    // above does.
-    return attempt(error, [&] {
-      readOwnCaption();
-      out.thumb =
-          encode(loadFitted(picturePath, header, *transforms_, box_.width > 0 ? box_.width : kFree,
-                            box_.height > 0 ? box_.height : kFree, VIPS_SIZE_BOTH, box_.crop),
-                 request.suffix);
-    });
-  }
   const double ow = std::max(1, out.size.width), oh = std::max(1, out.size.height);
 
   // The scale each file needs; a cropped thumbnail first covers its box.
@@ -323,11 +316,29 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   const double webScale = request.webSize > 0 ? std::min(1.0, request.webSize / longEdge) : 0.0;
   needed = std::min(1.0, std::max(needed, webScale));
 
-  // The usual case: the web-sized picture is the largest file, made
-  // straight from the decode; the thumbnails come from it.
+  // A thumbnail of `factor` times the size, before a crop cuts it to its
+  // box.
+  auto uncropped = [&](int factor) {
+    const int tw = thumb.width * factor, th = thumb.height * factor;
+    if (!box_.crop) return PictureSize{tw, th};
+    const double s = std::max(tw / ow, th / oh);
+    return PictureSize{std::max(tw, scaled(out.size.width, s)),
+                       std::max(th, scaled(out.size.height, s))};
+  };
+
+  // The usual case with a page: the web-sized picture is the largest file,
+  // made straight from the decode; the thumbnails come from it. Else the
+  // largest thumbnail is, at its exact size, and the other comes from it;
+  // the original's size where a file would be larger than the picture.
   const bool baseIsWeb = request.webSize > 0 && webScale < 1 && webScale >= needed;
-  const int baseWidth = baseIsWeb ? request.webSize : static_cast<int>(std::ceil(ow * needed));
-  const int baseHeight = baseIsWeb ? request.webSize : static_cast<int>(std::ceil(oh * needed));
+  const PictureSize largest = uncropped(request.thumb2x ? 2 : 1);
+  const bool baseIsThumb = !baseIsWeb && needed < 1;
+  const int baseWidth = baseIsWeb     ? request.webSize
+                        : baseIsThumb ? largest.width
+                                      : static_cast<int>(std::ceil(ow * needed));
+  const int baseHeight = baseIsWeb     ? request.webSize
+                         : baseIsThumb ? largest.height
+                                       : static_cast<int>(std::ceil(oh * needed));
   // Fitting a box of the web size's square: the decode needs the size of
   // the picture's long edge only.
   const int nearWidth = baseIsWeb ? scaled(out.size.width, webScale) : baseWidth;
@@ -346,18 +357,17 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
           base = loadFitted(picturePath, header, *transforms_, baseWidth, baseHeight,
                             VIPS_SIZE_DOWN, false, near ? &decoded : nullptr);
         // Decoded once; every file below is made from these pixels.
-        base = base.copy_memory();
+        base = eightBit(base).copy_memory();
       }))
     return false;
   room.release();
 
   auto thumbnailOf = [&](int factor) {
     const int tw = thumb.width * factor, th = thumb.height * factor;
-    if (!box_.crop) return resizeTo(base, tw, th);
-    const double s = std::max(tw / ow, th / oh);
-    const int cw = std::max(tw, scaled(out.size.width, s));
-    const int ch = std::max(th, scaled(out.size.height, s));
-    return resizeTo(base, cw, ch).extract_area((cw - tw) / 2, (ch - th) / 2, tw, th);
+    const PictureSize c = uncropped(factor);
+    const VImage whole = resizeTo(base, c.width, c.height);
+    if (c.width == tw && c.height == th) return whole;
+    return whole.extract_area((c.width - tw) / 2, (c.height - th) / 2, tw, th);
   };
   if (!attempt(error, [&] {
         if (request.thumb2x) {
@@ -404,7 +414,7 @@ std::string Thumbnailer::settings() const {
   if (box_.width > 0 && box_.height > 0) size += box_.crop ? "-crop" : "-fit";
   // The recipe: sRGB, stripped, JPEG quality 85 on white; count it up when
   // the way thumbnails are made changes.
-  return size + ",q85,r3";
+  return size + ",q85,r4";
 }
 
 bool Thumbnailer::readSize(const std::string& path, PictureSize& size, std::string& error) {
