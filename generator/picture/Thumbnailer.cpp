@@ -141,11 +141,12 @@ VImage eightBit(const VImage& image) {
 
 // The picture decoded for a largest file of `width` x `height` (upright) and
 // resampled to that size: a JPEG shrunk on load by the largest power of two
-// that keeps it, a PNG decoded whole, and both through resizeTo. libvips' own
-// thumbnailing leaves the resampler a factor of two to four and often decodes
-// a JPEG whole, which for a web-sized picture took most of the time of a run.
-// Other formats return false, for libvips' own way (pyramids, pages, vector
-// pictures).
+// that keeps twice it, a PNG decoded whole, both in 8 bits and through
+// resizeTo (our box and kernel, upright in the last pass). Thumbnails alone
+// come this way too: libvips' own thumbnailing premultiplies into floating
+// point, and its 8-bit kernel's weights do not add up to one at some
+// factors. Other formats return false, for libvips' own way (pyramids,
+// pages, vector pictures).
 bool decodeNear(const std::string& path, const VImage& header, int width, int height, VImage& out) {
   if (header.get_typeof(VIPS_META_LOADER) == 0) return false;
   const std::string loader = header.get_string(VIPS_META_LOADER);
