@@ -4,9 +4,12 @@
 # 1. The mix: 40 pictures made by generator_bench_pictures (camera and phone
 #    JPEGs, some upright by EXIF, progressive downloads, Display P3 photos and
 #    screenshots, large PNGs with and without alpha, a grey photo, three huge
-#    ones). Vignetor, one vipsthumbnail process, two in parallel (each on half
-#    of the pictures) and mogrify -thumbnail run side by side, round by round,
-#    thumbnails 100 high; median wall time and the highest peak memory of the
+#    ones). Side by side, round by round, thumbnails 100 high: Vignetor,
+#    Vignetor with its vector code off (VIGNETOR_VECTOR=off: the plain
+#    target), two vipsthumbnail processes in parallel (each on half of the
+#    pictures), the decoding alone in two processes in parallel (the same
+#    halves), one vipsthumbnail process and mogrify -thumbnail; median wall
+#    and CPU time, CPU per picture, and the highest peak memory of the
 #    rounds. For two processes at once the peak is their sum (the larger one
 #    is shown too).
 # 2. The decode-only limit of the mix: the CPU time of decoding alone (JPEGs
@@ -16,13 +19,15 @@
 # 4. The scale series: 40, 400 and 4,000 small-to-medium pictures, Vignetor's
 #    wall time and peak memory.
 #
-# usage: [ROUNDS=5] [FLAT=1000] [SCALE="40 400 4000"] [KEEP=dir]
-#        bench/generator/run.sh [bin-dir]
+# usage: [ROUNDS=5] [FLAT=1000] [SCALE="40 400 4000"] [KEEP=dir] [TOOLS="..."]
+#        [BEFORE=path] bench/generator/run.sh [bin-dir]
 #   bin-dir holds Vignetor and generator_bench_pictures, e.g. after
 #   cmake -S . -B build-bench -DWV_GUI=OFF -DWV_BENCH=ON -DCMAKE_BUILD_TYPE=Release
 #   cmake --build build-bench --target Vignetor generator_bench_pictures
 #   (default: build-bench/bin of this tree). FLAT=0 or SCALE= leave those
 #   parts out. KEEP=dir keeps the pictures there and uses them again next time.
+#   TOOLS picks the rows of part 1 (default "gen plain vt2 decode vt mogrify");
+#   BEFORE, another build's Vignetor, adds a row for it ("before").
 # needs: libvips-tools (vipsthumbnail), imagemagick (mogrify), time
 set -eu
 
@@ -33,6 +38,10 @@ pictures=$bin/generator_bench_pictures
 rounds=${ROUNDS:-5}
 flat=${FLAT:-1000}
 scale=${SCALE-40 400 4000}
+tools=${TOOLS:-gen plain vt2 decode vt mogrify}
+before=${BEFORE:-}
+[ -z "$before" ] || tools="$tools before"
+case " $tools " in *" gen "*) ;; *) tools="gen $tools" ;; esac
 for tool in vipsthumbnail mogrify /usr/bin/time; do
   command -v "$tool" >/dev/null 2>&1 || { echo "missing: $tool" >&2; exit 2; }
 done
@@ -86,19 +95,21 @@ first=$(echo "$files" | awk 'NR % 2 == 1')
 second=$(echo "$files" | awk 'NR % 2 == 0')
 
 gen_run() { timed "$gen" /h100 /o /pT "$1" "$work/out"; }
+plain_run() { VIGNETOR_VECTOR=off timed "$gen" /h100 /o /pT "$1" "$work/out"; }
+before_run() { timed "$before" /h100 /o /pT "$1" "$work/out"; }
 vt_run() {
   # shellcheck disable=SC2086
   timed vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $(find "$1" -type f | sort)
 }
-vt2_run() {
+# "wall peak-sum peak-largest cpu" of two commands at once, $1 and $2 each
+# a command whose last arguments are the halves of the pictures.
+pair() {
   start=$(now)
   # shellcheck disable=SC2086
-  /usr/bin/time -f "%M %U %S" -o "$work/peak.a" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $first \
-    >/dev/null 2>&1 &
+  /usr/bin/time -f "%M %U %S" -o "$work/peak.a" $1 $first >/dev/null 2>&1 &
   a=$!
   # shellcheck disable=SC2086
-  /usr/bin/time -f "%M %U %S" -o "$work/peak.b" vipsthumbnail --size x100 -o "$work/out/tn_%s.jpg" $second \
-    >/dev/null 2>&1 &
+  /usr/bin/time -f "%M %U %S" -o "$work/peak.b" $2 $second >/dev/null 2>&1 &
   b=$!
   wait "$a" "$b"
   end=$(now)
@@ -107,6 +118,10 @@ vt2_run() {
   cpu=$(cat "$work/peak.a" "$work/peak.b" | awk '{ c += $2 + $3 } END { printf "%.2f", c }')
   echo "$(awk "BEGIN { printf \"%.3f\", $end - $start }") $((pa + pb)) $((pa > pb ? pa : pb)) $cpu"
 }
+vt2_run() {
+  pair "vipsthumbnail --size x100 -o $work/out/tn_%s.jpg" "vipsthumbnail --size x100 -o $work/out/tn_%s.jpg"
+}
+decode_run() { pair "$pictures decode 100" "$pictures decode 100"; }
 mogrify_run() {
   # shellcheck disable=SC2086
   timed mogrify -path "$work/out" -thumbnail x100 $files
@@ -124,11 +139,11 @@ decode_cpu=$(sort -n "$work/decode" | sed -n 2p)
 cores=$(nproc)
 
 echo "$rounds rounds ..."
-for tool in gen vt vt2 mogrify; do : >"$work/runs.$tool"; done
+for tool in $tools; do : >"$work/runs.$tool"; done
 r=0
 while [ "$r" -lt "$rounds" ]; do
   r=$((r + 1))
-  for tool in gen vt vt2 mogrify; do
+  for tool in $tools; do
     fresh
     "${tool}_run" "$mix" >>"$work/runs.$tool"
   done
@@ -144,29 +159,41 @@ summary() {
   awk -v w="$w" -v c="$c" '{ if ($2 > m) m = $2; if ($3 != "-" && $3 > l) l = $3 }
     END { print w, m, (l == "" ? "-" : l), c }' "$1"
 }
+label() {
+  case $1 in
+    gen) echo "Vignetor" ;;
+    plain) echo "Vignetor, vector code off" ;;
+    before) echo "Vignetor before" ;;
+    vt) echo "vipsthumbnail, one process" ;;
+    vt2) echo "vipsthumbnail, two in parallel" ;;
+    decode) echo "decoding alone, two in parallel" ;;
+    mogrify) echo "mogrify -thumbnail" ;;
+  esac
+}
 
 echo
 echo "Thumbnails 100 high of the mix ($count pictures, $(du -sh "$mix" | cut -f1)), $cores cores, median of $rounds rounds:"
 echo
-{
-  echo "Vignetor $(summary "$work/runs.gen")"
-  echo "vipsthumbnail $(summary "$work/runs.vt")"
-  echo "2x-vipsthumbnail $(summary "$work/runs.vt2")"
-  echo "mogrify $(summary "$work/runs.mogrify")"
-} | awk -v cpu="$decode_cpu" -v cores="$cores" '
-  NR == 1 { gw = $2; gm = $3 }
-  NR == 1 { gc = $5 }
-  { name[NR] = $1; w[NR] = $2; m[NR] = $3; l[NR] = $4; c[NR] = $5 }
+labels=
+for tool in $tools; do labels="$labels$tool=$(label "$tool");"; done
+for tool in $tools; do echo "$tool $(summary "$work/runs.$tool")"; done | awk -v cpu="$decode_cpu" \
+  -v cores="$cores" -v n="$count" -v labels="$labels" '
+  BEGIN { k = split(labels, pairs, ";"); for (i = 1; i <= k; i++) { split(pairs[i], p, "="); name[p[1]] = p[2] } }
+  { tool[NR] = $1; w[NR] = $2; m[NR] = $3; l[NR] = $4; c[NR] = $5; at[$1] = NR }
   END {
-    print "| tool | wall s | CPU s | peak MiB | Vignetor wall / its wall | Vignetor peak / its peak |"
-    print "|---|---|---|---|---|---|"
+    g = at["gen"]
+    print "| tool | wall s | CPU s | CPU ms per picture | peak MiB | Vignetor wall / its wall | Vignetor peak / its peak |"
+    print "|---|---|---|---|---|---|---|"
     for (i = 1; i <= NR; i++) {
       peak = sprintf("%.0f", m[i] / 1024)
       if (l[i] != "-") peak = peak sprintf(" (largest process %.0f)", l[i] / 1024)
-      printf "| %s | %.2f | %.2f | %s | %.2fx | %.2fx |\n", name[i], w[i], c[i], peak, gw / w[i], gm / m[i]
+      printf "| %s | %.2f | %.2f | %.0f | %s | %.2fx | %.2fx |\n", name[tool[i]], w[i], c[i], 1000 * c[i] / n, peak, w[g] / w[i], m[g] / m[i]
     }
-    printf "\nDecode-only limit: %.2f s of CPU, %.2f s on %d cores; Vignetor at %.2fx of it", cpu, cpu / cores, cores, gw / (cpu / cores)
-    printf " (its CPU time %.2fx the decoding alone).\n", gc / cpu
+    printf "\nDecode-only limit: %.2f s of CPU, %.2f s on %d cores; Vignetor at %.2fx of it", cpu, cpu / cores, cores, w[g] / (cpu / cores)
+    printf " (its CPU time %.2fx the decoding alone).\n", c[g] / cpu
+    if ("vt2" in at) printf "Goal: Vignetor wall at most 0.5x that of two vipsthumbnail processes: %.2fx.\n", w[g] / w[at["vt2"]]
+    if ("decode" in at) printf "Goal: Vignetor wall at most 1.15x the decoding alone in two processes: %.2fx.\n", w[g] / w[at["decode"]]
+    if ("plain" in at) printf "Vector code on / off: wall %.2fx, CPU %.2fx.\n", w[g] / w[at["plain"]], c[g] / c[at["plain"]]
   }'
 mix_peak=$(summary "$work/runs.gen" | cut -d' ' -f2)
 

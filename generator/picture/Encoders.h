@@ -13,9 +13,9 @@
 // files whose recipe differs. Count one up whenever what its files look
 // like changes (coding, resampling, colour).
 // Thumbnails and 2x thumbnails: sRGB, stripped, JPEG quality 85 on white.
-constexpr char kThumbnailRecipe[] = "q85,r3";
+constexpr char kThumbnailRecipe[] = "q85,r4";
 // Web-sized pictures: the same, coded for speed.
-constexpr char kWebPictureRecipe[] = "q85,r2";
+constexpr char kWebPictureRecipe[] = "q85,r3";
 
 // `image` coded in the format of `suffix` (".jpg", ".png", ".gif", ".webp"),
 // stripped of all metadata; JPEG flattened on white. `large`: the web-sized

@@ -1,5 +1,7 @@
 #include "generator/picture/Resample.h"
 
+#include "generator/picture/ResampleVector.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -8,10 +10,6 @@
 #include <cstring>
 #include <utility>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 using vips::VImage;
 
@@ -90,27 +88,6 @@ VImage blankTurned(const VImage& in, int width, int height) {
   return out;
 }
 
-// The part of shrinking `from` to `to` pixels to do by a box filter before
-// the kernel: the whole part of the factor from 2 on (a kernel over more
-// than twice its width costs more than the box). With `slowBox` (libvips'
-// box, whose rows have no vector code) none below 4 unless it is whole.
-int boxFactor(int from, int to, bool slowBox) {
-  const int whole = from / std::max(1, to);
-  if (whole < 2 || (slowBox && whole < 4 && from % to != 0)) return 1;
-  return whole;
-}
-
-// Whether shrinking `in` by whole factors is done by our own box: 8-bit
-// pixels whose result is at most 16 MiB (thumbnails, web-sized pictures, a
-// 36-megapixel PNG shrunk by 3 for one), which it makes in memory. Larger
-// results stay lazy, in libvips' box.
-bool ownBox(const VImage& in, int hshrink, int vshrink) {
-  const double bytes = static_cast<double>(in.width() / std::max(1, hshrink)) *
-                       (in.height() / std::max(1, vshrink)) *
-                       static_cast<double>(VIPS_IMAGE_SIZEOF_PEL(in.get_image()));
-  return in.format() == VIPS_FORMAT_UCHAR && bytes <= 16 << 20;
-}
-
 bool eightBitWithAlpha(const VImage& image) {
   return image.format() == VIPS_FORMAT_UCHAR && image.has_alpha();
 }
@@ -130,84 +107,13 @@ void eachStrip(const VImage& in, Strip strip) {
   }
 }
 
-// Each output pixel the mean of its box of `fx` x `fy` pixels, rounded, for
-// 8-bit pixels of `B` bands (0: a count known at run time only). libvips'
-// box shrink has no vector code for its rows: 12 ms of a camera picture's
-// 2x thumbnail, made from its web-sized picture (1600 x 1200 to 400 x 300);
-// this takes 3. Rows are summed into columns first (vector code), then each
-// box's columns.
-template <int B>
-VImage boxMeans8(const VImage& in, int fx, int fy, int bands) {
-  const int n = B ? B : bands;
-  const int width = in.width() / fx, height = in.height() / fy;
-  VImage out = blankLike(in, width, height);
-  const std::size_t used = static_cast<std::size_t>(width) * fx * n;
-  std::vector<std::uint32_t> columns(used, 0);
-  const std::uint64_t area = static_cast<std::uint64_t>(fx) * static_cast<std::uint64_t>(fy);
-  // (2 sum + area) / (2 area), rounded down: the mean rounded half up, by a
-  // multiplication with 2^44 / divisor rounded up. Its error times the
-  // dividend, at most 511 area x 2 area, stays below 2^44 for boxes of up to
-  // 65536 pixels, so the quotient is exact; larger boxes divide.
-  const std::uint64_t divisor = 2 * area;
-  const std::uint64_t reciprocal = (std::uint64_t{1} << 44) / divisor + 1;
-  const bool multiply = area <= 65536;
-  eachStrip(in, [&](int top, int rows, const VipsPel* from, std::size_t stride) {
-    for (int r = 0; r < rows; ++r) {
-      const int y = top + r;
-      if (y >= height * fy) return;
-      const VipsPel* row = from + r * stride;
-      for (std::size_t i = 0; i < used; ++i) columns[i] += row[i];
-      if ((y + 1) % fy != 0) continue;
-      VipsPel* to = VIPS_IMAGE_ADDR(out.get_image(), 0, y / fy);
-      const std::uint32_t* box = columns.data();
-      for (int x = 0; x < width; ++x, box += static_cast<std::size_t>(fx) * n, to += n)
-        for (int b = 0; b < n; ++b) {
-          std::uint32_t sum = 0;
-          for (int k = 0; k < fx; ++k) sum += box[k * n + b];
-          const std::uint64_t twice = 2 * std::uint64_t{sum} + area;
-          to[b] = static_cast<VipsPel>(multiply ? (twice * reciprocal) >> 44 : twice / divisor);
-        }
-      std::fill(columns.begin(), columns.end(), 0);
-    }
-  });
-  return out;
-}
-
-}  // namespace
-
-VImage boxShrunk8(const VImage& in, int fx, int fy) {
-  switch (in.bands()) {
-    case 1: return boxMeans8<1>(in, fx, fy, 1);
-    case 2: return boxMeans8<2>(in, fx, fy, 2);
-    case 3: return boxMeans8<3>(in, fx, fy, 3);
-    case 4: return boxMeans8<4>(in, fx, fy, 4);
-    default: return boxMeans8<0>(in, fx, fy, in.bands());
-  }
-}
-
-namespace {
-
-// Shrunk by whole factors with a box filter, ours or libvips' (see
-// ownBox). The kernel after libvips' reads overlapping rows, and without a
-// cache of the recent rows libvips' shrink computed them again for each
-// (libvips' own resize took five to ten times as long at some factors:
-// 1600 x 1066 to 450 x 300 in 100 to 170 ms).
-VImage boxShrink(const VImage& in, int hshrink, int vshrink) {
-  if (hshrink <= 1 && vshrink <= 1) return in;
-  if (ownBox(in, hshrink, vshrink)) return boxShrunk8(in, hshrink, vshrink);
-  return in.shrink(hshrink, vshrink)
-      .linecache(VImage::option()
-                     ->set("tile_height", 16)
-                     ->set("access", VIPS_ACCESS_SEQUENTIAL)
-                     ->set("threaded", true));
-}
-
-// Lanczos-3 weights for reducing `from` samples to `to` (to <= from): for
-// each output sample the first input sample it reads, how many, and their
-// weights in 14-bit fixed point summing to exactly 1 << 14. Samples beyond
-// an edge are the edge sample, as libvips extends a picture for its kernels.
+// Lanczos-3 weights for reducing `from` samples to `to`, each output
+// sample `scale` input samples apart (from / to, or a little less when the
+// last input sample stands for a part of a box): for each output sample the
+// first input sample it reads, how many, and their weights in fixed point
+// summing to exactly 1. Samples beyond an edge are the edge sample, as
+// libvips extends a picture for its kernels.
 struct Taps {
-  static constexpr int kBits = 14;
   std::vector<int> first, count;
   std::vector<std::int32_t> weights;  // `span` for each output sample
   int span = 0;
@@ -221,9 +127,9 @@ double lanczos3(double x) {
   return 3.0 * std::sin(pi * x) * std::sin(pi * x / 3.0) / (pi * pi * x * x);
 }
 
-Taps lanczos3Taps(int from, int to) {
+Taps lanczos3Taps(int from, int to, double scale) {
+  const int one = 1 << resample::kWeightBits;
   Taps taps;
-  const double scale = static_cast<double>(from) / to;
   const double support = 3.0 * scale;
   taps.span = static_cast<int>(std::ceil(2.0 * support)) + 2;
   const auto outputs = static_cast<std::size_t>(to);
@@ -236,7 +142,7 @@ Taps lanczos3Taps(int from, int to) {
     const double centre = (static_cast<double>(j) + 0.5) * scale;
     const int lo = static_cast<int>(std::floor(centre - support));
     const int hi = static_cast<int>(std::ceil(centre + support));
-    const int first = std::max(0, lo), last = std::min(from - 1, hi);
+    const int first = std::clamp(lo, 0, from - 1), last = std::clamp(hi, first, from - 1);
     std::fill(w.begin(), w.end(), 0.0);
     double sum = 0;
     for (int k = lo; k <= hi; ++k) {
@@ -249,11 +155,11 @@ Taps lanczos3Taps(int from, int to) {
     std::int32_t total = 0;
     std::size_t largest = 0;
     for (std::size_t k = 0; k < count; ++k) {
-      q[k] = static_cast<std::int32_t>(std::lround(w[k] / sum * (1 << Taps::kBits)));
+      q[k] = static_cast<std::int32_t>(std::lround(w[k] / sum * one));
       total += q[k];
       if (q[k] > q[largest]) largest = k;
     }
-    q[largest] += (1 << Taps::kBits) - total;
+    q[largest] += one - total;
     taps.first[j] = first;
     taps.count[j] = static_cast<int>(count);
   }
@@ -261,73 +167,16 @@ Taps lanczos3Taps(int from, int to) {
 }
 
 // For `from` samples to `to`: each output its own input when they are as
-// many.
-Taps tapsFor(int from, int to) {
-  if (from != to) return lanczos3Taps(from, to);
+// many (a box has done the whole of the shrink).
+Taps tapsFor(int from, int to, double scale) {
+  if (from != to) return lanczos3Taps(from, to, scale);
   Taps taps;
   taps.span = 1;
   taps.count.assign(static_cast<std::size_t>(to), 1);
-  taps.weights.assign(static_cast<std::size_t>(to), 1 << Taps::kBits);
+  taps.weights.assign(static_cast<std::size_t>(to), 1 << resample::kWeightBits);
   for (int j = 0; j < to; ++j) taps.first.push_back(j);
   return taps;
 }
-
-// One output row of `line` bytes: the rows `from[0..count)` weighed, the
-// result rounded to 8 bits.
-void weighRowsPlain(const VipsPel* const* from, const std::int32_t* weights, int count,
-                    std::size_t begin, std::size_t line, VipsPel* out) {
-  const std::int32_t half = 1 << (Taps::kBits - 1);
-  for (std::size_t i = begin; i < line; ++i) {
-    std::int32_t sum = half;
-    for (int k = 0; k < count; ++k) sum += weights[k] * from[k][i];
-    out[i] = static_cast<VipsPel>(std::clamp(sum >> Taps::kBits, 0, 255));
-  }
-}
-
-#if defined(__SSE2__)
-// The same, 16 bytes at a time: two rows' bytes interleaved and widened,
-// then multiplied by their two weights and added in one instruction
-// (pmaddwd); the sums stay in registers for all the rows.
-void weighRows(const VipsPel* const* from, const std::int32_t* weights, int count, std::size_t line,
-               VipsPel* out) {
-  if (count == 1 && weights[0] == 1 << Taps::kBits) {
-    std::memcpy(out, from[0], line);
-    return;
-  }
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i half = _mm_set1_epi32(1 << (Taps::kBits - 1));
-  std::size_t i = 0;
-  for (; i + 16 <= line; i += 16) {
-    __m128i sum0 = half, sum1 = half, sum2 = half, sum3 = half;
-    for (int k = 0; k < count; k += 2) {
-      const bool pair = k + 1 < count;
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from[k] + i));
-      const __m128i b =
-          pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(from[k + 1] + i)) : zero;
-      const std::uint32_t wa = static_cast<std::uint16_t>(weights[k]);
-      const std::uint32_t wb = pair ? static_cast<std::uint16_t>(weights[k + 1]) : 0;
-      const __m128i w = _mm_set1_epi32(static_cast<int>(wa | wb << 16));
-      const __m128i low = _mm_unpacklo_epi8(a, b), high = _mm_unpackhi_epi8(a, b);
-      sum0 = _mm_add_epi32(sum0, _mm_madd_epi16(_mm_unpacklo_epi8(low, zero), w));
-      sum1 = _mm_add_epi32(sum1, _mm_madd_epi16(_mm_unpackhi_epi8(low, zero), w));
-      sum2 = _mm_add_epi32(sum2, _mm_madd_epi16(_mm_unpacklo_epi8(high, zero), w));
-      sum3 = _mm_add_epi32(sum3, _mm_madd_epi16(_mm_unpackhi_epi8(high, zero), w));
-    }
-    // Shifted, then packed with saturation: below 0 is 0, above 255 is 255.
-    const __m128i words =
-        _mm_packs_epi32(_mm_srai_epi32(sum0, Taps::kBits), _mm_srai_epi32(sum1, Taps::kBits));
-    const __m128i words2 =
-        _mm_packs_epi32(_mm_srai_epi32(sum2, Taps::kBits), _mm_srai_epi32(sum3, Taps::kBits));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
-  }
-  weighRowsPlain(from, weights, count, i, line, out);
-}
-#else
-void weighRows(const VipsPel* const* from, const std::int32_t* weights, int count, std::size_t line,
-               VipsPel* out) {
-  weighRowsPlain(from, weights, count, 0, line, out);
-}
-#endif
 
 // 255 / alpha in 16.16 fixed point: a multiplication per band, not a
 // division.
@@ -406,21 +255,108 @@ Placement uprightPlacement(int orientation) {
   return p;
 }
 
-// `in` (8-bit) resampled with Lanczos-3 to `width` x `height` (each no
-// larger than `in`'s), placed as `place` says: as it is stored, or upright
-// (`height` x `width`). libvips' horizontal kernel has no vector code, and
-// its vertical one, run over a picture being decoded, allocated and zeroed
-// buffers at every stage of the pipeline; this runs one kernel, over rows,
-// twice. `in` is read strip by strip and its rows kept in a ring as long as
-// the kernel needs them; every 64 rows made are turned over their diagonal,
-// their columns (rows now) resampled, and the result turned back into its
-// place: all in buffers that stay in the cache.
-VImage resampled8(const VImage& in, int width, int height, Placement place) {
-  const int inWidth = in.width(), bands = in.bands();
+// Rows of 8-bit pixels summed into boxes of `fx` x `fy` pixels, each box's
+// mean rounded half up; the last box of a row or a column holds what is
+// left of it, so that every pixel counts. Rows are summed into columns
+// first (vector code, 16-bit sums: boxes of up to 256 rows), then each
+// box's columns.
+class BoxRows {
+ public:
+  BoxRows(int width, int height, int bands, int fx, int fy)
+      : width_(width),
+        height_(height),
+        bands_(bands),
+        fx_(fx),
+        fy_(fy),
+        sums_(static_cast<std::size_t>(width) * static_cast<std::size_t>(bands), 0) {}
+
+  static int boxes(int length, int factor) { return (length + factor - 1) / factor; }
+
+  // Adds row `y`; true when that finished a row of boxes, its means then in
+  // `out`.
+  bool add(const VipsPel* row, int y, VipsPel* out) {
+    resample::addRow(row, sums_.data(), sums_.size());
+    ++rows_;
+    if (rows_ < fy_ && y + 1 < height_) return false;
+    const int n = bands_, full = width_ / fx_, all = boxes(width_, fx_);
+    const std::uint64_t area = static_cast<std::uint64_t>(fx_) * static_cast<std::uint64_t>(rows_);
+    const std::uint64_t reciprocal = reciprocalOf(area);
+    const std::uint16_t* box = sums_.data();
+    for (int x = 0; x < full; ++x, box += static_cast<std::size_t>(fx_) * n, out += n)
+      for (int b = 0; b < n; ++b) {
+        std::uint32_t sum = 0;
+        for (int k = 0; k < fx_; ++k) sum += box[k * n + b];
+        out[b] = static_cast<VipsPel>(((2 * std::uint64_t{sum} + area) * reciprocal) >> 44);
+      }
+    if (all > full) {
+      const int columns = width_ - full * fx_;
+      const std::uint64_t part = static_cast<std::uint64_t>(columns) * rows_;
+      const std::uint64_t partReciprocal = reciprocalOf(part);
+      for (int b = 0; b < n; ++b) {
+        std::uint32_t sum = 0;
+        for (int k = 0; k < columns; ++k) sum += box[k * n + b];
+        out[b] = static_cast<VipsPel>(((2 * std::uint64_t{sum} + part) * partReciprocal) >> 44);
+      }
+    }
+    std::fill(sums_.begin(), sums_.end(), 0);
+    rows_ = 0;
+    return true;
+  }
+
+ private:
+  // (2 sum + area) / (2 area), rounded down, is the mean rounded half up:
+  // here a multiplication by 2^44 / (2 area) rounded up. Its error times
+  // the dividend, at most 511 area x 2 area, stays below 2^44 for boxes of
+  // up to 65536 pixels, so the quotient is exact.
+  static std::uint64_t reciprocalOf(std::uint64_t area) {
+    return (std::uint64_t{1} << 44) / (2 * area) + 1;
+  }
+
+  int width_, height_, bands_, fx_, fy_;
+  int rows_ = 0;
+  std::vector<std::uint16_t> sums_;
+};
+
+// The largest box a factor of shrinking may start with: the kernel always
+// does at least the last kKernelShare of the factor, so that it, not the
+// box, decides what fine detail becomes. A box over all of it aliased fine
+// patterns (2 to 4 levels from a Lanczos-3 result on a textured picture);
+// with the kernel doing the last 1.5, noise and fine rings still came out
+// 1.9 levels away at a factor of 3, with the last 2.5 0.7 at 5, with the
+// last 3 at most 0.4 at any factor. The box costs an addition a byte, the
+// kernel's columns about six multiplications whatever its factor.
+constexpr double kKernelShare = 3.0;
+constexpr int kLargestBox = 256;  // 16-bit sums of 8-bit rows
+
+int boxFor(int from, int to) {
+  const double factor = static_cast<double>(from) / std::max(1, to);
+  return std::clamp(static_cast<int>(factor / kKernelShare), 1, kLargestBox);
+}
+
+// `in` (8-bit) boxed by `fx` x `fy`, then resampled with Lanczos-3 to
+// `width` x `height` (each no larger than `in`'s), placed as `place` says:
+// as it is stored, or upright (`height` x `width`). libvips' horizontal
+// kernel has no vector code, and its vertical one, run over a picture being
+// decoded, allocated and zeroed buffers at every stage of the pipeline;
+// this runs one kernel, over rows, twice. `in` is read strip by strip, its
+// rows boxed as they come and kept in a ring as long as the kernel needs
+// them; every 64 rows made are turned over their diagonal, their columns
+// (rows now) resampled, and the result turned back into its place: all in
+// buffers that stay in the cache, no picture in between.
+VImage resampled8(const VImage& in, int width, int height, Placement place, int fx = 1,
+                  int fy = 1) {
+  const int inWidth = in.width(), inHeight = in.height(), bands = in.bands();
+  const int boxedWidth = BoxRows::boxes(inWidth, fx), boxedHeight = BoxRows::boxes(inHeight, fy);
+  const bool box = fx > 1 || fy > 1;
   const std::size_t pixel = VIPS_IMAGE_SIZEOF_PEL(in.get_image());
-  const std::size_t line = static_cast<std::size_t>(inWidth) * pixel;
-  const Taps rowTaps = tapsFor(in.height(), height);
-  const Taps columnTaps = tapsFor(inWidth, width);
+  const std::size_t inLine = static_cast<std::size_t>(inWidth) * pixel;
+  const std::size_t line = static_cast<std::size_t>(boxedWidth) * pixel;
+  // Output samples lie from / to input samples apart: in boxes, that much
+  // divided by the box.
+  const Taps rowTaps = tapsFor(boxedHeight, height,
+                               static_cast<double>(inHeight) / (static_cast<double>(height) * fy));
+  const Taps columnTaps =
+      tapsFor(boxedWidth, width, static_cast<double>(inWidth) / (static_cast<double>(width) * fx));
   VImage out = place.turn ? blankLike(in, width, height) : blankTurned(in, height, width);
   VipsImage* raw = out.get_image();
 
@@ -428,10 +364,12 @@ VImage resampled8(const VImage& in, int width, int height, Placement place) {
   const auto blockBytes = static_cast<std::size_t>(block) * pixel;
   std::vector<VipsPel> kept(static_cast<std::size_t>(ring) * line);
   std::vector<VipsPel> rows(static_cast<std::size_t>(block) * line);
-  std::vector<VipsPel> columns(static_cast<std::size_t>(inWidth) * blockBytes);
+  std::vector<VipsPel> columns(static_cast<std::size_t>(boxedWidth) * blockBytes);
   std::vector<VipsPel> made(static_cast<std::size_t>(width) * blockBytes);
+  std::vector<VipsPel> weighed(place.premultiply && box ? inLine : 0);
   std::vector<const VipsPel*> from(static_cast<std::size_t>(std::max(ring, columnTaps.span)));
-  int next = 0, pending = 0;
+  BoxRows boxRows(inWidth, inHeight, bands, fx, fy);
+  int next = 0, pending = 0, boxed = 0;
   auto tapsOf = [](const Taps& taps, int j) {
     return &taps.weights[static_cast<std::size_t>(j) * static_cast<std::size_t>(taps.span)];
   };
@@ -439,7 +377,7 @@ VImage resampled8(const VImage& in, int width, int height, Placement place) {
   auto finish = [&] {
     const int k = pending, top = next - pending;
     const std::size_t segment = static_cast<std::size_t>(k) * pixel;
-    turnStrip(rows.data(), line, inWidth, k, columns.data(), segment, pixel);
+    turnStrip(rows.data(), line, boxedWidth, k, columns.data(), segment, pixel);
     for (int c = 0; c < width; ++c) {
       const auto first = static_cast<std::size_t>(columnTaps.first[static_cast<std::size_t>(c)]);
       const int count = columnTaps.count[static_cast<std::size_t>(c)];
@@ -447,7 +385,7 @@ VImage resampled8(const VImage& in, int width, int height, Placement place) {
         from[static_cast<std::size_t>(t)] =
             &columns[(first + static_cast<std::size_t>(t)) * segment];
       VipsPel* to = &made[static_cast<std::size_t>(c) * segment];
-      weighRows(from.data(), tapsOf(columnTaps, c), count, segment, to);
+      resample::weighRows(from.data(), tapsOf(columnTaps, c), count, segment, to);
       if (place.unpremultiply) onRow<Unpremultiply>(to, to, k, bands);
     }
     if (place.turn) {
@@ -469,25 +407,37 @@ VImage resampled8(const VImage& in, int width, int height, Placement place) {
     }
     pending = 0;
   };
+  // Row `y` of the boxed picture is in the ring: every output row it
+  // completes.
+  auto rowsUpTo = [&](int y) {
+    for (auto n = static_cast<std::size_t>(next);
+         next < height && rowTaps.first[n] + rowTaps.count[n] - 1 <= y;
+         n = static_cast<std::size_t>(next)) {
+      for (int t = 0; t < rowTaps.count[n]; ++t)
+        from[static_cast<std::size_t>(t)] =
+            &kept[static_cast<std::size_t>((rowTaps.first[n] + t) % ring) * line];
+      resample::weighRows(from.data(), tapsOf(rowTaps, next), rowTaps.count[n], line,
+                          &rows[static_cast<std::size_t>(pending) * line]);
+      ++next;
+      if (++pending == block) finish();
+    }
+  };
   eachStrip(in, [&](int top, int count, const VipsPel* strip, std::size_t stride) {
     for (int r = 0; r < count; ++r) {
-      const int y = top + r;
-      VipsPel* keep = &kept[static_cast<std::size_t>(y % ring) * line];
-      if (place.premultiply)
-        onRow<Premultiply>(strip + r * stride, keep, inWidth, bands);
-      else
-        std::memcpy(keep, strip + r * stride, line);
-      for (auto n = static_cast<std::size_t>(next);
-           next < height && rowTaps.first[n] + rowTaps.count[n] - 1 <= y;
-           n = static_cast<std::size_t>(next)) {
-        for (int t = 0; t < rowTaps.count[n]; ++t)
-          from[static_cast<std::size_t>(t)] =
-              &kept[static_cast<std::size_t>((rowTaps.first[n] + t) % ring) * line];
-        weighRows(from.data(), tapsOf(rowTaps, next), rowTaps.count[n], line,
-                  &rows[static_cast<std::size_t>(pending) * line]);
-        ++next;
-        if (++pending == block) finish();
+      const VipsPel* row = strip + r * stride;
+      VipsPel* keep = &kept[static_cast<std::size_t>(boxed % ring) * line];
+      if (box) {
+        if (place.premultiply) {
+          onRow<Premultiply>(row, weighed.data(), inWidth, bands);
+          row = weighed.data();
+        }
+        if (!boxRows.add(row, top + r, keep)) continue;
+      } else if (place.premultiply) {
+        onRow<Premultiply>(row, keep, inWidth, bands);
+      } else {
+        std::memcpy(keep, row, line);
       }
+      rowsUpTo(boxed++);
     }
   });
   if (pending) finish();
@@ -535,50 +485,37 @@ VImage premultiplied8(const VImage& in) { return eachRowOf<Premultiply>(in); }
 
 VImage unpremultiplied8(const VImage& in) { return eachRowOf<Unpremultiply>(in); }
 
+VImage boxShrunk8(const VImage& in, int fx, int fy) {
+  return resampled8(in, BoxRows::boxes(in.width(), fx), BoxRows::boxes(in.height(), fy),
+                    Placement(), fx, fy);
+}
+
 VImage resizeTo(const VImage& in, int width, int height, bool upright) {
   if (in.width() == width && in.height() == height) return in;
-  const bool eightBit = in.format() == VIPS_FORMAT_UCHAR;
-  const bool slowBox =
-      !ownBox(in, in.width() / std::max(1, width), in.height() / std::max(1, height));
-  const int hbox = boxFactor(in.width(), width, eightBit && slowBox);
-  const int vbox = boxFactor(in.height(), height, eightBit && slowBox);
-  const bool box = hbox > 1 || vbox > 1;
   const bool down = width <= in.width() && height <= in.height();
-  // 8-bit colours premultiplied in 8 bits: what is lost is a fraction of a
-  // level once the alpha is applied, and the rest runs at 8-bit speed
-  // (libvips premultiplies into floating point, three times the time). Our
-  // kernel does it row by row as it reads and writes; a box needs it first.
-  const bool alpha8 = eightBitWithAlpha(in);
-  const bool alpha = in.has_alpha();
-  const bool alphaInKernel = alpha8 && down && !box;
-  VImage out = alphaInKernel ? in : alpha8 ? premultiplied8(in) : alpha ? in.premultiply() : in;
-  out = boxShrink(out, hbox, vbox);
-  bool turned = false;
-  if (out.width() == width && out.height() == height) {
-    // Whole factors: the box alone.
-    if (alpha8) out = unpremultiplied8(out);
-  } else if (eightBit && down) {
-    // Our kernel, both ways in one pass; a sideways picture placed upright.
+  if (in.format() == VIPS_FORMAT_UCHAR && down) {
+    // Our box and kernel, both ways in one pass, alpha premultiplied in 8
+    // bits row by row as the rows are read and unpremultiplied as they are
+    // made: what is lost is a fraction of a level once the alpha is
+    // applied, and the rest runs at 8-bit speed (libvips premultiplies into
+    // floating point, three times the time). A sideways picture is placed
+    // upright.
     Placement place = uprightPlacement(upright ? vips_image_get_orientation(in.get_image()) : 1);
-    place.premultiply = alphaInKernel;
-    place.unpremultiply = alpha8;
-    out = resampled8(out, width, height, place);
-    if (!place.turn) {
-      vips_image_remove(out.get_image(), VIPS_META_ORIENTATION);
-      turned = true;
-    }
-  } else {
-    const double hscale = static_cast<double>(width) / out.width();
-    const double vscale = static_cast<double>(height) / out.height();
-    if (hscale != 1.0 || vscale != 1.0)
-      out = out.resize(hscale, VImage::option()->set("vscale", vscale));
-    if (alpha8)
-      out = unpremultiplied8(out);
-    else if (alpha)
-      out = out.unpremultiply().cast(in.format());
+    place.premultiply = place.unpremultiply = eightBitWithAlpha(in);
+    VImage out = resampled8(in, width, height, place, boxFor(in.width(), width),
+                            boxFor(in.height(), height));
+    if (!place.turn) vips_image_remove(out.get_image(), VIPS_META_ORIENTATION);
+    return out;
   }
-  // Rounding inside the resampler may leave a pixel more or less.
-  if (turned) std::swap(width, height);
+  // Enlarged, or other pixels: libvips' resize, its colours premultiplied
+  // once and unpremultiplied once.
+  const bool alpha = in.has_alpha();
+  VImage out = alpha ? in.premultiply() : in;
+  out = out.resize(static_cast<double>(width) / in.width(),
+                   VImage::option()->set("vscale", static_cast<double>(height) / in.height()));
+  if (alpha) out = out.unpremultiply();
+  if (out.format() != in.format()) out = out.cast(in.format());
+  // libvips' rounding of the size may leave a pixel more or less.
   if (out.width() != width || out.height() != height)
     out = out.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
   return out;

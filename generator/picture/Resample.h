@@ -1,18 +1,20 @@
 // Resampling a decoded picture to the exact sizes a page asks for, quicker
 // than libvips' own resize where that matters: for 8-bit pictures our own
-// box shrink and Lanczos-3 kernel (vector code, both ways, read straight from
-// the decoder), alpha premultiplied in 8 bits rather than in floating point,
-// and a picture stored sideways made upright in the same pass.
+// box shrink and Lanczos-3 kernel (vector code for every processor, see
+// ResampleVector.h; both ways in one pass, read straight from the decoder),
+// alpha premultiplied in 8 bits rather than in floating point, and a picture
+// stored sideways made upright in the same pass.
 #ifndef WV_GENERATOR_RESAMPLE_H
 #define WV_GENERATOR_RESAMPLE_H
 
 #include <vips/vips8>
 
 // `in` resampled to exactly `width` x `height`, the aspect as it is (callers
-// keep it within a pixel): Lanczos-3 after a box shrink by the whole part of
-// factors from 2 on. Alpha is premultiplied while resampling, so edges keep
-// no dark fringe. Lazy where libvips is, in memory where the pixels are
-// turned. With `upright`, a picture stored sideways (EXIF orientation 5 to
+// keep it within a pixel). Shrunk 8-bit pictures: a box over a whole part of
+// the factor first, never more than leaves the Lanczos-3 kernel the last 3
+// of it, every row and column of `in` read; in memory. Otherwise libvips'
+// resize, lazy. Alpha is premultiplied once while resampling, so edges keep
+// no dark fringe. With `upright`, a picture stored sideways (EXIF orientation 5 to
 // 8) may come out upright instead, `height` x `width`, its orientation field
 // gone; callers look at that field.
 vips::VImage resizeTo(const vips::VImage& in, int width, int height, bool upright = false);
@@ -25,8 +27,9 @@ vips::VImage resizeTo(const vips::VImage& in, int width, int height, bool uprigh
 vips::VImage transposed(const vips::VImage& in);
 
 // An 8-bit picture shrunk by whole factors: each pixel the mean of its box
-// of `fx` x `fy` pixels, rounded half up; rows or columns left over at the
-// end are dropped. In memory; `in` is read strip by strip from the top.
+// of `fx` x `fy` pixels (`fy` at most 256), rounded half up; rows or
+// columns left over at the end make boxes of their own. In memory; `in` is
+// read strip by strip from the top.
 vips::VImage boxShrunk8(const vips::VImage& in, int fx, int fy);
 
 // An 8-bit picture whose last band is alpha, with the other bands multiplied

@@ -24,7 +24,6 @@ namespace {
 // carries holds this failure's messages only.
 std::string vipsMessage(const VError& e) { return vipsErrorLine(e.what()); }
 
-const int kFree = VIPS_MAX_COORD;
 
 std::string blob(const VImage& image, const char* name) {
   if (image.get_typeof(name) == 0) return {};
@@ -90,13 +89,26 @@ VImage openHeader(const std::string& path) {
                                VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
 }
 
+// 8 bits a sample, as every file made is, whatever the picture holds (16-bit
+// PNG, TIFF): one depth for a thumbnail with a page or without, and our
+// 8-bit box and kernel for the resampling, alpha weighed exactly once.
+VImage eightBit(const VImage& image) {
+  if (image.format() == VIPS_FORMAT_UCHAR) return image;
+  VipsInterpretation kind = image.interpretation();
+  if (kind == VIPS_INTERPRETATION_RGB16) kind = VIPS_INTERPRETATION_sRGB;
+  if (kind == VIPS_INTERPRETATION_GREY16) kind = VIPS_INTERPRETATION_B_W;
+  const VImage scaled = image.format() == VIPS_FORMAT_USHORT ? (image + 128) / 257.0 : image;
+  return scaled.cast(VIPS_FORMAT_UCHAR).copy(VImage::option()->set("interpretation", kind));
+}
+
 // The picture decoded for a largest file of `width` x `height` (upright) and
 // resampled to that size: a JPEG shrunk on load by the largest power of two
-// that keeps it, a PNG decoded whole, and both through resizeTo. libvips' own
-// thumbnailing leaves the resampler a factor of two to four and often decodes
-// a JPEG whole, which for a web-sized picture took most of the time of a run.
-// Other formats return false, for libvips' own way (pyramids, pages, vector
-// pictures).
+// that keeps twice it, a PNG decoded whole, both in 8 bits and through
+// resizeTo (our box and kernel, upright in the last pass). Thumbnails alone
+// come this way too: libvips' own thumbnailing premultiplies into floating
+// point, and its 8-bit kernel's weights do not add up to one at some
+// factors. Other formats return false, for libvips' own way (pyramids,
+// pages, vector pictures).
 bool decodeNear(const std::string& path, const VImage& header, int width, int height, VImage& out) {
   if (header.get_typeof(VIPS_META_LOADER) == 0) return false;
   const std::string loader = header.get_string(VIPS_META_LOADER);
@@ -106,12 +118,17 @@ bool decodeNear(const std::string& path, const VImage& header, int width, int he
   auto options =
       VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_ERROR);
   if (loader == "jpegload") {
+    // The decoder's shrink keeps the last factor of two or more for our
+    // kernel: shrunk on load as far as the file, a textured photo came out
+    // 1.2 to 2.8 levels (mean) and up to 17 at a point away from a
+    // Lanczos-3 result, the decoder's eighth being each block's mean.
     int shrink = 8;
-    while (shrink > 1 && (header.width() / shrink < width || header.height() / shrink < height))
+    while (shrink > 1 &&
+           (header.width() / shrink < 2 * width || header.height() / shrink < 2 * height))
       shrink /= 2;
     options->set("shrink", shrink);
   }
-  out = VImage::new_from_file(path.c_str(), options);
+  out = eightBit(VImage::new_from_file(path.c_str(), options));
   // Sideways pictures mostly come out upright (their orientation gone).
   out = resizeTo(out, width, height, true);
   return true;
@@ -150,29 +167,12 @@ DecodeBudget::Ticket Thumbnailer::reserve(std::uint64_t bytes) const {
 
 bool Thumbnailer::make(const std::string& picturePath, const std::string& suffix, Thumbnail& out,
                        std::string& error) const {
-  VImage header;
-  std::uint64_t wholeBytes = 0;
-  if (!attempt(error, [&] {
-        header = openHeader(picturePath);
-        wholeBytes = DecodeBudget::wholePictureBytes(header.get_image());
-      }))
-    return false;
-  const ThumbnailBox box = boxFor(uprightSize(header));
-  if (box.crop && !box_.crop) {
-    // A sliver, cut to its box: from pixels at its own size (see below).
-    PictureRequest request;
-    request.suffix = suffix;
-    MadePicture made;
-    if (!make(picturePath, request, made, error)) return false;
-    out = std::move(made.thumb);
-    return true;
-  }
-  const DecodeBudget::Ticket room = reserve(wholeBytes);
-  return attempt(error, [&] {
-    out = encode(loadFitted(picturePath, header, *transforms_, box.width > 0 ? box.width : kFree,
-                            box.height > 0 ? box.height : kFree, VIPS_SIZE_BOTH, box.crop),
-                 suffix);
-  });
+  PictureRequest request;
+  request.suffix = suffix;
+  MadePicture made;
+  if (!make(picturePath, request, made, error)) return false;
+  out = std::move(made.thumb);
+  return true;
 }
 
 ThumbnailBox Thumbnailer::boxFor(PictureSize size) const {
@@ -223,20 +223,6 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
       out.caption = readCaption(blob(header, "exif-data"), blob(header, "xmp-data"),
                                 blob(header, "iptc-data"));
   };
-  // A sliver cut to its box goes the way below: libvips would stretch the
-  // whole picture to the box's height before cutting it.
-  const bool sliver = box.crop && !box_.crop;
-  if (!request.thumb2x && request.webSize <= 0 && !sliver) {
-    // The thumbnail alone: straight from the shrinking load, as make()
-    // above does.
-    return attempt(error, [&] {
-      readOwnCaption();
-      out.thumb =
-          encode(loadFitted(picturePath, header, *transforms_, box.width > 0 ? box.width : kFree,
-                            box.height > 0 ? box.height : kFree, VIPS_SIZE_BOTH, box.crop),
-                 request.suffix);
-    });
-  }
   const double ow = std::max(1, out.size.width), oh = std::max(1, out.size.height);
 
   // The scale each file needs; a cropped thumbnail first covers its box.
@@ -247,11 +233,29 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   const double webScale = request.webSize > 0 ? std::min(1.0, request.webSize / longEdge) : 0.0;
   needed = std::min(1.0, std::max(needed, webScale));
 
-  // The usual case: the web-sized picture is the largest file, made
-  // straight from the decode; the thumbnails come from it.
+  // A thumbnail of `factor` times the size, before a crop cuts it to its
+  // box.
+  auto uncropped = [&](int factor) {
+    const int tw = thumb.width * factor, th = thumb.height * factor;
+    if (!box_.crop) return PictureSize{tw, th};
+    const double s = std::max(tw / ow, th / oh);
+    return PictureSize{std::max(tw, scaled(out.size.width, s)),
+                       std::max(th, scaled(out.size.height, s))};
+  };
+
+  // The usual case with a page: the web-sized picture is the largest file,
+  // made straight from the decode; the thumbnails come from it. Else the
+  // largest thumbnail is, at its exact size, and the other comes from it;
+  // the original's size where a file would be larger than the picture.
   const bool baseIsWeb = request.webSize > 0 && webScale < 1 && webScale >= needed;
-  const int baseWidth = baseIsWeb ? request.webSize : static_cast<int>(std::ceil(ow * needed));
-  const int baseHeight = baseIsWeb ? request.webSize : static_cast<int>(std::ceil(oh * needed));
+  const PictureSize largest = uncropped(request.thumb2x ? 2 : 1);
+  const bool baseIsThumb = !baseIsWeb && needed < 1;
+  const int baseWidth = baseIsWeb     ? request.webSize
+                        : baseIsThumb ? largest.width
+                                      : static_cast<int>(std::ceil(ow * needed));
+  const int baseHeight = baseIsWeb     ? request.webSize
+                         : baseIsThumb ? largest.height
+                                       : static_cast<int>(std::ceil(oh * needed));
   // Fitting a box of the web size's square: the decode needs the size of
   // the picture's long edge only.
   const int nearWidth = baseIsWeb ? scaled(out.size.width, webScale) : baseWidth;
@@ -270,7 +274,7 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
           base = loadFitted(picturePath, header, *transforms_, baseWidth, baseHeight,
                             VIPS_SIZE_DOWN, false, near ? &decoded : nullptr);
         // Decoded once; every file below is made from these pixels.
-        base = base.copy_memory();
+        base = eightBit(base).copy_memory();
       }))
     return false;
   room.release();

@@ -34,7 +34,7 @@ class RecordSafety : public GeneratorFolders {
     if (lstat(path.c_str(), &st) != 0) std::memset(&st, 0, sizeof st);
     const FileStamp stamp = stampOf(st);
     const std::string hash = bytes ? sha256Of(*bytes) : sha256OfFile(path);
-    return " file thumb " + escapeField(name) + " x20,q85,r3,jpg 40 20 " +
+    return " file thumb " + escapeField(name) + " x20,q85,r4,jpg 40 20 " +
            std::to_string(stamp.bytes) + " " + std::to_string(stamp.mtimeNs) + " " +
            (hash.empty() ? std::string(64, '0') : hash) + "\n";
   }

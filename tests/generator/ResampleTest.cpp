@@ -1,6 +1,7 @@
 #include "generator/picture/Resample.h"
 
 #include "GeneratorTestSupport.h"
+#include "generator/picture/ResampleVector.h"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,42 @@ double meanDifference(const VImage& a, const VImage& b) {
   return (a.cast(VIPS_FORMAT_FLOAT) - b.cast(VIPS_FORMAT_FLOAT)).abs().avg();
 }
 
+double largestDifference(const VImage& a, const VImage& b) {
+  return (a.cast(VIPS_FORMAT_FLOAT) - b.cast(VIPS_FORMAT_FLOAT)).abs().max();
+}
+
+// Texture that a box alone aliases: noise at the pixel, and rings whose
+// period falls from many pixels to two.
+VImage textured(int width, int height, int bands) {
+  VImage xy = VImage::xyz(width, height);
+  VImage x = xy[0] - width / 2, y = xy[1] - height / 2;
+  VImage rings = ((x * x + y * y) * (3.14159 / (2.0 * width))).sin() * 60;
+  VImage out;
+  for (int b = 0; b < bands; ++b) {
+    VImage noise =
+        VImage::gaussnoise(width, height, VImage::option()->set("sigma", 20.0)->set("mean", 0.0)) +
+        rings + 128;
+    out = b == 0 ? noise : out.bandjoin(noise);
+  }
+  return out.cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation",
+                                  bands >= 3 ? VIPS_INTERPRETATION_sRGB : VIPS_INTERPRETATION_B_W))
+      .copy_memory();
+}
+
+// The resampler's checks run once on every vector target this processor
+// has, and once on the plain one.
+class ResampleOn : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override { ASSERT_TRUE(resample::useVectorTarget(GetParam())); }
+  void TearDown() override { resample::useVectorTarget(""); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Targets, ResampleOn, ::testing::ValuesIn(resample::vectorTargets()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           return info.param;
+                         });
+
 TEST(Resample, TransposingMovesEveryPixelAndKeepsTheRest) {
   for (int bands : {1, 3, 4}) {
     VImage in = scene(37, 23, bands).copy(VImage::option()->set("xres", 2.0)->set("yres", 5.0));
@@ -64,7 +101,7 @@ TEST(Resample, TransposingMovesEveryPixelAndKeepsTheRest) {
   }
 }
 
-TEST(Resample, ExactSizesAndTheSamePicturesAsLibvips) {
+TEST_P(ResampleOn, ExactSizesAndTheSamePicturesAsLibvips) {
   const VImage in = scene(1000, 700, 3).copy_memory();
   struct Size {
     int width, height;
@@ -91,7 +128,7 @@ TEST(Resample, ExactSizesAndTheSamePicturesAsLibvips) {
   EXPECT_EQ(resizeTo(in, 1000, 700).get_image(), in.get_image());
 }
 
-TEST(Resample, SidewaysPicturesComeOutUprightWhenAskedFor) {
+TEST_P(ResampleOn, SidewaysPicturesComeOutUprightWhenAskedFor) {
   // Every EXIF orientation: the result, turned upright by libvips where it
   // still carries an orientation, is libvips' upright picture resized.
   const VImage stored = scene(640, 400, 3).copy_memory();
@@ -118,24 +155,33 @@ TEST(Resample, SidewaysPicturesComeOutUprightWhenAskedFor) {
   EXPECT_EQ(vips_image_get_orientation(kept.get_image()), 6);
 }
 
-TEST(Resample, BoxShrinkGivesEachBoxsMeanRoundedHalfUp) {
+TEST_P(ResampleOn, BoxShrinkGivesEachBoxsMeanRoundedHalfUp) {
   for (int bands : {1, 2, 3, 4, 5}) {
-    // 67 x 131 leaves a column and a row over at 3 x 5 and 4 x 2, which
-    // are dropped; whole factors of the sizes used by thumbnails too; 3 x 4
-    // has means of n + 1/2 and a divisor that is no power of two.
+    // 67 x 131 leaves columns and rows over at 3 x 5 and 4 x 2, which make
+    // boxes of their own; whole factors of the sizes used by thumbnails too;
+    // 3 x 4 has means of n + 1/2 and a divisor that is no power of two.
     const VImage in = scene(67, 131, std::min(bands, 4));
-    const VImage pixels = bands == 5 ? in.bandjoin(in[0]) : in;
-    for (auto f : {std::pair<int, int>{3, 5}, {4, 2}, {1, 7}, {16, 16}, {3, 4}}) {
+    const VImage pixels = (bands == 5 ? in.bandjoin(in[0]) : in).copy_memory();
+    const auto* p = static_cast<const std::uint8_t*>(pixels.data());
+    for (auto f : {std::pair<int, int>{3, 5}, {4, 2}, {1, 7}, {16, 16}, {3, 4}, {67, 131}}) {
       const VImage out = boxShrunk8(pixels, f.first, f.second);
-      ASSERT_EQ(out.width(), 67 / f.first);
-      ASSERT_EQ(out.height(), 131 / f.second);
+      ASSERT_EQ(out.width(), (67 + f.first - 1) / f.first);
+      ASSERT_EQ(out.height(), (131 + f.second - 1) / f.second);
       ASSERT_EQ(out.bands(), bands);
       ASSERT_EQ(out.format(), VIPS_FORMAT_UCHAR);
-      // libvips' shrink of the same pixels in floating point: the exact mean.
-      const VImage exact = pixels.cast(VIPS_FORMAT_DOUBLE)
-                               .extract_area(0, 0, out.width() * f.first, out.height() * f.second)
-                               .shrink(f.first, f.second);
-      EXPECT_EQ(((exact + 0.5).floor() - out).abs().max(), 0.0) << bands << " bands, " << f.first;
+      const VImage made = out.copy_memory();
+      const auto* q = static_cast<const std::uint8_t*>(made.data());
+      for (int by = 0; by < out.height(); ++by)
+        for (int bx = 0; bx < out.width(); ++bx)
+          for (int b = 0; b < bands; ++b) {
+            // The exact mean of the pixels the box holds, rounded half up.
+            long sum = 0, n = 0;
+            for (int y = by * f.second; y < std::min(131, (by + 1) * f.second); ++y)
+              for (int x = bx * f.first; x < std::min(67, (bx + 1) * f.first); ++x, ++n)
+                sum += p[(y * 67 + x) * bands + b];
+            ASSERT_EQ(q[(by * out.width() + bx) * bands + b], (2 * sum + n) / (2 * n))
+                << bands << " bands, " << f.first << " x " << f.second << " at " << bx << "," << by;
+          }
     }
   }
   // A mean of exactly n + 1/2 rounds up: columns of 0 and 1.
@@ -143,7 +189,68 @@ TEST(Resample, BoxShrinkGivesEachBoxsMeanRoundedHalfUp) {
   EXPECT_EQ(boxShrunk8(stripes, 2, 2).getpoint(1, 0)[0], 1.0);
 }
 
-TEST(Resample, AlphaWeighsTheColoursInEightBits) {
+TEST_P(ResampleOn, TexturedPicturesComeOutAsLanczos3Would) {
+  // libvips' Lanczos-3 over the whole factor is the reference: the box
+  // before our kernel must not show, at whole and fractional factors, for a
+  // thumbnail 100 high, its 2x and the web size.
+  const VImage in = textured(2400, 1800, 3);
+  struct Size {
+    int width, height;
+  };
+  for (Size s : {Size{133, 100}, Size{267, 200}, Size{1600, 1200}, Size{800, 600}, Size{600, 450},
+                 Size{200, 150}, Size{1000, 750}, Size{349, 262}, Size{480, 360}, Size{240, 180}}) {
+    const VImage out = resizeTo(in, s.width, s.height);
+    const double hshrink = static_cast<double>(in.width()) / s.width;
+    const double vshrink = static_cast<double>(in.height()) / s.height;
+    // libvips' reduce, down the columns and then along the rows as ours,
+    // 8 bits in between, but with its coefficients in floating point: in 8
+    // bits they do not add up to one at some factors (a flat 200 comes
+    // out 198 at 12).
+    auto eightBits = [](const VImage& v) {
+      return (v + 0.5).floor().cast(VIPS_FORMAT_UCHAR).cast(VIPS_FORMAT_FLOAT);
+    };
+    const auto lanczos3 = VImage::option()->set("kernel", VIPS_KERNEL_LANCZOS3);
+    VImage reference =
+        eightBits(eightBits(in.cast(VIPS_FORMAT_FLOAT).reducev(vshrink, lanczos3))
+                      .reduceh(hshrink, VImage::option()->set("kernel", VIPS_KERNEL_LANCZOS3)));
+    ASSERT_EQ(out.width(), s.width);
+    ASSERT_EQ(out.height(), s.height);
+    if (reference.width() != s.width || reference.height() != s.height)
+      reference = reference.embed(0, 0, s.width, s.height,
+                                  VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    EXPECT_LT(meanDifference(out, reference), 1.0) << s.width;
+    EXPECT_LE(largestDifference(out, reference), 8.0) << s.width;
+  }
+}
+
+TEST(Resample, EveryTargetMakesTheSameBytes) {
+  const std::vector<std::string> targets = resample::vectorTargets();
+  ASSERT_FALSE(targets.empty());
+  const VImage in = textured(1203, 801, 4);
+  VImage turned = in.copy();
+  turned.set(VIPS_META_ORIENTATION, 6);
+  auto made = [&] {
+    std::vector<VImage> all;
+    for (int width : {1000, 600, 401, 100, 37}) all.push_back(resizeTo(in, width, width * 2 / 3));
+    all.push_back(resizeTo(turned, 250, 170, true));
+    all.push_back(boxShrunk8(in, 3, 7));
+    return all;
+  };
+  ASSERT_TRUE(resample::useVectorTarget("off"));
+  const std::vector<VImage> plain = made();
+  for (const std::string& target : targets) {
+    ASSERT_TRUE(resample::useVectorTarget(target));
+    EXPECT_EQ(resample::vectorTarget(), target);
+    const std::vector<VImage> vector = made();
+    for (std::size_t i = 0; i < plain.size(); ++i)
+      EXPECT_EQ(largestDifference(vector[i], plain[i]), 0.0) << target << " picture " << i;
+  }
+  resample::useVectorTarget("");
+  EXPECT_EQ(resample::vectorTarget(), targets.front());
+  EXPECT_FALSE(resample::useVectorTarget("no such target"));
+}
+
+TEST_P(ResampleOn, AlphaWeighsTheColoursOnce) {
   // Round trip: opaque pixels exact, half transparent within a level,
   // transparent ones black.
   const std::vector<std::uint8_t> pixels{200, 100, 7, 255, 200, 100, 7, 128, 200, 100, 7, 0};
@@ -167,6 +274,56 @@ TEST(Resample, AlphaWeighsTheColoursInEightBits) {
     EXPECT_EQ(pre[0], 36);  // 90 x 102 / 255
     EXPECT_EQ(pre[static_cast<std::size_t>(bands) - 1], 102);
     EXPECT_NEAR(unpremultiplied8(premultiplied8(pixel)).getpoint(0, 0)[0], 90, 1);
+  }
+
+  // Green opaque beside a hidden red: the shrunk edge shows no red, and the
+  // colours match libvips' premultiplied resize in floating point.
+  VImage left = VImage::xyz(900, 600)[0] < 450;
+  VImage colour = left.ifthenelse(std::vector<double>{0, 200, 0}, std::vector<double>{255, 0, 0});
+  VImage in = colour.bandjoin(left.ifthenelse(255, 0))
+                  .cast(VIPS_FORMAT_UCHAR)
+                  .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+                  .copy_memory();
+  for (int width : {720, 300, 90}) {
+    const int height = width * 2 / 3;
+    const VImage out = resizeTo(in, width, height);
+    ASSERT_EQ(out.format(), VIPS_FORMAT_UCHAR);
+    for (int x = width / 2 - 3; x <= width / 2 + 3; ++x) {
+      const std::vector<double> p = out.getpoint(x, height / 2);
+      if (p[3] > 0) {
+        EXPECT_LE(p[0], 2) << width << " at " << x;
+      }
+    }
+    const VImage reference = in.premultiply()
+                                 .resize(static_cast<double>(width) / 900)
+                                 .unpremultiply()
+                                 .cast(VIPS_FORMAT_UCHAR);
+    EXPECT_LT(meanDifference(out * (out[3] / 255.0), reference * (reference[3] / 255.0)), 1.0);
+  }
+
+  // A flat colour under flat alpha keeps its colour at any factor and
+  // depth: weighed by its alpha exactly once.
+  for (VipsBandFormat format : {VIPS_FORMAT_UCHAR, VIPS_FORMAT_USHORT}) {
+    const double top = format == VIPS_FORMAT_UCHAR ? 255 : 65535;
+    const double grey = top * 0.5008, alpha = top * 0.2002;
+    const VImage flat =
+        (VImage::black(800, 600, VImage::option()->set("bands", 2)) +
+         std::vector<double>{grey, alpha})
+            .cast(format)
+            .copy(VImage::option()->set("interpretation", format == VIPS_FORMAT_UCHAR
+                                                              ? VIPS_INTERPRETATION_B_W
+                                                              : VIPS_INTERPRETATION_GREY16))
+            .copy_memory();
+    for (int width : {400, 200, 333, 1000}) {
+      const VImage out = resizeTo(flat, width, width * 3 / 4);
+      ASSERT_EQ(out.format(), format);
+      // Weighed by the alpha within a level (8 bits keep no more of a colour
+      // under little alpha); weighed twice it would be a fifth.
+      const std::vector<double> p = out.getpoint(width / 3, width / 5);
+      EXPECT_NEAR(p[0] * p[1] / top, grey * alpha / top, top / 255)
+          << width << " format " << format;
+      EXPECT_NEAR(p[1], alpha, top / 255) << width << " format " << format;
+    }
   }
 }
 

@@ -246,4 +246,57 @@ TEST_F(ThumbnailerTest, UnreadablePictureIsAnError) {
   EXPECT_FALSE(error.empty());
 }
 
+// A textured photo (noise and fine rings, none of it clipped) as a JPEG:
+// each file within a level (mean) and 8 at any point of libvips' Lanczos-3
+// over the whole factor from the whole decoded picture, in floating point. The decoder's
+// shrink on load (a block mean at an eighth) must leave our kernel enough.
+TEST_F(ThumbnailerTest, TexturedPhotosKeepTheirDetailInEverySize) {
+  const int width = 2400, height = 1600;
+  VImage xy = VImage::xyz(width, height);
+  VImage x = xy[0] - width / 2, y = xy[1] - height / 2;
+  VImage rings = ((x * x + y * y) * (3.14159 / (2.0 * width))).sin() * 40;
+  VImage photo;
+  for (int b = 0; b < 3; ++b) {
+    VImage band =
+        VImage::gaussnoise(width, height, VImage::option()->set("sigma", 15.0)->set("mean", 0.0)) +
+        rings + 128;
+    photo = b == 0 ? band : photo.bandjoin(band);
+  }
+  const std::string path = dir / "textured.jpg";
+  photo.cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+      .write_to_file(path.c_str(), VImage::option()->set("Q", 95));
+  const VImage whole = VImage::new_from_file(path.c_str()).cast(VIPS_FORMAT_FLOAT).copy_memory();
+
+  // With a web-sized picture (a lossy WebP beside PNG thumbnails, so not
+  // compared itself) the thumbnails come from it, else straight from the
+  // decode.
+  for (int thumbHeight : {100, 200, 400})
+    for (int webSize : {0, 1000}) {
+      ThumbnailBox box;
+      box.height = thumbHeight;
+      PictureRequest request;
+      request.suffix = ".png";
+      request.thumb2x = true;
+      request.webSize = webSize;
+      MadePicture made;
+      std::string error;
+      ASSERT_TRUE(Thumbnailer(box).make(path, request, made, error)) << error;
+      for (const Thumbnail* file : {&made.thumb, &made.thumb2x}) {
+        const VImage ours = decoded(file->data);
+        const double factor = static_cast<double>(height) / ours.height();
+        const VImage reference =
+            (whole.reduce(factor, factor, VImage::option()->set("kernel", VIPS_KERNEL_LANCZOS3)) +
+             0.5)
+                .floor()
+                .extract_area(0, 0, ours.width(), ours.height());
+        const VImage apart = (ours.cast(VIPS_FORMAT_FLOAT) - reference).abs();
+        const std::string what = std::to_string(ours.width()) + "x" +
+                                 std::to_string(ours.height()) + " web " + std::to_string(webSize);
+        EXPECT_LT(apart.avg(), 1.0) << what;
+        EXPECT_LE(apart.max(), 8.0) << what;
+      }
+    }
+}
+
 }  // namespace
