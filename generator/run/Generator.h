@@ -25,8 +25,8 @@
 #ifndef WV_GENERATOR_GENERATOR_H
 #define WV_GENERATOR_GENERATOR_H
 
-#include "generator/cli/Arguments.h"
-#include "generator/cli/ExitCode.h"
+#include "contract/Arguments.h"
+#include "contract/ExitCode.h"
 #include "generator/page/GalleryPage.h"
 #include "generator/record/Outcome.h"
 #include "generator/run/Scan.h"
