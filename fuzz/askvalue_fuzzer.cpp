@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "template_input/AskValue.h"
+#include "contract/AskValue.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string line(reinterpret_cast<const char*>(data), size);

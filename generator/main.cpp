@@ -1,11 +1,11 @@
 // Vignetor: makes thumbnails of a folder of pictures and, from a template,
 // an index.html gallery of them.
 #include "common/Paths.h"
-#include "generator/cli/Arguments.h"
+#include "contract/Arguments.h"
+#include "contract/ExitCode.h"
 #include "generator/cli/ConsoleText.h"
-#include "generator/cli/ExitCode.h"
-#include "generator/run/Generator.h"
 #include "generator/files/OutputFile.h"
+#include "generator/run/Generator.h"
 #include "template/TemplateFolders.h"
 
 #include "Version.h"

@@ -1,5 +1,6 @@
 #include <wx/choice.h>
 
+#include "contract/Arguments.h"
 #include "options/OptionKeys.h"
 #include "options/OptionsDialog.h"
 #include "options/PathInfo.h"
@@ -67,18 +68,18 @@ wxString OptionsDialog::BuildCommandLine() {
     }
   }
 
-  RunRequest request;
+  Arguments request;
   request.fixedHeight = m_bFixedHeight == 1;
   request.height = m_nHeight;
   request.fixedWidth = m_bFixedWidth == 1;
   request.width = m_nWidth;
   request.scale = m_bScale == 1;
   request.skipCreation = m_bSkipCreation != 0;
-  request.includeSubdirectories = m_bIncSub != 0;
+  request.subdirectories = m_bIncSub != 0;
   request.noThumbsOfThumbs = m_bNoDupThumbs != 0;
-  request.onlyMissingThumbs = m_bCheckExist != 0;
+  request.onlyMissing = m_bCheckExist != 0;
   request.cpuFriendly = m_bCpuFriend != 0;
-  request.overwrite = m_nExisting == 0;
+  request.uniqueNames = m_nExisting != 0;
   request.prefix = ToBytes(m_strPrefix);
 
   if (m_bIndex) {
@@ -87,21 +88,19 @@ wxString OptionsDialog::BuildCommandLine() {
     // Saved now: the choice stays even when the input dialog is cancelled.
     Profile::StoreString(kOptionsSection, kTemplateKey, name);
     const wxString templateFile = name + ".tpl";
-    request.createPage = true;
-    request.templateFile = ToBytes(templateFile);
+    request.templateName = ToBytes(templateFile);
     if (info && info->needsInput) {
       // No parent: the form, the program's main window, owns it.
       TemplateInputDialog input(templateFile);
       if (input.ShowModal() == wxID_CANCEL) return wxString();
       g_strValuesFile = input.GetValuesFilePath();
-      request.hasValuesFile = true;
       request.valuesFile = ToBytes(g_strValuesFile);
     }
   }
 
   m_strInDir = RemoveTrailingSeparator(m_strInDir);
-  request.inputDirectory = ToBytes(m_strInDir);
+  request.inDir = ToBytes(m_strInDir);
   m_strOutDir = RemoveTrailingSeparator(m_strOutDir);
-  request.outputDirectory = ToBytes(m_strOutDir);
+  request.outDir = ToBytes(m_strOutDir);
   return FromBytes(ComposeCommandLine(request));
 }

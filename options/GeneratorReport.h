@@ -4,10 +4,11 @@
 
 #include "platform/ConsoleWindow.h"
 
-// Reads the generator's output for the console: "N pictures found" before
-// the first picture, one line "[k/N] ..." per picture, the page line(s)
-// "<dir>/index.html with M pictures" and the summary "... F failed in T s".
-// It shows "n of N pictures" and says in one line how the run ended.
+// Reads the generator's output for the console (the lines of
+// contract/Progress.h): "N pictures found" before the first picture, one line
+// "[k/N] ..." per picture, the page line(s) "<dir>/index.html with M
+// pictures" and the summary "... F failed in T s". It shows "n of N
+// pictures" and says in one line how the run ended.
 class GeneratorReport : public ConsoleReport {
  public:
   void Line(const std::string& line) override;

@@ -2,10 +2,10 @@
 
 #include <unistd.h>
 
+#include "contract/CommandLine.h"
 #include "options/GeneratorReport.h"
 #include "options/OptionsDialog.h"
 #include "options/RunRequest.h"
-#include "platform/CommandLine.h"
 #include "platform/ConsoleWindow.h"
 #include "platform/FormatLastError.h"
 #include "platform/MessageBox.h"

@@ -4,8 +4,8 @@
 #include <wx/dataobj.h>
 
 #include "about/AboutDialog.h"
+#include "contract/CommandLine.h"
 #include "options/OptionsDialog.h"
-#include "platform/CommandLine.h"
 #include "platform/FormatLastError.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDirectory.h"

@@ -17,7 +17,7 @@
 #include <wx/log.h>
 #include <wx/utils.h>
 
-#include "platform/TemporaryFile.h"
+#include "common/TemporaryFile.h"
 #include "platform/Text.h"
 
 namespace {

@@ -11,18 +11,18 @@
 #include <wx/listctrl.h>
 #include <wx/textctrl.h>
 
+#include "common/TemporaryFile.h"
+#include "contract/AskValue.h"
+#include "contract/ValuesFile.h"
 #include "platform/DataExchange.h"
 #include "platform/FormatLastError.h"
 #include "platform/MessageBox.h"
-#include "platform/ProgramDirectory.h"
 #include "platform/Profile.h"
-#include "platform/TemporaryFile.h"
+#include "platform/ProgramDirectory.h"
 #include "platform/Text.h"
 #include "template/TemplateFile.h"
 #include "template/TemplateFolders.h"
-#include "template_input/AskValue.h"
 #include "template_input/InputControlIds.h"
-#include "template_input/ValuesFile.h"
 
 namespace {
 constexpr long kNumericLimit = 10;

@@ -2,7 +2,7 @@
 // of the generator that read text, and checks what must always hold of
 // their output: valid UTF-8, nothing that can end an HTML text or attribute,
 // links of plain characters only.
-#include "generator/cli/Arguments.h"
+#include "contract/Arguments.h"
 #include "generator/page/GalleryPage.h"
 #include "generator/page/HtmlText.h"
 

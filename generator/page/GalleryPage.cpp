@@ -1,5 +1,6 @@
 #include "generator/page/GalleryPage.h"
 
+#include "contract/AskValue.h"
 #include "generator/page/HtmlText.h"
 #include "generator/record/PictureName.h"
 
@@ -37,19 +38,6 @@ void scan(const std::string& line, Text onText, Field onField) {
     onField(b == std::string::npos ? std::string() : name.substr(b, e - b + 1));
     pos = close + 2;
   }
-}
-
-// An askvalues line is an entry when it holds exactly three ";".
-bool askvalueDefault(const std::string& line, std::string& name, std::string& value) {
-  std::size_t a = line.find(';');
-  if (a == std::string::npos) return false;
-  std::size_t b = line.find(';', a + 1);
-  if (b == std::string::npos) return false;
-  std::size_t c = line.find(';', b + 1);
-  if (c == std::string::npos || line.find(';', c + 1) != std::string::npos) return false;
-  name = line.substr(0, a);
-  value = line.substr(c + 1);
-  return true;
 }
 
 std::string trimmed(const std::string& s) {
@@ -208,8 +196,8 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
   auto ask = sections_.find("askvalues");
   if (ask != sections_.end()) {
     for (const auto& line : ask->second) {
-      std::string name, value;
-      if (askvalueDefault(line, name, value)) gallery_[name] = value;
+      const AskValue entry = ParseAskValue(line);
+      if (entry.valid) gallery_[entry.name] = entry.value;
     }
   }
   for (const auto& nv : values) gallery_[nv.first] = nv.second;

@@ -11,8 +11,8 @@
 #ifndef WV_GENERATOR_GALLERYPAGE_H
 #define WV_GENERATOR_GALLERYPAGE_H
 
+#include "contract/ValuesFile.h"
 #include "generator/picture/PictureCaption.h"
-#include "generator/page/ValuesFile.h"
 
 #include <cstdint>
 #include <functional>

@@ -5,7 +5,7 @@
 #ifndef WV_GENERATOR_RUNPLAN_H
 #define WV_GENERATOR_RUNPLAN_H
 
-#include "generator/cli/Arguments.h"
+#include "contract/Arguments.h"
 #include "generator/record/RunRecord.h"
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include "common/FileRead.h"
 #include "common/Paths.h"
+#include "contract/Progress.h"
 #include "generator/cli/ConsoleText.h"
 #include "generator/files/OutputFile.h"
 #include "generator/page/HtmlText.h"
@@ -112,7 +113,7 @@ ExitCode Generator::run() {
   checkRecord();
   // The count first, so that a reader can follow the run as it goes.
   const std::size_t total = pictures_.size();
-  printLine(stdout, std::to_string(total) + (total == 1 ? " picture found" : " pictures found"));
+  printLine(stdout, FoundLine(total));
 
   prepareThumbnails();
   plan();
@@ -149,9 +150,7 @@ ExitCode Generator::run() {
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::printf("%zu made, %zu kept, %zu remade, %zu skipped, %zu failed in %.1f s\n", tally.made,
-              tally.kept, tally.remade, tally.skipped, tally.failed, seconds);
-  std::fflush(stdout);
+  printLine(stdout, SummaryLine(tally, seconds));
   // For measuring: what the run had to read (VIGNETOR_STATS=1).
   if (const char* stats = std::getenv("VIGNETOR_STATS"); stats && *stats && *stats != '0')
     std::fprintf(stderr,
@@ -486,8 +485,7 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
   }
   for (std::size_t n = 0; n < page_->pageCount(); ++n) {
     const std::size_t count = page_->picturesOn(n);
-    printLine(stdout, joinPath(outDir_, page_->pageFile(n)) + " with " + std::to_string(count) +
-                          (count == 1 ? " picture" : " pictures"));
+    printLine(stdout, PageLine(joinPath(outDir_, page_->pageFile(n)), count));
   }
   if (page_->pageFile(0) != GalleryPage::pageName(0)) {
     printLine(stderr, "cannot write " + joinPath(outDir_, GalleryPage::pageName(0)) +

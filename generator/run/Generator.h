@@ -25,8 +25,9 @@
 #ifndef WV_GENERATOR_GENERATOR_H
 #define WV_GENERATOR_GENERATOR_H
 
-#include "generator/cli/Arguments.h"
-#include "generator/cli/ExitCode.h"
+#include "contract/Arguments.h"
+#include "contract/ExitCode.h"
+#include "contract/Progress.h"
 #include "generator/page/GalleryPage.h"
 #include "generator/record/Outcome.h"
 #include "generator/run/Scan.h"
@@ -47,8 +48,7 @@ class Generator {
 
  private:
   struct State;
-  struct Tally {
-    std::size_t made = 0, kept = 0, remade = 0, skipped = 0, failed = 0;
+  struct Tally : RunCounts {
     std::size_t decoded = 0, headersRead = 0;
   };
 

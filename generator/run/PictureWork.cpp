@@ -1,6 +1,7 @@
 #include "generator/run/PictureWork.h"
 
 #include "common/Paths.h"
+#include "contract/Progress.h"
 #include "generator/cli/ConsoleText.h"
 #include "generator/record/PictureName.h"
 
@@ -33,15 +34,13 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
   auto report = [&](FILE* stream, const std::string& text) {
     std::lock_guard<std::mutex> lock(console_);
     std::size_t k = ++done_;
-    printLine(stream, "[" + std::to_string(k) + "/" + std::to_string(total) + "] " + shown + text);
+    printLine(stream, PictureLine(k, total, shown + text));
   };
   auto fail = [&](const std::string& why) {
     outcome.state = Outcome::Failed;
     report(stderr, ": " + why);
   };
-  auto sized = [&](int width, int height) {
-    return " -> " + leaf + " " + std::to_string(width) + "x" + std::to_string(height);
-  };
+  auto sized = [&](int width, int height) { return ThumbnailPart(leaf, width, height); };
   // The picture's own size for the page: from the record while the
   // picture is the one recorded, else from its header.
   auto pictureSize = [&]() {
@@ -152,8 +151,7 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
       return;
     }
   }
-  std::string text = " -> " + written.name + " " + std::to_string(thumb.width) + "x" +
-                     std::to_string(thumb.height);
+  std::string text = ThumbnailPart(written.name, thumb.width, thumb.height);
   if (!plan.why.empty()) {
     text += " (remade: " + plan.why;
     if (!plan.leftBehind.empty()) text += "; " + plan.leftBehind + " left as it is";

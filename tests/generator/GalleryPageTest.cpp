@@ -58,6 +58,10 @@ TEST(GalleryPage, ValuesOverrideTheAskedDefaultsAndTitleFallsBackToTheFolder) {
   // "broken" holds two ";" only: it declares nothing.
   s["head"] = {"{{broken}}"};
   EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
+  // Nor does a line whose name is empty: the form offers no such value.
+  s["askvalues"] = {";T;Nameless;x"};
+  s["head"] = {"{{}}"};
+  EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
 }
 
 TEST(GalleryPage, BreaksRowsAndShowsTheEmptySection) {

@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "contract/CommandLine.h"
 #include "options/OptionKeys.h"
 #include "options/RunRequest.h"
-#include "platform/CommandLine.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "tests/options/RunRequestForm.h"

@@ -1,23 +1,23 @@
 #include <gtest/gtest.h>
 
+#include "contract/Arguments.h"
+#include "contract/CommandLine.h"
 #include "options/RunRequest.h"
-#include "platform/CommandLine.h"
 #include "platform/Text.h"
 
 namespace {
 using Args = std::vector<std::string>;
 
-RunRequest Defaults() {
-  RunRequest request;
+Arguments Defaults() {
+  Arguments request;
   request.fixedHeight = true;
   request.height = 100;
   request.width = 100;
   request.noThumbsOfThumbs = true;
   request.prefix = "Thumb";
-  request.createPage = true;
-  request.templateFile = "Filmstrip2.tpl";
-  request.inputDirectory = "/pics";
-  request.outputDirectory = "/pics";
+  request.templateName = "Filmstrip2.tpl";
+  request.inDir = "/pics";
+  request.outDir = "/pics";
   return request;
 }
 
@@ -27,19 +27,18 @@ TEST(ComposeCommandLine, TheDefaults) {
 }
 
 TEST(ComposeCommandLine, EverySwitchInItsPlace) {
-  RunRequest request = Defaults();
+  Arguments request = Defaults();
   request.fixedWidth = true;
   request.width = -5;
   request.scale = true;
   request.skipCreation = true;
-  request.includeSubdirectories = true;
-  request.onlyMissingThumbs = true;
+  request.subdirectories = true;
+  request.onlyMissing = true;
   request.cpuFriendly = true;
-  request.overwrite = true;
+  request.uniqueNames = false;
   request.prefix = "";
-  request.hasValuesFile = true;
   request.valuesFile = "/tmp/itu1A2B.TMP";
-  request.outputDirectory = "/";
+  request.outDir = "/";
   EXPECT_EQ(
       R"(VGN /h100 /w-5 /scale /n /s /t /r /c /o "/p" /iFilmstrip2.tpl /x/tmp/itu1A2B.TMP "/pics" "/")",
       ComposeCommandLine(request));
@@ -48,21 +47,19 @@ TEST(ComposeCommandLine, EverySwitchInItsPlace) {
   request.fixedHeight = false;
   request.fixedWidth = true;
   request.noThumbsOfThumbs = false;
-  request.createPage = false;
-  request.hasValuesFile = true;  // no page, no values either
+  request.templateName.clear();
   request.valuesFile = "/tmp/x";
   EXPECT_EQ(R"(VGN /w100 /g "/pThumb" "/pics" "/pics")", ComposeCommandLine(request));
 }
 
 // Each value reaches the generator as one argument, unchanged.
 TEST(ComposeCommandLine, AwkwardValuesArriveWhole) {
-  RunRequest request = Defaults();
+  Arguments request = Defaults();
   request.prefix = "my \"tn\" \\";
-  request.templateFile = "My gallery.tpl";
-  request.hasValuesFile = true;
+  request.templateName = "My gallery.tpl";
   request.valuesFile = "/tmp/with blank/itu1.TMP";
-  request.inputDirectory = "/pics/tab\there/new\nline/\xff\xfe not utf-8\\";
-  request.outputDirectory = "/out/\"quoted\" \\\\";
+  request.inDir = "/pics/tab\there/new\nline/\xff\xfe not utf-8\\";
+  request.outDir = "/out/\"quoted\" \\\\";
   const Args expected = {"VGN",
                          "/h100",
                          "/t",
@@ -70,19 +67,19 @@ TEST(ComposeCommandLine, AwkwardValuesArriveWhole) {
                          "/pmy \"tn\" \\",
                          "/iMy gallery.tpl",
                          "/x/tmp/with blank/itu1.TMP",
-                         request.inputDirectory,
-                         request.outputDirectory};
+                         request.inDir,
+                         request.outDir};
   EXPECT_EQ(expected, SplitCommandLine(ComposeCommandLine(request)));
 }
 
 TEST(ComposeCommandLine, LongValuesAreNotCut) {
-  RunRequest request = Defaults();
+  Arguments request = Defaults();
   request.prefix = std::string(5000, 'p');
-  request.inputDirectory = "/" + std::string(4000, 'd');
+  request.inDir = "/" + std::string(4000, 'd');
   const Args split = SplitCommandLine(ComposeCommandLine(request));
   ASSERT_EQ(8u, split.size());
   EXPECT_EQ("/p" + request.prefix, split[4]);
-  EXPECT_EQ(request.inputDirectory, split[6]);
+  EXPECT_EQ(request.inDir, split[6]);
 }
 
 TEST(RemoveTrailingSeparator, OneSeparatorAndNeverTheRoot) {

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/TemporaryFile.h"
-#include "template_input/ValuesFile.h"
+#include "common/TemporaryFile.h"
+#include "contract/ValuesFile.h"
 #include "tests/gui/GuiTest.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "template_input/AskValue.h"
+#include "contract/AskValue.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "generator/page/ValuesFile.h"
+#include "contract/ValuesFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "generator/cli/Arguments.h"
+#include "contract/Arguments.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/CommandLine.h"
+#include "contract/CommandLine.h"
 
 namespace {
 using Args = std::vector<std::string>;

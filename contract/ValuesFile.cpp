@@ -1,13 +1,44 @@
-#include "generator/page/ValuesFile.h"
-
-#include "common/FileRead.h"
+#include "contract/ValuesFile.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sstream>
-#include <sys/stat.h>
+
 #include <unistd.h>
+
+#include "common/FileRead.h"
+#include "common/TemporaryFile.h"
+#include "contract/AskValue.h"
+
+std::string ValuesFileText(const TemplateValues& entries) {
+  std::string text =
+      "; - file created by wVignetor.exe -\n"
+      "; This file is normaly automatically removed after\n"
+      "; a succesfull run of Vignetor\n";
+  // One line per entry, whatever the texts hold.
+  for (const auto& [name, value] : entries) {
+    text += OneLine(name);
+    text += '=';
+    text += OneLine(value);
+    text += '\n';
+  }
+  return text;
+}
+
+bool WriteValuesFile(const std::string& directory, const std::string& text, std::string& path) {
+  path = directory;
+  const int fd = CreateTemporaryFile(directory, "itu", path);
+  if (fd < 0) return false;
+  // A file the generator would read only in part is worse than none.
+  const bool written = WriteAll(fd, text);
+  int error = errno;
+  const bool closed = ::close(fd) == 0;
+  if (written && closed) return true;
+  if (written) error = errno;
+  ::unlink(path.c_str());
+  errno = error;
+  return false;
+}
 
 namespace {
 

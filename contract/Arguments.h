@@ -1,7 +1,8 @@
-// The generator's command line: switches first, then the input and the
-// output directory.
-#ifndef WV_GENERATOR_ARGUMENTS_H
-#define WV_GENERATOR_ARGUMENTS_H
+// The generator's switches: composed by the form into its command line,
+// parsed by the generator. Switches first, then the input and the output
+// directory.
+#ifndef WV_CONTRACT_ARGUMENTS_H
+#define WV_CONTRACT_ARGUMENTS_H
 
 #include <string>
 #include <vector>
@@ -17,7 +18,7 @@ struct Arguments {
   bool noThumbsOfThumbs = false;  // /t
   bool onlyMissing = false;       // /r
   bool cpuFriendly = false;       // /c
-  bool uniqueNames = false;       // /g; /o overwrites
+  bool uniqueNames = true;        // /g (the default); /o overwrites
   std::string prefix;
   std::string templateName;  // /i, empty: no page
   std::string valuesFile;    // /x
@@ -39,6 +40,13 @@ ParsedArguments parseArguments(const std::vector<std::string>& argv);
 
 // Why a thumbnail prefix is unsafe, or empty when it is fine.
 std::string checkPrefix(const std::string& prefix);
+
+// The form's command line for `args`: the marker token, then the switches
+// and the two directories. Every value that could split into more arguments
+// (or merge with the next) is quoted so that it arrives whole; everything
+// else stands as it is. /x is written only with /i. The text is as long as
+// its values make it: the system's limit on arguments is the only one.
+std::string ComposeCommandLine(const Arguments& args);
 
 extern const char kUsageText[];
 

@@ -1,4 +1,4 @@
-#include "platform/TemporaryFile.h"
+#include "common/TemporaryFile.h"
 
 #include <cerrno>
 #include <cstdio>

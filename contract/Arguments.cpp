@@ -1,6 +1,7 @@
-#include "generator/cli/Arguments.h"
+#include "contract/Arguments.h"
 
-#include "generator/cli/Protocol.h"
+#include "contract/CommandLine.h"
+#include "contract/Protocol.h"
 
 #include <cstddef>
 
@@ -135,4 +136,25 @@ ParsedArguments parseArguments(const std::vector<std::string>& argv) {
     return fail("/n without /i: there is nothing to do");
   if (haveValues && !haveTemplate) return fail("/x without /i: values need a template");
   return result;
+}
+
+std::string ComposeCommandLine(const Arguments& args) {
+  std::string line = kMarkerToken;
+  if (args.fixedHeight) line += " /h" + std::to_string(args.height);
+  if (args.fixedWidth) line += " /w" + std::to_string(args.width);
+  if (args.scale) line += " /scale";
+  if (args.skipCreation) line += " /n";
+  if (args.subdirectories) line += " /s";
+  if (args.noThumbsOfThumbs) line += " /t";
+  if (args.onlyMissing) line += " /r";
+  if (args.cpuFriendly) line += " /c";
+  line += args.uniqueNames ? " /g" : " /o";
+  line += " " + QuoteArgumentAlways("/p" + args.prefix);
+  if (!args.templateName.empty()) {
+    line += " " + QuoteArgument("/i" + args.templateName);
+    if (!args.valuesFile.empty()) line += " " + QuoteArgument("/x" + args.valuesFile);
+  }
+  line += " " + QuoteArgumentAlways(args.inDir);
+  line += " " + QuoteArgumentAlways(args.outDir);
+  return line;
 }

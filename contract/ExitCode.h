@@ -1,6 +1,7 @@
-// Exit codes of the generator; the front end treats everything but 0 as failure.
-#ifndef WV_GENERATOR_EXITCODE_H
-#define WV_GENERATOR_EXITCODE_H
+// Exit codes of the generator: the generator ends with them, the form tells
+// the user what each means; only 0 counts as success.
+#ifndef WV_CONTRACT_EXITCODE_H
+#define WV_CONTRACT_EXITCODE_H
 
 enum ExitCode : int {
   kExitOk = 0,              // everything asked was done

@@ -16,7 +16,8 @@ struct AskValue {
 
 // Splits one line. Not valid unless, after leading white space, it starts
 // with something other than ';' and holds exactly three ';'. Fields are not
-// trimmed; `value` is the line's default.
+// trimmed; `value` is the line's default. The form lists the valid lines;
+// the generator takes their defaults for the values the values file lacks.
 AskValue ParseAskValue(const std::string& line);
 
 // `text` as one line: every line break (CR LF, a lone CR, a lone LF)

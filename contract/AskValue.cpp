@@ -1,4 +1,4 @@
-#include "template_input/AskValue.h"
+#include "contract/AskValue.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/CommandLine.h"
+#include "contract/CommandLine.h"
 
 #include <utility>
 
