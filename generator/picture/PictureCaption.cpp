@@ -2,15 +2,20 @@
 
 #include "common/Utf8.h"
 
+#include <expat.h>
 #include <libexif/exif-data.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 std::string cutCaptionField(std::string text) {
   if (text.size() > kMaxCaptionField) {
@@ -159,93 +164,178 @@ void readExif(const std::string& blob, PictureCaption& c, std::string& descripti
 
 // --- XMP --------------------------------------------------------------------
 
-std::string xmlText(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    if (text[i] != '&') {
-      out += text[i++];
-      continue;
-    }
-    std::size_t semi = text.find(';', i);
-    if (semi == std::string::npos || semi - i > 10) {
-      out += text[i++];
-      continue;
-    }
-    const std::string name = text.substr(i + 1, semi - i - 1);
-    unsigned long code = 0;
-    bool ok = true;
-    if (name == "amp")
-      code = '&';
-    else if (name == "lt")
-      code = '<';
-    else if (name == "gt")
-      code = '>';
-    else if (name == "quot")
-      code = '"';
-    else if (name == "apos")
-      code = '\'';
-    else if (name.size() > 1 && name[0] == '#') {
-      const bool hex = name[1] == 'x' || name[1] == 'X';
-      const std::string digits = name.substr(hex ? 2 : 1);
-      ok = !digits.empty() && digits.find_first_not_of(hex ? "0123456789abcdefABCDEF"
-                                                           : "0123456789") == std::string::npos;
-      if (ok) code = std::stoul(digits, nullptr, hex ? 16 : 10);
-      ok = ok && code > 0 && code <= 0x10ffff && (code < 0xd800 || code > 0xdfff);
-    } else {
-      ok = false;
-    }
-    if (!ok) {
-      out += text[i++];
-      continue;
-    }
-    appendUtf8(out, static_cast<char32_t>(code));
-    i = semi + 1;
-  }
-  return out;
+// The XMP properties a caption takes, by namespace and local name: whatever
+// prefix the packet binds to the namespace.
+enum XmpField { kXmpDescription, kXmpTitle, kXmpDateOriginal, kXmpDateCreated, kXmpFields };
+
+constexpr char kRdf[] = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
+constexpr char kXmlLang[] = "http://www.w3.org/XML/1998/namespace\x01lang";
+// Between a namespace and a local name in the names expat hands over; no
+// namespace name may hold it.
+constexpr char kNameSeparator = '\x01';
+
+struct XmpName {
+  const char* space;
+  const char* local;
+};
+constexpr XmpName kXmpNames[kXmpFields] = {
+    {"http://purl.org/dc/elements/1.1/", "description"},
+    {"http://purl.org/dc/elements/1.1/", "title"},
+    {"http://ns.adobe.com/exif/1.0/", "DateTimeOriginal"},
+    {"http://ns.adobe.com/photoshop/1.0/", "DateCreated"},
+};
+
+bool isName(const char* expanded, const char* space, const char* local) {
+  const std::size_t n = std::strlen(space);
+  return std::strncmp(expanded, space, n) == 0 && expanded[n] == kNameSeparator &&
+         std::strcmp(expanded + n + 1, local) == 0;
 }
 
-// The value of the XMP property `name` ("dc:title"): the default language
-// of a language alternative, else its first entry, else simple element text
-// or an attribute of that name.
-std::string xmpProperty(const std::string& xmp, const std::string& name) {
-  const std::string open = "<" + name;
-  for (std::size_t at = xmp.find(open); at != std::string::npos; at = xmp.find(open, at + 1)) {
-    const std::size_t after = at + open.size();
-    if (after >= xmp.size()) break;
-    const char next = xmp[after];
-    if (next != '>' && next != ' ' && next != '\t' && next != '\r' && next != '\n') continue;
-    const std::size_t tagEnd = xmp.find('>', after);
-    if (tagEnd == std::string::npos) break;
-    if (xmp[tagEnd - 1] == '/') continue;
-    const std::size_t close = xmp.find("</" + name, tagEnd);
-    if (close == std::string::npos) break;
-    const std::string inner = xmp.substr(tagEnd + 1, close - tagEnd - 1);
-    if (inner.find('<') == std::string::npos) return clean(xmlText(inner));
-    std::string first, fallback;
-    for (std::size_t li = inner.find("<rdf:li"); li != std::string::npos;
-         li = inner.find("<rdf:li", li + 1)) {
-      const std::size_t liEnd = inner.find('>', li);
-      if (liEnd == std::string::npos) break;
-      if (inner[liEnd - 1] == '/') continue;
-      const std::size_t liClose = inner.find("</rdf:li>", liEnd);
-      if (liClose == std::string::npos) break;
-      const std::string value = clean(xmlText(inner.substr(liEnd + 1, liClose - liEnd - 1)));
-      const std::string tag = inner.substr(li, liEnd - li);
-      if (tag.find("x-default") != std::string::npos && !value.empty()) return value;
-      if (fallback.empty()) fallback = value;
-    }
-    return fallback;
-  }
-  // The short form: name="value" on the description element.
-  const std::string attribute = name + "=\"";
-  std::size_t at = xmp.find(attribute);
-  if (at != std::string::npos) {
-    const std::size_t begin = at + attribute.size();
-    const std::size_t end = xmp.find('"', begin);
-    if (end != std::string::npos) return clean(xmlText(xmp.substr(begin, end - begin)));
-  }
-  return {};
+int xmpField(const char* expanded) {
+  for (int f = 0; f < kXmpFields; ++f)
+    if (isName(expanded, kXmpNames[f].space, kXmpNames[f].local)) return f;
+  return -1;
 }
+
+bool isDefaultLanguage(const std::string& lang) {
+  static const char kDefault[] = "x-default";
+  if (lang.size() != sizeof kDefault - 1) return false;
+  for (std::size_t i = 0; i < lang.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(lang[i])) != kDefault[i]) return false;
+  return true;
+}
+
+// The properties of the picture itself: those of an rdf:Description right
+// inside rdf:RDF (not those of the descriptions nested in them, such as the
+// pictures a picture was made of), as an attribute, as element text or as a
+// language alternative (its `x-default` entry, else its first). The first
+// non-empty value of each wins. Read with expat: comments, CDATA, the five
+// standard entities and character references as XML has them; a packet with
+// a document type declaration is not read at all, so no entity of its own is
+// ever expanded and nothing outside is fetched. Linear in the packet's size;
+// elements below kMaxDepth are passed over without being kept.
+class XmpReader {
+ public:
+  std::string values[kXmpFields];
+
+  explicit XmpReader(const std::string& xmp) {
+    if (xmp.empty()) return;
+    std::unique_ptr<XML_ParserStruct, ParserFree> parser(
+        XML_ParserCreateNS(nullptr, kNameSeparator));
+    if (!parser) return;
+    parser_ = parser.get();
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &XmpReader::start, &XmpReader::end);
+    XML_SetCharacterDataHandler(parser_, &XmpReader::characters);
+    XML_SetStartDoctypeDeclHandler(parser_, &XmpReader::doctype);
+    XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+    // What comes before an error (a cut packet, padding of NULs) still counts.
+    constexpr std::size_t kPiece = 1 << 20;
+    for (std::size_t at = 0; at < xmp.size(); at += kPiece) {
+      const std::size_t n = std::min(kPiece, xmp.size() - at);
+      if (XML_Parse(parser_, xmp.data() + at, static_cast<int>(n), at + n == xmp.size()) !=
+          XML_STATUS_OK)
+        break;
+    }
+  }
+
+ private:
+  // Deeper than any property read here lies (x:xmpmeta, rdf:RDF,
+  // rdf:Description, the property, rdf:Alt, rdf:li).
+  static constexpr std::size_t kMaxDepth = 32;
+
+  enum class Role { Other, Rdf, Description, Property, Container, Item };
+  struct Frame {
+    Role role;
+    std::string lang;
+  };
+  struct ParserFree {
+    void operator()(XML_Parser p) const { XML_ParserFree(p); }
+  };
+
+  XML_Parser parser_ = nullptr;
+  std::vector<Frame> frames_;  // the open elements down to kMaxDepth
+  std::size_t depth_ = 0;      // all open elements
+  // The property being read.
+  int field_ = -1;
+  std::string text_;  // of the property or of its current entry, bounded
+  bool hasEntries_ = false;
+  std::string first_, default_;
+
+  static bool isRdf(const char* name, const char* local) { return isName(name, kRdf, local); }
+
+  void take(int field, const std::string& value) {
+    if (field >= 0 && values[field].empty()) values[field] = clean(value);
+  }
+
+  static void XMLCALL doctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+    XML_StopParser(static_cast<XmpReader*>(self)->parser_, XML_FALSE);
+  }
+
+  static void XMLCALL start(void* data, const XML_Char* name, const XML_Char** attributes) {
+    auto* self = static_cast<XmpReader*>(data);
+    ++self->depth_;
+    if (self->depth_ > kMaxDepth || self->frames_.size() + 1 != self->depth_) return;
+    const Role parent = self->frames_.empty() ? Role::Other : self->frames_.back().role;
+    Frame frame{Role::Other, self->frames_.empty() ? std::string() : self->frames_.back().lang};
+    for (const XML_Char** a = attributes; a[0]; a += 2)
+      if (std::strcmp(a[0], kXmlLang) == 0) frame.lang = a[1];
+
+    if (parent == Role::Other && isRdf(name, "RDF")) {
+      frame.role = Role::Rdf;
+    } else if (parent == Role::Rdf && isRdf(name, "Description")) {
+      frame.role = Role::Description;
+      for (const XML_Char** a = attributes; a[0]; a += 2) self->take(xmpField(a[0]), a[1]);
+    } else if (parent == Role::Description) {
+      self->field_ = xmpField(name);
+      if (self->field_ >= 0) {
+        frame.role = Role::Property;
+        self->text_.clear();
+        self->hasEntries_ = false;
+        self->first_.clear();
+        self->default_.clear();
+      }
+    } else if (parent == Role::Property &&
+               (isRdf(name, "Alt") || isRdf(name, "Bag") || isRdf(name, "Seq"))) {
+      frame.role = Role::Container;
+      self->hasEntries_ = true;
+    } else if (parent == Role::Container && isRdf(name, "li")) {
+      frame.role = Role::Item;
+      self->text_.clear();
+    }
+    self->frames_.push_back(std::move(frame));
+  }
+
+  static void XMLCALL characters(void* data, const XML_Char* text, int length) {
+    auto* self = static_cast<XmpReader*>(data);
+    if (self->frames_.size() != self->depth_ || self->frames_.empty()) return;
+    const Role role = self->frames_.back().role;
+    if (role != Role::Property && role != Role::Item) return;
+    // Enough to cut at a whole character as clean() does.
+    const std::size_t room = kMaxCaptionField + 4 - std::min(self->text_.size(), kMaxCaptionField + 4);
+    self->text_.append(text, std::min(room, static_cast<std::size_t>(length)));
+  }
+
+  static void XMLCALL end(void* data, const XML_Char*) {
+    auto* self = static_cast<XmpReader*>(data);
+    if (self->frames_.size() == self->depth_ && !self->frames_.empty()) {
+      const Frame frame = std::move(self->frames_.back());
+      self->frames_.pop_back();
+      if (frame.role == Role::Item) {
+        std::string value = clean(self->text_);
+        if (isDefaultLanguage(frame.lang) && self->default_.empty()) self->default_ = value;
+        if (self->first_.empty()) self->first_ = std::move(value);
+        self->text_.clear();
+      } else if (frame.role == Role::Property) {
+        self->take(self->field_, !self->hasEntries_       ? self->text_
+                                 : self->default_.empty() ? self->first_
+                                                          : self->default_);
+        self->field_ = -1;
+      }
+    }
+    --self->depth_;
+  }
+};
 
 // --- IPTC -------------------------------------------------------------------
 
@@ -277,8 +367,28 @@ std::string iptcRecords(const std::string& blob) {
   return {};
 }
 
+// Whether the coded character set record (1:90) names UTF-8: ESC % G, or
+// ESC % / G, H or I (UTF-8 at one of its implementation levels).
+bool namesUtf8(const std::string& charset) {
+  if (charset.size() < 3 || charset[0] != '\x1b' || charset[1] != '%') return false;
+  if (charset[2] == 'G') return true;
+  return charset.size() >= 4 && charset[2] == '/' && charset[3] >= 'G' && charset[3] <= 'I';
+}
+
+std::string latin1ToUtf8(const std::string& bytes) {
+  std::string out;
+  for (unsigned char c : bytes) appendUtf8(out, c);
+  return out;
+}
+
+// The caption (2:120) and object name (2:05). Text in a block whose character
+// set record names UTF-8 is UTF-8; one that names another set is Latin-1;
+// without the record, text that reads as UTF-8 is taken as such (as many
+// programs write it), the rest as Latin-1 when the page is made.
 void readIptc(const std::string& blob, std::string& caption, std::string& title) {
   const std::string records = iptcRecords(blob);
+  std::string charset;
+  bool hasCharset = false;
   for (std::size_t at = 0; at + 5 <= records.size();) {
     if (records[at] != 0x1c) break;
     const unsigned record = static_cast<unsigned char>(records[at + 1]);
@@ -287,11 +397,21 @@ void readIptc(const std::string& blob, std::string& caption, std::string& title)
     std::size_t p = at + 5;
     if (size & 0x8000) break;  // the extended form is for data far larger than text
     if (size > records.size() - p) break;
-    const std::string value = clean(records.substr(p, size));
-    if (record == 2 && dataset == 120 && caption.empty()) caption = value;
-    if (record == 2 && dataset == 5 && title.empty()) title = value;
+    if (record == 1 && dataset == 90 && !hasCharset) {
+      charset = records.substr(p, std::min<std::size_t>(size, 8));
+      hasCharset = true;
+    }
+    const std::string value = records.substr(p, size);
+    if (record == 2 && dataset == 120 && caption.empty() && !clean(value).empty()) caption = value;
+    if (record == 2 && dataset == 5 && title.empty() && !clean(value).empty()) title = value;
     at = p + size;
   }
+  if (hasCharset && !namesUtf8(charset)) {
+    caption = latin1ToUtf8(caption);
+    title = latin1ToUtf8(title);
+  }
+  caption = clean(caption);
+  title = clean(title);
 }
 
 }  // namespace
@@ -303,8 +423,9 @@ PictureCaption readCaption(const std::string& exif, const std::string& xmp,
   readExif(exif, c, exifDescription);
   std::string iptcCaption, iptcTitle;
   readIptc(iptc, iptcCaption, iptcTitle);
-  const std::string xmpDescription = xmp.empty() ? "" : xmpProperty(xmp, "dc:description");
-  const std::string xmpTitle = xmp.empty() ? "" : xmpProperty(xmp, "dc:title");
+  const XmpReader fromXmp(xmp);
+  const std::string& xmpDescription = fromXmp.values[kXmpDescription];
+  const std::string& xmpTitle = fromXmp.values[kXmpTitle];
   // A written description first: the EXIF one is often a camera's default.
   for (const std::string* d : std::initializer_list<const std::string*>{
            &xmpDescription, &iptcCaption, &exifDescription, &xmpTitle, &iptcTitle}) {
@@ -313,9 +434,7 @@ PictureCaption readCaption(const std::string& exif, const std::string& xmp,
       break;
     }
   }
-  if (c.dateTaken.empty() && !xmp.empty()) {
-    c.dateTaken = normalDate(xmpProperty(xmp, "exif:DateTimeOriginal"));
-    if (c.dateTaken.empty()) c.dateTaken = normalDate(xmpProperty(xmp, "photoshop:DateCreated"));
-  }
+  if (c.dateTaken.empty()) c.dateTaken = normalDate(fromXmp.values[kXmpDateOriginal]);
+  if (c.dateTaken.empty()) c.dateTaken = normalDate(fromXmp.values[kXmpDateCreated]);
   return c;
 }

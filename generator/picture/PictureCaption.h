@@ -20,8 +20,10 @@ constexpr std::size_t kMaxCaptionField = 2000;
 std::string cutCaptionField(std::string text);
 
 // From the raw blocks as libvips keeps them (`exif-data`, `xmp-data`,
-// `iptc-data`); any of them may be empty or malformed. Text is kept as bytes;
-// the page turns it into UTF-8.
+// `iptc-data`); any of them may be empty or malformed. XMP text comes out as
+// UTF-8, and so does IPTC text whose block names its character set (UTF-8,
+// or any other read as Latin-1); other text is kept as bytes, and the page
+// reads what is not UTF-8 in it as Latin-1.
 PictureCaption readCaption(const std::string& exif, const std::string& xmp,
                            const std::string& iptc);
 

@@ -1,6 +1,10 @@
 #include "generator/record/PictureName.h"
 
-#include <cctype>
+#include "common/Utf8.h"
+
+#include <unicode/ucol.h>
+
+#include <memory>
 
 namespace {
 
@@ -32,42 +36,51 @@ std::string webPictureName(const std::string& thumbName) {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+struct CollatorClose {
+  void operator()(UCollator* c) const { ucol_close(c); }
+};
 
-// Letters without case; a dot before everything else, so that a name
-// comes before its longer forms ("IMG.jpg" before "IMG 2.jpg").
-unsigned char folded(char c) {
-  if (c == '.') return 1;
-  return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+// The root collation, the same whatever the user's locale: letters by their
+// base letter first, then accents, then case; runs of digits by their value.
+// One per thread; null when ICU cannot open it.
+const UCollator* rootCollator() {
+  thread_local const std::unique_ptr<UCollator, CollatorClose> collator = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UCollator, CollatorClose> c(ucol_open("", &status));
+    ucol_setAttribute(c.get(), UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
+    // Names written decomposed (as some systems store them) like composed ones.
+    ucol_setAttribute(c.get(), UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
+    if (U_FAILURE(status)) c.reset();
+    return c;
+  }();
+  return collator.get();
+}
+
+// The name as it is collated: bytes that are not UTF-8 read as Latin-1 (as
+// the page shows them), and each dot as a tab, which comes before every other
+// character that counts, so that a name comes before its longer forms
+// ("IMG.jpg" before "IMG 2.jpg").
+std::string collated(const std::string& name) {
+  std::string text = toUtf8(name);
+  for (char& c : text)
+    if (c == '.') c = '\t';
+  return text;
 }
 
 }  // namespace
 
 int naturalCompare(const std::string& a, const std::string& b) {
-  std::size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    if (isDigit(a[i]) && isDigit(b[j])) {
-      while (i < a.size() && a[i] == '0' && i + 1 < a.size() && isDigit(a[i + 1])) ++i;
-      while (j < b.size() && b[j] == '0' && j + 1 < b.size() && isDigit(b[j + 1])) ++j;
-      std::size_t ei = i, ej = j;
-      while (ei < a.size() && isDigit(a[ei])) ++ei;
-      while (ej < b.size() && isDigit(b[ej])) ++ej;
-      // Without leading zeros the longer run is the larger number.
-      if (ei - i != ej - j) return ei - i < ej - j ? -1 : 1;
-      int c = a.compare(i, ei - i, b, j, ej - j);
-      if (c != 0) return c < 0 ? -1 : 1;
-      i = ei;
-      j = ej;
-      continue;
-    }
-    unsigned char x = folded(a[i]), y = folded(b[j]);
-    if (x != y) return x < y ? -1 : 1;
-    ++i;
-    ++j;
+  if (a == b) return 0;
+  if (const UCollator* collator = rootCollator()) {
+    const std::string x = collated(a), y = collated(b);
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult r = ucol_strcollUTF8(collator, x.data(), static_cast<int32_t>(x.size()),
+                                                y.data(), static_cast<int32_t>(y.size()), &status);
+    if (U_SUCCESS(status) && r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
   }
-  if (i < a.size() || j < b.size()) return i < a.size() ? 1 : -1;
-  int c = a.compare(b);
-  return c < 0 ? -1 : c > 0 ? 1 : 0;
+  // Names the collation finds equal ("IMG_4", "IMG_0004"; the same letters
+  // composed and decomposed) still get a fixed order: by their bytes.
+  return a.compare(b) < 0 ? -1 : 1;
 }
 
 int naturalPathCompare(const std::string& a, const std::string& b) {

@@ -20,9 +20,12 @@ std::string variantName(const std::string& name, const std::string& tag);
 // thumbnail, in its own format.
 std::string webPictureName(const std::string& thumbName);
 
-// Order of names as people expect it: letters without regard to case, runs
-// of digits by their value ("IMG_2" before "IMG_10"). Names that differ only
-// in case or leading zeros still get a fixed order. Negative, 0 or positive.
+// Order of names as people expect it, in any script and whatever the
+// user's locale: letters without regard to accents or case (`Éclair` among
+// the e's), runs of digits by their value ("IMG_2" before "IMG_10"), a name
+// before its longer forms ("IMG.jpg" before "IMG 2.jpg"). Names that differ
+// only in case, accents or leading zeros, or that are not UTF-8, still get a
+// fixed total order. Negative, 0 or positive.
 int naturalCompare(const std::string& a, const std::string& b);
 
 // Relative paths with '/' separators, folder by folder in natural order; a

@@ -43,26 +43,22 @@ TEST(PictureName, VariantsTagBeforeTheExtension) {
   EXPECT_EQ(webPictureName("T_a.webp"), "T_a@web.webp");
 }
 
-TEST(PictureName, NaturalOrderReadsNumbersAndIgnoresCase) {
+TEST(PictureName, NaturalOrderReadsNumbersAndLettersOfAnyScript) {
   // Each name sorts before the next one.
-  const std::vector<std::string> ordered = {"a",
-                                            "A1",
-                                            "a2",
-                                            "a10",
-                                            "a010b",
-                                            "a10c",
-                                            "IceCold.jpg",
-                                            "img_2.jpg",
-                                            "IMG_0004.jpg",
-                                            "IMG_4.jpg",
-                                            "img_10.jpg",
-                                            "IMG_100.jpg",
-                                            "img_9999999999999999999999.jpg",
-                                            "img_10000000000000000000000.jpg",
-                                            "imgx.jpg",
-                                            "Z",
-                                            "zz",
-                                            "\xc3\xa9t\xc3\xa9.jpg"};
+  const std::vector<std::string> ordered = {
+      "a", "A1", "a2", "a10", "a010b", "a10c",
+      // Accents after the letter, case after accents, then the bytes: the
+      // same letters decomposed, composed and in Latin-1 (not UTF-8).
+      "cafe.jpg", "Cafe.jpg", "cafe\xcc\x81.jpg", "caf\xc3\xa9.jpg", "caf\xe9.jpg",
+      "\xc3\x89"
+      "clair.jpg",
+      "\xc3\xa9t\xc3\xa9.jpg", "IceCold.jpg", "img_2.jpg", "IMG_0004.jpg", "IMG_4.jpg",
+      "img_10.jpg", "IMG_100.jpg", "img_9999999999999999999999.jpg",
+      "img_10000000000000000000000.jpg", "imgx.jpg", "Z", "Zebra.jpg", "zz",
+      // Other scripts after Latin, each in its own order: Greek, then Cyrillic
+      // with its letter with diaeresis among the plain one.
+      "\xce\xac\xce\xbb\xcf\x86\xce\xb1", "\xce\x92\xce\xae\xcf\x84\xce\xb1", "\xd1\x91\xd0\xb6",
+      "\xd0\xb5\xd0\xbb\xd1\x8c"};
   for (std::size_t i = 0; i < ordered.size(); ++i) {
     EXPECT_EQ(naturalCompare(ordered[i], ordered[i]), 0) << ordered[i];
     for (std::size_t j = i + 1; j < ordered.size(); ++j) {
