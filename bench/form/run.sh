@@ -9,6 +9,8 @@
 # the window manager's ping every 100 ms while the generator fills it with a
 # line a picture, and the form's memory. The generator runs under
 # /usr/bin/time (a wrapper in the program directory) for its exact peak.
+# Each round is a first run into a folder of pictures only, then Create once
+# more with nothing changed (the run record is read and every thumbnail kept).
 #
 # usage: [COUNT=20000] [ROUNDS=1] [KEEP=dir] bench/form/run.sh [bin-dir]
 #   bin-dir holds wVignetor, Vignetor, the shipped templates and
@@ -16,7 +18,11 @@
 #   and the targets wVignetor Vignetor shipped_files form_run_probe).
 #   Without DISPLAY it starts a private Xvfb with openbox. KEEP=dir keeps the
 #   pictures there for the next time.
-# needs: libvips-tools (vips), xdotool, time, perl; xvfb and openbox without a display
+# The page is then opened in headless chromium (page.mjs; WEB_MODULES, default
+# bin-dir/../web/node_modules, holds playwright-core): load, first thumbnail,
+# viewer, last thumbnail.
+# needs: libvips-tools (vips), xdotool, time, perl; xvfb and openbox without a
+#        display; node and chromium for the page
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -95,6 +101,7 @@ EOF
 chmod +x "$program/Vignetor"
 # The page is recorded, not shown: a browser of our own is the default for
 # pages (the desktop's lookup reads these folders first).
+# shellcheck disable=SC2016
 printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s"\n' "$work/page-log" >"$work/shims/browser"
 chmod +x "$work/shims/browser"
 cp "$work/shims/browser" "$work/shims/xdg-open"
@@ -102,45 +109,79 @@ mkdir -p "$work/data/applications"
 printf '[Desktop Entry]\nType=Application\nName=Page log\nExec=%s %%u\nMimeType=text/html;\n' \
   "$work/shims/browser" >"$work/data/applications/page-log.desktop"
 
-echo "$rounds round(s) of $count pictures through the form ..."
+echo "$rounds round(s) of $count pictures through the form, first run and run again ..."
 : >"$work/rounds"
+get() { awk -v k="$1" '$1 == k { $1 = ""; sub(/^ /, ""); print }' "$work/probe"; }
 r=0
 while [ "$r" -lt "$rounds" ]; do
   r=$((r + 1))
-  # A first run every time: only the pictures in the folder.
-  find "$pictures" -mindepth 1 ! -name 'pic*.jpg' -delete
-  rm -rf "$work/config" "$work/page-log" "$work/generator-time"
-  mkdir -p "$work/config/Korvel Software"
-  printf '[Default Applications]\ntext/html=page-log.desktop\nx-scheme-handler/file=page-log.desktop\n' \
-    >"$work/config/mimeapps.list"
-  printf '[wVignetor]\nindir=%s\noutdir=%s\n' "$pictures" "$pictures" \
-    >"$work/config/Korvel Software/wVignetor.conf"
-  XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" BROWSER="$work/shims/browser" PATH="$work/shims:$PATH" \
-    NO_AT_BRIDGE=1 "$bin/form_run_probe" "$program/wVignetor" "$work/page-log" >"$work/probe"
-  [ -s "$work/generator-time" ] || { echo "the generator did not run" >&2; cat "$work/probe" >&2; exit 1; }
-  made=$(find "$pictures" -maxdepth 1 -name 'Thumb*' ! -name '*@2x*' | wc -l)
-  page=$(wc -c <"$pictures/index.html" 2>/dev/null || echo 0)
-  get() { awk -v k="$1" '$1 == k { $1 = ""; sub(/^ /, ""); print }' "$work/probe"; }
-  echo "$(get run_s) $(cut -d' ' -f2 "$work/generator-time") $(get form_peak_kib)" \
-    "$(get form_before_kib) $(get form_after_kib) $(get ping_median_ms) $(get ping_p99_ms)" \
-    "$(get ping_max_ms) $(get pings) $(get page_opened) $made $page" >>"$work/rounds"
-  echo "  round $r: $(get run_s) s, generator $(cut -d' ' -f2 "$work/generator-time") KiB," \
-    "form $(get form_peak_kib) KiB, ping max $(get ping_max_ms) ms;" \
-    "generator MiB by tenths of its run: $(get generator_rss_mib_by_tenths);" \
-    "slowest pings: $(grep '^slow_ping' "$work/probe" | cut -d' ' -f2- | paste -sd, -)"
+  for kind in first again; do
+    # A first run: only the pictures in the folder. Again: the same Create
+    # once more, with nothing changed.
+    [ "$kind" = again ] || find "$pictures" -mindepth 1 ! -name 'pic*.jpg' -delete
+    rm -rf "$work/config" "$work/page-log" "$work/generator-time"
+    mkdir -p "$work/config/Korvel Software"
+    printf '[Default Applications]\ntext/html=page-log.desktop\nx-scheme-handler/file=page-log.desktop\n' \
+      >"$work/config/mimeapps.list"
+    printf '[wVignetor]\nindir=%s\noutdir=%s\n' "$pictures" "$pictures" \
+      >"$work/config/Korvel Software/wVignetor.conf"
+    XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" BROWSER="$work/shims/browser" \
+      PATH="$work/shims:$PATH" NO_AT_BRIDGE=1 \
+      "$bin/form_run_probe" "$program/wVignetor" "$work/page-log" >"$work/probe"
+    [ -s "$work/generator-time" ] || {
+      echo "the generator did not run" >&2
+      cat "$work/probe" >&2
+      exit 1
+    }
+    made=$(find "$pictures" -maxdepth 1 -name 'Thumb*' ! -name '*@2x*' | wc -l)
+    page=$(wc -c <"$pictures/index.html" 2>/dev/null || echo 0)
+    echo "$kind $(get run_s) $(cut -d' ' -f2 "$work/generator-time") $(get form_peak_kib)" \
+      "$(get form_before_kib) $(get form_after_kib) $(get ping_median_ms) $(get ping_p99_ms)" \
+      "$(get ping_max_ms) $(get pings) $(get page_opened) $made $page" >>"$work/rounds"
+    echo "  round $r, $kind: $(get run_s) s, generator $(cut -d' ' -f2 "$work/generator-time") KiB," \
+      "form $(get form_peak_kib) KiB, ping max $(get ping_max_ms) ms;" \
+      "generator MiB by tenths of its run: $(get generator_rss_mib_by_tenths);" \
+      "slowest pings: $(grep '^slow_ping' "$work/probe" | cut -d' ' -f2- | paste -sd, -)"
+  done
 done
 
 echo
 echo "$count pictures from the form ($(nproc) cores, best wall time of $rounds, highest peaks):"
 echo
-awk '
-  NR == 1 || $1 < wall { wall = $1 }
-  { if ($2 > gen) gen = $2; if ($3 > form) form = $3; if ($8 > ping) ping = $8
-    if ($7 > p99) p99 = $7; if ($6 > med) med = $6
-    before = $4; after = $5; pings += $9; opened += $10; made = $11; page = $12 }
-  END {
-    print "| wall s (Create to console closed) | generator peak MiB | form peak MiB | form before / after MiB | console ping median / p99 / max ms | pings | page opened | thumbnails | index.html bytes |"
-    print "|---|---|---|---|---|---|---|---|---|"
-    printf "| %.1f | %.0f | %.0f | %.0f / %.0f | %.0f / %.0f / %.0f | %d | %d of %d | %d | %d |\n",
-      wall, gen / 1024, form / 1024, before / 1024, after / 1024, med, p99, ping, pings, opened, NR, made, page
-  }' "$work/rounds"
+echo "| run | wall s (Create to console closed) | generator peak MiB | form peak MiB | form before / after MiB | console ping median / p99 / max ms | pings | page opened | thumbnails | index.html bytes |"
+echo "|---|---|---|---|---|---|---|---|---|---|"
+for kind in first again; do
+  awk -v kind="$kind" '
+    $1 != kind { next }
+    { n++; $1 = "" ; $0 = substr($0, 2) }
+    n == 1 || $1 < wall { wall = $1 }
+    { if ($2 > gen) gen = $2; if ($3 > form) form = $3; if ($8 > ping) ping = $8
+      if ($7 > p99) p99 = $7; if ($6 > med) med = $6
+      before = $4; after = $5; pings += $9; opened += $10; made = $11; page = $12 }
+    END {
+      printf "| %s | %.1f | %.0f | %.0f | %.0f / %.0f | %.0f / %.0f / %.0f | %d | %d of %d | %d | %d |\n",
+        kind == "first" ? "first run" : "run again, nothing changed", wall, gen / 1024, form / 1024,
+        before / 1024, after / 1024, med, p99, ping, pings, opened, n, made, page
+    }' "$work/rounds"
+done
+
+# The page in a browser, when node, playwright-core and chromium are there.
+modules=${WEB_MODULES:-$bin/../web/node_modules}
+if command -v node >/dev/null 2>&1 && [ -d "$modules/playwright-core" ] &&
+  { [ -x /usr/bin/chromium ] || [ -x /usr/bin/chromium-browser ]; }; then
+  WEB_MODULES=$modules node "$here/page.mjs" "$pictures/index.html" >"$work/page" || {
+    echo "the page did not work in chromium" >&2
+    exit 1
+  }
+  pg() { awk -v k="$1" '$1 == k { print $2 }' "$work/page"; }
+  echo
+  echo "The page in headless chromium at 1280 x 800 (seconds):"
+  echo
+  echo "| thumbnails | load | first thumbnail shown | viewer opened on it | next picture | last thumbnail shown after End | JS heap MiB |"
+  echo "|---|---|---|---|---|---|---|"
+  echo "| $(pg page_thumbnails) | $(pg page_load_s) | $(pg first_thumbnail_s) | $(pg viewer_open_s) |" \
+    "$(pg viewer_next_s) | $(pg last_thumbnail_s) | $(pg js_heap_mib) |"
+else
+  echo
+  echo "(no node, playwright-core in $modules or chromium: the page was not opened)"
+fi
