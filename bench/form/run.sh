@@ -14,8 +14,10 @@
 #
 # usage: [COUNT=20000] [ROUNDS=1] [KEEP=dir] bench/form/run.sh [bin-dir]
 #   bin-dir holds wVignetor, Vignetor, the shipped templates and
-#   form_run_probe (default: build/bin of this tree; build with -DWV_BENCH=ON
-#   and the targets wVignetor Vignetor shipped_files form_run_probe).
+#   form_run_probe (default: build-bench/bin of this tree), after
+#   cmake -S . -B build-bench -DWV_BENCH=ON -DCMAKE_BUILD_TYPE=Release
+#   cmake --build build-bench --target wVignetor Vignetor shipped_files form_run_probe
+#   (a build of its own: the install test wants no benchmark in build/bin).
 #   Without DISPLAY it starts a private Xvfb with openbox. KEEP=dir keeps the
 #   pictures there for the next time.
 # The page is then opened in headless chromium (page.mjs; WEB_MODULES, default
@@ -26,7 +28,7 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-bin=$(cd "${1:-$here/../../build/bin}" && pwd)
+bin=$(cd "${1:-$here/../../build-bench/bin}" && pwd)
 count=${COUNT:-20000}
 rounds=${ROUNDS:-1}
 for tool in vips xdotool perl /usr/bin/time; do
