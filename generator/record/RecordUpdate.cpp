@@ -77,6 +77,7 @@ RunRecord updatedRecord(const RunRecord& old, const std::vector<RunPicture>& pic
       e.source = p.stamp;
       e.width = o.size.width;
       e.height = o.size.height;
+      if (e.files.empty()) e.files.reserve(o.made.size());
       for (const auto& made : o.made) {
         const RecordedFile* before = was ? was->file(made.role) : nullptr;
         if (before && !before->name.empty() && before->name != made.name &&

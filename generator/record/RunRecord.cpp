@@ -254,7 +254,7 @@ RunRecord::Trust RunRecord::load(const std::string& outDir, const std::string& i
     return Damaged;
   }
   Trust trust = parse(data, inDir, problem);
-  if (trust == Trusted) loadedText = data;
+  if (trust == Trusted) loadedDigest = sha256Of(data);
   return trust;
 }
 
@@ -358,18 +358,25 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
   return Trusted;
 }
 
-std::string RunRecord::text() const {
+namespace {
+// Hands the record's text to `sink` piece by piece: the header, then a piece
+// a picture, in the order of the pictures. A large gallery's record runs to
+// megabytes; it is never held whole for saving.
+template <typename Sink>
+void writeText(const RunRecord& record, Sink&& sink) {
   std::vector<const RecordEntry*> sorted;
-  for (const auto& e : entries) sorted.push_back(&e);
+  sorted.reserve(record.entries.size());
+  for (const auto& e : record.entries) sorted.push_back(&e);
   std::sort(sorted.begin(), sorted.end(),
             [](const RecordEntry* a, const RecordEntry* b) { return a->picture < b->picture; });
   std::string out = kHeader;
   out += std::string(kMagic) + " " + std::to_string(kRecordVersion) + "\n";
-  out += "input " + escapeField(inputDir) + "\n";
+  out += "input " + escapeField(record.inputDir) + "\n";
+  sink(out);
   for (const RecordEntry* e : sorted) {
-    out += "picture " + escapeField(e->picture) + " " + std::to_string(e->source.bytes) + " " +
-           std::to_string(e->source.mtimeNs) + " " + std::to_string(e->width) + " " +
-           std::to_string(e->height) + "\n";
+    out = "picture " + escapeField(e->picture) + " " + std::to_string(e->source.bytes) + " " +
+          std::to_string(e->source.mtimeNs) + " " + std::to_string(e->width) + " " +
+          std::to_string(e->height) + "\n";
     for (const auto& f : e->files) {
       out += " file " + escapeField(roleName(f.role)) + " " + escapeField(f.name) + " " +
              escapeField(f.settings) + " " + std::to_string(f.width) + " " +
@@ -382,19 +389,36 @@ std::string RunRecord::text() const {
     }
     for (const auto& [key, value] : e->info)
       out += " info " + escapeField(key) + " " + escapeField(value) + "\n";
+    sink(out);
   }
-  return out;
+}
+}  // namespace
+
+std::string RunRecord::text() const {
+  std::string text;
+  writeText(*this, [&text](const std::string& piece) { text += piece; });
+  return text;
 }
 
-bool RunRecord::save(const std::string& outDir, std::string& lastText, std::string& error) const {
-  std::string data = text();
-  if (data == lastText) return true;
-  OutputResult written = writeReplacing(outDir, kRecordName, data);
+// The text twice over, once for its digest and once into the file, rather
+// than once into memory.
+bool RunRecord::save(const std::string& outDir, std::string& lastDigest, std::string& error) const {
+  GChecksum* sum = g_checksum_new(G_CHECKSUM_SHA256);
+  writeText(*this, [sum](const std::string& piece) {
+    g_checksum_update(sum, reinterpret_cast<const guchar*>(piece.data()),
+                      static_cast<gssize>(piece.size()));
+  });
+  std::string digest = g_checksum_get_string(sum);
+  g_checksum_free(sum);
+  if (digest == lastDigest) return true;
+  StreamedFile file(outDir);
+  writeText(*this, [&file](const std::string& piece) { file.write(piece); });
+  OutputResult written = file.commit(kRecordName);
   if (!written.ok) {
     error = written.error;
     return false;
   }
-  lastText = std::move(data);
+  lastDigest = std::move(digest);
   return true;
 }
 

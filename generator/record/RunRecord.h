@@ -72,12 +72,13 @@ class RunRecord {
   Trust parse(const std::string& text, const std::string& inDir, std::string& problem);
   std::string text() const;
 
-  // Writes the record atomically unless its text is `lastText` (the text
-  // loaded or saved before, which it then becomes). Returns false with
-  // `error` set.
-  bool save(const std::string& outDir, std::string& lastText, std::string& error) const;
+  // Writes the record atomically unless its text has the digest
+  // `lastDigest` (of the text loaded or saved before, which it then
+  // becomes). Returns false with `error` set. Only the digest is kept: the
+  // text of a large gallery's record runs to megabytes.
+  bool save(const std::string& outDir, std::string& lastDigest, std::string& error) const;
 
-  std::string loadedText;  // as read by load(), when trusted
+  std::string loadedDigest;  // of the text read by load(), when trusted
 
   std::string inputDir;
   std::vector<RecordEntry> entries;  // sorted by picture when saved

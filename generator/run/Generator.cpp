@@ -78,7 +78,7 @@ struct Generator::State {
   DecodeBudget budget{16u << 20, 96u << 20};
   RunRecord record;
   bool trusted = false, recordMissing = false;
-  std::string recordText;  // as last read or written
+  std::string recordDigest;  // of the record as last read or written
   std::set<RunPlanner::Identity> inputPictures;
   std::unique_ptr<Thumbnailer> thumbnailer;
   std::string thumbSettings, settings2x, settingsWeb;  // besides the format
@@ -245,7 +245,7 @@ void Generator::readRecord() {
   RunRecord::Trust trust = state_->record.load(outDir_, inDir_, problem);
   state_->trusted = trust == RunRecord::Trusted;
   state_->recordMissing = trust == RunRecord::Missing;
-  state_->recordText = state_->record.loadedText;
+  state_->recordDigest = state_->record.loadedDigest;
   if (!state_->trusted && trust != RunRecord::Missing) {
     printLine(stdout, "The run record " + joinPath(outDir_, kRecordName) + " cannot be used (" +
                           problem + "): files there are handled as on a first run" +
@@ -386,7 +386,7 @@ bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
       lstat(joinPath(outDir_, kRecordName).c_str(), &st) != 0)
     return true;
   std::string error;
-  if (!next.save(outDir_, state_->recordText, error)) {
+  if (!next.save(outDir_, state_->recordDigest, error)) {
     printLine(stderr, "cannot write the run record: " + error);
     return false;
   }

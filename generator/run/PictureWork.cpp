@@ -134,6 +134,8 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
   }
   const std::string rel =
       slash == std::string::npos ? written.name : plan.thumb.substr(0, slash + 1) + written.name;
+  // Kept until the record is written: no room to spare, for many pictures.
+  outcome.made.reserve(1 + plan.extras.size());
   outcome.made.push_back(writtenFile(outDir_, FileRole::Thumb, rel,
                                      thumbSettings_ + "," + thumbnailSuffix(leaf).substr(1),
                                      thumb.data, thumb.width, thumb.height));

@@ -156,7 +156,7 @@ TEST(RunRecord, SavesOnlyWhatChanged) {
   RunRecord loaded;
   std::string problem;
   EXPECT_EQ(loaded.load(dir.path(), r.inputDir, problem), RunRecord::Trusted) << problem;
-  EXPECT_EQ(loaded.loadedText, last);
+  EXPECT_EQ(loaded.loadedDigest, last);
   EXPECT_EQ(loaded.load(dir / "nowhere", r.inputDir, problem), RunRecord::Missing);
 }
 

@@ -17,6 +17,9 @@
 //   WV_STANDIN_LINES   lines to print, alternately to stdout and stderr
 //   WV_STANDIN_BYTES   bytes of output to print in lines of 100
 //   WV_STANDIN_RAW     bytes to print as they are (with \n, \xff escapes)
+//   WV_STANDIN_PICTURES  N: print what the generator prints for a run of N
+//                      pictures ("N pictures found", a line a picture, the
+//                      page line and the summary), as fast as it can
 //   WV_STANDIN_WAIT    wait until this file exists before ending
 //   WV_STANDIN_RAW_END bytes to print after that wait, as WV_STANDIN_RAW
 //   WV_STANDIN_PID     file to write its process id to
@@ -159,6 +162,19 @@ int main(int argc, char** argv) {
   if (const char* raw = Env("WV_STANDIN_RAW")) {
     const std::string bytes = Unescape(raw);
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+  }
+  if (const char* pictures = Env("WV_STANDIN_PICTURES")) {
+    const long n = std::atol(pictures);
+    std::printf("%ld pictures found\n", n);
+    for (long k = 1; k <= n; ++k) {
+      std::printf("[%ld/%ld] pic%05ld.jpg -> Thumbpic%05ld.jpg 136x100\n", k, n, k, k);
+      std::fflush(stdout);
+    }
+    std::printf(
+        "/pics/index.html with %ld pictures\n%ld made, 0 kept, 0 remade, 0 skipped, 0 "
+        "failed in 1.0 s\n",
+        n, n);
     std::fflush(stdout);
   }
   if (const char* wait = Env("WV_STANDIN_WAIT")) {

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <csignal>
 
+#include <algorithm>
+
 #include <signal.h>
 
 #include <wx/app.h>
@@ -322,6 +324,57 @@ TEST_F(Console, ShowsProgressAndWhatHappened) {
   EXPECT_EQ(1, run.exitCode);
   EXPECT_FALSE(run.stoppedByUser);
   EXPECT_EQ(nullptr, Shown());
+}
+
+// Counts the longest wait between its ticks: how long the event loop was
+// kept from the window's events.
+class LoopWatch : public wxTimer {
+ public:
+  LoopWatch() { Start(10); }
+  void Notify() override {
+    const wxLongLong now = wxGetLocalTimeMillis();
+    if (m_last != 0) m_longest = std::max(m_longest, (now - m_last).ToLong());
+    m_last = now;
+  }
+  long Longest() const { return m_longest; }
+
+ private:
+  wxLongLong m_last = 0;
+  long m_longest = 0;
+};
+
+// A line a picture from a large run, written as fast as the pipe takes it:
+// the console keeps up, answers its events and keeps its tail.
+TEST_F(Console, KeepsUpWithTwentyThousandPictures) {
+  m_env.Set("WV_STANDIN_PICTURES", "20000");
+  m_env.Set("WV_STANDIN_WAIT", m_dir / "go");
+  std::string label, text;
+  long longestWait = -1;
+  wxLongLong took = 0;
+  const ConsoleWatchdog watchdog;
+  const ConsoleRun run = Run(
+      [&] {
+        const wxWeakRef<ConsoleWindow> console = WaitForConsole();
+        const wxLongLong start = wxGetLocalTimeMillis();
+        const LoopWatch watch;
+        ASSERT_TRUE(WaitFor(
+            [&] { return Text(console).find("failed in 1.0 s\n") != std::string::npos; }, 20000))
+            << Label(console, &ConsoleWindow::ProgressLabel);
+        took = wxGetLocalTimeMillis() - start;
+        longestWait = watch.Longest();
+        label = Label(console, &ConsoleWindow::ProgressLabel);
+        text = Text(console);
+        WriteFile(m_dir / "go", "");
+      },
+      &m_report);
+  EXPECT_TRUE(run.Succeeded());
+  EXPECT_EQ("20000 of 20000 pictures", label);
+  EXPECT_LT(took, 10000) << "1.1 MB of lines";
+  EXPECT_LT(longestWait, 250) << "ms without an event handled";
+  const std::size_t length = wxString::FromUTF8(text).length();
+  EXPECT_LE(length, static_cast<std::size_t>(ConsoleWindow::kTailLength * 5 / 4));
+  EXPECT_EQ(0u, text.find('[')) << "cut at a line start";
+  EXPECT_NE(std::string::npos, text.find("[20000/20000] pic20000.jpg -> Thumbpic20000.jpg"));
 }
 
 // The form stays modal while its console runs; the window manager's close
