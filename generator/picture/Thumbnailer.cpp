@@ -193,7 +193,7 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
       out.caption = readCaption(blob(header, "exif-data"), blob(header, "xmp-data"),
                                 blob(header, "iptc-data"));
   };
-  if (!request.thumb2x && request.webSize <= 0) {
+  if (!request.thumb2x && !request.thumb3x && request.webSize <= 0) {
     // The thumbnail alone: straight from the shrinking load, as make()
     // above does.
     return attempt(error, [&] {
@@ -209,7 +209,8 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   // The scale each file needs; a cropped thumbnail first covers its box.
   const PictureSize thumb = thumbnailSize(out.size);
   const double thumbScale = std::max(thumb.width / ow, thumb.height / oh);
-  double needed = thumbScale * (request.thumb2x ? 2 : 1);
+  const int largest = request.thumb3x ? 3 : request.thumb2x ? 2 : 1;
+  double needed = thumbScale * largest;
   const double longEdge = std::max(ow, oh);
   const double webScale = request.webSize > 0 ? std::min(1.0, request.webSize / longEdge) : 0.0;
   needed = std::min(1.0, std::max(needed, webScale));
@@ -251,12 +252,17 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
     return resizeTo(base, cw, ch).extract_area((cw - tw) / 2, (ch - th) / 2, tw, th);
   };
   if (!attempt(error, [&] {
-        if (request.thumb2x) {
-          // The thumbnail from the 2x one, a quarter of its pixels: exactly
-          // half of its width and height, cropped alike.
-          const VImage twice = thumbnailOf(2).copy_memory();
-          out.thumb2x = encode(twice, request.suffix);
-          out.thumb = encode(resizeTo(twice, thumb.width, thumb.height), request.suffix);
+        if (largest > 1) {
+          // The smaller thumbnails from the largest one: exactly a half or
+          // a third of its width and height, cropped alike.
+          const VImage most = thumbnailOf(largest).copy_memory();
+          const std::string light = webSuffix(request.suffix);
+          if (request.thumb3x) out.thumb3x = encode(most, light, false, kThumb3xQuality);
+          if (request.thumb2x)
+            out.thumb2x =
+                encode(largest == 2 ? most : resizeTo(most, thumb.width * 2, thumb.height * 2),
+                       light, false, kThumb2xQuality);
+          out.thumb = encode(resizeTo(most, thumb.width, thumb.height), request.suffix);
         } else {
           out.thumb = encode(thumbnailOf(1), request.suffix);
         }
@@ -296,7 +302,14 @@ std::string Thumbnailer::settings() const {
   return size + "," + kThumbnailRecipe;
 }
 
-std::string Thumbnailer::settings2x() const { return settings() + ",2x"; }
+// In the light format since the page shows them (",light").
+std::string Thumbnailer::settings2x() const {
+  return settings() + ",2x,light,q" + std::to_string(kThumb2xQuality);
+}
+
+std::string Thumbnailer::settings3x() const {
+  return settings() + ",3x,light,q" + std::to_string(kThumb3xQuality);
+}
 
 std::string Thumbnailer::webSettings(int webSize) {
   return "web" + std::to_string(webSize) + "," + kWebPictureRecipe;
