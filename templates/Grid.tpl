@@ -45,6 +45,9 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
             --line: rgb(255 255 255 / .07); --ring: #82acff; --well: #12151b; --shadow: none; }
   }
   * { box-sizing: border-box; }
+  /* Cells as high as the highest thumbnail and at most 4:3 wide (a panorama
+     is shown smaller rather than widen every cell). */
+  main { --cw: min(var(--mw), var(--ch) * 4 / 3); }
   body { margin: 0; background: var(--bg); color: var(--text);
          font: 15px/1.45 system-ui, -apple-system, "Segoe UI", Roboto, sans-serif; }
   header, main, footer { padding-inline: var(--side); }
@@ -93,7 +96,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   <h1>{{title}}</h1>
   <p>{{count}} pictures</p>
 </header>
-<main class="grid" style="--cw: {{maxthumbwidth}}; --ch: {{maxthumbheight}}">
+<main class="grid" style="--mw: {{maxthumbwidth}}; --ch: {{maxthumbheight}}">
 
 [section]
   <h2 class="section" id="{{sectionid}}"><span>{{section}}</span><small>{{sectioncount}}</small></h2>

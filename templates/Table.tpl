@@ -46,6 +46,9 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
             --ring: #f0a070; --well: #1d1c1a; }
   }
   * { box-sizing: border-box; }
+  /* Cells as high as the highest thumbnail and at most 4:3 wide (a panorama
+     is shown smaller rather than widen every cell). */
+  main { --cw: min(var(--mw), var(--ch) * 4 / 3); }
   body { margin: 0; padding: clamp(1rem, 3vw, 2.5rem); background: var(--paper); color: var(--ink);
          font: 15px/1.4 Georgia, "Iowan Old Style", "Palatino Linotype", serif; }
   h1 { margin: 0 0 .25rem; font-weight: normal; font-size: clamp(1.6rem, 1.2rem + 1.5vw, 2.4rem); overflow-wrap: anywhere; }
@@ -94,7 +97,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <h1>{{title}}</h1>
 <p class="intro">{{intro}}</p>
 </header>
-<main class="sheet-wrap" style="--cw: {{maxthumbwidth}}; --ch: {{maxthumbheight}}">
+<main class="sheet-wrap" style="--mw: {{maxthumbwidth}}; --ch: {{maxthumbheight}}">
 <table class="sheet">
 <tr>
 

@@ -112,8 +112,9 @@ TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
                       "T_big%20one%40web.jpg 1200w\">"),
             std::string::npos)
       << page;
-  EXPECT_NE(page.find("<img src=\"sub%20dir/T_small%402x.webp\" srcset=\"sub%20dir/T_small%402x.webp "),
-            std::string::npos)
+  EXPECT_NE(
+      page.find("<img src=\"sub%20dir/T_small%402x.webp\" srcset=\"sub%20dir/T_small%402x.webp "),
+      std::string::npos)
       << page;
   expectLinksResolve(out, page);
 
