@@ -62,13 +62,16 @@ for (const template of templates) {
   for (const [width, height] of [[390, 844], [1280, 800]]) {
     for (const colorScheme of width > 400 ? ['light', 'dark'] : ['light']) {
       const { context, page } = await openPage(browser, out, 'index.html', width, { colorScheme });
+      await page.setViewportSize({ width, height });
+      // The pictures in view, loaded as a visitor's browser loads them.
       await page.evaluate(async () => {
         for (const img of document.images) {
-          img.loading = 'eager';
+          const r = img.getBoundingClientRect();
+          if (r.top >= innerHeight || r.left >= innerWidth) continue;
           if (!img.complete) await new Promise((done) => { img.onload = img.onerror = done; });
         }
+        await new Promise((r) => setTimeout(r, 300));
       });
-      await page.setViewportSize({ width, height });
       const file = path.join(target, `${name}-${width}${colorScheme === 'dark' ? '-dark' : ''}.png`);
       await page.screenshot({ path: file });
       console.log(file);

@@ -16,6 +16,7 @@ Asks for nothing; all pictures on a page.
 [gallery]
 websize=1600
 thumb2x=yes
+thumb3x=yes
 perpage=0
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
@@ -28,14 +29,13 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <meta name="color-scheme" content="light dark">
 <meta name="generator" content="Vignetor">
 <title>{{title}}</title>
-<link rel="stylesheet" href="photoswipe.css">
-<link rel="stylesheet" href="vignetor-viewer.css">
-<script src="photoswipe.umd.min.js" defer></script>
+<meta name="description" content="{{title}}: {{count}} pictures">
+<link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
 <script src="{{galleryscript}}" defer></script>
 <script src="vignetor-viewer.js" defer></script>
 <style>
   :root { color-scheme: light dark; --bg: #eceef2; --text: #1d2230; --muted: #5f6878; --accent: #d98a00;
-          --film: #161616; --hole: #eceef2; --frame-h: min(clamp(140px, 34vh, 300px), 60vw); --fade: 56px; }
+          --film: #161616; --hole: #eceef2; --fade: 56px; }
   @media (prefers-color-scheme: dark) {
     :root { --bg: #0d0f13; --text: #e8e8e8; --muted: #9aa3b2; --accent: #f5b942; --film: #1e1e1e; --hole: #0d0f13; }
   }
@@ -71,16 +71,16 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
            background-size: 20px 20px; background-repeat: repeat-x;
            background-position: 0 3px, 0 calc(100% - 3px); }
   .frame a { display: block; margin-block: auto; color: inherit; text-decoration: none; outline: none; }
-  /* As high as the strip, or lower where a wide picture would not fit the screen. */
-  .frame img { display: block; width: auto; height: min(var(--frame-h), 80vw * var(--h) / var(--w));
+  /* As high as its thumbnail, or lower where a wide picture would not fit the screen. */
+  .frame img { display: block; width: auto; height: min(var(--h) * 1px, 80vw * var(--h) / var(--w));
                border: 2px solid #000; transition: transform .2s ease, box-shadow .2s ease; }
   .frame a:hover img, .frame a:focus-visible img { transform: scale(1.03); box-shadow: 0 0 0 3px var(--accent); }
   .caption { width: 0; min-width: 100%; margin-top: .5rem; font-size: .8rem;
              white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
-  .caption small { display: block; color: #8f97a3; }
+  .caption small { display: block; font-size: .75rem; color: #a3aab5; }
   .title-frame { justify-content: center; min-width: 11rem; padding-inline: 1.25rem; }
   .title-frame h2 { margin: 0; font-size: 1.15rem; font-weight: 600; color: #fff; overflow-wrap: anywhere; }
-  .title-frame small { color: #8f97a3; }
+  .title-frame small { font-size: .8rem; color: #a3aab5; }
   .title-frame:has(h2:empty) { display: none; }
   .title-frame nav { display: flex; flex-direction: column; gap: .6rem; }
   .title-frame nav a { color: #fff; }
@@ -102,7 +102,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 
 [picture]
   <figure class="frame">
-    <a href="{{web}}" data-vg="{{id}}"><img src="{{thumb}}" srcset="{{srcset}}" width="{{thumbwidth}}" height="{{thumbheight}}" style="--w: {{thumbwidth}}; --h: {{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
+    <a href="{{web}}" data-vg="{{id}}"><img src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" style="--w: {{thumbwidth}}; --h: {{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
     <figcaption class="caption">{{name}}<small>{{width}} &times; {{height}} &middot; {{size}}</small></figcaption>
   </figure>
 

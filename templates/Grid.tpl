@@ -7,17 +7,18 @@
 
 [desc]
 Cards in a clean grid, light or dark as
-the viewer's system is. Asks for a title,
-columns and pictures per page.
+the viewer's system is, each as large as
+the thumbnails. Asks for a title and
+pictures per page.
 
 [askvalues]
 title;T;Page title;My pictures
-columns;N;Number of columns;4
 perpage;N;Pictures per page (0: all);60
 
 [gallery]
 websize=1600
 thumb2x=yes
+thumb3x=yes
 perpage={{perpage}}
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
@@ -30,9 +31,8 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <meta name="color-scheme" content="light dark">
 <meta name="generator" content="Vignetor">
 <title>{{title}}</title>
-<link rel="stylesheet" href="photoswipe.css">
-<link rel="stylesheet" href="vignetor-viewer.css">
-<script src="photoswipe.umd.min.js" defer></script>
+<meta name="description" content="{{title}}: {{count}} pictures">
+<link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
 <script src="{{galleryscript}}" defer></script>
 <script src="vignetor-viewer.js" defer></script>
 <style>
@@ -45,6 +45,9 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
             --line: rgb(255 255 255 / .07); --ring: #82acff; --well: #12151b; --shadow: none; }
   }
   * { box-sizing: border-box; }
+  /* Cells as high as the highest thumbnail and at most 4:3 wide (a panorama
+     is shown smaller rather than widen every cell). */
+  main { --cw: min(var(--mw), var(--ch) * 4 / 3); }
   body { margin: 0; background: var(--bg); color: var(--text);
          font: 15px/1.45 system-ui, -apple-system, "Segoe UI", Roboto, sans-serif; }
   header, main, footer { padding-inline: var(--side); }
@@ -52,15 +55,20 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   h1 { margin: 0; font-size: clamp(1.6rem, 1.1rem + 1.8vw, 2.6rem); font-weight: 700;
        letter-spacing: -.015em; overflow-wrap: anywhere; }
   header p { margin: .35rem 0 0; color: var(--muted); }
-  /* At most --columns columns, never narrower than 160 px: fewer on a phone. */
-  .grid { display: grid; gap: var(--gap);
-          grid-template-columns: repeat(auto-fill, minmax(max(min(100%, 160px),
-            calc((100% - (var(--columns) - 1) * var(--gap)) / var(--columns))), 1fr)); }
+  /* Columns as wide as the widest thumbnail, as many as fit: a picture is
+     never shown larger than its thumbnail was made (--cw x --ch, the
+     largest thumbnail's box). */
+  .grid { display: grid; gap: var(--gap); justify-content: start;
+          grid-template-columns: repeat(auto-fill, min(100%, calc(var(--cw) * 1px))); }
+  /* Two columns on a phone. */
+  @media (max-width: 480px) { .grid { grid-template-columns: repeat(2, minmax(0, 1fr)); } }
   .card { margin: 0; display: flex; flex-direction: column; min-width: 0; background: var(--card);
           border: 1px solid var(--line); border-radius: 14px; box-shadow: var(--shadow); overflow: hidden; }
   .card:has(a:focus-visible) { outline: 3px solid var(--ring); outline-offset: 3px; }
-  .shot { position: relative; display: block; aspect-ratio: 4 / 3; background: var(--well); outline: none; }
-  .shot img { position: absolute; inset: 0; width: 100%; height: 100%; object-fit: contain;
+  .shot { position: relative; display: block; aspect-ratio: var(--cw) / var(--ch); background: var(--well); outline: none; }
+  /* Each picture at most as large as its own thumbnail (--tw x --th), centred. */
+  .shot img { position: absolute; inset: 0; margin: auto; width: 100%; height: 100%; object-fit: contain;
+              max-width: calc(var(--tw) * 1px); max-height: calc(var(--th) * 1px);
               transition: transform .25s ease; }
   .shot:hover img, .shot:focus-visible img { transform: scale(1.03); }
   figcaption { display: flex; flex-direction: column; gap: .1rem; padding: .65rem .85rem .8rem; min-width: 0; }
@@ -88,14 +96,14 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   <h1>{{title}}</h1>
   <p>{{count}} pictures</p>
 </header>
-<main class="grid" style="--columns: {{columns}}">
+<main class="grid" style="--mw: {{maxthumbwidth}}; --ch: {{maxthumbheight}}">
 
 [section]
   <h2 class="section" id="{{sectionid}}"><span>{{section}}</span><small>{{sectioncount}}</small></h2>
 
 [picture]
   <figure class="card">
-    <a class="shot" href="{{web}}" data-vg="{{id}}"><img src="{{thumb}}" srcset="{{srcset}}" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
+    <a class="shot" href="{{web}}" data-vg="{{id}}"><img style="--tw: {{thumbwidth}}; --th: {{thumbheight}}" src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
     <figcaption><span class="name">{{name}}</span><span class="text">{{caption}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span></span></figcaption>
   </figure>
 

@@ -8,18 +8,19 @@
 
 [desc]
 Rows of equal height that fill the width,
-each picture in its own shape. Asks for a
-title, row height and pictures per page.
+each picture in its own shape, about as
+high as the thumbnails. Asks for a title,
+pictures per page and the order.
 
 [askvalues]
 title;T;Page title;My pictures
-rowheight;N;Row height in pixels;240
 perpage;N;Pictures per page (0: all);100
 order;T;Order: name or date (taken);name
 
 [gallery]
 websize=1600
 thumb2x=yes
+thumb3x=yes
 perpage={{perpage}}
 order={{order}}
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
@@ -33,9 +34,8 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <meta name="color-scheme" content="light dark">
 <meta name="generator" content="Vignetor">
 <title>{{title}}</title>
-<link rel="stylesheet" href="photoswipe.css">
-<link rel="stylesheet" href="vignetor-viewer.css">
-<script src="photoswipe.umd.min.js" defer></script>
+<meta name="description" content="{{title}}: {{count}} pictures">
+<link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
 <script src="{{galleryscript}}" defer></script>
 <script src="vignetor-viewer.js" defer></script>
 <style>
@@ -55,8 +55,10 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   header p { margin: 0; color: var(--muted); }
   /* Each picture grows by its aspect ratio from a width of (row height x
      aspect ratio): all pictures of a row end up the same height. */
-  .rows { --row: var(--rowheight); display: flex; flex-wrap: wrap; gap: var(--gap); padding-inline: var(--side); }
-  @media (max-width: 640px) { .rows { --row: calc(var(--rowheight) * .5); } }
+  /* A row starts at four fifths of the thumbnails' height and grows to
+     fill the width, to about their height (half of it on a phone). */
+  .rows { --row: calc(var(--rowheight) * .8); display: flex; flex-wrap: wrap; gap: var(--gap); padding-inline: var(--side); }
+  @media (max-width: 640px) { .rows { --row: calc(var(--rowheight) * .45); } }
   .tile { --ratio: calc(var(--w) / var(--h)); position: relative; margin: 0; min-width: 0;
           flex: calc(var(--ratio) * 1000) 1 calc(var(--ratio) * var(--row));
           max-width: calc(var(--ratio) * var(--row) * 2); }
@@ -94,7 +96,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   <h1>{{title}}</h1>
   <p>{{count}} pictures</p>
 </header>
-<main class="rows" style="--rowheight: {{rowheight}}px">
+<main class="rows" style="--rowheight: {{maxthumbheight}}px">
 
 [section]
   <i class="fill"></i>
@@ -102,7 +104,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 
 [picture]
   <figure class="tile" style="--w: {{thumbwidth}}; --h: {{thumbheight}}">
-    <a href="{{web}}" data-vg="{{id}}"><img src="{{thumb}}" srcset="{{srcset}}" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
+    <a href="{{web}}" data-vg="{{id}}"><img src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
     <figcaption>{{alt}}</figcaption>
   </figure>
 

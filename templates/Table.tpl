@@ -21,6 +21,7 @@ perpage;N;Pictures per page (0: all);100
 [gallery]
 websize=1600
 thumb2x=yes
+thumb3x=yes
 perpage={{perpage}}
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
@@ -33,9 +34,8 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <meta name="color-scheme" content="light dark">
 <meta name="generator" content="Vignetor">
 <title>{{title}}</title>
-<link rel="stylesheet" href="photoswipe.css">
-<link rel="stylesheet" href="vignetor-viewer.css">
-<script src="photoswipe.umd.min.js" defer></script>
+<meta name="description" content="{{title}}: {{count}} pictures">
+<link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
 <script src="{{galleryscript}}" defer></script>
 <script src="vignetor-viewer.js" defer></script>
 <style>
@@ -46,6 +46,9 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
             --ring: #f0a070; --well: #1d1c1a; }
   }
   * { box-sizing: border-box; }
+  /* Cells as high as the highest thumbnail and at most 4:3 wide (a panorama
+     is shown smaller rather than widen every cell). */
+  main { --cw: min(var(--mw), var(--ch) * 4 / 3); }
   body { margin: 0; padding: clamp(1rem, 3vw, 2.5rem); background: var(--paper); color: var(--ink);
          font: 15px/1.4 Georgia, "Iowan Old Style", "Palatino Linotype", serif; }
   h1 { margin: 0 0 .25rem; font-weight: normal; font-size: clamp(1.6rem, 1.2rem + 1.5vw, 2.4rem); overflow-wrap: anywhere; }
@@ -59,14 +62,18 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   td:has(a:focus-visible) { outline: 3px solid var(--ring); outline-offset: 2px; }
   td a { display: block; color: inherit; text-decoration: none; outline: none; }
   td a:hover .name, td a:focus-visible .name { text-decoration: underline; }
-  .frame { position: relative; display: block; aspect-ratio: 4 / 3; background: var(--well); }
-  .frame img { position: absolute; inset: 0; width: 100%; height: 100%; object-fit: contain; }
+  /* As large as the largest thumbnail at most (--cw x --ch), smaller in a narrower cell. */
+  .frame { position: relative; display: block; max-width: calc(var(--cw) * 1px); margin-inline: auto;
+           aspect-ratio: var(--cw) / var(--ch); background: var(--well); }
+  .frame img { position: absolute; inset: 0; margin: auto; width: 100%; height: 100%; object-fit: contain;
+               max-width: calc(var(--tw) * 1px); max-height: calc(var(--th) * 1px); }
   .name { display: block; margin: .5rem 0 0; font-size: .85rem; overflow-wrap: anywhere; }
   .meta { display: flex; flex-wrap: wrap; justify-content: center; column-gap: .7em;
           color: var(--soft); font: .75rem system-ui, sans-serif; }
   .meta span { white-space: nowrap; }
   .meta span:empty { display: none; }
-  tr.folder th { padding: 1rem 0 0; text-align: left; font-weight: normal; font-size: 1.3rem; overflow-wrap: anywhere; }
+  tr.folder th { padding: 1rem 0 0; text-align: left; overflow-wrap: anywhere; }
+  tr.folder h2 { margin: 0; font-weight: normal; font-size: 1.3rem; }
   tr.folder small { color: var(--soft); font: .8rem system-ui, sans-serif; margin-left: .5rem; }
   tr.folder:has(span:empty), tr:not(:has(td, th)) { display: none; }
   td.empty-note { color: var(--soft); }
@@ -86,19 +93,21 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 </style>
 </head>
 <body>
+<header>
 <h1>{{title}}</h1>
 <p class="intro">{{intro}}</p>
-<div class="sheet-wrap">
+</header>
+<main class="sheet-wrap" style="--mw: {{maxthumbwidth}}; --ch: {{maxthumbheight}}">
 <table class="sheet">
 <tr>
 
 [section]
 </tr>
-<tr class="folder" id="{{sectionid}}"><th colspan="{{columns}}"><span>{{section}}</span><small>{{sectioncount}}</small></th></tr>
+<tr class="folder" id="{{sectionid}}"><th colspan="{{columns}}"><h2><span>{{section}}</span><small>{{sectioncount}}</small></h2></th></tr>
 <tr>
 
 [picture]
-<td><a href="{{web}}" data-vg="{{id}}"><span class="frame"><img src="{{thumb}}" srcset="{{srcset}}" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></span><span class="name">{{name}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span><span>{{size}}</span></span></a></td>
+<td><a href="{{web}}" data-vg="{{id}}"><span class="frame"><img style="--tw: {{thumbwidth}}; --th: {{thumbheight}}" src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></span><span class="name">{{name}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span><span>{{size}}</span></span></a></td>
 
 [rowbreak]
 </tr>
@@ -123,7 +132,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 [foot]
 </tr>
 </table>
-</div>
+</main>
 <footer>{{count}} pictures &middot; made {{date}} with Vignetor</footer>
 </body>
 </html>

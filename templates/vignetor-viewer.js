@@ -16,8 +16,14 @@
  * from their links:
  *   data-vg-size="{{webwidth}}x{{webheight}}" data-vg-picture="{{picture}}"
  *   data-vg-caption="{{caption}}" and the alt text of the image.
+ * The viewer's library and styles (photoswipe.umd.min.js, photoswipe.css,
+ * vignetor-viewer.css, beside this script) are loaded when a picture is
+ * first opened, so that they cost the page nothing before; a page may also
+ * load them itself.
  * Every file named lies in the page's own folder: nothing is fetched from
- * elsewhere, and the page works straight from disk. */
+ * elsewhere, and the page works straight from disk. A picture whose data
+ * says "original": false lies outside that folder; the download then offers
+ * the largest picture the folder holds of it. */
 (function () {
   'use strict';
 
@@ -60,6 +66,38 @@
     return items;
   }
 
+  // The folder this script was loaded from: its library lies beside it.
+  var here = (document.currentScript && document.currentScript.src) || '';
+  here = here.slice(0, here.lastIndexOf('/') + 1);
+
+  var waiting = null; // callbacks waiting for the library while it loads
+  function withLibrary(done) {
+    if (typeof PhotoSwipe === 'function') return done(true);
+    if (waiting) return waiting.push(done);
+    waiting = [done];
+    var pending = 0;
+    function settled() {
+      if (--pending > 0) return;
+      var calls = waiting;
+      waiting = null;
+      calls.forEach(function (f) {
+        f(typeof PhotoSwipe === 'function');
+      });
+    }
+    function add(tag, attrs) {
+      ++pending;
+      var el = document.createElement(tag);
+      for (var k in attrs) el.setAttribute(k, attrs[k]);
+      el.onload = el.onerror = settled;
+      document.head.appendChild(el);
+    }
+    ['photoswipe.css', 'vignetor-viewer.css'].forEach(function (name) {
+      if (!document.querySelector('link[href$="' + name + '"]'))
+        add('link', { rel: 'stylesheet', href: here + name });
+    });
+    add('script', { src: here + 'photoswipe.umd.min.js' });
+  }
+
   var items = readGallery();
   var byId = {};
   items.forEach(function (it, i) {
@@ -70,6 +108,7 @@
   var ownEntry = false; // the fragment's history entry was added by us: Back closes
   var closingFromAddress = false;
   var lastId = null; // the picture shown last, whose thumbnail gets the focus back
+  var failedOnce = false; // the library could not be loaded: links behave as links
 
   function fragmentId() {
     var h = location.hash.slice(1);
@@ -112,6 +151,7 @@
           alt: it.alt,
           id: it.id,
           picture: it.picture,
+          original: it.original !== false,
           caption: it.caption
         };
       }),
@@ -140,7 +180,11 @@
           el.setAttribute('download', '');
           el.classList.add('vg-download');
           pswp.on('change', function () {
-            el.href = pswp.currSlide.data.picture;
+            var d = pswp.currSlide.data;
+            var what = d.original ? 'Download the original' : 'Download the picture (web size)';
+            el.href = d.picture;
+            el.title = what;
+            el.setAttribute('aria-label', what);
           });
         }
       });
@@ -183,6 +227,8 @@
       }
     });
     viewer.init();
+    // The dialog PhotoSwipe makes, named for screen readers.
+    if (viewer.element) viewer.element.setAttribute('aria-label', 'Picture viewer');
     return true;
   }
 
@@ -196,19 +242,33 @@
       }
       return;
     }
-    if (!viewer) open(index);
-    else if (viewer.currIndex !== index) viewer.goTo(index);
+    if (viewer) {
+      if (viewer.currIndex !== index) viewer.goTo(index);
+      return;
+    }
+    withLibrary(function (ok) {
+      // Still asked for once the library is there?
+      if (ok && !viewer && byId[fragmentId()] === index) open(index);
+    });
   }
 
   document.addEventListener('click', function (e) {
     if (e.defaultPrevented || e.button !== 0 || e.metaKey || e.ctrlKey || e.shiftKey || e.altKey)
       return;
     var a = e.target.closest ? e.target.closest('a[data-vg]') : null;
-    if (!a || byId[a.getAttribute('data-vg')] === undefined || typeof PhotoSwipe !== 'function')
+    if (!a || byId[a.getAttribute('data-vg')] === undefined || failedOnce)
       return;
     e.preventDefault();
-    ownEntry = true;
-    location.hash = encodeURIComponent(a.getAttribute('data-vg'));
+    withLibrary(function (ok) {
+      if (!ok) {
+        // Without the viewer the link shows the picture itself.
+        failedOnce = true;
+        location.href = a.href;
+        return;
+      }
+      ownEntry = true;
+      location.hash = encodeURIComponent(a.getAttribute('data-vg'));
+    });
   });
 
   window.addEventListener('hashchange', followAddress);

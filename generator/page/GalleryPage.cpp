@@ -5,18 +5,21 @@
 #include "generator/record/PictureName.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <set>
 
 namespace {
 
-const char* const kPictureFields[] = {
-    "index",      "name",        "subfolder", "picture",   "thumb",       "width",     "height",
-    "thumbwidth", "thumbheight", "size",      "bytes",     "web",         "webwidth",  "webheight",
-    "thumb2x",    "srcset",      "id",        "caption",   "alt",         "datetaken", "camera",
-    "lens",       "exposure",    "section",   "sectionid", "sectioncount"};
-const char* const kPageFields[] = {"page",     "pages",     "prevpage",
-                                   "nextpage", "firstpage", "lastpage"};
+const char* const kPictureFields[] = {"index",    "name",    "subfolder",  "picture",     "thumb",
+                                      "width",    "height",  "thumbwidth", "thumbheight", "size",
+                                      "bytes",    "web",     "webwidth",   "webheight",   "thumb2x",
+                                      "thumb3x",  "srcset",  "imgsrc",     "imgsrcset",   "id",
+                                      "caption",  "alt",     "datetaken",  "camera",      "lens",
+                                      "exposure", "section", "sectionid",  "sectioncount"};
+const char* const kPageFields[] = {"page",      "pages",    "prevpage",      "nextpage",
+                                   "firstpage", "lastpage", "maxthumbwidth", "maxthumbheight"};
 const char* const kSectionFields[] = {"section", "sectionid", "sectioncount"};
 
 // Calls `onText` for literal text and `onField` for each {{name}}, with
@@ -101,6 +104,43 @@ std::string withoutExtension(const std::string& name) {
 }
 
 std::string urlOf(const std::string& link) { return link.empty() ? "" : pathToUrl(link); }
+
+// A link relative to the pages that stays inside their folder.
+bool isInsideLink(const std::string& link) {
+  return !link.empty() && link[0] != '/' && link != ".." && link.compare(0, 3, "../") != 0;
+}
+
+// The pictures a page shows for one picture, light ones only, with their
+// widths: the thumbnail where it is a JPEG or WebP, its 2x and 3x forms,
+// and the web-sized picture where it has the thumbnail's shape and is
+// larger (what a wide row or a dense screen asks for). The first is the
+// plain `src`.
+std::string imageChoice(const GalleryPicture& p) {
+  auto light = [](const std::string& link) {
+    std::string ext = link.substr(link.rfind('.') + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return !link.empty() && (ext == "jpg" || ext == "jpeg" || ext == "jpe" || ext == "webp");
+  };
+  std::vector<std::pair<std::string, int>> files;
+  if (light(p.thumbLink) || (p.thumb2xLink.empty() && p.thumb3xLink.empty()))
+    files.push_back({p.thumbLink, p.thumbWidth});
+  if (!p.thumb2xLink.empty()) files.push_back({p.thumb2xLink, p.thumbWidth * 2});
+  if (!p.thumb3xLink.empty()) files.push_back({p.thumb3xLink, p.thumbWidth * 3});
+  const int widest = files.back().second;
+  // Same shape: the heights agree to a pixel at the web picture's width.
+  const bool sameShape =
+      p.thumbWidth > 0 && p.webWidth > 0 &&
+      std::abs(static_cast<long long>(p.webWidth) * p.thumbHeight -
+               static_cast<long long>(p.webHeight) * p.thumbWidth) <= p.thumbWidth;
+  if (sameShape && p.webWidth > widest && light(p.webLink))
+    files.push_back({p.webLink, p.webWidth});
+  std::string text;
+  for (const auto& f : files) {
+    if (!text.empty()) text += ", ";
+    text += htmlEscape(urlOf(f.first)) + " " + std::to_string(f.second) + "w";
+  }
+  return text;
+}
 
 // JSON of UTF-8 text with every character beyond ASCII written \uXXXX (a
 // pair of them beyond the first plane), so that a script holding it reads
@@ -308,11 +348,12 @@ void GalleryPage::readSettings() {
     if (key == "websize") {
       if (!number(text, 10000, settings_.webSize))
         throw bad("a number of pixels from 0 (none) to 10000");
-    } else if (key == "thumb2x") {
+    } else if (key == "thumb2x" || key == "thumb3x") {
+      bool& wanted = key == "thumb2x" ? settings_.thumb2x : settings_.thumb3x;
       if (word == "yes" || word == "true" || word == "on" || word == "1")
-        settings_.thumb2x = true;
+        wanted = true;
       else if (word == "no" || word == "false" || word == "off" || word == "0")
-        settings_.thumb2x = false;
+        wanted = false;
       else
         throw bad("yes or no");
     } else if (key == "order") {
@@ -439,9 +480,12 @@ void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders)
 
 std::string GalleryPage::pictureData(std::size_t i, std::size_t page) const {
   const GalleryPicture& p = pictures_[i];
+  // The download offers the picture where it lies inside the output folder,
+  // else the largest the folder holds of it: nothing outside is linked.
+  const bool inside = isInsideLink(p.pictureLink);
   return "{\"id\":" + jsonString(ids_[i]) + ",\"web\":" + jsonString(urlOf(p.webLink)) +
-         ",\"picture\":" + jsonString(urlOf(p.pictureLink)) +
-         ",\"page\":" + jsonString(pageFile(page)) +
+         ",\"picture\":" + jsonString(urlOf(inside ? p.pictureLink : p.webLink)) +
+         (inside ? "" : ",\"original\":false") + ",\"page\":" + jsonString(pageFile(page)) +
          ",\"caption\":" + jsonString(p.caption.description) + ",\"alt\":" +
          jsonString(p.caption.description.empty() ? withoutExtension(p.name)
                                                   : p.caption.description) +
@@ -503,6 +547,14 @@ void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) 
   Fields gallery;
   for (const auto& nv : gallery_) gallery[nv.first] = htmlEscape(nv.second);
   gallery["count"] = std::to_string(pictures_.size());
+  // The largest thumbnail of the gallery: a template sizes its cells by it.
+  int widest = 0, highest = 0;
+  for (const auto& p : pictures_) {
+    widest = std::max(widest, p.thumbWidth);
+    highest = std::max(highest, p.thumbHeight);
+  }
+  gallery["maxthumbwidth"] = std::to_string(widest);
+  gallery["maxthumbheight"] = std::to_string(highest);
   const std::size_t pages = pages_.size();
   gallery["page"] = std::to_string(page + 1);
   gallery["pages"] = std::to_string(pages);
@@ -542,6 +594,10 @@ void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) 
     fields["thumb"] = thumb;
     fields["thumb2x"] = thumb2x;
     fields["srcset"] = thumb2x.empty() ? thumb + " 1x" : thumb + " 1x, " + thumb2x + " 2x";
+    fields["thumb3x"] = htmlEscape(urlOf(p.thumb3xLink));
+    const std::string img = imageChoice(p);
+    fields["imgsrcset"] = img;
+    fields["imgsrc"] = img.substr(0, img.find(' '));
     fields["web"] = htmlEscape(urlOf(p.webLink));
     fields["width"] = std::to_string(p.width);
     fields["height"] = std::to_string(p.height);

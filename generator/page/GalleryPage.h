@@ -29,6 +29,7 @@ struct GalleryPicture {
   std::string pictureLink;  // relative to the output directory, '/' separated, not encoded
   std::string thumbLink;    // likewise
   std::string thumb2xLink;  // likewise; empty when there is none
+  std::string thumb3xLink;  // likewise
   std::string webLink;      // likewise: the web-sized picture, or the picture itself
   int width = 0, height = 0;
   int thumbWidth = 0, thumbHeight = 0;
@@ -46,6 +47,7 @@ struct GalleryInfo {
 struct GallerySettings {
   int webSize = 1600;  // long edge of the web-sized pictures; 0: none
   bool thumb2x = false;
+  bool thumb3x = false;
   bool byDate = false;          // order=date: by the date taken, else by name
   int perPage = 0;              // 0: all pictures on one page
   bool subfolderPages = false;  // subfolders=pages

@@ -19,7 +19,7 @@ namespace {
 std::string transparentWebp(const VImage& rgba) {
   WebPConfig config;
   if (!WebPConfigInit(&config)) throw VError("WebP: this libwebp cannot be used");
-  config.quality = 85;
+  config.quality = 85;  // the web-sized picture only
   config.method = 0;
   config.alpha_compression = 1;
   config.alpha_filtering = 0;
@@ -50,7 +50,7 @@ std::string transparentWebp(const VImage& rgba) {
 
 }  // namespace
 
-Thumbnail encode(VImage image, const std::string& suffix, bool large) {
+Thumbnail encode(VImage image, const std::string& suffix, bool large, int quality) {
   if (suffix == ".webp" && large && image.has_alpha() && image.format() == VIPS_FORMAT_UCHAR &&
       (image.bands() == 4 || image.bands() == 2)) {
     if (image.bands() == 2) image = image.colourspace(VIPS_INTERPRETATION_sRGB);
@@ -65,7 +65,8 @@ Thumbnail encode(VImage image, const std::string& suffix, bool large) {
   void* buf = nullptr;
   size_t size = 0;
   auto saveOptions = VImage::option()->set("strip", true);
-  if (suffix == ".jpg") saveOptions->set("Q", 85)->set("optimize_coding", !large);
+  if (suffix == ".jpg") saveOptions->set("Q", quality)->set("optimize_coding", !large);
+  if (suffix == ".webp" && !large) saveOptions->set("Q", quality);
   if (suffix == ".png" && large) saveOptions->set("compression", 3);
   // The web-sized picture: the quickest coding, a quarter of the default's
   // time for some more bytes.

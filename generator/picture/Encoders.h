@@ -14,6 +14,9 @@
 // like changes (coding, resampling, colour).
 // Thumbnails and 2x thumbnails: sRGB, stripped, JPEG quality 85 on white.
 constexpr char kThumbnailRecipe[] = "q85,r4";
+// The 2x and 3x thumbnails, JPEG or WebP: lower quality on denser screens.
+constexpr int kThumb2xQuality = 75;
+constexpr int kThumb3xQuality = 65;
 // Web-sized pictures: the same, coded for speed.
 constexpr char kWebPictureRecipe[] = "q85,r3";
 
@@ -21,6 +24,9 @@ constexpr char kWebPictureRecipe[] = "q85,r3";
 // stripped of all metadata; JPEG flattened on white. `large`: the web-sized
 // picture, where a quicker coding matters more than the last few per cent
 // of its size. Throws vips::VError.
-Thumbnail encode(vips::VImage image, const std::string& suffix, bool large = false);
+// `quality` (JPEG, lossy WebP): lower for the 2x and 3x thumbnails, whose
+// fine detail a dense screen does not show.
+Thumbnail encode(vips::VImage image, const std::string& suffix, bool large = false,
+                 int quality = 85);
 
 #endif

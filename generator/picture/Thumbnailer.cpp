@@ -228,7 +228,8 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   // The scale each file needs; a cropped thumbnail first covers its box.
   const PictureSize thumb = thumbnailSize(out.size);
   const double thumbScale = std::max(thumb.width / ow, thumb.height / oh);
-  double needed = thumbScale * (request.thumb2x ? 2 : 1);
+  const int mostFactor = request.thumb3x ? 3 : request.thumb2x ? 2 : 1;
+  double needed = thumbScale * mostFactor;
   const double longEdge = std::max(ow, oh);
   const double webScale = request.webSize > 0 ? std::min(1.0, request.webSize / longEdge) : 0.0;
   needed = std::min(1.0, std::max(needed, webScale));
@@ -248,7 +249,7 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   // largest thumbnail is, at its exact size, and the other comes from it;
   // the original's size where a file would be larger than the picture.
   const bool baseIsWeb = request.webSize > 0 && webScale < 1 && webScale >= needed;
-  const PictureSize largest = uncropped(request.thumb2x ? 2 : 1);
+  const PictureSize largest = uncropped(mostFactor);
   const bool baseIsThumb = !baseIsWeb && needed < 1;
   const int baseWidth = baseIsWeb     ? request.webSize
                         : baseIsThumb ? largest.width
@@ -297,12 +298,17 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
     return resizeTo(base, cw, ch).extract_area((cw - tw) / 2, (ch - th) / 2, tw, th);
   };
   if (!attempt(error, [&] {
-        if (request.thumb2x) {
-          // The thumbnail from the 2x one, a quarter of its pixels: exactly
-          // half of its width and height, cropped alike.
-          const VImage twice = thumbnailOf(2).copy_memory();
-          out.thumb2x = encode(twice, request.suffix);
-          out.thumb = encode(resizeTo(twice, thumb.width, thumb.height), request.suffix);
+        if (mostFactor > 1) {
+          // The smaller thumbnails from the largest one: exactly a half or
+          // a third of its width and height, cropped alike.
+          const VImage most = thumbnailOf(mostFactor).copy_memory();
+          const std::string light = webSuffix(request.suffix);
+          if (request.thumb3x) out.thumb3x = encode(most, light, false, kThumb3xQuality);
+          if (request.thumb2x)
+            out.thumb2x =
+                encode(mostFactor == 2 ? most : resizeTo(most, thumb.width * 2, thumb.height * 2),
+                       light, false, kThumb2xQuality);
+          out.thumb = encode(resizeTo(most, thumb.width, thumb.height), request.suffix);
         } else {
           out.thumb = encode(thumbnailOf(1), request.suffix);
         }
@@ -342,7 +348,14 @@ std::string Thumbnailer::settings() const {
   return size + "," + kThumbnailRecipe;
 }
 
-std::string Thumbnailer::settings2x() const { return settings() + ",2x"; }
+// In the light format since the page shows them (",light").
+std::string Thumbnailer::settings2x() const {
+  return settings() + ",2x,light,q" + std::to_string(kThumb2xQuality);
+}
+
+std::string Thumbnailer::settings3x() const {
+  return settings() + ",3x,light,q" + std::to_string(kThumb3xQuality);
+}
 
 std::string Thumbnailer::webSettings(int webSize) {
   return "web" + std::to_string(webSize) + "," + kWebPictureRecipe;

@@ -28,10 +28,12 @@ struct PictureSize {
 
 // What to make of one picture, all from one decode.
 struct PictureRequest {
-  // Format of the thumbnails: ".jpg", ".png", ".gif", ".webp"; the web-sized
-  // picture is in the format webSuffix() gives beside it.
+  // Format of the thumbnail: ".jpg", ".png", ".gif", ".webp"; its 2x and 3x
+  // forms and the web-sized picture are in the format webSuffix() gives
+  // beside it (what a page shows is JPEG or WebP).
   std::string suffix = ".jpg";
   bool thumb2x = false;  // also a thumbnail of twice the size
+  bool thumb3x = false;  // and of three times
   int webSize = 0;       // long edge of the web-sized picture; 0: none
   // The original may stand for the web-sized picture when it is no larger;
   // false for formats a browser does not show.
@@ -43,6 +45,7 @@ struct MadePicture {
   PictureSize size;  // the original, upright
   Thumbnail thumb;
   Thumbnail thumb2x;
+  Thumbnail thumb3x;
   Thumbnail web;               // data empty when not asked or when the original serves
   bool webIsOriginal = false;  // the original is small enough to be shown itself
   PictureCaption caption;
@@ -64,8 +67,9 @@ class Thumbnailer {
 
   // Every file `request` asks for, from one decode at the size the largest
   // of them needs; the smaller ones are resized from it. The thumbnail's
-  // size follows the box as above; the 2x thumbnail is exactly twice its
-  // width and height; the web-sized picture is never enlarged.
+  // size follows the box as above; the 2x and 3x thumbnails are exactly
+  // twice and three times its width and height, enlarged where the picture
+  // is smaller; the web-sized picture is never enlarged.
   bool make(const std::string& picturePath, const PictureRequest& request, MadePicture& out,
             std::string& error) const;
 
@@ -88,6 +92,7 @@ class Thumbnailer {
   // The same for the 2x thumbnail, and for the web-sized picture of a long
   // edge of `webSize`.
   std::string settings2x() const;
+  std::string settings3x() const;
   static std::string webSettings(int webSize);
 
   // The upright size of a picture from its header, without decoding it.

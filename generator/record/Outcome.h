@@ -21,9 +21,10 @@ struct Outcome {
   // then those of the plan's extras that were written (a web-sized picture
   // the original stands for is recorded with an empty name).
   std::vector<RecordedFile> made;
-  // For the page: the 2x thumbnail and the web-sized picture (empty: none;
-  // the web-sized picture is then the picture itself), and the caption.
-  std::string thumb2xName, webName;
+  // For the page: the 2x and 3x thumbnails and the web-sized picture
+  // (empty: none; the web-sized picture is then the picture itself), and
+  // the caption.
+  std::string thumb2xName, thumb3xName, webName;
   int webWidth = 0, webHeight = 0;
   PictureCaption caption;
 };

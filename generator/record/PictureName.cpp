@@ -29,9 +29,13 @@ std::string variantName(const std::string& name, const std::string& tag) {
   return name.substr(0, dot) + tag + name.substr(dot);
 }
 
-std::string webPictureName(const std::string& thumbName) {
-  return thumbName.substr(0, extensionStart(thumbName)) + "@web" +
+std::string lightVariantName(const std::string& thumbName, const std::string& tag) {
+  return thumbName.substr(0, extensionStart(thumbName)) + tag +
          webSuffix(thumbnailSuffix(thumbName));
+}
+
+std::string webPictureName(const std::string& thumbName) {
+  return lightVariantName(thumbName, "@web");
 }
 
 namespace {

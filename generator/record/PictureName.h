@@ -16,6 +16,11 @@ std::string thumbnailName(const std::string& prefix, const std::string& pictureN
 // (the 2x thumbnail and the web-sized picture beside a thumbnail).
 std::string variantName(const std::string& name, const std::string& tag);
 
+// "ThumbA.png", "@2x" -> "ThumbA@2x.webp": a file the page shows beside a
+// thumbnail (its 2x and 3x forms, the web-sized picture), in the light
+// format webSuffix() gives: JPEG beside JPEG, WebP beside the others.
+std::string lightVariantName(const std::string& thumbName, const std::string& tag);
+
 // "ThumbA.png" -> "ThumbA@web.webp": the web-sized picture beside a
 // thumbnail, in its own format.
 std::string webPictureName(const std::string& thumbName);

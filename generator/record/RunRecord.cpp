@@ -97,13 +97,14 @@ const char* roleName(FileRole role) {
   switch (role) {
     case FileRole::Thumb: return "thumb";
     case FileRole::Thumb2x: return "thumb2x";
+    case FileRole::Thumb3x: return "thumb3x";
     case FileRole::Web: return "web";
   }
   return "thumb";
 }
 
 bool parseRole(const std::string& name, FileRole& role) {
-  for (FileRole r : {FileRole::Thumb, FileRole::Thumb2x, FileRole::Web}) {
+  for (FileRole r : {FileRole::Thumb, FileRole::Thumb2x, FileRole::Thumb3x, FileRole::Web}) {
     if (name == roleName(r)) {
       role = r;
       return true;

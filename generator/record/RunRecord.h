@@ -35,8 +35,9 @@ struct FileStamp {
 };
 
 // What a file is to its picture. The record writes the names roleName()
-// gives ("thumb", "thumb2x", "web"); a record with another name is damaged.
-enum class FileRole { Thumb, Thumb2x, Web };
+// gives ("thumb", "thumb2x", "thumb3x", "web"); a record with another name is
+// damaged.
+enum class FileRole { Thumb, Thumb2x, Thumb3x, Web };
 const char* roleName(FileRole role);
 bool parseRole(const std::string& name, FileRole& role);
 

@@ -81,7 +81,7 @@ struct Generator::State {
   std::string recordDigest;  // of the record as last read or written
   std::set<RunPlanner::Identity> inputPictures;
   std::unique_ptr<Thumbnailer> thumbnailer;
-  std::string thumbSettings, settings2x, settingsWeb;  // besides the format
+  std::string thumbSettings, settings2x, settings3x, settingsWeb;  // besides the format
   std::vector<PicturePlan> plans;
 };
 
@@ -296,6 +296,7 @@ void Generator::prepareThumbnails() {
   state_->thumbSettings = state_->thumbnailer->settings();
   if (page_) {
     state_->settings2x = state_->thumbnailer->settings2x();
+    state_->settings3x = state_->thumbnailer->settings3x();
     state_->settingsWeb = Thumbnailer::webSettings(page_->settings().webSize);
   }
 }
@@ -330,12 +331,16 @@ void Generator::plan() {
     std::vector<WantedFile> wanted;
     if (page_) {
       const std::string base = planner.thumbnailPlace(planned);
+      const std::string light = webSuffix("." + format).substr(1);
       if (page_->settings().thumb2x)
-        wanted.push_back({FileRole::Thumb2x, "2x thumbnail", variantName(base, "@2x"),
-                          state_->settings2x + "," + format});
+        wanted.push_back({FileRole::Thumb2x, "2x thumbnail", lightVariantName(base, "@2x"),
+                          state_->settings2x + "," + light});
+      if (page_->settings().thumb3x)
+        wanted.push_back({FileRole::Thumb3x, "3x thumbnail", lightVariantName(base, "@3x"),
+                          state_->settings3x + "," + light});
       if (page_->settings().webSize > 0)
         wanted.push_back({FileRole::Web, "web-sized picture", webPictureName(base),
-                          state_->settingsWeb + "," + webSuffix("." + format).substr(1)});
+                          state_->settingsWeb + "," + light});
     }
     state_->plans[i] = planner.plan(planned, state_->thumbSettings + "," + format, wanted);
   }
@@ -405,6 +410,7 @@ ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
     g.pictureLink = relativePath(p.path, outDir_);
     g.thumbLink = o.thumbName;
     g.thumb2xLink = o.thumb2xName;
+    g.thumb3xLink = o.thumb3xName;
     g.webLink = o.webName.empty() ? g.pictureLink : o.webName;
     g.width = o.size.width;
     g.height = o.size.height;

@@ -100,13 +100,16 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
     request.suffix = thumbnailSuffix(leaf);
     for (const auto& f : plan.extras) {
       if (f.role == FileRole::Thumb2x) request.thumb2x = true;
+      if (f.role == FileRole::Thumb3x) request.thumb3x = true;
       if (f.role == FileRole::Web) request.webSize = page_->webSize;
     }
-    // Browsers show the picture's own format, TIFF aside; and the pages
-    // link nothing outside the output folder for the viewer, so that the
-    // folder can be uploaded alone.
+    // The page shows a JPEG or WebP of every picture, light whatever the
+    // picture's own format; and the pages link nothing outside the output
+    // folder for the viewer, so that the folder can be uploaded alone.
     const std::string fromPages = relativePath(p.path, outDir_);
+    const std::string own = thumbnailSuffix(p.name);
     request.originalMayServe = thumbnailName("", p.name) == p.name &&
+                               (own == ".jpg" || own == ".webp") &&
                                fromPages.compare(0, 3, "../") != 0 && fromPages != "..";
     request.caption = true;
     if (!thumbnailer_.make(p.path, request, picture, error)) {
@@ -166,9 +169,9 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture, Out
                               std::string& error) {
   const PicturePlan& plan = plans_[index];
   for (const auto& f : plan.extras) {
-    const bool twice = f.role == FileRole::Thumb2x;
-    const Thumbnail& file = twice ? picture.thumb2x : picture.web;
-    if (!twice && picture.webIsOriginal) {
+    const bool twice = f.role == FileRole::Thumb2x, thrice = f.role == FileRole::Thumb3x;
+    const Thumbnail& file = twice ? picture.thumb2x : thrice ? picture.thumb3x : picture.web;
+    if (!twice && !thrice && picture.webIsOriginal) {
       // The picture is small enough to be shown itself.
       RecordedFile none =
           writtenFile(outDir_, f.role, "", f.settings, "", picture.size.width, picture.size.height);
@@ -195,6 +198,8 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture, Out
         writtenFile(outDir_, f.role, rel, f.settings, file.data, file.width, file.height));
     if (twice) {
       outcome.thumb2xName = rel;
+    } else if (thrice) {
+      outcome.thumb3xName = rel;
     } else {
       outcome.webName = rel;
       outcome.webWidth = file.width;
@@ -209,6 +214,8 @@ void PictureWork::keptExtras(std::size_t index, Outcome& outcome) {
   for (const auto& f : plans_[index].extras) {
     if (f.role == FileRole::Thumb2x) {
       outcome.thumb2xName = f.name;
+    } else if (f.role == FileRole::Thumb3x) {
+      outcome.thumb3xName = f.name;
     } else if (f.role == FileRole::Web) {
       outcome.webName = f.name;
       outcome.webWidth = f.name.empty() ? outcome.size.width : f.recorded.width;

@@ -75,12 +75,14 @@ TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
   picture("big one.jpg", 2400, 1600);
   picture("sub dir/<tall>&#.png", 300, 2000);
   picture("sub dir/small.png", 200, 150);
+  picture("sub dir/small.jpg", 200, 150);
   tpl("Viewer.tpl",
-      "[gallery]\nthumb2x=yes\nwebsize={{web}}\n"
+      "[gallery]\nthumb2x=yes\nthumb3x=yes\nwebsize={{web}}\n"
       "[askvalues]\nweb;N;Web size;1200\n"
       "[picture]\n<a href=\"{{web}}\" data-size=\"{{webwidth}}x{{webheight}}\"><img "
       "src=\"{{thumb}}\" "
-      "srcset=\"{{srcset}}\" width=\"{{thumbwidth}}\"></a><a href=\"{{picture}}\">o</a>\n");
+      "srcset=\"{{srcset}}\" width=\"{{thumbwidth}}\"></a><a href=\"{{picture}}\">o</a>\n"
+      "<img src=\"{{imgsrc}}\" srcset=\"{{imgsrcset}}\">\n");
   RunResult r = run({"/h100", "/s", "/g", "/pT_", "/iViewer.tpl", in, out});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(inspect(out + "/T_big one@web.jpg").width, 1200);
@@ -89,7 +91,10 @@ TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
   EXPECT_EQ(inspect(out + "/T_big one@2x.jpg").height, 200);
   EXPECT_EQ(inspect(out + "/T_big one@2x.jpg").width, 2 * inspect(out + "/T_big one.jpg").width);
   EXPECT_EQ(inspect(out + "/sub dir/T_<tall>&#@web.webp").height, 1200);
-  EXPECT_EQ(inspect(out + "/sub dir/T_<tall>&#@2x.png").height, 200);
+  // What the page shows is light: the 2x and 3x thumbnails of a PNG are WebP.
+  EXPECT_EQ(inspect(out + "/sub dir/T_<tall>&#@2x.webp").height, 200);
+  EXPECT_EQ(inspect(out + "/sub dir/T_<tall>&#@3x.webp").height, 300);
+  EXPECT_EQ(inspect(out + "/T_big one@3x.jpg").height, 300);
   EXPECT_FALSE(inspect(out + "/T_big one@web.jpg").hasExif);
   // Small, but outside the output folder: a copy at its own size, so that
   // the folder can be uploaded alone.
@@ -101,12 +106,23 @@ TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
   EXPECT_NE(page.find("srcset=\"T_big%20one.jpg 1x, T_big%20one%402x.jpg 2x\""), std::string::npos)
       << page;
   EXPECT_NE(page.find("data-size=\"1200x800\""), std::string::npos) << page;
+  // The image offers the light files with their widths, the web-sized
+  // picture last; the PNG thumbnail itself is not among them.
+  EXPECT_NE(page.find("<img src=\"T_big%20one.jpg\" srcset=\"T_big%20one.jpg 150w, "
+                      "T_big%20one%402x.jpg 300w, T_big%20one%403x.jpg 450w, "
+                      "T_big%20one%40web.jpg 1200w\">"),
+            std::string::npos)
+      << page;
+  EXPECT_NE(
+      page.find("<img src=\"sub%20dir/T_small%402x.webp\" srcset=\"sub%20dir/T_small%402x.webp "),
+      std::string::npos)
+      << page;
   expectLinksResolve(out, page);
 
   // A second run keeps them all, and the page is the same.
   r = run({"/h100", "/s", "/g", "/pT_", "/iViewer.tpl", in, out});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("0 made, 3 kept"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("0 made, 4 kept"), std::string::npos) << r.out;
   EXPECT_EQ(readFile(out + "/index.html"), page);
 
   // A web-sized picture deleted is made again from the same decode as the
@@ -114,14 +130,16 @@ TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
   fs::remove(out + "/T_big one@web.jpg");
   r = run({"/h100", "/s", "/g", "/pT_", "/iViewer.tpl", in, out});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("0 made, 2 kept, 1 remade"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("0 made, 3 kept, 1 remade"), std::string::npos) << r.out;
   EXPECT_EQ(readFile(out + "/index.html"), page);
-  // In the input folder itself a small picture serves itself.
+  // In the input folder itself a small JPEG serves itself; a PNG, heavy for
+  // a photograph, gets its light copy.
   r = run({"/h100", "/s", "/g", "/pT_", "/iViewer.tpl", in, in});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_FALSE(exists(in + "/sub dir/T_small@web.webp"));
+  EXPECT_FALSE(exists(in + "/sub dir/T_small@web.jpg"));
+  EXPECT_TRUE(exists(in + "/sub dir/T_small@web.webp"));
   EXPECT_NE(
-      readFile(in + "/index.html").find("<a href=\"sub%20dir/small.png\" data-size=\"200x150\">"),
+      readFile(in + "/index.html").find("<a href=\"sub%20dir/small.jpg\" data-size=\"200x150\">"),
       std::string::npos);
 }
 

@@ -73,3 +73,59 @@ export function makeGallery(input, template, values,
   execFileSync(program, args, { stdio: ['ignore', 'pipe', 'pipe'] });
   return out;
 }
+
+// Pictures like photographs (a fractal landscape of colours, blurred a
+// little: about as heavy as a photo), of the shapes galleries meet, with an
+// opaque and a transparent PNG among them: for what a page weighs.
+export const photos = [
+  { file: 'Harbour.jpg', w: 2400, h: 1600 },
+  { file: 'IMG_2.jpg', w: 1600, h: 1067 },
+  { file: 'IMG_10.jpg', w: 1067, h: 1600 },
+  { file: 'Screenshot.png', w: 1280, h: 800 },
+  { file: 'Long shore.jpg', w: 2400, h: 900 },
+  { file: 'Square.jpg', w: 1200, h: 1200 },
+  { file: 'Cut-out.png', w: 900, h: 900, alpha: true },
+  { file: 'Small.jpg', w: 640, h: 480 },
+  { file: 'Fog.webp', w: 1600, h: 900 },
+  { file: 'trip/Desert.jpg', w: 1600, h: 1067 },
+  { file: 'trip/Lake.jpg', w: 1067, h: 1600 },
+  { file: 'trip/Snow.jpg', w: 2000, h: 1333 },
+];
+
+export function makePhotos(dir, list = photos) {
+  list.forEach((p, i) => {
+    const target = path.join(dir, p.file);
+    fs.mkdirSync(path.dirname(target), { recursive: true });
+    const args = ['-seed', String(i + 1), '-size', `${p.w}x${p.h}`, 'plasma:fractal', '-blur', '0x1'];
+    if (p.alpha) {
+      const r = Math.round(Math.min(p.w, p.h) * 0.45);
+      args.push('(', '-size', `${p.w}x${p.h}`, 'xc:black', '-fill', 'white', '-draw',
+                `circle ${p.w / 2},${p.h / 2} ${p.w / 2},${p.h / 2 - r}`, ')',
+                '-alpha', 'off', '-compose', 'copy_opacity', '-composite');
+    }
+    execFileSync('convert', [...args, '-quality', '88', target]);
+  });
+}
+
+// Width and height of a JPEG, PNG or WebP file from its own header.
+export function pixelsOf(file) {
+  const b = fs.readFileSync(file);
+  if (b.readUInt32BE(0) === 0x89504e47) return { w: b.readUInt32BE(16), h: b.readUInt32BE(20) };
+  if (b.toString('ascii', 0, 4) === 'RIFF') {
+    const kind = b.toString('ascii', 12, 16);
+    if (kind === 'VP8X') return { w: 1 + b.readUIntLE(24, 3), h: 1 + b.readUIntLE(27, 3) };
+    if (kind === 'VP8L') {
+      const v = b.readUInt32LE(21);
+      return { w: 1 + (v & 0x3fff), h: 1 + ((v >> 14) & 0x3fff) };
+    }
+    return { w: b.readUInt16LE(26) & 0x3fff, h: b.readUInt16LE(28) & 0x3fff };
+  }
+  for (let i = 2; i + 9 < b.length;) {
+    if (b[i] !== 0xff) { ++i; continue; }
+    const marker = b[i + 1];
+    if (marker >= 0xc0 && marker <= 0xcf && ![0xc4, 0xc8, 0xcc].includes(marker))
+      return { w: b.readUInt16BE(i + 7), h: b.readUInt16BE(i + 5) };
+    i += 2 + b.readUInt16BE(i + 2);
+  }
+  throw new Error(`no picture size in ${file}`);
+}

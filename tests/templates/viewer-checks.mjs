@@ -4,8 +4,10 @@ import { pathToFileURL } from 'node:url';
 
 // Opens `file` (a page in the output folder `out`) at the given width and
 // records every request, script error and console error on the way.
-export async function openPage(browser, out, file, width, { colorScheme = 'light', hash = '' } = {}) {
-  const context = await browser.newContext({ viewport: { width, height: 844 }, colorScheme });
+export async function openPage(browser, out, file, width,
+                               { colorScheme = 'light', hash = '', height = 844, scale = 1 } = {}) {
+  const context = await browser.newContext({ viewport: { width, height }, colorScheme,
+                                             deviceScaleFactor: scale });
   const page = await context.newPage();
   const folder = pathToFileURL(out).href + '/';
   const record = { requested: [], outside: [], errors: [], failed: [] };
