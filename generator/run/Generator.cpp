@@ -83,6 +83,7 @@ struct Generator::State {
   std::unique_ptr<Thumbnailer> thumbnailer;
   std::string thumbSettings, settings2x, settings3x, settingsWeb;  // besides the format
   std::vector<PicturePlan> plans;
+  std::vector<std::pair<std::string, std::string>> assets;  // name, bytes as read at the start
 };
 
 Generator::Generator(Arguments args, std::string programDir)
@@ -216,7 +217,8 @@ ExitCode Generator::openTemplate() {
     printLine(stderr, "template " + args_.templateName + ": " + e.what());
     return kExitTemplate;
   }
-  // The files the page needs must be there before any work is done.
+  // The files the page needs must be there before any work is done; they
+  // are kept as read then, and copied after the pages.
   for (const auto& name : page_->settings().assets) {
     std::string data;
     if (!readSmallFile(assetPath(name), data, error, true)) {
@@ -224,6 +226,7 @@ ExitCode Generator::openTemplate() {
                             " it names in [gallery] assets " + error);
       return kExitTemplate;
     }
+    state_->assets.emplace_back(name, std::move(data));
   }
   return kExitOk;
 }
@@ -514,19 +517,12 @@ ExitCode Generator::copyAssets(const std::vector<Outcome>& outcomes,
                                const std::vector<std::string>& pages) {
   // What this run made or shows: never replaced by an asset of the same name.
   std::set<std::string> made(pages.begin(), pages.end());
-  for (const auto& o : outcomes) made.insert({o.thumbName, o.thumb2xName, o.webName});
+  for (const auto& o : outcomes)
+    made.insert({o.thumbName, o.thumb2xName, o.thumb3xName, o.webName});
   ExitCode code = kExitOk;
-  for (const auto& name : page_->settings().assets) {
-    const std::string from = assetPath(name);
+  for (const auto& [name, data] : state_->assets) {
     const std::string to = joinPath(outDir_, name);
-    std::string data, error;
-    if (!readSmallFile(from, data, error, true)) {
-      printLine(stderr, "template " + args_.templateName + ": the file " + from +
-                            " it names in [gallery] assets " + error);
-      code = kExitTemplate;
-      continue;
-    }
-    std::string inTheWay;
+    std::string error, inTheWay;
     struct stat st;
     if (made.count(name)) {
       inTheWay = "a file this run made";
