@@ -10,7 +10,10 @@ import { launchBrowser, makeGallery, programDir, tempDir } from '../tests/templa
 import { openPage, viewerShows } from '../tests/templates/viewer-checks.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
-const target = path.join(root, 'docs', 'gallery');
+// SIZE=/h100 makes the thumbnails another size; TARGET=dir puts the
+// screenshots elsewhere.
+const target = process.env.TARGET || path.join(root, 'docs', 'gallery');
+const size = process.env.SIZE || '/h240';
 
 // Sky, sun and two ranges of hills, in the colours of a time of day.
 const scenes = [
@@ -58,7 +61,7 @@ const browser = await launchBrowser();
 for (const template of templates) {
   const name = template.replace(/\.tpl$/, '');
   const out = makeGallery(input, template, { title: 'Holiday 2026', intro: 'Two weeks by the sea and in the hills.' },
-                          { switches: ['/h240'], output: path.join(work, name) });
+                          { switches: [size], output: path.join(work, name) });
   for (const [width, height] of [[390, 844], [1280, 800]]) {
     for (const colorScheme of width > 400 ? ['light', 'dark'] : ['light']) {
       const { context, page } = await openPage(browser, out, 'index.html', width, { colorScheme });
