@@ -488,8 +488,8 @@ std::string GalleryPage::pictureData(std::size_t i, std::size_t page) const {
       "{\"id\":" + jsonString(ids_[i]) + ",\"web\":" + jsonString(urlOf(p.webLink)) +
       ",\"picture\":" + jsonString(urlOf(inside ? p.pictureLink : p.webLink)) +
       (inside ? "" : ",\"original\":false") + ",\"page\":" + jsonString(pageFile(page)) +
-      ",\"caption\":" + jsonString(c.description) + ",\"alt\":" +
-      jsonString(c.description.empty() ? withoutExtension(p.name) : c.description) +
+      ",\"caption\":" + jsonString(c.description) +
+      ",\"alt\":" + jsonString(c.description.empty() ? withoutExtension(p.name) : c.description) +
       ",\"w\":" + std::to_string(p.webWidth) + ",\"h\":" + std::to_string(p.webHeight) +
       ",\"thumb\":" + jsonString(urlOf(p.thumbLink)) + ",\"pw\":" + std::to_string(p.width) +
       ",\"ph\":" + std::to_string(p.height) + ",\"bytes\":" + std::to_string(p.bytes);

@@ -315,8 +315,9 @@ TEST(GalleryPage, GalleryDataForTheViewer) {
       "&quot;caption&quot;:&quot;Line\\u000abreak \\\\ \\&quot;q\\&quot;&quot;,"
       "&quot;alt&quot;:&quot;Line\\u000abreak \\\\ \\&quot;q\\&quot;&quot;,"
       "&quot;w&quot;:10,&quot;h&quot;:20,&quot;thumb&quot;:&quot;Ta%22%3C.jpg&quot;,"
-      "&quot;pw&quot;:640,&quot;ph&quot;:480,&quot;bytes&quot;:1536,&quot;title&quot;:&quot;T&quot;,"
-      "&quot;date&quot;:&quot;2024-06-01 14:03&quot;,&quot;lens&quot;:&quot;L&quot;},"
+      "&quot;pw&quot;:640,&quot;ph&quot;:480,&quot;bytes&quot;:1536,"
+      "&quot;title&quot;:&quot;T&quot;,&quot;date&quot;:&quot;2024-06-01 14:03&quot;,"
+      "&quot;lens&quot;:&quot;L&quot;},"
       "{&quot;id&quot;:&quot;p-b&quot;,&quot;web&quot;:&quot;Tb.jpg.web&quot;,"
       "&quot;picture&quot;:&quot;b.jpg&quot;,&quot;page&quot;:&quot;index-2.html&quot;,"
       "&quot;caption&quot;:&quot;&quot;,&quot;alt&quot;:&quot;b&quot;,"
@@ -329,12 +330,13 @@ TEST(GalleryPage, GalleryDataForTheViewer) {
   s["gallery"] = {"perpage=1", "viewerpages=one"};
   GalleryPage one(s, {}, info());
   one.arrange({a, b}, false);
-  EXPECT_EQ(pagesOf(one)[1],
-            "<div data-gallery=\"[{&quot;id&quot;:&quot;p-b&quot;,&quot;web&quot;:&quot;"
-            "Tb.jpg.web&quot;,&quot;picture&quot;:&quot;b.jpg&quot;,&quot;page&quot;:&quot;"
-            "index-2.html&quot;,&quot;caption&quot;:&quot;&quot;,&quot;alt&quot;:&quot;b&quot;,"
-            "&quot;w&quot;:0,&quot;h&quot;:0,&quot;thumb&quot;:&quot;Tb.jpg&quot;,&quot;pw&quot;:640,"
-            "&quot;ph&quot;:480,&quot;bytes&quot;:1536}]\">\np-b\n");
+  EXPECT_EQ(
+      pagesOf(one)[1],
+      "<div data-gallery=\"[{&quot;id&quot;:&quot;p-b&quot;,&quot;web&quot;:&quot;"
+      "Tb.jpg.web&quot;,&quot;picture&quot;:&quot;b.jpg&quot;,&quot;page&quot;:&quot;"
+      "index-2.html&quot;,&quot;caption&quot;:&quot;&quot;,&quot;alt&quot;:&quot;b&quot;,"
+      "&quot;w&quot;:0,&quot;h&quot;:0,&quot;thumb&quot;:&quot;Tb.jpg&quot;,&quot;pw&quot;:640,"
+      "&quot;ph&quot;:480,&quot;bytes&quot;:1536}]\">\np-b\n");
 
   // Or once for the gallery, in a script beside the pages that links it:
   // ASCII whatever the names, a picture a line.
@@ -461,8 +463,7 @@ TEST(GalleryPage, EveryPlaceholderKeepsHostileValuesOutOfTheMarkup) {
   GalleryPicture p = in(evil, evil + ".jpg");
   p.thumb2xLink = p.thumbLink + "@2x";
   for (std::string* field : {&p.caption.description, &p.caption.title, &p.caption.dateTaken,
-                             &p.caption.camera,
-                             &p.caption.lens, &p.caption.exposure})
+                             &p.caption.camera, &p.caption.lens, &p.caption.exposure})
     *field = evil;
   // Nothing but the template's own markup: its characters come in pairs.
   const std::regex safe("<p title=\"[^<>\"']*\" data-x='[^<>\"']*'>[^<>\"']*</p>|x|");

@@ -94,9 +94,8 @@ TEST_F(PictureCaptionTest, DescriptionFromWhicheverBlockHasOne) {
             "\xc3\x9c"
             "ber IPTC");
   // The title stands on its own too, XMP before IPTC.
-  PictureCaption both =
-      caption(tagged("exif.jpg", {"-EXIF:ImageDescription=Only EXIF", "-XMP-dc:Title=T",
-                                  "-IPTC:ObjectName=I"}));
+  PictureCaption both = caption(tagged(
+      "exif.jpg", {"-EXIF:ImageDescription=Only EXIF", "-XMP-dc:Title=T", "-IPTC:ObjectName=I"}));
   EXPECT_EQ(both.description, "Only EXIF");
   EXPECT_EQ(both.title, "T");
   PictureCaption title = caption(tagged("title.jpg", {"-XMP-dc:Title=Only a title"}));
