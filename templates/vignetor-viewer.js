@@ -244,7 +244,9 @@
       return pswp.currSlide ? pswp.currSlide.data.vg : items[pswp.currIndex];
     }
 
-    // Measures what lies around the picture; a change makes room anew.
+    // Measures what lies around the picture; a change makes room anew
+    // (before the first layout, measuring is enough).
+    var laidOut = false;
     function relayout() {
       if (!root || pswp.isDestroying) return;
       root.classList.toggle('vg-with-details', shown.details);
@@ -255,7 +257,7 @@
       if (below === layout.below && side === layout.details) return;
       layout.below = below;
       layout.details = side;
-      pswp.updateSize(true);
+      if (laidOut) pswp.updateSize(true);
     }
 
     // --- Slideshow ---------------------------------------------------------
@@ -559,28 +561,35 @@
     });
     document.addEventListener('visibilitychange', whenHidden);
     document.addEventListener('fullscreenchange', markFullscreen);
+    // Everything around the picture is in place, and measured, before the
+    // viewer first lays out its slides.
+    pswp.on('firstUpdate', function () {
+      root = pswp.element;
+      // The dialog PhotoSwipe makes, named for screen readers.
+      root.setAttribute('aria-label', 'Picture viewer');
+      // A click, a tap or a swipe anywhere but on the slideshow's own button
+      // pauses it; so does the wheel.
+      root.addEventListener('pointerdown', function (ev) {
+        if (!(ev.target.closest && ev.target.closest('.vg-play'))) pause();
+      }, true);
+      root.addEventListener('wheel', pause, { passive: true, capture: true });
+      // The picture stands on a blurred copy of its own thumbnail.
+      backdrop = element('img', 'vg-backdrop');
+      backdrop.alt = '';
+      backdrop.setAttribute('aria-hidden', 'true');
+      backdrop.hidden = true;
+      backdrop.onload = function () { backdrop.hidden = false; };
+      backdrop.onerror = function () { backdrop.hidden = true; };
+      root.insertBefore(backdrop, pswp.scrollWrap);
+      if (items.length > 1) showStrip(shown.strip);
+      else strip.hidden = true;
+      showDetails(shown.details);
+      showCurrent();
+    });
+    pswp.on('initialLayout', function () {
+      laidOut = true;
+    });
     viewer.init();
-    root = pswp.element;
-    // The dialog PhotoSwipe makes, named for screen readers.
-    root.setAttribute('aria-label', 'Picture viewer');
-    // A click, a tap or a swipe anywhere but on the slideshow's own button
-    // pauses it; so does the wheel.
-    root.addEventListener('pointerdown', function (ev) {
-      if (!(ev.target.closest && ev.target.closest('.vg-play'))) pause();
-    }, true);
-    root.addEventListener('wheel', pause, { passive: true, capture: true });
-    // The picture stands on a blurred copy of its own thumbnail.
-    backdrop = element('img', 'vg-backdrop');
-    backdrop.alt = '';
-    backdrop.setAttribute('aria-hidden', 'true');
-    backdrop.hidden = true;
-    backdrop.onload = function () { backdrop.hidden = false; };
-    backdrop.onerror = function () { backdrop.hidden = true; };
-    root.insertBefore(backdrop, pswp.scrollWrap);
-    if (items.length > 1) showStrip(shown.strip);
-    else strip.hidden = true;
-    showDetails(shown.details);
-    showCurrent();
     return true;
   }
 
