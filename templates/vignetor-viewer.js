@@ -1,8 +1,15 @@
 /* Vignetor picture viewer: a click (or Enter) on a thumbnail shows its
  * web-sized picture over the page, with previous/next, keys and swipe
- * (done by PhotoSwipe, photoswipe.umd.min.js), the caption and a link to
- * download the original. The address fragment names the picture shown, so
- * a link opens it directly and Back closes it.
+ * (done by PhotoSwipe, photoswipe.umd.min.js), the caption block and a
+ * link to download the original; besides, a slideshow (space, P), the
+ * picture's details (I), a strip of thumbnails (T) and full screen (F).
+ * The address fragment names the picture shown, so a link opens it
+ * directly and Back closes it.
+ *
+ * The slideshow's settings are attributes of this script's element:
+ *   <script src="vignetor-viewer.js" data-slideshow="5"
+ *           data-slideshow-end="wrap" defer></script>
+ * seconds per picture, and "wrap" or "stop" after the last picture.
  *
  * A page takes part with:
  *   <a href="{{web}}" data-vg="{{id}}" ...>  around each thumbnail
@@ -271,7 +278,6 @@
         b.setAttribute('aria-label', what);
         b.title = what + ' (space)';
         b.innerHTML = on ? icons.pause : icons.play;
-        b.classList.toggle('vg-playing', on);
       }
       if (on) schedule();
     }
