@@ -84,6 +84,8 @@ describe('viewer tools', { skip }, () => {
       });
       const ids = await page.$$eval('a[data-vg]', (as) => as.map((a) => a.dataset.vg));
       assert.equal(ids.length, shots.length);
+      // The viewer's library and styles wait for the first picture opened.
+      assert.deepEqual(record.requested.filter((u) => /photoswipe|viewer\.css/.test(u)), []);
       await page.click(`a[data-vg="${ids[0]}"] img`);
       await viewerShows(page, ids[0]);
 
