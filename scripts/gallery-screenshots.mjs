@@ -93,5 +93,40 @@ if (templates.includes('Grid.tpl')) {
   await page.screenshot({ path: path.join(target, 'viewer-390.png') });
   await context.close();
 }
+// The viewer with its details panel and with its strip of thumbnails, at
+// both widths, into docs/screenshots/: from pictures that say what they show.
+if (!only || only.includes('viewer.tpl')) {
+  const shots = path.join(root, 'docs', 'screenshots');
+  fs.mkdirSync(shots, { recursive: true });
+  const tagged = path.join(work, 'Tagged');
+  for (const s of scenes.slice(0, 6)) drawScene(tagged, s);
+  execFileSync('exiftool', ['-q', '-overwrite_original', '-XMP-dc:Title=Harbour at dusk',
+    '-XMP-dc:Description=The fishing boats come home as the sun sets behind the hills.',
+    '-DateTimeOriginal=2026:07:14 20:41:09', '-Make=Fujifilm', '-Model=X-T5', '-LensModel=XF 35mm F1.4 R',
+    '-ExposureTime=1/250', '-FNumber=5.6', '-ISO=160', '-FocalLength=35',
+    path.join(tagged, 'Harbour at dusk.jpg')]);
+  const out = makeGallery(tagged, 'Grid.tpl', { title: 'Holiday 2026' },
+                          { switches: ['/h240'], output: path.join(work, 'viewer') });
+  for (const [width, height] of [[390, 844], [1280, 800]]) {
+    for (const [what, colorScheme] of [['details', 'light'], ['strip', 'dark']]) {
+      const { context, page } = await openPage(browser, out, 'index.html', width, { colorScheme, height });
+      const first = await page.getAttribute('a[data-vg]', 'data-vg');
+      await page.click('a[data-vg] img');
+      await viewerShows(page, first);
+      if (what === 'details') await page.keyboard.press('i');
+      // The strip's thumbnails loaded, the picture settled.
+      await page.evaluate(async () => {
+        for (const img of document.querySelectorAll('.vg-strip img, .vg-backdrop')) {
+          if (!img.complete) await new Promise((done) => { img.onload = img.onerror = done; });
+        }
+      });
+      await page.waitForTimeout(700);
+      const file = path.join(shots, `viewer-${what}-${width}.png`);
+      await page.screenshot({ path: file });
+      console.log(file);
+      await context.close();
+    }
+  }
+}
 await browser.close();
 fs.rmSync(work, { recursive: true, force: true });

@@ -32,7 +32,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <meta name="description" content="{{title}}: {{count}} pictures">
 <link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
 <script src="{{galleryscript}}" defer></script>
-<script src="vignetor-viewer.js" defer></script>
+<script src="vignetor-viewer.js" data-slideshow="5" data-slideshow-end="wrap" defer></script>
 <style>
   :root { color-scheme: light dark; --bg: #eceef2; --text: #1d2230; --muted: #5f6878; --accent: #d98a00;
           --film: #161616; --hole: #eceef2; --fade: 56px; }

@@ -14,6 +14,8 @@ title;T;Page title;Contact sheet
 intro;T;Text under the title;
 columns;N;Pictures per row;5
 perpage;N;Pictures per page (0: all);100
+slideshow;N;Slideshow: seconds per picture;5
+slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
 
 [perrow]
 {{columns}}
@@ -37,7 +39,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <meta name="description" content="{{title}}: {{count}} pictures">
 <link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
 <script src="{{galleryscript}}" defer></script>
-<script src="vignetor-viewer.js" defer></script>
+<script src="vignetor-viewer.js" data-slideshow="{{slideshow}}" data-slideshow-end="{{slideshowend}}" defer></script>
 <style>
   :root { color-scheme: light dark; --paper: #fbfaf7; --cell: #fff; --edge: #e4e0d6; --ink: #222; --soft: #6f6a60;
           --ring: #b4461b; --well: #f2efe8; }

@@ -480,16 +480,30 @@ void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders)
 
 std::string GalleryPage::pictureData(std::size_t i, std::size_t page) const {
   const GalleryPicture& p = pictures_[i];
+  const PictureCaption& c = p.caption;
   // The download offers the picture where it lies inside the output folder,
   // else the largest the folder holds of it: nothing outside is linked.
   const bool inside = isInsideLink(p.pictureLink);
-  return "{\"id\":" + jsonString(ids_[i]) + ",\"web\":" + jsonString(urlOf(p.webLink)) +
-         ",\"picture\":" + jsonString(urlOf(inside ? p.pictureLink : p.webLink)) +
-         (inside ? "" : ",\"original\":false") + ",\"page\":" + jsonString(pageFile(page)) +
-         ",\"caption\":" + jsonString(p.caption.description) + ",\"alt\":" +
-         jsonString(p.caption.description.empty() ? withoutExtension(p.name)
-                                                  : p.caption.description) +
-         ",\"w\":" + std::to_string(p.webWidth) + ",\"h\":" + std::to_string(p.webHeight) + "}";
+  std::string json =
+      "{\"id\":" + jsonString(ids_[i]) + ",\"web\":" + jsonString(urlOf(p.webLink)) +
+      ",\"picture\":" + jsonString(urlOf(inside ? p.pictureLink : p.webLink)) +
+      (inside ? "" : ",\"original\":false") + ",\"page\":" + jsonString(pageFile(page)) +
+      ",\"caption\":" + jsonString(c.description) +
+      ",\"alt\":" + jsonString(c.description.empty() ? withoutExtension(p.name) : c.description) +
+      ",\"w\":" + std::to_string(p.webWidth) + ",\"h\":" + std::to_string(p.webHeight) +
+      ",\"thumb\":" + jsonString(urlOf(p.thumbLink)) + ",\"pw\":" + std::to_string(p.width) +
+      ",\"ph\":" + std::to_string(p.height) + ",\"bytes\":" + std::to_string(p.bytes);
+  // What the viewer's details show, only the fields the picture has; the
+  // title only when the caption is not that title already.
+  const std::pair<const char*, std::string> details[] = {
+      {"title", c.title == c.description ? std::string() : c.title},
+      {"date", c.dateTaken.substr(0, 16)},
+      {"camera", c.camera},
+      {"lens", c.lens},
+      {"exposure", c.exposure}};
+  for (const auto& [key, value] : details)
+    if (!value.empty()) json += ",\"" + std::string(key) + "\":" + jsonString(value);
+  return json + "}";
 }
 
 std::string GalleryPage::galleryData(std::size_t page) const {

@@ -435,6 +435,7 @@ PictureCaption readCaption(const std::string& exif, const std::string& xmp,
       break;
     }
   }
+  c.title = xmpTitle.empty() ? iptcTitle : xmpTitle;
   if (c.dateTaken.empty()) c.dateTaken = normalDate(fromXmp.values[kXmpDateOriginal]);
   if (c.dateTaken.empty()) c.dateTaken = normalDate(fromXmp.values[kXmpDateCreated]);
   return c;

@@ -9,6 +9,7 @@
 struct PictureCaption {
   std::string dateTaken;    // "2024-06-01 14:03:05", empty if none
   std::string description;  // the picture's description, else its title
+  std::string title;        // the picture's title, empty if none
   std::string camera;       // "Make Model"
   std::string lens;
   std::string exposure;  // "1/125 s, f/2.8, ISO 200, 35 mm", whichever parts exist

@@ -23,6 +23,7 @@ void putFile(RecordEntry& entry, const RecordedFile& file) {
 void putCaption(RecordEntry& entry, const PictureCaption& caption) {
   entry.info["date"] = caption.dateTaken;
   entry.info["description"] = caption.description;
+  entry.info["title"] = caption.title;
   entry.info["camera"] = caption.camera;
   entry.info["lens"] = caption.lens;
   entry.info["exposure"] = caption.exposure;

@@ -225,13 +225,15 @@ void PictureWork::keptExtras(std::size_t index, Outcome& outcome) {
   // The caption as the record keeps it while the picture is unchanged,
   // else from the picture's header.
   const RecordEntry* entry = plans_[index].entry;
-  if (entry && entry->source == FileStamp{p.bytes, p.mtimeNs} && entry->info.count("date")) {
+  if (entry && entry->source == FileStamp{p.bytes, p.mtimeNs} && entry->info.count("date") &&
+      entry->info.count("title")) {
     auto info = [entry](const char* key) {
       auto it = entry->info.find(key);
       return it == entry->info.end() ? std::string() : it->second;
     };
     outcome.caption.dateTaken = info("date");
     outcome.caption.description = info("description");
+    outcome.caption.title = info("title");
     outcome.caption.camera = info("camera");
     outcome.caption.lens = info("lens");
     outcome.caption.exposure = info("exposure");

@@ -300,6 +300,9 @@ TEST(GalleryPage, GalleryDataForTheViewer) {
   s["picture"] = {"{{id}}"};
   GalleryPicture a = in("", "a\"<.jpg");
   a.caption.description = "Line\nbreak \\ \"q\"";
+  a.caption.title = "T";
+  a.caption.dateTaken = "2024-06-01 14:03:05";
+  a.caption.lens = "L";
   a.webWidth = 10;
   a.webHeight = 20;
   GalleryPicture b = in("", "b.jpg");
@@ -311,11 +314,15 @@ TEST(GalleryPage, GalleryDataForTheViewer) {
       "&quot;picture&quot;:&quot;a%22%3C.jpg&quot;,&quot;page&quot;:&quot;index.html&quot;,"
       "&quot;caption&quot;:&quot;Line\\u000abreak \\\\ \\&quot;q\\&quot;&quot;,"
       "&quot;alt&quot;:&quot;Line\\u000abreak \\\\ \\&quot;q\\&quot;&quot;,"
-      "&quot;w&quot;:10,&quot;h&quot;:20},"
+      "&quot;w&quot;:10,&quot;h&quot;:20,&quot;thumb&quot;:&quot;Ta%22%3C.jpg&quot;,"
+      "&quot;pw&quot;:640,&quot;ph&quot;:480,&quot;bytes&quot;:1536,"
+      "&quot;title&quot;:&quot;T&quot;,&quot;date&quot;:&quot;2024-06-01 14:03&quot;,"
+      "&quot;lens&quot;:&quot;L&quot;},"
       "{&quot;id&quot;:&quot;p-b&quot;,&quot;web&quot;:&quot;Tb.jpg.web&quot;,"
       "&quot;picture&quot;:&quot;b.jpg&quot;,&quot;page&quot;:&quot;index-2.html&quot;,"
       "&quot;caption&quot;:&quot;&quot;,&quot;alt&quot;:&quot;b&quot;,"
-      "&quot;w&quot;:0,&quot;h&quot;:0}]";
+      "&quot;w&quot;:0,&quot;h&quot;:0,&quot;thumb&quot;:&quot;Tb.jpg&quot;,&quot;pw&quot;:640,"
+      "&quot;ph&quot;:480,&quot;bytes&quot;:1536}]";
   EXPECT_EQ(pages[0], "<div data-gallery=\"" + json + "\">\np-a\n");
   EXPECT_EQ(pages[1], "<div data-gallery=\"" + json + "\">\np-b\n");
 
@@ -323,11 +330,13 @@ TEST(GalleryPage, GalleryDataForTheViewer) {
   s["gallery"] = {"perpage=1", "viewerpages=one"};
   GalleryPage one(s, {}, info());
   one.arrange({a, b}, false);
-  EXPECT_EQ(pagesOf(one)[1],
-            "<div data-gallery=\"[{&quot;id&quot;:&quot;p-b&quot;,&quot;web&quot;:&quot;"
-            "Tb.jpg.web&quot;,&quot;picture&quot;:&quot;b.jpg&quot;,&quot;page&quot;:&quot;"
-            "index-2.html&quot;,&quot;caption&quot;:&quot;&quot;,&quot;alt&quot;:&quot;b&quot;,"
-            "&quot;w&quot;:0,&quot;h&quot;:0}]\">\np-b\n");
+  EXPECT_EQ(
+      pagesOf(one)[1],
+      "<div data-gallery=\"[{&quot;id&quot;:&quot;p-b&quot;,&quot;web&quot;:&quot;"
+      "Tb.jpg.web&quot;,&quot;picture&quot;:&quot;b.jpg&quot;,&quot;page&quot;:&quot;"
+      "index-2.html&quot;,&quot;caption&quot;:&quot;&quot;,&quot;alt&quot;:&quot;b&quot;,"
+      "&quot;w&quot;:0,&quot;h&quot;:0,&quot;thumb&quot;:&quot;Tb.jpg&quot;,&quot;pw&quot;:640,"
+      "&quot;ph&quot;:480,&quot;bytes&quot;:1536}]\">\np-b\n");
 
   // Or once for the gallery, in a script beside the pages that links it:
   // ASCII whatever the names, a picture a line.
@@ -349,12 +358,15 @@ TEST(GalleryPage, GalleryDataForTheViewer) {
       "Vignetor. */\nwindow.vignetorGallery = {\"pages\":\"one\",\"pictures\":[\n"
       "{\"id\":\"p-a\",\"web\":\"Ta%22%3C.jpg.web\",\"picture\":\"a%22%3C.jpg\",\"page\":"
       "\"index.html\",\"caption\":\"Line\\u000abreak \\\\ \\\"q\\\"\",\"alt\":\"Line\\u000abreak "
-      "\\\\ \\\"q\\\"\",\"w\":10,\"h\":20},\n"
+      "\\\\ \\\"q\\\"\",\"w\":10,\"h\":20,\"thumb\":\"Ta%22%3C.jpg\",\"pw\":640,\"ph\":480,"
+      "\"bytes\":1536,\"title\":\"T\",\"date\":\"2024-06-01 14:03\",\"lens\":\"L\"},\n"
       "{\"id\":\"p-b\",\"web\":\"Tb.jpg.web\",\"picture\":\"b.jpg\",\"page\":\"index-2.html\","
-      "\"caption\":\"\",\"alt\":\"b\",\"w\":0,\"h\":0},\n"
+      "\"caption\":\"\",\"alt\":\"b\",\"w\":0,\"h\":0,\"thumb\":\"Tb.jpg\",\"pw\":640,"
+      "\"ph\":480,\"bytes\":1536},\n"
       "{\"id\":\"p-\",\"web\":\"T%C3%A9%E2%80%A8%F0%9D%84%9E.jpg.web\",\"picture\":"
       "\"%C3%A9%E2%80%A8%F0%9D%84%9E.jpg\",\"page\":\"index-3.html\",\"caption\":\"\",\"alt\":"
-      "\"\\u00e9\\u2028\\ud834\\udd1e\",\"w\":0,\"h\":0}\n]};\n");
+      "\"\\u00e9\\u2028\\ud834\\udd1e\",\"w\":0,\"h\":0,\"thumb\":"
+      "\"T%C3%A9%E2%80%A8%F0%9D%84%9E.jpg\",\"pw\":640,\"ph\":480,\"bytes\":1536}\n]};\n");
   EXPECT_FALSE(one.usesDataScript());
   Text small;
   EXPECT_THROW(script.renderData(small, 100), PageError);
@@ -450,8 +462,8 @@ TEST(GalleryPage, EveryPlaceholderKeepsHostileValuesOutOfTheMarkup) {
   };
   GalleryPicture p = in(evil, evil + ".jpg");
   p.thumb2xLink = p.thumbLink + "@2x";
-  for (std::string* field : {&p.caption.description, &p.caption.dateTaken, &p.caption.camera,
-                             &p.caption.lens, &p.caption.exposure})
+  for (std::string* field : {&p.caption.description, &p.caption.title, &p.caption.dateTaken,
+                             &p.caption.camera, &p.caption.lens, &p.caption.exposure})
     *field = evil;
   // Nothing but the template's own markup: its characters come in pairs.
   const std::regex safe("<p title=\"[^<>\"']*\" data-x='[^<>\"']*'>[^<>\"']*</p>|x|");

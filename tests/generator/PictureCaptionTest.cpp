@@ -93,13 +93,17 @@ TEST_F(PictureCaptionTest, DescriptionFromWhicheverBlockHasOne) {
                 .description,
             "\xc3\x9c"
             "ber IPTC");
-  EXPECT_EQ(caption(tagged("exif.jpg", {"-EXIF:ImageDescription=Only EXIF", "-XMP-dc:Title=T"}))
-                .description,
-            "Only EXIF");
-  EXPECT_EQ(caption(tagged("title.jpg", {"-XMP-dc:Title=Only a title"})).description,
-            "Only a title");
-  EXPECT_EQ(caption(tagged("ititle.jpg", {"-IPTC:ObjectName=IPTC title"})).description,
-            "IPTC title");
+  // The title stands on its own too, XMP before IPTC.
+  PictureCaption both = caption(tagged(
+      "exif.jpg", {"-EXIF:ImageDescription=Only EXIF", "-XMP-dc:Title=T", "-IPTC:ObjectName=I"}));
+  EXPECT_EQ(both.description, "Only EXIF");
+  EXPECT_EQ(both.title, "T");
+  PictureCaption title = caption(tagged("title.jpg", {"-XMP-dc:Title=Only a title"}));
+  EXPECT_EQ(title.description, "Only a title");
+  EXPECT_EQ(title.title, "Only a title");
+  PictureCaption iptcTitle = caption(tagged("ititle.jpg", {"-IPTC:ObjectName=IPTC title"}));
+  EXPECT_EQ(iptcTitle.description, "IPTC title");
+  EXPECT_EQ(iptcTitle.title, "IPTC title");
   // A PNG carries XMP, and its date when there is no EXIF.
   PictureCaption png = caption(tagged(
       "x.png", {"-XMP-dc:Description=In a PNG", "-XMP-exif:DateTimeOriginal=2023:12:24 18:30:00",
@@ -109,6 +113,7 @@ TEST_F(PictureCaptionTest, DescriptionFromWhicheverBlockHasOne) {
 
   PictureCaption none = caption(tagged("none.jpg", {"-Software=x"}));
   EXPECT_EQ(none.description, "");
+  EXPECT_EQ(none.title, "");
   EXPECT_EQ(none.dateTaken, "");
   EXPECT_EQ(none.camera, "");
   EXPECT_EQ(none.exposure, "");
