@@ -21,9 +21,9 @@ const char* const kPictureFields[] = {"index",    "name",    "subfolder",  "pict
                                       "exposure", "section", "sectionid",  "sectioncount"};
 const char* const kPageFields[] = {"page",      "pages",    "prevpage",      "nextpage",
                                    "firstpage", "lastpage", "maxthumbwidth", "maxthumbheight"};
-const char* const kSectionFields[] = {"section",     "sectionid",     "sectioncount",
-                                      "albumname",   "albumparent",   "albumlink",
-                                      "albumfrom",   "albumto",       "albumdates"};
+const char* const kSectionFields[] = {"section",   "sectionid",   "sectioncount",
+                                      "albumname", "albumparent", "albumlink",
+                                      "albumfrom", "albumto",     "albumdates"};
 // Everywhere, beside kPageFields.
 const char* const kAlbumPageFields[] = {"albumindex", "albums"};
 const char* const kCrumbFields[] = {"crumbname", "crumblink"};
@@ -322,9 +322,8 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
   }
 
   for (const auto& section : sections_) {
-    static const std::set<std::string> kOnPage = {"head",    "foot",    "picture", "empty",
-                                                  "rowbreak", "section", "pagenav", "album",
-                                                  "crumb"};
+    static const std::set<std::string> kOnPage = {
+        "head", "foot", "picture", "empty", "rowbreak", "section", "pagenav", "album", "crumb"};
     if (!kOnPage.count(section.first)) continue;
     Section& pieces = parsed_[section.first];
     for (const auto& line : section.second) {
@@ -692,8 +691,8 @@ void GalleryPage::pictureFields(std::size_t i, Fields& fields) const {
   fields["bytes"] = std::to_string(p.bytes);
   fields["id"] = ids_[i];
   fields["caption"] = htmlEscape(p.caption.description);
-  fields["alt"] = htmlEscape(p.caption.description.empty() ? withoutExtension(p.name)
-                                                           : p.caption.description);
+  fields["alt"] =
+      htmlEscape(p.caption.description.empty() ? withoutExtension(p.name) : p.caption.description);
   // "2024-06-01 14:03:05" is shown to the minute.
   fields["datetaken"] = htmlEscape(p.caption.dateTaken.substr(0, 16));
   fields["camera"] = htmlEscape(p.caption.camera);

@@ -187,8 +187,8 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
 
   for (std::string bad :
        {"websize=-1", "websize=big", "websize=20000", "thumb2x=maybe", "order=size", "perpage=x",
-        "subfolders=tabs", "viewerpages=2", "albums=maybe", "assets=../x.js", "assets=a/b.js", "assets=.hidden",
-        "colour=red", "no equals sign", "websize={{big}}"}) {
+        "subfolders=tabs", "viewerpages=2", "albums=maybe", "assets=../x.js", "assets=a/b.js",
+        "assets=.hidden", "colour=red", "no equals sign", "websize={{big}}"}) {
     s["gallery"] = {bad};
     EXPECT_THROW(GalleryPage(s, {{"big", "huge"}}, info()), PageError) << bad;
   }
@@ -315,25 +315,26 @@ TEST(GalleryPage, AlbumsHaveAnIndexPagesAndCrumbs) {
   };
   GalleryPage page(s, {{"title", "Trips"}}, info());
   page.arrange(pictures, true);
-  EXPECT_EQ(pagesOf(page),
-            (std::vector<std::string>{
-                "1/1 [index.html] 5 albums\n"
-                "Pics||index-2.html|s-top|1|top.jpg|2023-05-01|2023-05-01\n"
-                "2024||index-3.html|s-2024|1|own.jpg||\n"
-                "summer|2024|index-4.html|s-2024-summer|1|x.jpg|2024-03-05|2024-03-05\n"
-                "late|2024/summer|index-5.html|s-2024-summer-late|1|y.jpg|2024-08-30|2024-08-30\n"
-                "winter|2024|index-6.html|s-2024-winter|3|cover.JPG|"
-                "2024-01-02 \xe2\x80\x93 2024-01-09|2024-01-02\n",
-                "1/1 [index.html] 5 albums\nTrips>index.html\n= Pics (1, 2023-05-01)\ntop.jpg\n",
-                "1/1 [index.html] 5 albums\nTrips>index.html\n= 2024 (1, )\nown.jpg\n",
-                "1/1 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
-                "= summer (1, 2024-03-05)\nx.jpg\n",
-                "1/1 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
-                "summer>index-4.html\n= late (1, 2024-08-30)\ny.jpg\n",
-                "1/2 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
-                "= winter (3, 2024-01-02 \xe2\x80\x93 2024-01-09)\na.jpg\nb.jpg\nnav |index-7.html\n",
-                "2/2 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
-                "= winter (3, 2024-01-02 \xe2\x80\x93 2024-01-09)\ncover.JPG\nnav index-6.html|\n"}));
+  EXPECT_EQ(
+      pagesOf(page),
+      (std::vector<std::string>{
+          "1/1 [index.html] 5 albums\n"
+          "Pics||index-2.html|s-top|1|top.jpg|2023-05-01|2023-05-01\n"
+          "2024||index-3.html|s-2024|1|own.jpg||\n"
+          "summer|2024|index-4.html|s-2024-summer|1|x.jpg|2024-03-05|2024-03-05\n"
+          "late|2024/summer|index-5.html|s-2024-summer-late|1|y.jpg|2024-08-30|2024-08-30\n"
+          "winter|2024|index-6.html|s-2024-winter|3|cover.JPG|"
+          "2024-01-02 \xe2\x80\x93 2024-01-09|2024-01-02\n",
+          "1/1 [index.html] 5 albums\nTrips>index.html\n= Pics (1, 2023-05-01)\ntop.jpg\n",
+          "1/1 [index.html] 5 albums\nTrips>index.html\n= 2024 (1, )\nown.jpg\n",
+          "1/1 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
+          "= summer (1, 2024-03-05)\nx.jpg\n",
+          "1/1 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
+          "summer>index-4.html\n= late (1, 2024-08-30)\ny.jpg\n",
+          "1/2 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
+          "= winter (3, 2024-01-02 \xe2\x80\x93 2024-01-09)\na.jpg\nb.jpg\nnav |index-7.html\n",
+          "2/2 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
+          "= winter (3, 2024-01-02 \xe2\x80\x93 2024-01-09)\ncover.JPG\nnav index-6.html|\n"}));
 
   // A folder above without pictures of its own leads to the first album
   // inside it: on the index, or without one at its heading.
@@ -536,8 +537,24 @@ TEST(GalleryPage, EveryPlaceholderKeepsHostileValuesOutOfTheMarkup) {
       {"picture", "camera", text},
       {"picture", "lens", text},
       {"picture", "exposure", text},
+      {"head", "albumindex", ""},
+      {"head", "albums", ""},
+      {"section", "albumname", text},
+      {"section", "albumparent", text},
+      {"section", "albumlink", ""},
+      {"section", "albumdates", ""},
+      {"picture", "albumfrom", ""},
+      {"picture", "albumto", ""},
+      {"album", "albumname", text},
+      {"album", "albumlink", ""},
+      {"album", "name", text},
+      {"album", "imgsrcset", link},
+      {"album", "alt", text},
+      {"crumb", "crumbname", text},
+      {"crumb", "crumblink", ""},
   };
-  GalleryPicture p = in(evil, evil + ".jpg");
+  // In a folder inside a folder, for the crumbs.
+  GalleryPicture p = in(evil + "/" + evil, evil + ".jpg");
   p.thumb2xLink = p.thumbLink + "@2x";
   for (std::string* field : {&p.caption.description, &p.caption.dateTaken, &p.caption.camera,
                              &p.caption.lens, &p.caption.exposure})
@@ -548,8 +565,11 @@ TEST(GalleryPage, EveryPlaceholderKeepsHostileValuesOutOfTheMarkup) {
   for (const Row& row : rows) {
     const std::string field = std::string("{{") + row.name + "}}";
     TemplateSections s;
-    // Two pages, the first with two rows: every section shows.
-    s["gallery"] = {"perpage=2"};
+    // An album index and two pages of the album, the first with two rows:
+    // every section shows.
+    s["gallery"] = {"perpage=2", "albums=yes"};
+    s["album"] = {"x"};
+    s["section"] = {"{{crumbs}}"};
     s["askvalues"] = {"intro;T;Introduction;none", "columns;N;Per row;1"};
     s["perrow"] = {"{{columns}}"};
     s["picture"] = {"x"};
