@@ -96,7 +96,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   .album .parent { color: var(--muted); font-size: .78rem; overflow-wrap: anywhere; }
   .album .title { font-weight: 650; font-size: 1.05rem; overflow-wrap: anywhere; }
   .parent:empty { display: none; }
-  .count:not([data-n="1"])::after { content: "s"; }
+  .count[data-n="1"] .plural { display: none; }
   /* The way back: the index, then each folder above the album. */
   .crumbs { grid-column: 1 / -1; margin: 0; font-size: .9rem; color: var(--muted); }
   .crumbs ol { display: flex; flex-wrap: wrap; gap: .25rem .5rem; margin: 0; padding: 0; list-style: none; }
@@ -123,7 +123,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 [album]
   <a class="card album" href="{{albumlink}}" id="{{sectionid}}">
     <span class="shot"><img style="--tw: {{thumbwidth}}; --th: {{thumbheight}}" src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="" loading="lazy" decoding="async"></span>
-    <span class="label"><span class="parent">{{albumparent}}</span><span class="title">{{albumname}}</span><span class="meta"><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture</span><span>{{albumdates}}</span></span></span>
+    <span class="label"><span class="parent">{{albumparent}}</span><span class="title">{{albumname}}</span><span class="meta"><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture<span class="plural">s</span></span><span>{{albumdates}}</span></span></span>
   </a>
 
 [crumb]
@@ -133,7 +133,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   <nav class="crumbs" aria-label="Breadcrumb"><ol>
 {{crumbs}}    <li aria-current="page">{{albumname}}</li>
   </ol></nav>
-  <div class="album-head" id="{{sectionid}}"><h2>{{albumname}}</h2><p><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture</span> <span>{{albumdates}}</span></p></div>
+  <div class="album-head" id="{{sectionid}}"><h2>{{albumname}}</h2><p><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture<span class="plural">s</span></span> <span>{{albumdates}}</span></p></div>
 
 [picture]
   <figure class="card">
