@@ -8,7 +8,9 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import { chromiumPath, launchBrowser, makeDatedPictures, makeGallery, tempDir } from './gallery.mjs';
-import { assertClean, galleryData, noSidewaysScroll, openPage, viewerClosed, viewerShows } from './viewer-checks.mjs';
+import {
+  assertClean, galleryData, loadAllImages, noSidewaysScroll, openPage, viewerClosed, viewerShows,
+} from './viewer-checks.mjs';
 
 const skip = chromiumPath() ? false : 'chromium is not installed';
 const template = 'Albums.tpl';
@@ -67,8 +69,10 @@ describe(template, { skip }, () => {
       // Each album's page shows its pictures, and no other.
       const data = await galleryData(page);
       for (const a of albums) {
+        await loadAllImages(page);
         await page.goto(new URL(a.page, page.url()).href, { waitUntil: 'load' });
         await noSidewaysScroll(page);
+        await loadAllImages(page);
         const ids = await page.$$eval('a[data-vg]', (as) => as.map((x) => x.dataset.vg));
         assert.equal(ids.length, a.count, a.page);
         assert.deepEqual(ids, data.filter((d) => d.page === a.page).map((d) => d.id));
@@ -87,6 +91,7 @@ describe(template, { skip }, () => {
       // first album inside them on the index.
       assert.deepEqual(await crumbs(), ['Travels>index.html', '2024>index.html#s-2024-Spring',
                                         'Summer>index.html#s-2024-Summer-Coast', 'Coast (here)']);
+      await loadAllImages(page);
       await page.click('nav[aria-label="Breadcrumb"] a >> text=2024');
       await page.waitForURL(/index\.html#s-2024-Spring$/);
       // The album it names is in view.
@@ -94,9 +99,11 @@ describe(template, { skip }, () => {
       assert.ok(top >= 0 && top < await page.evaluate(() => innerHeight), `album at ${top}`);
 
       // The top folder's album leads back to the index in one step.
+      await loadAllImages(page);
       await page.click('a[href="index-2.html"]');
       await page.waitForURL(/index-2\.html$/);
       assert.deepEqual(await crumbs(), ['Travels>index.html', 'Travels 2024 (here)']);
+      await loadAllImages(page);
       await page.click('nav[aria-label="Breadcrumb"] a');
       await page.waitForURL(/\/index\.html$/);
       assert.equal((await albumCards(page)).length, albums.length);
@@ -131,6 +138,7 @@ describe(template, { skip }, () => {
     assert.deepEqual(cards.map((c) => c.cover),
                      ['Thumbharbour.jpg', '2024/Spring/Thumbapple.jpg', '2024/Summer/Coast/Thumba.jpg',
                       'trip/Thumbx.jpg']);
+    await loadAllImages(page);
     await page.goto(new URL('index-3.html', page.url()).href, { waitUntil: 'load' });
     assert.deepEqual(await page.$$eval('a[data-vg]', (as) => as.map((x) => x.dataset.vg)),
                      ['p-2024-Spring-zebra', 'p-2024-Spring-apple']);

@@ -8,7 +8,9 @@ import { after, before, describe, test } from 'node:test';
 import {
   chromiumPath, launchBrowser, makeGallery, makePictures, pictures, programDir, tempDir,
 } from './gallery.mjs';
-import { assertClean, galleryData, noSidewaysScroll, openPage, viewerClosed, viewerShows } from './viewer-checks.mjs';
+import {
+  assertClean, galleryData, loadAllImages, noSidewaysScroll, openPage, viewerClosed, viewerShows,
+} from './viewer-checks.mjs';
 
 const template = process.env.TEMPLATE;
 const skip = chromiumPath() ? false : 'chromium is not installed';
@@ -42,10 +44,14 @@ describe(template, { skip }, () => {
       await noSidewaysScroll(page);
       const data = await galleryData(page);
       assert.equal(data.length, pictures.length);
+      await loadAllImages(page);
       // The pages that show the pictures: index.html, or where it is an
       // album index, the albums' pages.
       const picturePages = [...new Set(data.map((d) => d.page))];
-      const visit = (file) => page.goto(new URL(file, page.url()).href, { waitUntil: 'load' });
+      const visit = async (file) => {
+        await loadAllImages(page);
+        await page.goto(new URL(file, page.url()).href, { waitUntil: 'load' });
+      };
 
       const thumbs = [];
       for (const file of picturePages) {
@@ -181,6 +187,7 @@ describe(template, { skip }, () => {
     // On an album index the albums' covers too.
     const files = [...new Set(['index.html', (await galleryData(page))[0].page])];
     for (const file of files) {
+      await loadAllImages(page);
       await page.goto(new URL(file, page.url()).href, { waitUntil: 'load' });
       const box = await page.locator('a:has(img)').first().boundingBox();
       const clip = { x: Math.max(0, box.x - 8), y: Math.max(0, box.y - 8),
