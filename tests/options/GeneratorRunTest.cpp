@@ -291,7 +291,8 @@ TEST_F(GeneratorRun, ClosingTheConsoleEndsTheGenerator) {
 }
 
 // The program's own Filmstrip2 template, and the viewer's files it has
-// copied beside the page.
+// copied beside the page. It asks for the order: the form shows its input
+// dialog first.
 void CopyShippedFilmstrip(const std::string& programDir) {
   for (const char* f : {"Filmstrip2.tpl", "photoswipe.umd.min.js", "photoswipe.css",
                         "photoswipe-LICENSE.txt", "vignetor-viewer.js", "vignetor-viewer.css"})
@@ -308,7 +309,8 @@ TEST_F(GeneratorRun, TheRealGeneratorMakesThePageThatOpens) {
   ASSERT_EQ(0, ::mkdir(in.c_str(), 0700));
   SetDirectories(in + "/", in);
   wxTEST_DIALOG(Create(),
-                wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"));
+                wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"),
+                wxExpectModal<TemplateInputDialog>(wxID_OK).Describe("the template's values"));
   ASSERT_TRUE(FileExists(in + "/index.html"));
   EXPECT_TRUE(FileExists(in + "/vignetor-viewer.js"));
   ASSERT_EQ(1u, m_opened.size());
@@ -327,7 +329,19 @@ TEST_F(GeneratorRun, TheConsoleTellsWhatTheRealGeneratorDid) {
   SetDirectories(Pics(), Pics());
   struct Reader : wxTimer {
     std::string progress, outcome;
+    bool answered = false;
     void Notify() override {
+      // The template's values, as they are offered.
+      for (wxWindow* window : wxTopLevelWindows) {
+        auto* input = dynamic_cast<TemplateInputDialog*>(window);
+        if (!answered && input && input->IsModal() && input->IsShown()) {
+          answered = true;
+          wxCommandEvent click(wxEVT_BUTTON, wxID_OK);
+          click.SetEventObject(input->FindWindow(wxID_OK));
+          input->ProcessWindowEvent(click);
+          return;
+        }
+      }
       ConsoleWindow* console = Console();
       if (!console || !console->Ended() || !outcome.empty()) return;
       progress = ToBytes(console->ProgressLabel()->GetLabelText());
@@ -339,6 +353,7 @@ TEST_F(GeneratorRun, TheConsoleTellsWhatTheRealGeneratorDid) {
   const ConsoleWatchdog watchdog(60000);
   Create();
   EXPECT_EQ("2 of 2 pictures", reader.progress);
+  EXPECT_TRUE(reader.answered);
   EXPECT_EQ("1 of 2 pictures could not be read \u2014 the page was written", reader.outcome);
   EXPECT_TRUE(FileExists(Pics() + "/index.html"));
   EXPECT_TRUE(m_opened.empty());
