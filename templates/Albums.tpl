@@ -93,13 +93,18 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   .album { color: inherit; text-decoration: none; outline: none; }
   .album:focus-visible { outline: 3px solid var(--ring); outline-offset: 3px; }
   .album .label { display: flex; flex-direction: column; gap: .1rem; padding: .65rem .85rem .8rem; min-width: 0; }
+  .days { white-space: nowrap; }
+  /* On a phone a list: the cover beside the album's name and days. */
+  @media (max-width: 480px) {
+    .album { grid-column: 1 / -1; display: grid; grid-template-columns: minmax(0, 2fr) minmax(0, 3fr); align-items: center; }
+  }
   .album .parent { color: var(--muted); font-size: .78rem; overflow-wrap: anywhere; }
   .album .title { font-weight: 650; font-size: 1.05rem; overflow-wrap: anywhere; }
   .parent:empty { display: none; }
   .count[data-n="1"] .plural { display: none; }
   /* The way back: the index, then each folder above the album. */
   .crumbs { grid-column: 1 / -1; margin: 0; font-size: .9rem; color: var(--muted); }
-  .crumbs ol { display: flex; flex-wrap: wrap; gap: .25rem .5rem; margin: 0; padding: 0; list-style: none; }
+  .crumbs ol { display: flex; flex-wrap: wrap; align-items: baseline; gap: .25rem .5rem; margin: 0; padding: 0; list-style: none; }
   .crumbs li { overflow-wrap: anywhere; }
   .crumbs li + li::before { content: "\203a"; margin-inline-end: .5rem; color: var(--muted); }
   .crumbs a { color: var(--text); text-decoration: underline; text-decoration-color: var(--line);
@@ -110,7 +115,8 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   .album-head { grid-column: 1 / -1; display: flex; flex-wrap: wrap; align-items: baseline; gap: .25rem .75rem;
                 margin: -.5rem 0 .25rem; }
   .album-head h2 { margin: 0; font-size: clamp(1.25rem, 1rem + 1vw, 1.7rem); font-weight: 650; overflow-wrap: anywhere; }
-  .album-head p { margin: 0; color: var(--muted); }
+  .album-head p { display: flex; flex-wrap: wrap; column-gap: .75em; margin: 0; color: var(--muted); }
+  .album-head p span:empty { display: none; }
 </style>
 </head>
 <body>
@@ -123,7 +129,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 [album]
   <a class="card album" href="{{albumlink}}" id="{{sectionid}}">
     <span class="shot"><img style="--tw: {{thumbwidth}}; --th: {{thumbheight}}" src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="" loading="lazy" decoding="async"></span>
-    <span class="label"><span class="parent">{{albumparent}}</span><span class="title">{{albumname}}</span><span class="meta"><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture<span class="plural">s</span></span><span>{{albumdates}}</span></span></span>
+    <span class="label"><span class="title">{{albumname}}</span><span class="parent">{{albumparent}}</span><span class="meta"><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture<span class="plural">s</span></span><span class="days">{{albumdates}}</span></span></span>
   </a>
 
 [crumb]
@@ -133,7 +139,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   <nav class="crumbs" aria-label="Breadcrumb"><ol>
 {{crumbs}}    <li aria-current="page">{{albumname}}</li>
   </ol></nav>
-  <div class="album-head" id="{{sectionid}}"><h2>{{albumname}}</h2><p><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture<span class="plural">s</span></span> <span>{{albumdates}}</span></p></div>
+  <div class="album-head" id="{{sectionid}}"><h2>{{albumname}}</h2><p><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture<span class="plural">s</span></span><span class="days">{{albumdates}}</span></p></div>
 
 [picture]
   <figure class="card">

@@ -310,7 +310,8 @@ TEST_F(GeneratorRun, TheRealGeneratorMakesThePageThatOpens) {
   SetDirectories(in + "/", in);
   wxTEST_DIALOG(Create(),
                 wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"),
-                wxExpectModal<TemplateInputDialog>(wxID_OK).Describe("the template's values"));
+                wxExpectDismissableModal<TemplateInputDialog>(wxID_OK).Describe(
+                    "the template's values, as offered"));
   ASSERT_TRUE(FileExists(in + "/index.html"));
   EXPECT_TRUE(FileExists(in + "/vignetor-viewer.js"));
   ASSERT_EQ(1u, m_opened.size());
