@@ -107,6 +107,23 @@ export function makePhotos(dir, list = photos) {
   });
 }
 
+// makePhotos, drawn once per build (they take seconds) into a folder beside
+// the program directory and copied from there; tests running side by side
+// may draw them at the same time, and the first to finish keeps its own.
+export function makePhotosOnce(dir) {
+  const kept = path.join(programDir, '..', 'test-photos-1');
+  if (!fs.existsSync(kept)) {
+    const fresh = fs.mkdtempSync(kept + '-');
+    makePhotos(fresh);
+    try {
+      fs.renameSync(fresh, kept);
+    } catch {
+      fs.rmSync(fresh, { recursive: true, force: true });
+    }
+  }
+  fs.cpSync(kept, dir, { recursive: true });
+}
+
 // Width and height of a JPEG, PNG or WebP file from its own header.
 export function pixelsOf(file) {
   const b = fs.readFileSync(file);
