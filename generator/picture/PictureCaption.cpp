@@ -312,7 +312,8 @@ class XmpReader {
     const Role role = self->frames_.back().role;
     if (role != Role::Property && role != Role::Item) return;
     // Enough to cut at a whole character as clean() does.
-    const std::size_t room = kMaxCaptionField + 4 - std::min(self->text_.size(), kMaxCaptionField + 4);
+    const std::size_t room =
+        kMaxCaptionField + 4 - std::min(self->text_.size(), kMaxCaptionField + 4);
     self->text_.append(text, std::min(room, static_cast<std::size_t>(length)));
   }
 

@@ -24,7 +24,6 @@ namespace {
 // carries holds this failure's messages only.
 std::string vipsMessage(const VError& e) { return vipsErrorLine(e.what()); }
 
-
 std::string blob(const VImage& image, const char* name) {
   if (image.get_typeof(name) == 0) return {};
   size_t length = 0;

@@ -58,12 +58,15 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
       if (endsWith(named + ext, thumb)) return true;
       continue;
     }
-    const std::string tag = role == FileRole::Thumb2x ? "@2x" : "@web";
+    const std::string tag = role == FileRole::Thumb2x   ? "@2x"
+                            : role == FileRole::Thumb3x ? "@3x"
+                                                        : "@web";
     if (!endsWith(named, tag)) continue;
     for (const auto& core : withAndWithoutNumber(named.substr(0, named.size() - tag.size()))) {
-      if (role == FileRole::Thumb2x && endsWith(core + ext, thumb)) return true;
-      if (role == FileRole::Web && (ext == ".jpg" || ext == ".webp") && endsWith(core, thumbStem))
-        return true;
+      // The 2x and 3x forms in the thumbnail's own format (as earlier runs
+      // made them) or in the light one, as the web-sized picture.
+      if (role != FileRole::Web && endsWith(core + ext, thumb)) return true;
+      if ((ext == ".jpg" || ext == ".webp") && endsWith(core, thumbStem)) return true;
     }
   }
   return false;

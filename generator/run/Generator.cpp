@@ -66,6 +66,32 @@ std::string consoleText(std::string text) {
   return text;
 }
 
+// Wall time and the process's CPU time (in the program and in the system)
+// from its making to elapsed().
+class PhaseClock {
+ public:
+  struct Times {
+    double wall = 0, user = 0, system = 0;
+  };
+  PhaseClock() { getrusage(RUSAGE_SELF, &before_); }
+  Times elapsed() const {
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    auto seconds = [](const timeval& t) {
+      return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    Times t;
+    t.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    t.user = seconds(after.ru_utime) - seconds(before_.ru_utime);
+    t.system = seconds(after.ru_stime) - seconds(before_.ru_stime);
+    return t;
+  }
+
+ private:
+  rusage before_{};
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+};
+
 }  // namespace
 
 // What one phase of a run hands on to the next.
@@ -83,6 +109,8 @@ struct Generator::State {
   std::unique_ptr<Thumbnailer> thumbnailer;
   std::string thumbSettings, settings2x, settings3x, settingsWeb;  // besides the format
   std::vector<PicturePlan> plans;
+  std::vector<std::pair<std::string, std::string>> assets;  // name, bytes as read at the start
+  PhaseClock::Times pageTime;  // the pages' own (the workers have ended by then)
 };
 
 Generator::Generator(Arguments args, std::string programDir)
@@ -130,23 +158,8 @@ ExitCode Generator::run() {
 
   ExitCode code = tally.failed > 0 || !scanned ? kExitPicturesFailed : kExitOk;
   if (!recorded) code = kExitOutput;
-  // The pages' own time: wall, and the CPU time in the program and in the
-  // system (the workers have ended by now).
-  double pageSeconds = 0, pageUser = 0, pageSystem = 0;
   if (page_) {
-    auto seconds = [](const timeval& t) {
-      return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
-    const auto pagesStarted = std::chrono::steady_clock::now();
-    ExitCode pageCode = writePage(outcomes);
-    if (pageCode != kExitOk) code = pageCode;
-    pageSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - pagesStarted).count();
-    getrusage(RUSAGE_SELF, &after);
-    pageUser = seconds(after.ru_utime) - seconds(before.ru_utime);
-    pageSystem = seconds(after.ru_stime) - seconds(before.ru_stime);
+    if (ExitCode pageCode = writePage(outcomes); pageCode != kExitOk) code = pageCode;
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -156,7 +169,8 @@ ExitCode Generator::run() {
     std::fprintf(stderr,
                  "stats: %zu pictures decoded, %zu headers read, pages made in %.3f s (%.3f s "
                  "user, %.3f s system)\n",
-                 tally.decoded, tally.headersRead, pageSeconds, pageUser, pageSystem);
+                 tally.decoded, tally.headersRead, state_->pageTime.wall, state_->pageTime.user,
+                 state_->pageTime.system);
   return code;
 }
 
@@ -216,7 +230,8 @@ ExitCode Generator::openTemplate() {
     printLine(stderr, "template " + args_.templateName + ": " + e.what());
     return kExitTemplate;
   }
-  // The files the page needs must be there before any work is done.
+  // The files the page needs must be there before any work is done; they
+  // are kept as read then, and copied after the pages.
   for (const auto& name : page_->settings().assets) {
     std::string data;
     if (!readSmallFile(assetPath(name), data, error, true)) {
@@ -224,6 +239,7 @@ ExitCode Generator::openTemplate() {
                             " it names in [gallery] assets " + error);
       return kExitTemplate;
     }
+    state_->assets.emplace_back(name, std::move(data));
   }
   return kExitOk;
 }
@@ -399,6 +415,13 @@ bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
 }
 
 ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
+  const PhaseClock clock;
+  const ExitCode code = writePageFiles(outcomes);
+  state_->pageTime = clock.elapsed();
+  return code;
+}
+
+ExitCode Generator::writePageFiles(const std::vector<Outcome>& outcomes) {
   std::vector<GalleryPicture> entries;
   for (std::size_t i = 0; i < pictures_.size(); ++i) {
     const Outcome& o = outcomes[i];
@@ -515,19 +538,12 @@ ExitCode Generator::copyAssets(const std::vector<Outcome>& outcomes,
                                const std::vector<std::string>& pages) {
   // What this run made or shows: never replaced by an asset of the same name.
   std::set<std::string> made(pages.begin(), pages.end());
-  for (const auto& o : outcomes) made.insert({o.thumbName, o.thumb2xName, o.webName});
+  for (const auto& o : outcomes)
+    made.insert({o.thumbName, o.thumb2xName, o.thumb3xName, o.webName});
   ExitCode code = kExitOk;
-  for (const auto& name : page_->settings().assets) {
-    const std::string from = assetPath(name);
+  for (const auto& [name, data] : state_->assets) {
     const std::string to = joinPath(outDir_, name);
-    std::string data, error;
-    if (!readSmallFile(from, data, error, true)) {
-      printLine(stderr, "template " + args_.templateName + ": the file " + from +
-                            " it names in [gallery] assets " + error);
-      code = kExitTemplate;
-      continue;
-    }
-    std::string inTheWay;
+    std::string error, inTheWay;
     struct stat st;
     if (made.count(name)) {
       inTheWay = "a file this run made";

@@ -65,7 +65,8 @@ class Generator {
   // Writes the run record: before the work (`outcomes` null) with the
   // names about to be written, after it with what was made.
   bool recordRun(const std::vector<Outcome>* outcomes);
-  ExitCode writePage(const std::vector<Outcome>& outcomes);
+  ExitCode writePage(const std::vector<Outcome>& outcomes);  // timed, for VIGNETOR_STATS
+  ExitCode writePageFiles(const std::vector<Outcome>& outcomes);
 
   // `pages`: the files of the pages this run writes.
   ExitCode copyAssets(const std::vector<Outcome>& outcomes, const std::vector<std::string>& pages);

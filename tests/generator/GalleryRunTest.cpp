@@ -318,16 +318,20 @@ TEST_F(GalleryRun, AssetsAndPagesNeverTakeAnotherFilesPlace) {
       {"an asset named like a thumbnail leaves the thumbnail",
        [&](const std::string&) {
          writeFile(program + "/Ta.jpg", "not a picture");
-         tpl("Named.tpl", "[gallery]\nassets=Ta.jpg\n[picture]\n{{thumb}}\n");
+         writeFile(program + "/Ta@3x.jpg", "not a picture");
+         tpl("Named.tpl",
+             "[gallery]\nassets=Ta.jpg Ta@3x.jpg\nthumb3x=yes\n[picture]\n{{thumb}}\n");
        },
        {"/iNamed.tpl"},
        5,
        [](const std::string& out, const RunResult& r) {
          EXPECT_EQ(inspect(out + "/Ta.jpg").height, 20);
+         EXPECT_EQ(inspect(out + "/Ta@3x.jpg").height, 60);
          EXPECT_EQ(readFile(out + "/index.html"), "Ta.jpg\n");
-         EXPECT_TRUE(r.err.find("not copied: Ta.jpg would replace a file this run made") !=
-                     std::string::npos)
-             << r.err;
+         for (const char* name : {"Ta.jpg", "Ta@3x.jpg"})
+           EXPECT_TRUE(r.err.find(std::string("not copied: ") + name +
+                                  " would replace a file this run made") != std::string::npos)
+               << r.err;
        }},
       {"a subfolder named like the first page",
        [&](const std::string& dir) {
