@@ -129,9 +129,23 @@ press() {
   return 1
 }
 
+# Takes the values as offered in the input dialog of process PID's
+# template, if it shows: from the value list, where it opens, Shift+Tab
+# leads round to OK (the last of its controls), and Return presses it.
+answer_input() {
+  local window
+  for window in $(xdotool search --onlyvisible --pid "$1" --name '^Input required for template$' 2>/dev/null); do
+    [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "Input required for template" ] || continue
+    xdotool windowfocus --sync "$window" key shift+Tab Return 2>/dev/null
+    return 0
+  done
+  return 1
+}
+
 # Starts the form with TEMPLATE saved as the last one used, presses Create
-# (Enter) and waits for index.html, then closes the form with Escape. The
-# saved template is selected only when the form lists it.
+# (Enter), answers the template's input dialog if it asks, and waits for
+# index.html, then closes the form with Escape. The saved template is
+# selected only when the form lists it.
 create_with_form() {
   local bin="$1" template="$2" gallery="$WORK/gallery-$2" pid window
   mkdir -p "$gallery" "$XDG_CONFIG_HOME/Korvel Software"
@@ -144,6 +158,7 @@ create_with_form() {
   for _ in $(seq 20); do
     press "$pid" Return || break
     for _ in $(seq 50); do
+      answer_input "$pid" || true
       [ -f "$gallery/index.html" ] || [ -z "$(form_window "$pid")" ] && break
       sleep 0.1
     done
