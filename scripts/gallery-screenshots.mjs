@@ -1,5 +1,7 @@
 // Screenshots of every shipped template at a phone's and a desktop's width,
-// made from drawn landscapes by the real generator, into docs/gallery/.
+// made from drawn landscapes by the real generator, into docs/gallery/; of
+// the album template, its index and an album's page, from landscapes in
+// nested folders with dates and captions, into docs/screenshots/.
 // Run through scripts/gallery-screenshots, which sets the paths.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -14,6 +16,7 @@ const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
 // screenshots elsewhere.
 const target = process.env.TARGET || path.join(root, 'docs', 'gallery');
 const size = process.env.SIZE || '/h240';
+const albumTarget = path.join(root, 'docs', 'screenshots');
 
 // Sky, sun and two ranges of hills, in the colours of a time of day.
 const scenes = [
@@ -52,13 +55,27 @@ function drawScene(dir, [name, w, h, skyTop, skyBottom, sun, far, near]) {
 // ONLY=Grid,Table makes those alone.
 const only = process.env.ONLY ? process.env.ONLY.split(',').map((t) => t + '.tpl') : null;
 const templates = fs.readdirSync(programDir).filter((f) => f.endsWith('.tpl') && (!only || only.includes(f))).sort();
+// Albums are shown on folders of their own, below.
+const flat = templates.filter((t) => t !== 'Albums.tpl');
 const work = tempDir('shots');
 const input = path.join(work, 'Holiday 2026');
 for (const s of scenes) drawScene(input, s);
 fs.mkdirSync(target, { recursive: true });
 
 const browser = await launchBrowser();
-for (const template of templates) {
+// The pictures in view, loaded as a visitor's browser loads them.
+async function loadInView(page) {
+  await page.evaluate(async () => {
+    for (const img of document.images) {
+      const r = img.getBoundingClientRect();
+      if (r.top >= innerHeight || r.left >= innerWidth) continue;
+      if (!img.complete) await new Promise((done) => { img.onload = img.onerror = done; });
+    }
+    await new Promise((r) => setTimeout(r, 300));
+  });
+}
+
+for (const template of flat) {
   const name = template.replace(/\.tpl$/, '');
   const out = makeGallery(input, template, { title: 'Holiday 2026', intro: 'Two weeks by the sea and in the hills.' },
                           { switches: [size], output: path.join(work, name) });
@@ -66,15 +83,7 @@ for (const template of templates) {
     for (const colorScheme of width > 400 ? ['light', 'dark'] : ['light']) {
       const { context, page } = await openPage(browser, out, 'index.html', width, { colorScheme });
       await page.setViewportSize({ width, height });
-      // The pictures in view, loaded as a visitor's browser loads them.
-      await page.evaluate(async () => {
-        for (const img of document.images) {
-          const r = img.getBoundingClientRect();
-          if (r.top >= innerHeight || r.left >= innerWidth) continue;
-          if (!img.complete) await new Promise((done) => { img.onload = img.onerror = done; });
-        }
-        await new Promise((r) => setTimeout(r, 300));
-      });
+      await loadInView(page);
       const file = path.join(target, `${name}-${width}${colorScheme === 'dark' ? '-dark' : ''}.png`);
       await page.screenshot({ path: file });
       console.log(file);
@@ -106,7 +115,7 @@ if (!only || only.includes('viewer.tpl')) {
     '-ExposureTime=1/250', '-FNumber=5.6', '-ISO=160', '-FocalLength=35',
     path.join(tagged, 'Harbour at dusk.jpg')]);
   const out = makeGallery(tagged, 'Grid.tpl', { title: 'Holiday 2026' },
-                          { switches: ['/h240'], output: path.join(work, 'viewer') });
+                          { switches: [size], output: path.join(work, 'viewer') });
   for (const [width, height] of [[390, 844], [1280, 800]]) {
     for (const [what, colorScheme] of [['details', 'light'], ['strip', 'dark']]) {
       const { context, page } = await openPage(browser, out, 'index.html', width, { colorScheme, height });
@@ -124,6 +133,47 @@ if (!only || only.includes('viewer.tpl')) {
       const file = path.join(shots, `viewer-${what}-${width}.png`);
       await page.screenshot({ path: file });
       console.log(file);
+      await context.close();
+    }
+  }
+}
+
+// Albums: a year of trips in folders, dated by the camera, some captioned.
+if (templates.includes('Albums.tpl')) {
+  const albums = path.join(work, 'Travels');
+  const placed = [
+    ['Harbour at dusk', '', '2025:05:01 20:10:00', 'Boats coming in at dusk'],
+    ['IMG_2', '', '2025:05:02 09:00:00'],
+    ['Summer field', '', '2025:05:03 16:30:00'],
+    ['Morning fog', '2025/Alps/Valley', '2025:07:14 06:40:00', 'Fog in the valley at dawn'],
+    ['Pines', '2025/Alps/Valley', '2025:07:14 11:05:00'],
+    ['Tall cliff', '2025/Alps/Ridge', '2025:07:16 13:20:00'],
+    ['IMG_10', '2025/Alps/Ridge', '2025:07:17 08:15:00'],
+    ['Long shore', '2025/Coast', '2025:08:02 19:45:00', 'The long shore at low tide'],
+    ['trip/Desert road', '2025/Desert', '2025:10:09 15:00:00'],
+    ['trip/Night', '2025/Desert', '2025:10:10 23:30:00', 'Stars over the camp'],
+    ['trip/Lake', 'Winter', '2025:12:28 12:00:00'],
+    ['trip/Snow', 'Winter', '2025:12:30 10:20:00'],
+  ];
+  for (const [scene, folder, taken, caption] of placed) {
+    const s = scenes.find((x) => x[0] === scene);
+    const base = path.basename(scene);
+    drawScene(path.join(albums, folder), [base, ...s.slice(1)]);
+    const file = path.join(albums, folder, base + '.jpg');
+    execFileSync('exiftool', ['-q', '-overwrite_original', `-DateTimeOriginal=${taken}`,
+                              ...(caption ? [`-XMP-dc:Description=${caption}`] : []), file]);
+  }
+  const out = makeGallery(albums, 'Albums.tpl', { title: 'Travels 2025', order: 'date' },
+                          { switches: [size], output: path.join(work, 'Albums') });
+  fs.mkdirSync(albumTarget, { recursive: true });
+  for (const [width, height] of [[390, 844], [1280, 800]]) {
+    for (const [what, file] of [['index', 'index.html'], ['album', 'index-4.html']]) {
+      const { context, page } = await openPage(browser, out, file, width);
+      await page.setViewportSize({ width, height });
+      await loadInView(page);
+      const shot = path.join(albumTarget, `albums-${what}-${width}.png`);
+      await page.screenshot({ path: shot });
+      console.log(shot);
       await context.close();
     }
   }

@@ -1,8 +1,8 @@
 ; Filmstrip2: a strip of film frames that scrolls sideways inside the page;
 ; the page is light or dark as the reader's system is, the film stays dark.
 ; The edges of the strip fade where there are more frames to scroll to.
-; It asks for nothing: the title is the folder's name, and every picture is
-; on the one page.
+; It asks for nothing: the title is the folder's name, every picture is on
+; the one page, in the order of their names.
 ; Sections: desc, gallery (what the generator makes and copies), head,
 ; section (a title frame before a folder's pictures), picture, empty,
 ; pagenav (the last frame, with links between pages), foot.
@@ -10,14 +10,16 @@
 
 [desc]
 A film strip that scrolls sideways, each
-picture's name and size under its frame.
-Asks for nothing; all pictures on a page.
+picture's caption and size under its
+frame; all pictures on a page. Asks for
+nothing.
 
 [gallery]
 websize=1600
 thumb2x=yes
 thumb3x=yes
 perpage=0
+order=name
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
 [head]
@@ -77,7 +79,11 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   .frame a:hover img, .frame a:focus-visible img { transform: scale(1.03); box-shadow: 0 0 0 3px var(--accent); }
   .caption { width: 0; min-width: 100%; margin-top: .5rem; font-size: .8rem;
              white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
-  .caption small { display: block; font-size: .75rem; color: #a3aab5; }
+  .caption span, .caption small { display: block; overflow: hidden; text-overflow: ellipsis; }
+  .caption small { font-size: .75rem; color: #a3aab5; }
+  /* The caption first where the picture has one, its file name under it. */
+  .caption .text:empty { display: none; }
+  .caption .text:not(:empty) + .name { font-size: .75rem; color: #c4c9d1; }
   .title-frame { justify-content: center; min-width: 11rem; padding-inline: 1.25rem; }
   .title-frame h2 { margin: 0; font-size: 1.15rem; font-weight: 600; color: #fff; overflow-wrap: anywhere; }
   .title-frame small { font-size: .8rem; color: #a3aab5; }
@@ -103,7 +109,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 [picture]
   <figure class="frame">
     <a href="{{web}}" data-vg="{{id}}"><img src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" style="--w: {{thumbwidth}}; --h: {{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
-    <figcaption class="caption">{{name}}<small>{{width}} &times; {{height}} &middot; {{size}}</small></figcaption>
+    <figcaption class="caption"><span class="text">{{caption}}</span><span class="name">{{name}}</span><small>{{width}} &times; {{height}} &middot; {{size}}</small></figcaption>
   </figure>
 
 [empty]

@@ -7,13 +7,14 @@
 
 [desc]
 Cards in a clean grid, light or dark as
-the viewer's system is, each as large as
-the thumbnails. Asks for a title and
-pictures per page.
+the viewer's system is, as large as the
+thumbnails. Asks for a title, pictures
+per page and the order.
 
 [askvalues]
 title;T;Page title;My pictures
 perpage;N;Pictures per page (0: all);60
+order;T;Order: name or date (taken);name
 slideshow;N;Slideshow: seconds per picture;5
 slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
 
@@ -22,6 +23,7 @@ websize=1600
 thumb2x=yes
 thumb3x=yes
 perpage={{perpage}}
+order={{order}}
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
 [head]
@@ -74,8 +76,10 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
               transition: transform .25s ease; }
   .shot:hover img, .shot:focus-visible img { transform: scale(1.03); }
   figcaption { display: flex; flex-direction: column; gap: .1rem; padding: .65rem .85rem .8rem; min-width: 0; }
+  /* The caption first where the picture has one, its file name under it. */
+  .text { font-weight: 600; overflow-wrap: anywhere; }
   .name { font-weight: 600; white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
-  .text { overflow-wrap: anywhere; }
+  .text:not(:empty) + .name { font-weight: 400; font-size: .82rem; color: var(--muted); }
   .meta { display: flex; flex-wrap: wrap; column-gap: .75em; color: var(--muted); font-size: .82rem; }
   .text:empty, .meta > span:empty { display: none; }
   .section { grid-column: 1 / -1; display: flex; align-items: baseline; gap: .6rem; margin: 1.25rem 0 0;
@@ -106,7 +110,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 [picture]
   <figure class="card">
     <a class="shot" href="{{web}}" data-vg="{{id}}"><img style="--tw: {{thumbwidth}}; --th: {{thumbheight}}" src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
-    <figcaption><span class="name">{{name}}</span><span class="text">{{caption}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span></span></figcaption>
+    <figcaption><span class="text">{{caption}}</span><span class="name">{{name}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span></span></figcaption>
   </figure>
 
 [empty]

@@ -75,6 +75,10 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
                      white-space: nowrap; overflow: hidden; text-overflow: ellipsis;
                      opacity: 0; transition: opacity .2s ease; pointer-events: none; }
   .tile:hover figcaption, .tile:focus-within figcaption { opacity: 1; }
+  /* The caption first where the picture has one, its file name under it. */
+  .tile figcaption span { display: block; overflow: hidden; text-overflow: ellipsis; }
+  .tile .text:empty { display: none; }
+  .tile .text:not(:empty) + .name { font-size: .7rem; opacity: .85; }
   /* Takes the room left at the end of a folder's last row (and of the
      page's), so that row keeps the height of the others. */
   .rows::after, .fill { content: ""; flex: 1e6 1 0; height: 0; }
@@ -107,7 +111,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 [picture]
   <figure class="tile" style="--w: {{thumbwidth}}; --h: {{thumbheight}}">
     <a href="{{web}}" data-vg="{{id}}"><img src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
-    <figcaption>{{alt}}</figcaption>
+    <figcaption><span class="text">{{caption}}</span><span class="name">{{name}}</span></figcaption>
   </figure>
 
 [empty]

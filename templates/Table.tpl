@@ -6,14 +6,16 @@
 
 [desc]
 A classic contact sheet: a table with
-names and sizes under the pictures. Asks
-for a title, a text and pictures per row.
+captions and sizes under the pictures.
+Asks for a title, a text, pictures per
+row and page, and the order.
 
 [askvalues]
 title;T;Page title;Contact sheet
 intro;T;Text under the title;
 columns;N;Pictures per row;5
 perpage;N;Pictures per page (0: all);100
+order;T;Order: name or date (taken);name
 slideshow;N;Slideshow: seconds per picture;5
 slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
 
@@ -25,6 +27,7 @@ websize=1600
 thumb2x=yes
 thumb3x=yes
 perpage={{perpage}}
+order={{order}}
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
 [head]
@@ -63,13 +66,17 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
        border: 1px solid var(--edge); box-shadow: 0 1px 3px rgb(0 0 0 / .06); }
   td:has(a:focus-visible) { outline: 3px solid var(--ring); outline-offset: 2px; }
   td a { display: block; color: inherit; text-decoration: none; outline: none; }
-  td a:hover .name, td a:focus-visible .name { text-decoration: underline; }
+  td a:hover :is(.text, .name), td a:focus-visible :is(.text, .name) { text-decoration: underline; }
   /* As large as the largest thumbnail at most (--cw x --ch), smaller in a narrower cell. */
   .frame { position: relative; display: block; max-width: calc(var(--cw) * 1px); margin-inline: auto;
            aspect-ratio: var(--cw) / var(--ch); background: var(--well); }
   .frame img { position: absolute; inset: 0; margin: auto; width: 100%; height: 100%; object-fit: contain;
                max-width: calc(var(--tw) * 1px); max-height: calc(var(--th) * 1px); }
+  /* The caption first where the picture has one, its file name under it. */
+  .text { display: block; margin: .5rem 0 0; font-size: .9rem; overflow-wrap: anywhere; }
+  .text:empty { display: none; }
   .name { display: block; margin: .5rem 0 0; font-size: .85rem; overflow-wrap: anywhere; }
+  .text:not(:empty) + .name { margin-top: .15rem; font-size: .75rem; color: var(--soft); }
   .meta { display: flex; flex-wrap: wrap; justify-content: center; column-gap: .7em;
           color: var(--soft); font: .75rem system-ui, sans-serif; }
   .meta span { white-space: nowrap; }
@@ -109,7 +116,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <tr>
 
 [picture]
-<td><a href="{{web}}" data-vg="{{id}}"><span class="frame"><img style="--tw: {{thumbwidth}}; --th: {{thumbheight}}" src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></span><span class="name">{{name}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span><span>{{size}}</span></span></a></td>
+<td><a href="{{web}}" data-vg="{{id}}"><span class="frame"><img style="--tw: {{thumbwidth}}; --th: {{thumbheight}}" src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></span><span class="text">{{caption}}</span><span class="name">{{name}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span><span>{{size}}</span></span></a></td>
 
 [rowbreak]
 </tr>

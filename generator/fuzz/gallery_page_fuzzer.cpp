@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (parsed.ok()) check(checkPrefix(parsed.args.prefix).empty());
 
   // A template: "[name]" opens a section, "name=value" lines before the
-  // first section are values, names of pictures follow "#".
+  // first section are values, names of pictures follow "#" (a folder before
+  // the last "/").
   TemplateSections sections;
   TemplateValues values;
   std::vector<GalleryPicture> pictures;
@@ -64,9 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           1, line.find(']') == std::string::npos ? std::string::npos : line.find(']') - 1);
     } else if (!line.empty() && line[0] == '#') {
       GalleryPicture p;
-      p.name = line.substr(1);
-      p.pictureLink = "../in/" + p.name;
-      p.thumbLink = "T" + p.name;
+      const std::string path = line.substr(1);
+      const std::size_t slash = path.rfind('/');
+      p.name = slash == std::string::npos ? path : path.substr(slash + 1);
+      p.subfolder = slash == std::string::npos ? "" : path.substr(0, slash);
+      p.pictureLink = "../in/" + path;
+      p.thumbLink = "T" + path;
+      p.caption.dateTaken = p.name;
+      p.modified = static_cast<std::int64_t>(path.size()) * 86400;
       pictures.push_back(p);
     } else if (open.empty()) {
       std::size_t eq = line.find('=');
@@ -79,6 +85,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     GalleryPage page(sections, values, GalleryInfo{"in", "2026-01-01 00:00"});
     std::string html = page.render(pictures);
     check(toUtf8(html) == html);
+    // With folders: sections, or an album index and pages of their own.
+    struct Text : PageSink {
+      std::string text;
+      void write(const std::string& t) override { text += t; }
+    };
+    page.arrange(pictures, true);
+    for (std::size_t n = 0; n < page.pageCount(); ++n) {
+      Text out;
+      page.render(n, out);
+      check(toUtf8(out.text) == out.text);
+    }
   } catch (const PageError&) {
   }
   return 0;

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstdio>
+#include <ctime>
 #include <set>
 
 namespace {
@@ -20,7 +21,12 @@ const char* const kPictureFields[] = {"index",    "name",    "subfolder",  "pict
                                       "exposure", "section", "sectionid",  "sectioncount"};
 const char* const kPageFields[] = {"page",      "pages",    "prevpage",      "nextpage",
                                    "firstpage", "lastpage", "maxthumbwidth", "maxthumbheight"};
-const char* const kSectionFields[] = {"section", "sectionid", "sectioncount"};
+const char* const kSectionFields[] = {"section",   "sectionid",   "sectioncount",
+                                      "albumname", "albumparent", "albumlink",
+                                      "albumfrom", "albumto",     "albumdates"};
+// Everywhere, beside kPageFields.
+const char* const kAlbumPageFields[] = {"albumindex", "albums"};
+const char* const kCrumbFields[] = {"crumbname", "crumblink"};
 
 // Calls `onText` for literal text and `onField` for each {{name}}, with
 // blanks inside the braces ignored. An unclosed "{{" is literal text.
@@ -104,6 +110,39 @@ std::string withoutExtension(const std::string& name) {
 }
 
 std::string urlOf(const std::string& link) { return link.empty() ? "" : pathToUrl(link); }
+
+bool sameLetters(const std::string& a, const std::string& b) { return lower(a) == lower(b); }
+
+// "2024-06-01" from a date taken that looks like one, else from the file's
+// time (the day where the generator runs); "" when neither is known.
+std::string dayOf(const GalleryPicture& p) {
+  const std::string& d = p.caption.dateTaken;
+  auto digits = [&d](std::size_t at, std::size_t n) {
+    for (std::size_t k = at; k < at + n; ++k)
+      if (d[k] < '0' || d[k] > '9') return -1;
+    return std::atoi(d.substr(at, n).c_str());
+  };
+  if (d.size() >= 10 && d[4] == '-' && d[7] == '-') {
+    const int year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
+    if (year > 0 && month >= 1 && month <= 12 && day >= 1 && day <= 31) return d.substr(0, 10);
+  }
+  if (p.modified <= 0) return {};
+  const std::time_t t = static_cast<std::time_t>(p.modified);
+  std::tm tm{};
+  char buf[16];
+  if (!localtime_r(&t, &tm) || !std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm)) return {};
+  return buf;
+}
+
+// The last name of a folder path, and the path above it.
+std::string lastName(const std::string& folder) {
+  std::size_t slash = folder.rfind('/');
+  return slash == std::string::npos ? folder : folder.substr(slash + 1);
+}
+std::string parentOf(const std::string& folder) {
+  std::size_t slash = folder.rfind('/');
+  return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+}
 
 // A link relative to the pages that stays inside their folder.
 bool isInsideLink(const std::string& link) {
@@ -250,18 +289,24 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
     throw PageError("the template has no [picture] section");
   Fields perPage = gallery_;
   for (const char* f : kPageFields) perPage[f] = "0";
+  for (const char* f : kAlbumPageFields) perPage[f] = "0";
   Fields headFoot = perPage;
   headFoot["gallerydata"] = "0";
   headFoot["galleryscript"] = "0";
   Fields perSection = perPage;
   for (const char* f : kSectionFields) perSection[f] = "0";
-  Fields perPicture = perPage;
+  Fields perPicture = perSection;
   for (const char* f : kPictureFields) perPicture[f] = "0";
+  perSection["crumbs"] = "0";
+  Fields perCrumb = perPage;
+  for (const char* f : kCrumbFields) perCrumb[f] = "0";
   for (const char* s : {"head", "foot"}) check(s, headFoot);
   for (const char* s : {"empty", "rowbreak", "pagenav"}) check(s, perPage);
   for (const char* s : {"perrow", "gallery"}) check(s, gallery_);
   check("section", perSection);
   check("picture", perPicture);
+  check("album", perPicture);
+  check("crumb", perCrumb);
 
   for (const char* s : {"head", "foot"}) {
     auto it = sections_.find(s);
@@ -277,8 +322,8 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
   }
 
   for (const auto& section : sections_) {
-    static const std::set<std::string> kOnPage = {"head",     "foot",    "picture", "empty",
-                                                  "rowbreak", "section", "pagenav"};
+    static const std::set<std::string> kOnPage = {
+        "head", "foot", "picture", "empty", "rowbreak", "section", "pagenav", "album", "crumb"};
     if (!kOnPage.count(section.first)) continue;
     Section& pieces = parsed_[section.first];
     for (const auto& line : section.second) {
@@ -322,6 +367,8 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
     perRow_ = std::stoi(digits);
   }
   readSettings();
+  if (settings_.albums && sections_.find("album") == sections_.end())
+    throw PageError("[gallery] albums=yes needs an [album] section, one card per folder");
   // From here on the parsed form is all a page needs.
   sections_.clear();
 }
@@ -348,8 +395,10 @@ void GalleryPage::readSettings() {
     if (key == "websize") {
       if (!number(text, 10000, settings_.webSize))
         throw bad("a number of pixels from 0 (none) to 10000");
-    } else if (key == "thumb2x" || key == "thumb3x") {
-      bool& wanted = key == "thumb2x" ? settings_.thumb2x : settings_.thumb3x;
+    } else if (key == "thumb2x" || key == "thumb3x" || key == "albums") {
+      bool& wanted = key == "thumb2x"   ? settings_.thumb2x
+                     : key == "thumb3x" ? settings_.thumb3x
+                                        : settings_.albums;
       if (word == "yes" || word == "true" || word == "on" || word == "1")
         wanted = true;
       else if (word == "no" || word == "false" || word == "off" || word == "0")
@@ -368,6 +417,8 @@ void GalleryPage::readSettings() {
     } else if (key == "viewerpages") {
       if (word != "all" && word != "one") throw bad("all or one");
       settings_.viewerAllPages = word == "all";
+    } else if (key == "cover") {
+      settings_.cover = text;
     } else if (key == "assets") {
       settings_.assets.clear();
       std::size_t pos = 0;
@@ -435,18 +486,48 @@ void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders)
   ids_.clear();
   folders_.clear();
   sectionIds_.clear();
-  folderCounts_.clear();
+  albumOf_.clear();
+  albums_.clear();
+  firstInside_.clear();
   showSections_ = false;
   std::set<std::string> taken;
   std::map<std::string, std::string> folderIds;
-  for (const auto& p : pictures_) {
+  for (std::size_t i = 0; i < pictures_.size(); ++i) {
+    const GalleryPicture& p = pictures_[i];
     folders_.push_back(subfolders ? p.subfolder : std::string());
     ids_.push_back(uniqueId("p-",
                             p.subfolder.empty() ? withoutExtension(p.name)
                                                 : p.subfolder + "-" + withoutExtension(p.name),
                             taken));
     if (!folders_.back().empty()) showSections_ = true;
-    ++folderCounts_[folders_.back()];
+    // Each folder's pictures lie together, so a new folder starts an album.
+    if (albums_.empty() || albums_.back().folder != folders_.back()) {
+      Album a;
+      a.folder = folders_.back();
+      a.first = a.cover = i;
+      albums_.push_back(a);
+    }
+    Album& a = albums_.back();
+    ++a.count;
+    albumOf_.push_back(albums_.size() - 1);
+    const std::string day = dayOf(p);
+    if (!day.empty() && (a.from.empty() || day < a.from)) a.from = day;
+    if (!day.empty() && day > a.to) a.to = day;
+  }
+  for (std::size_t n = 0; n < albums_.size(); ++n) {
+    Album& a = albums_[n];
+    if (!settings_.cover.empty()) {
+      for (std::size_t i = a.first; i < a.first + a.count; ++i) {
+        const std::string& name = pictures_[i].name;
+        if (sameLetters(name, settings_.cover) ||
+            sameLetters(withoutExtension(name), settings_.cover)) {
+          a.cover = i;
+          break;
+        }
+      }
+    }
+    for (std::string up = parentOf(a.folder); !up.empty(); up = parentOf(up))
+      firstInside_.emplace(up, n);
   }
   for (const auto& folder : folders_) {
     auto f = folderIds.find(folder);
@@ -456,13 +537,20 @@ void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders)
   }
 
   pages_.clear();
+  albumIndex_ = settings_.albums && showSections_;
+  if (albumIndex_) {
+    Page index;
+    index.albumIndex = true;
+    pages_.push_back(index);
+  }
+  const bool pagePerFolder = (settings_.subfolderPages || albumIndex_) && showSections_;
   const std::size_t perPage =
       settings_.perPage > 0 ? static_cast<std::size_t>(settings_.perPage) : pictures_.size();
   std::size_t begin = 0;
   while (begin < pictures_.size()) {
     std::size_t end = std::min(pictures_.size(), begin + std::max<std::size_t>(perPage, 1));
     // A folder of its own starts a page.
-    if (settings_.subfolderPages && showSections_) {
+    if (pagePerFolder) {
       for (std::size_t i = begin + 1; i < end; ++i) {
         if (folders_[i] != folders_[begin]) {
           end = i;
@@ -470,10 +558,31 @@ void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders)
         }
       }
     }
-    pages_.push_back({begin, end});
+    Page page;
+    page.begin = begin;
+    page.end = end;
+    pages_.push_back(page);
     begin = end;
   }
   if (pages_.empty()) pages_.push_back(Page());
+  // The page navigation runs over the whole gallery, or with an album
+  // index over each album's own pages.
+  for (Page& page : pages_) {
+    page.groupBegin = 0;
+    page.groupEnd = albumIndex_ ? 1 : pages_.size();
+  }
+  for (std::size_t n = 1; albumIndex_ && n < pages_.size();) {
+    std::size_t end = n + 1;
+    while (end < pages_.size() && albumOf_[pages_[end].begin] == albumOf_[pages_[n].begin]) ++end;
+    for (std::size_t k = n; k < end; ++k) {
+      pages_[k].groupBegin = n;
+      pages_[k].groupEnd = end;
+    }
+    n = end;
+  }
+  for (std::size_t n = pages_.size(); n-- > 0;) {
+    if (pages_[n].end > pages_[n].begin) albums_[albumOf_[pages_[n].begin]].page = n;
+  }
   pageFiles_.clear();
   for (std::size_t n = 0; n < pages_.size(); ++n) pageFiles_.push_back(pageName(n));
 }
@@ -548,6 +657,99 @@ void GalleryPage::fill(const Section& section, const Fields& fields, Writer& out
   }
 }
 
+std::string GalleryPage::albumLink(std::size_t album) const {
+  const Album& a = albums_[album];
+  // Where each folder has pages of its own the page is enough; else its
+  // heading on the page.
+  const bool ownPage = (settings_.subfolderPages || albumIndex_) && showSections_;
+  return ownPage ? pageFile(a.page) : pageFile(a.page) + "#" + sectionIds_[a.first];
+}
+
+void GalleryPage::albumFields(std::size_t album, Fields& fields) const {
+  const Album& a = albums_[album];
+  fields["section"] = htmlEscape(a.folder);
+  fields["sectionid"] = sectionIds_[a.first];
+  fields["sectioncount"] = std::to_string(a.count);
+  fields["albumname"] = htmlEscape(a.folder.empty() ? gallery_.at("folder") : lastName(a.folder));
+  fields["albumparent"] = htmlEscape(parentOf(a.folder));
+  fields["albumlink"] = htmlEscape(albumLink(album));
+  fields["albumfrom"] = htmlEscape(a.from);
+  fields["albumto"] = htmlEscape(a.to);
+  // One day, or the first and the last with an en dash between.
+  fields["albumdates"] = htmlEscape(a.from == a.to ? a.from : a.from + " \xe2\x80\x93 " + a.to);
+}
+
+void GalleryPage::pictureFields(std::size_t i, Fields& fields) const {
+  const GalleryPicture& p = pictures_[i];
+  const std::string thumb = htmlEscape(urlOf(p.thumbLink));
+  const std::string thumb2x = htmlEscape(urlOf(p.thumb2xLink));
+  fields["index"] = std::to_string(i + 1);
+  fields["name"] = htmlEscape(p.name);
+  fields["subfolder"] = htmlEscape(p.subfolder);
+  fields["picture"] = htmlEscape(urlOf(p.pictureLink));
+  fields["thumb"] = thumb;
+  fields["thumb2x"] = thumb2x;
+  fields["srcset"] = thumb2x.empty() ? thumb + " 1x" : thumb + " 1x, " + thumb2x + " 2x";
+  fields["thumb3x"] = htmlEscape(urlOf(p.thumb3xLink));
+  const std::string img = imageChoice(p);
+  fields["imgsrcset"] = img;
+  fields["imgsrc"] = img.substr(0, img.find(' '));
+  fields["web"] = htmlEscape(urlOf(p.webLink));
+  fields["width"] = std::to_string(p.width);
+  fields["height"] = std::to_string(p.height);
+  fields["thumbwidth"] = std::to_string(p.thumbWidth);
+  fields["thumbheight"] = std::to_string(p.thumbHeight);
+  fields["webwidth"] = std::to_string(p.webWidth);
+  fields["webheight"] = std::to_string(p.webHeight);
+  fields["size"] = htmlEscape(humanSize(p.bytes));
+  fields["bytes"] = std::to_string(p.bytes);
+  fields["id"] = ids_[i];
+  fields["caption"] = htmlEscape(p.caption.description);
+  fields["alt"] =
+      htmlEscape(p.caption.description.empty() ? withoutExtension(p.name) : p.caption.description);
+  // "2024-06-01 14:03:05" is shown to the minute.
+  fields["datetaken"] = htmlEscape(p.caption.dateTaken.substr(0, 16));
+  fields["camera"] = htmlEscape(p.caption.camera);
+  fields["lens"] = htmlEscape(p.caption.lens);
+  fields["exposure"] = htmlEscape(p.caption.exposure);
+}
+
+// [crumb] once per level above the album's folder: the album index, then
+// each folder above it, linked to its own album, or where it has no
+// pictures to the first album inside it.
+std::string GalleryPage::crumbs(std::size_t album, const Fields& page) const {
+  auto it = parsed_.find("crumb");
+  if (it == parsed_.end()) return {};
+  struct Text : PageSink {
+    std::string text;
+    void write(const std::string& t) override { text += t; }
+  } sink;
+  Writer out(sink, kMaxPageBytes);
+  Fields fields = page;
+  auto crumb = [&](const std::string& name, const std::string& link) {
+    fields["crumbname"] = htmlEscape(name);
+    fields["crumblink"] = htmlEscape(link);
+    fill(it->second, fields, out);
+  };
+  if (albumIndex_) crumb(gallery_.at("title"), pageFile(0));
+  const std::string& folder = albums_[album].folder;
+  for (std::size_t slash = folder.find('/'); slash != std::string::npos;
+       slash = folder.find('/', slash + 1)) {
+    const std::string up = folder.substr(0, slash);
+    // Its own album comes before those inside it, if it has one.
+    const std::size_t inside = firstInside_.at(up);
+    const Album& first = albums_[inside];
+    const bool own = inside > 0 && albums_[inside - 1].folder == up;
+    if (own)
+      crumb(lastName(up), albumLink(inside - 1));
+    else if (albumIndex_)
+      crumb(lastName(up), pageFile(0) + "#" + sectionIds_[first.first]);
+    else
+      crumb(lastName(up), albumLink(inside));
+  }
+  return sink.text;
+}
+
 void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) const {
   Writer out(sink, limit);
   auto section = [this](const char* name) -> const Section* {
@@ -569,13 +771,16 @@ void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) 
   }
   gallery["maxthumbwidth"] = std::to_string(widest);
   gallery["maxthumbheight"] = std::to_string(highest);
-  const std::size_t pages = pages_.size();
-  gallery["page"] = std::to_string(page + 1);
-  gallery["pages"] = std::to_string(pages);
-  gallery["firstpage"] = pageFile(0);
-  gallery["lastpage"] = pageFile(pages - 1);
-  gallery["prevpage"] = page > 0 ? pageFile(page - 1) : "";
-  gallery["nextpage"] = page + 1 < pages ? pageFile(page + 1) : "";
+  const Page& range = pages_[page];
+  const std::size_t first = range.groupBegin, last = range.groupEnd - 1;
+  gallery["page"] = std::to_string(page - first + 1);
+  gallery["pages"] = std::to_string(last - first + 1);
+  gallery["firstpage"] = pageFile(first);
+  gallery["lastpage"] = pageFile(last);
+  gallery["prevpage"] = page > first ? pageFile(page - 1) : "";
+  gallery["nextpage"] = page < last ? pageFile(page + 1) : "";
+  gallery["albumindex"] = albumIndex_ ? pageFile(0) : "";
+  gallery["albums"] = std::to_string(albums_.size());
 
   Fields headFoot = gallery;
   // Made only for a template that asks for it: with viewerpages=all it
@@ -583,56 +788,33 @@ void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) 
   if (usesGalleryData_) headFoot["gallerydata"] = htmlEscape(galleryData(page));
   headFoot["galleryscript"] = htmlEscape(pathToUrl(dataScript_));
   put("head", headFoot);
-  const Page& range = pages_[page];
   if (pictures_.empty()) put("empty", gallery);
   Fields fields = gallery;
+  if (range.albumIndex) {
+    for (std::size_t a = 0; a < albums_.size(); ++a) {
+      pictureFields(albums_[a].cover, fields);
+      albumFields(a, fields);
+      put("album", fields);
+    }
+  }
   std::size_t inRow = 0;
   for (std::size_t i = range.begin; i < range.end; ++i) {
-    const GalleryPicture& p = pictures_[i];
-    fields["section"] = htmlEscape(folders_[i]);
-    fields["sectionid"] = sectionIds_[i];
-    fields["sectioncount"] = std::to_string(folderCounts_.at(folders_[i]));
     if (i == range.begin || folders_[i] != folders_[i - 1]) {
+      albumFields(albumOf_[i], fields);
       inRow = 0;
-      if (showSections_) put("section", fields);
+      if (showSections_) {
+        Fields withCrumbs = fields;
+        withCrumbs["crumbs"] = crumbs(albumOf_[i], gallery);
+        put("section", withCrumbs);
+      }
     }
     if (perRow_ > 0 && inRow > 0 && inRow % static_cast<std::size_t>(perRow_) == 0)
       put("rowbreak", gallery);
     ++inRow;
-    const std::string thumb = htmlEscape(urlOf(p.thumbLink));
-    const std::string thumb2x = htmlEscape(urlOf(p.thumb2xLink));
-    fields["index"] = std::to_string(i + 1);
-    fields["name"] = htmlEscape(p.name);
-    fields["subfolder"] = htmlEscape(p.subfolder);
-    fields["picture"] = htmlEscape(urlOf(p.pictureLink));
-    fields["thumb"] = thumb;
-    fields["thumb2x"] = thumb2x;
-    fields["srcset"] = thumb2x.empty() ? thumb + " 1x" : thumb + " 1x, " + thumb2x + " 2x";
-    fields["thumb3x"] = htmlEscape(urlOf(p.thumb3xLink));
-    const std::string img = imageChoice(p);
-    fields["imgsrcset"] = img;
-    fields["imgsrc"] = img.substr(0, img.find(' '));
-    fields["web"] = htmlEscape(urlOf(p.webLink));
-    fields["width"] = std::to_string(p.width);
-    fields["height"] = std::to_string(p.height);
-    fields["thumbwidth"] = std::to_string(p.thumbWidth);
-    fields["thumbheight"] = std::to_string(p.thumbHeight);
-    fields["webwidth"] = std::to_string(p.webWidth);
-    fields["webheight"] = std::to_string(p.webHeight);
-    fields["size"] = htmlEscape(humanSize(p.bytes));
-    fields["bytes"] = std::to_string(p.bytes);
-    fields["id"] = ids_[i];
-    fields["caption"] = htmlEscape(p.caption.description);
-    fields["alt"] = htmlEscape(p.caption.description.empty() ? withoutExtension(p.name)
-                                                             : p.caption.description);
-    // "2024-06-01 14:03:05" is shown to the minute.
-    fields["datetaken"] = htmlEscape(p.caption.dateTaken.substr(0, 16));
-    fields["camera"] = htmlEscape(p.caption.camera);
-    fields["lens"] = htmlEscape(p.caption.lens);
-    fields["exposure"] = htmlEscape(p.caption.exposure);
+    pictureFields(i, fields);
     put("picture", fields);
   }
-  if (pages > 1) put("pagenav", gallery);
+  if (last > first) put("pagenav", gallery);
   put("foot", headFoot);
 }
 

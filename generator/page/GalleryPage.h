@@ -4,10 +4,12 @@
 // [foot] after them, [empty] instead of them when there are none,
 // [rowbreak] between rows of N pictures, N being the first line of
 // [perrow], [section] before the pictures of each folder, [pagenav] after
-// the pictures when there is more than one page, and [gallery], lines
-// `key=value` that shape the gallery (GallerySettings). Placeholders are
-// written {{name}}; every value is HTML-escaped and every link
-// percent-encoded when it is put in.
+// the pictures when there is more than one page, [album] once per folder
+// on an album index (albums=yes), [crumb] once per level above a folder
+// (put into [section] by {{crumbs}}), and [gallery], lines `key=value`
+// that shape the gallery (GallerySettings). Placeholders are written
+// {{name}}; every value is HTML-escaped and every link percent-encoded
+// when it is put in.
 #ifndef WV_GENERATOR_GALLERYPAGE_H
 #define WV_GENERATOR_GALLERYPAGE_H
 
@@ -35,6 +37,7 @@ struct GalleryPicture {
   int thumbWidth = 0, thumbHeight = 0;
   int webWidth = 0, webHeight = 0;
   std::uint64_t bytes = 0;
+  std::int64_t modified = 0;  // the file's time, seconds since 1970; 0: unknown
   PictureCaption caption;
 };
 
@@ -52,6 +55,8 @@ struct GallerySettings {
   int perPage = 0;              // 0: all pictures on one page
   bool subfolderPages = false;  // subfolders=pages
   bool viewerAllPages = true;   // viewerpages=all
+  bool albums = false;          // albums=yes: an album index before the folders' pages
+  std::string cover;            // cover=NAME: each album's cover, else its first picture
   std::vector<std::string> assets;
 };
 
@@ -125,12 +130,27 @@ class GalleryPage {
   using Section = std::vector<Piece>;
   struct Page {
     std::size_t begin = 0, end = 0;  // into pictures_
+    bool albumIndex = false;
+    // The pages its navigation runs over: the whole gallery, or its album's.
+    std::size_t groupBegin = 0, groupEnd = 1;
+  };
+  // A folder with pictures on the page (the top folder alone without /s).
+  struct Album {
+    std::string folder;
+    std::size_t first = 0, count = 0;  // its pictures in pictures_
+    std::size_t cover = 0;             // into pictures_
+    std::size_t page = 0;              // the page of its first picture
+    std::string from, to;              // its first and last day, "2024-06-01"
   };
   class Writer;
 
   void fill(const Section& section, const Fields& fields, Writer& out) const;
   void check(const std::string& section, const Fields& known) const;
   void readSettings();
+  void pictureFields(std::size_t i, Fields& fields) const;
+  void albumFields(std::size_t album, Fields& fields) const;
+  std::string albumLink(std::size_t album) const;
+  std::string crumbs(std::size_t album, const Fields& page) const;
   std::string galleryData(std::size_t page) const;
   std::string pictureData(std::size_t index, std::size_t page) const;
 
@@ -144,8 +164,12 @@ class GalleryPage {
   std::vector<std::string> ids_;
   std::vector<std::string> folders_;     // per picture: its section's folder
   std::vector<std::string> sectionIds_;  // per picture: its folder's id
-  std::map<std::string, std::size_t> folderCounts_;
+  std::vector<std::size_t> albumOf_;     // per picture: its folder's album
+  std::vector<Album> albums_;
+  // Per folder above an album: the first album inside it.
+  std::map<std::string, std::size_t> firstInside_;
   bool showSections_ = false;
+  bool albumIndex_ = false;  // pages_[0] lists the albums
   std::vector<Page> pages_{Page()};
   std::vector<std::string> pageFiles_{pageName(0)};
   bool usesDataScript_ = false, usesGalleryData_ = false;

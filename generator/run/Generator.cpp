@@ -442,6 +442,7 @@ ExitCode Generator::writePageFiles(const std::vector<Outcome>& outcomes) {
     g.webWidth = o.webName.empty() && o.webWidth == 0 ? o.size.width : o.webWidth;
     g.webHeight = o.webName.empty() && o.webHeight == 0 ? o.size.height : o.webHeight;
     g.bytes = p.bytes;
+    g.modified = static_cast<std::int64_t>(p.mtimeNs / 1000000000);
     g.caption = o.caption;
     entries.push_back(std::move(g));
   }

@@ -151,12 +151,15 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   TemplateSections s;
   s["picture"] = {"x"};
   s["askvalues"] = {"big;N;Web size;1200", "per;N;Per page;30"};
+  s["album"] = {"{{albumname}}"};
   s["gallery"] = {"websize={{big}}",
                   " Thumb2x = Yes ",
                   "order=date",
                   "perpage={{per}}",
                   "subfolders=pages",
                   "viewerpages=one",
+                  "albums=on",
+                  "cover= Cover ",
                   "assets=a.js  b.css a.js",
                   ""};
   GallerySettings g = GalleryPage(s, {{"per", "12"}}, info()).settings();
@@ -166,6 +169,8 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   EXPECT_EQ(g.perPage, 12);
   EXPECT_TRUE(g.subfolderPages);
   EXPECT_FALSE(g.viewerAllPages);
+  EXPECT_TRUE(g.albums);
+  EXPECT_EQ(g.cover, "Cover");
   EXPECT_EQ(g.assets, (std::vector<std::string>{"a.js", "b.css"}));
 
   TemplateSections plain;
@@ -177,16 +182,22 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   EXPECT_EQ(d.perPage, 0);
   EXPECT_FALSE(d.subfolderPages);
   EXPECT_TRUE(d.viewerAllPages);
+  EXPECT_FALSE(d.albums);
   EXPECT_TRUE(d.assets.empty());
 
   for (std::string bad :
        {"websize=-1", "websize=big", "websize=20000", "thumb2x=maybe", "order=size", "perpage=x",
-        "subfolders=tabs", "viewerpages=2", "assets=../x.js", "assets=a/b.js", "assets=.hidden",
-        "colour=red", "no equals sign", "websize={{big}}"}) {
+        "subfolders=tabs", "viewerpages=2", "albums=maybe", "assets=../x.js", "assets=a/b.js",
+        "assets=.hidden", "colour=red", "no equals sign", "websize={{big}}"}) {
     s["gallery"] = {bad};
     EXPECT_THROW(GalleryPage(s, {{"big", "huge"}}, info()), PageError) << bad;
   }
   s["gallery"] = {"{{nosuch}}=1"};
+  EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
+  // An album index needs its cards.
+  s["gallery"] = {"albums=yes"};
+  EXPECT_NO_THROW(GalleryPage(s, {}, info()));
+  s.erase("album");
   EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
 }
 
@@ -268,6 +279,85 @@ TEST(GalleryPage, OrderByDateTakenThenName) {
   EXPECT_EQ(pagesOf(page)[0],
             "c.jpg 2023-01-01 00:00\nb.jpg 2024-06-01 14:03\nd.jpg 2024-06-01 14:03\n"
             "a.jpg \na9.jpg \na10.jpg \n");
+}
+
+// Pictures in nested folders, dated by the camera or by the file: the
+// album index lists every folder with its cover, count and days, each album
+// has its pages and its navigation, and the crumbs lead back up.
+TEST(GalleryPage, AlbumsHaveAnIndexPagesAndCrumbs) {
+  TemplateSections s;
+  s["gallery"] = {"albums=yes", "cover=cover", "perpage=2"};
+  s["head"] = {"{{page}}/{{pages}} [{{albumindex}}] {{albums}} albums"};
+  s["album"] = {
+      "{{albumname}}|{{albumparent}}|{{albumlink}}|{{sectionid}}|{{sectioncount}}|{{name}}|"
+      "{{albumdates}}|{{albumfrom}}"};
+  s["crumb"] = {"{{crumbname}}>{{crumblink}}"};
+  s["section"] = {"{{crumbs}}= {{albumname}} ({{sectioncount}}, {{albumdates}})"};
+  s["picture"] = {"{{name}}"};
+  s["pagenav"] = {"nav {{prevpage}}|{{nextpage}}"};
+  auto dated = [](const std::string& folder, const std::string& name, const std::string& date,
+                  std::int64_t modified = 0) {
+    GalleryPicture p = in(folder, name);
+    p.caption.dateTaken = date;
+    p.modified = modified;
+    return p;
+  };
+  // Noon UTC: the same day in every time zone but the farthest.
+  const std::int64_t march5 = 1709640000;
+  const std::vector<GalleryPicture> pictures = {
+      dated("2024/winter", "b.jpg", "2024-01-09 10:00:00"),
+      dated("2024/winter", "a.jpg", "2024-01-02 10:00:00"),
+      dated("2024/winter", "cover.JPG", ""),
+      dated("2024/summer", "x.jpg", "0000-00-00 00:00:00", march5),
+      dated("", "top.jpg", "2023-05-01 08:00:00"),
+      dated("2024", "own.jpg", ""),
+      dated("2024/summer/late", "y.jpg", "2024-08-30 18:00:00"),
+  };
+  GalleryPage page(s, {{"title", "Trips"}}, info());
+  page.arrange(pictures, true);
+  EXPECT_EQ(
+      pagesOf(page),
+      (std::vector<std::string>{
+          "1/1 [index.html] 5 albums\n"
+          "Pics||index-2.html|s-top|1|top.jpg|2023-05-01|2023-05-01\n"
+          "2024||index-3.html|s-2024|1|own.jpg||\n"
+          "summer|2024|index-4.html|s-2024-summer|1|x.jpg|2024-03-05|2024-03-05\n"
+          "late|2024/summer|index-5.html|s-2024-summer-late|1|y.jpg|2024-08-30|2024-08-30\n"
+          "winter|2024|index-6.html|s-2024-winter|3|cover.JPG|"
+          "2024-01-02 \xe2\x80\x93 2024-01-09|2024-01-02\n",
+          "1/1 [index.html] 5 albums\nTrips>index.html\n= Pics (1, 2023-05-01)\ntop.jpg\n",
+          "1/1 [index.html] 5 albums\nTrips>index.html\n= 2024 (1, )\nown.jpg\n",
+          "1/1 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
+          "= summer (1, 2024-03-05)\nx.jpg\n",
+          "1/1 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
+          "summer>index-4.html\n= late (1, 2024-08-30)\ny.jpg\n",
+          "1/2 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
+          "= winter (3, 2024-01-02 \xe2\x80\x93 2024-01-09)\na.jpg\nb.jpg\nnav |index-7.html\n",
+          "2/2 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
+          "= winter (3, 2024-01-02 \xe2\x80\x93 2024-01-09)\ncover.JPG\nnav index-6.html|\n"}));
+
+  // A folder above without pictures of its own leads to the first album
+  // inside it: on the index, or without one at its heading.
+  s["gallery"] = {"albums=yes"};
+  GalleryPage nested(s, {}, info());
+  nested.arrange({in("a/b", "1.jpg"), in("a/c", "2.jpg")}, true);
+  EXPECT_EQ(pagesOf(nested)[2],
+            "1/1 [index.html] 2 albums\nPics>index.html\na>index.html#s-a-b\n= c (1, )\n2.jpg\n");
+  s["gallery"] = {"albums=no"};
+  GalleryPage sections(s, {}, info());
+  sections.arrange({in("a/b", "1.jpg"), in("a/c", "2.jpg")}, true);
+  EXPECT_EQ(pagesOf(sections),
+            (std::vector<std::string>{"1/1 [] 2 albums\na>index.html#s-a-b\n= b (1, )\n1.jpg\n"
+                                      "a>index.html#s-a-b\n= c (1, )\n2.jpg\n"}));
+
+  // Without /s, or with pictures at the top only: the pictures on pages of
+  // their own, no index.
+  s["gallery"] = {"albums=yes"};
+  for (bool subfolders : {false, true}) {
+    GalleryPage flat(s, {}, info());
+    flat.arrange({in("", "1.jpg"), in("", "2.jpg")}, subfolders);
+    EXPECT_EQ(pagesOf(flat), (std::vector<std::string>{"1/1 [] 1 albums\n1.jpg\n2.jpg\n"}));
+  }
 }
 
 TEST(GalleryPage, NewPicturePlaceholdersEscaped) {
@@ -459,8 +549,24 @@ TEST(GalleryPage, EveryPlaceholderKeepsHostileValuesOutOfTheMarkup) {
       {"picture", "camera", text},
       {"picture", "lens", text},
       {"picture", "exposure", text},
+      {"head", "albumindex", ""},
+      {"head", "albums", ""},
+      {"section", "albumname", text},
+      {"section", "albumparent", text},
+      {"section", "albumlink", ""},
+      {"section", "albumdates", ""},
+      {"picture", "albumfrom", ""},
+      {"picture", "albumto", ""},
+      {"album", "albumname", text},
+      {"album", "albumlink", ""},
+      {"album", "name", text},
+      {"album", "imgsrcset", link},
+      {"album", "alt", text},
+      {"crumb", "crumbname", text},
+      {"crumb", "crumblink", ""},
   };
-  GalleryPicture p = in(evil, evil + ".jpg");
+  // In a folder inside a folder, for the crumbs.
+  GalleryPicture p = in(evil + "/" + evil, evil + ".jpg");
   p.thumb2xLink = p.thumbLink + "@2x";
   for (std::string* field : {&p.caption.description, &p.caption.title, &p.caption.dateTaken,
                              &p.caption.camera, &p.caption.lens, &p.caption.exposure})
@@ -471,8 +577,11 @@ TEST(GalleryPage, EveryPlaceholderKeepsHostileValuesOutOfTheMarkup) {
   for (const Row& row : rows) {
     const std::string field = std::string("{{") + row.name + "}}";
     TemplateSections s;
-    // Two pages, the first with two rows: every section shows.
-    s["gallery"] = {"perpage=2"};
+    // An album index and two pages of the album, the first with two rows:
+    // every section shows.
+    s["gallery"] = {"perpage=2", "albums=yes"};
+    s["album"] = {"x"};
+    s["section"] = {"{{crumbs}}"};
     s["askvalues"] = {"intro;T;Introduction;none", "columns;N;Per row;1"};
     s["perrow"] = {"{{columns}}"};
     s["picture"] = {"x"};

@@ -81,7 +81,8 @@ TEST_F(UserTemplates, HelpListsBothFoldersOnStandardOutput) {
     const std::size_t own = run.out.find("  " + std::string(SHIPPED_DIR) + ": ");
     ASSERT_NE(own, std::string::npos) << run.out;
     const std::string ownLine = run.out.substr(own, run.out.find('\n', own) - own);
-    for (const char* shipped : {"Filmstrip2.tpl", "Grid.tpl", "Justified.tpl", "Table.tpl"})
+    for (const char* shipped :
+         {"Albums.tpl", "Filmstrip2.tpl", "Grid.tpl", "Justified.tpl", "Table.tpl"})
       EXPECT_NE(ownLine.find(shipped), std::string::npos) << run.out;
     // The user's Grid.tpl is hidden by the program's own.
     EXPECT_NE(run.out.find("  " + m_user + ": Mine.tpl\n"), std::string::npos) << run.out;

@@ -358,7 +358,7 @@ TEST_F(TemplateList, ShippedTemplatesAreListedWithTheirDescriptions) {
     someNeedInput = someNeedInput || info->needsInput;
   }
   EXPECT_TRUE(someNeedInput);
-  for (const char* title : {"Filmstrip2", "Grid", "Justified", "Table"})
+  for (const char* title : {"Albums", "Filmstrip2", "Grid", "Justified", "Table"})
     EXPECT_NE(titles.end(), std::find(titles.begin(), titles.end(), title)) << title;
 
   // Each description shows whole in the box: no line wider than the box

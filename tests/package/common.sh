@@ -65,7 +65,7 @@ check_requests() {
     for request in --help -h; do
       out="$(env -u DISPLAY "$bin/$launcher" "$request")" || fail "$launcher $request exit $?"
       line="$(grep -F "  $program_dir: " <<<"$out")" || fail "$launcher $request lacks $program_dir: $out"
-      for shipped in Filmstrip2.tpl Grid.tpl Justified.tpl Table.tpl; do
+      for shipped in Albums.tpl Filmstrip2.tpl Grid.tpl Justified.tpl Table.tpl; do
         grep -qF "$shipped" <<<"$line" || fail "$launcher $request does not list $shipped: $out"
       done
       grep -qF "  $XDG_DATA_HOME/wVignetor/templates: Mine.tpl" <<<"$out" ||

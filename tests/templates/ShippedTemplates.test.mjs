@@ -8,7 +8,9 @@ import { after, before, describe, test } from 'node:test';
 import {
   chromiumPath, launchBrowser, makeGallery, makePictures, pictures, programDir, tempDir,
 } from './gallery.mjs';
-import { assertClean, galleryData, noSidewaysScroll, openPage, viewerClosed, viewerShows } from './viewer-checks.mjs';
+import {
+  assertClean, galleryData, loadAllImages, noSidewaysScroll, openPage, viewerClosed, viewerShows,
+} from './viewer-checks.mjs';
 
 const template = process.env.TEMPLATE;
 const skip = chromiumPath() ? false : 'chromium is not installed';
@@ -40,24 +42,52 @@ describe(template, { skip }, () => {
     test(`at ${width} px the page fits, and a thumbnail opens the viewer`, async () => {
       const { context, page, record } = await openPage(browser, out, 'index.html', width);
       await noSidewaysScroll(page);
+      const data = await galleryData(page);
+      assert.equal(data.length, pictures.length);
+      await loadAllImages(page);
+      // The pages that show the pictures: index.html, or where it is an
+      // album index, the albums' pages.
+      const picturePages = [...new Set(data.map((d) => d.page))];
+      const visit = async (file) => {
+        await loadAllImages(page);
+        await page.goto(new URL(file, page.url()).href, { waitUntil: 'load' });
+      };
 
-      // Every thumbnail, brought into view to load (they load lazily).
-      const thumbs = await page.evaluate(async () => {
-        const all = [];
-        for (const img of document.querySelectorAll('a[data-vg] img')) {
-          img.scrollIntoView({ block: 'nearest', inline: 'nearest' });
-          if (!img.complete) await new Promise((done) => { img.onload = img.onerror = done; });
-          all.push({ ok: img.naturalWidth > 0, alt: img.alt, srcset: img.srcset });
-        }
-        return all;
-      });
-      await noSidewaysScroll(page);
+      const thumbs = [];
+      for (const file of picturePages) {
+        if (!page.url().endsWith('/' + file)) await visit(file);
+        await noSidewaysScroll(page);
+        // Every thumbnail, brought into view to load (they load lazily).
+        thumbs.push(...await page.evaluate(async () => {
+          const all = [];
+          for (const img of document.querySelectorAll('a[data-vg] img')) {
+            img.scrollIntoView({ block: 'nearest', inline: 'nearest' });
+            if (!img.complete) await new Promise((done) => { img.onload = img.onerror = done; });
+            all.push({ ok: img.naturalWidth > 0, alt: img.alt, srcset: img.srcset });
+          }
+          return all;
+        }));
+        await noSidewaysScroll(page);
+
+        // Cards side by side are the same height, whatever the pictures' shapes.
+        const rows = await page.$$eval('a[data-vg]', (as) => {
+          const byTop = {};
+          for (const a of as) {
+            const box = (a.closest('figure, td') || a).getBoundingClientRect();
+            (byTop[Math.round(box.top + window.scrollY)] ??= []).push(Math.round(box.height));
+          }
+          return Object.values(byTop);
+        });
+        for (const heights of rows)
+          assert.ok(Math.max(...heights) - Math.min(...heights) <= 1, `a row of ${heights}`);
+      }
       assert.equal(thumbs.length, pictures.length);
       for (const t of thumbs) {
         assert.ok(t.ok && t.alt && / \d+w$/.test(t.srcset), JSON.stringify(t));
       }
 
       // The subfolder has a heading of its own, right before its pictures.
+      await visit(data.find((d) => d.web.startsWith('trip/')).page);
       const heading = await page.evaluate(() => {
         const links = [...document.querySelectorAll('a[data-vg]')];
         const firstOfTrip = links.find((a) => a.getAttribute('href').startsWith('trip/'));
@@ -74,20 +104,7 @@ describe(template, { skip }, () => {
       });
       assert.deepEqual(heading, { shown: true, before: true, afterTop: true });
 
-      // Cards side by side are the same height, whatever the pictures' shapes.
-      const rows = await page.$$eval('a[data-vg]', (as) => {
-        const byTop = {};
-        for (const a of as) {
-          const box = (a.closest('figure, td') || a).getBoundingClientRect();
-          (byTop[Math.round(box.top + window.scrollY)] ??= []).push(Math.round(box.height));
-        }
-        return Object.values(byTop);
-      });
-      for (const heights of rows)
-        assert.ok(Math.max(...heights) - Math.min(...heights) <= 1, `a row of ${heights}`);
-
-      const data = await galleryData(page);
-      assert.equal(data.length, pictures.length);
+      await visit(picturePages[0]);
       const first = await page.getAttribute('a[data-vg]', 'data-vg');
       const at = data.findIndex((d) => d.id === first);
       await page.click('a[data-vg] img');
@@ -118,7 +135,7 @@ describe(template, { skip }, () => {
       await viewerShows(page, next.id);
       await page.goBack();
       await viewerClosed(page);
-      assert.ok(page.url().endsWith('/index.html'), page.url());
+      assert.ok(page.url().endsWith('/' + picturePages[0]), page.url());
 
       assertClean(record);
       await context.close();
@@ -129,7 +146,7 @@ describe(template, { skip }, () => {
       const data = await galleryData(probe.page);
       await probe.context.close();
       const last = data[data.length - 1];
-      const { context, page, record } = await openPage(browser, out, 'index.html', width,
+      const { context, page, record } = await openPage(browser, out, last.page, width,
                                                        { hash: '#' + encodeURIComponent(last.id) });
       assert.equal((await viewerShows(page, last.id)).src, last.web);
       await page.click('.pswp__button--close');
@@ -167,17 +184,23 @@ describe(template, { skip }, () => {
 
   test('a thumbnail with the keyboard focus looks different', async () => {
     const { context, page, record } = await openPage(browser, out, 'index.html', 1280);
-    const box = await page.locator('a[data-vg]').first().boundingBox();
-    const clip = { x: Math.max(0, box.x - 8), y: Math.max(0, box.y - 8),
-                   width: box.width + 16, height: box.height + 16 };
-    const before = await page.screenshot({ clip, animations: 'disabled' });
-    for (let i = 0; i < 30; ++i) {
-      await page.keyboard.press('Tab');
-      if (await page.evaluate(() => document.activeElement.matches('a[data-vg]'))) break;
+    // On an album index the albums' covers too.
+    const files = [...new Set(['index.html', (await galleryData(page))[0].page])];
+    for (const file of files) {
+      await loadAllImages(page);
+      await page.goto(new URL(file, page.url()).href, { waitUntil: 'load' });
+      const box = await page.locator('a:has(img)').first().boundingBox();
+      const clip = { x: Math.max(0, box.x - 8), y: Math.max(0, box.y - 8),
+                     width: box.width + 16, height: box.height + 16 };
+      const before = await page.screenshot({ clip, animations: 'disabled' });
+      for (let i = 0; i < 30; ++i) {
+        await page.keyboard.press('Tab');
+        if (await page.evaluate(() => document.activeElement.matches('a:has(img)'))) break;
+      }
+      assert.ok(await page.evaluate(() => document.activeElement.matches('a:has(img)')), file);
+      const focused = await page.screenshot({ clip, animations: 'disabled' });
+      assert.ok(!before.equals(focused), `no visible focus on the thumbnail of ${file}`);
     }
-    assert.ok(await page.evaluate(() => document.activeElement.matches('a[data-vg]')));
-    const focused = await page.screenshot({ clip, animations: 'disabled' });
-    assert.ok(!before.equals(focused), 'no visible focus on the thumbnail');
     assertClean(record);
     await context.close();
   });

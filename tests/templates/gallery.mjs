@@ -61,9 +61,9 @@ export function makePictures(dir, list = pictures) {
 
 // Runs the generator; returns its output folder. `values` become the values file.
 export function makeGallery(input, template, values,
-                            { switches = ['/h200'], output, program = vignetor } = {}) {
+                            { switches = ['/h200'], output, program = vignetor, subfolders = true } = {}) {
   const out = output || tempDir('out');
-  const args = [...switches, '/s', '/g', '/pThumb', `/i${template}`];
+  const args = [...switches, ...(subfolders ? ['/s'] : []), '/g', '/pThumb', `/i${template}`];
   if (values) {
     const file = path.join(out, '..', `values-${path.basename(out)}.TMP`);
     fs.writeFileSync(file, Object.entries(values).map(([k, v]) => `${k}=${v}\n`).join(''));
@@ -107,6 +107,23 @@ export function makePhotos(dir, list = photos) {
   });
 }
 
+// makePhotos, drawn once per build (they take seconds) into a folder beside
+// the program directory and copied from there; tests running side by side
+// may draw them at the same time, and the first to finish keeps its own.
+export function makePhotosOnce(dir) {
+  const kept = path.join(programDir, '..', 'test-photos-1');
+  if (!fs.existsSync(kept)) {
+    const fresh = fs.mkdtempSync(kept + '-');
+    makePhotos(fresh);
+    try {
+      fs.renameSync(fresh, kept);
+    } catch {
+      fs.rmSync(fresh, { recursive: true, force: true });
+    }
+  }
+  fs.cpSync(kept, dir, { recursive: true });
+}
+
 // Width and height of a JPEG, PNG or WebP file from its own header.
 export function pixelsOf(file) {
   const b = fs.readFileSync(file);
@@ -128,4 +145,37 @@ export function pixelsOf(file) {
     i += 2 + b.readUInt16BE(i + 2);
   }
   throw new Error(`no picture size in ${file}`);
+}
+
+// Pictures in nested folders, dated by the camera (`taken`) or only by the
+// file's time (`modified`), some with a caption: for albums, date order and
+// captions. By name the top folder reads harbour, IMG_2, IMG_10; by date
+// harbour, IMG_10, IMG_2. "2024" and "2024/Summer" hold no picture of their own.
+export const datedPictures = [
+  { file: 'IMG_2.jpg', taken: '2024:05:03 09:00:00', caption: 'Breakfast on the terrace' },
+  { file: 'IMG_10.jpg', taken: '2024:05:02 09:00:00' },
+  { file: 'harbour.jpg', taken: '2024:05:01 18:00:00', caption: 'Harbour at dusk' },
+  { file: '2024/Spring/zebra.jpg', taken: '2024:04:01 10:00:00' },
+  { file: '2024/Spring/apple.jpg', taken: '2024:04:09 10:00:00', caption: 'Apple blossom' },
+  { file: '2024/Summer/Coast/b.jpg', modified: '2024-08-05T12:00:00Z' },
+  { file: '2024/Summer/Coast/a.jpg', modified: '2024-08-02T12:00:00Z' },
+  { file: 'trip/x.jpg', taken: '2023:12:24 12:00:00' },
+];
+
+export function makeDatedPictures(dir, list = datedPictures) {
+  list.forEach((p, i) => {
+    const target = path.join(dir, p.file);
+    fs.mkdirSync(path.dirname(target), { recursive: true });
+    const hue = (i * 47) % 360;
+    execFileSync('convert', ['-size', i % 3 ? '600x400' : '400x600',
+                             `gradient:hsl(${hue},60%,70%)-hsl(${(hue + 120) % 360},50%,30%)`,
+                             '-quality', '85', target]);
+    const tags = [];
+    if (p.taken) tags.push(`-DateTimeOriginal=${p.taken}`);
+    if (p.caption) tags.push(`-XMP-dc:Description=${p.caption}`);
+    if (tags.length)
+      execFileSync('exiftool', ['-q', '-overwrite_original', ...tags, target]);
+    const time = new Date(p.modified || '2025-01-15T12:00:00Z');
+    fs.utimesSync(target, time, time);
+  });
 }

@@ -74,3 +74,15 @@ export async function galleryData(page) {
     ? window.vignetorGallery.pictures
     : JSON.parse(document.getElementById('vg-data').dataset.gallery));
 }
+
+// Brings every picture of the page into view and waits until each has
+// loaded or failed, so that leaving the page cuts no request short.
+export async function loadAllImages(page) {
+  await page.evaluate(async () => {
+    for (const img of document.images) {
+      img.scrollIntoView({ block: 'nearest', inline: 'nearest' });
+      if (!img.complete) await new Promise((done) => { img.onload = img.onerror = done; });
+    }
+    window.scrollTo(0, 0);
+  });
+}

@@ -1,0 +1,92 @@
+// Every shipped template, made by the real generator from dated pictures in
+// nested folders: in name order by default and in date order when asked
+// (where the template asks for the order),
+// and a picture's caption shown first on its card, its file name after it
+// and smaller; a picture without one shows its file name.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { after, before, describe, test } from 'node:test';
+
+import { chromiumPath, launchBrowser, makeDatedPictures, makeGallery, programDir, tempDir } from './gallery.mjs';
+import { assertClean, galleryData, noSidewaysScroll, openPage } from './viewer-checks.mjs';
+
+const skip = chromiumPath() ? false : 'chromium is not installed';
+const templates = fs.readdirSync(programDir).filter((f) => f.endsWith('.tpl')).sort();
+const byName = ['p-harbour', 'p-IMG_2', 'p-IMG_10', 'p-2024-Spring-apple', 'p-2024-Spring-zebra',
+                'p-2024-Summer-Coast-a', 'p-2024-Summer-Coast-b', 'p-trip-x'];
+const byDate = ['p-harbour', 'p-IMG_10', 'p-IMG_2', 'p-2024-Spring-zebra', 'p-2024-Spring-apple',
+                'p-2024-Summer-Coast-a', 'p-2024-Summer-Coast-b', 'p-trip-x'];
+
+// The texts of a picture's card in the order they stand, with their sizes,
+// leaving out what is not shown.
+async function cardTexts(page, id) {
+  return page.$eval(`a[data-vg="${id}"]`, (link) => {
+    const card = link.closest('figure, td');
+    const texts = [];
+    const walker = document.createTreeWalker(card, NodeFilter.SHOW_TEXT);
+    for (let n = walker.nextNode(); n; n = walker.nextNode()) {
+      const text = n.textContent.trim();
+      if (!text || n.parentElement.closest('[hidden]')) continue;
+      let shown = true;
+      for (let e = n.parentElement; e && e !== card.parentElement; e = e.parentElement)
+        if (getComputedStyle(e).display === 'none') shown = false;
+      if (shown) texts.push({ text, size: parseFloat(getComputedStyle(n.parentElement).fontSize) });
+    }
+    return texts;
+  });
+}
+
+describe('captions and order in every shipped template', { skip }, () => {
+  let browser, root, input;
+  before(async () => {
+    root = tempDir('order');
+    input = path.join(root, 'in');
+    makeDatedPictures(input);
+    browser = await launchBrowser();
+  });
+  after(async () => {
+    await browser?.close();
+    fs.rmSync(root, { recursive: true, force: true });
+  });
+
+  for (const template of templates) {
+    test(template, async () => {
+      // Filmstrip2 asks for nothing, so it stays in name order whatever is
+      // asked.
+      const asksOrder = fs.readFileSync(path.join(programDir, template), 'utf8').includes('\norder;');
+      for (const [order, expected] of [[undefined, byName], ['date', asksOrder ? byDate : byName]]) {
+        const values = { title: 'Order', perpage: '0', ...(order ? { order } : {}) };
+        const out = makeGallery(input, template, values,
+                                { switches: ['/h100'], output: path.join(root, `${template}-${order}`) });
+        for (const width of [390, 1280]) {
+          const at = `${template} ${order || 'by default'} at ${width} px`;
+          const probe = await openPage(browser, out, 'index.html', width);
+          const pages = [...new Set((await galleryData(probe.page)).map((d) => d.page))];
+          await probe.context.close();
+          const ids = [];
+          let checked = 0;
+          for (const file of pages) {
+            const { context, page, record } = await openPage(browser, out, file, width);
+            await noSidewaysScroll(page);
+            const here = await page.$$eval('a[data-vg]', (as) => as.map((a) => a.dataset.vg));
+            ids.push(...here);
+            if (here.includes('p-harbour')) {
+              ++checked;
+              const captioned = await cardTexts(page, 'p-harbour');
+              assert.equal(captioned[0]?.text, 'Harbour at dusk', `${at}: ${JSON.stringify(captioned)}`);
+              const name = captioned.find((t) => t.text === 'harbour.jpg');
+              assert.ok(name && name.size < captioned[0].size, `${at}: ${JSON.stringify(captioned)}`);
+              const plain = await cardTexts(page, 'p-IMG_10');
+              assert.equal(plain[0]?.text, 'IMG_10.jpg', `${at}: ${JSON.stringify(plain)}`);
+            }
+            assertClean(record);
+            await context.close();
+          }
+          assert.deepEqual(ids, expected, at);
+          assert.equal(checked, 1, `${at}: the captioned picture's card`);
+        }
+      }
+    });
+  }
+});
