@@ -13,12 +13,14 @@
 An album per folder: an index of covers
 with counts and dates, each folder on a
 page of its own with the way back. Asks
-for a title, the order and a cover name.
+for a title, order, cover and slideshow.
 
 [askvalues]
 title;T;Page title;My albums
 order;T;Order: name or date (taken);name
 cover;T;Cover picture's name (else the first);
+slideshow;N;Slideshow: seconds per picture;5
+slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
 
 [gallery]
 websize=1600
@@ -43,7 +45,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <meta name="description" content="{{title}}: {{count}} pictures">
 <link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
 <script src="{{galleryscript}}" defer></script>
-<script src="vignetor-viewer.js" defer></script>
+<script src="vignetor-viewer.js" data-slideshow="{{slideshow}}" data-slideshow-end="{{slideshowend}}" defer></script>
 <style>
   :root { color-scheme: light dark; --bg: #f4f5f7; --card: #fff; --text: #1b2130; --muted: #667085;
           --line: rgb(16 24 40 / .08); --ring: #2f6fed; --well: #e9ecf1;

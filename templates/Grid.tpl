@@ -9,7 +9,7 @@
 Cards in a clean grid, light or dark as
 the viewer's system is, as large as the
 thumbnails. Asks for a title, pictures
-per page and the order.
+per page, the order and the slideshow.
 
 [askvalues]
 title;T;Page title;My pictures

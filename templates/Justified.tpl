@@ -10,7 +10,7 @@
 Rows of equal height that fill the width,
 each picture in its own shape, about as
 high as the thumbnails. Asks for a title,
-pictures per page and the order.
+pictures per page, order and slideshow.
 
 [askvalues]
 title;T;Page title;My pictures

@@ -8,7 +8,7 @@
 A classic contact sheet: a table with
 captions and sizes under the pictures.
 Asks for a title, a text, pictures per
-row and page, and the order.
+row and page, order and slideshow.
 
 [askvalues]
 title;T;Page title;Contact sheet
