@@ -326,42 +326,58 @@
     }
 
     // --- Thumbnail strip -----------------------------------------------------
-    function buildStrip() {
-      if (strip.firstChild) return;
-      items.forEach(function (it, i) {
-        var b = element('button', 'vg-thumb');
-        b.type = 'button';
-        b.setAttribute('aria-label', 'Picture ' + (i + 1) + ': ' + (it.alt || it.caption || ''));
-        var ratio = it.w > 0 && it.h > 0 ? Math.min(Math.max(it.w / it.h, 0.5), 2) : 1;
-        b.style.setProperty('--ratio', ratio.toFixed(3));
-        if (it.thumb) {
-          var img = element('img');
-          img.alt = '';
-          img.loading = 'lazy';
-          img.decoding = 'async';
-          img.src = it.thumb;
-          b.appendChild(img);
-        }
-        b.addEventListener('click', function () {
-          pause();
-          pswp.goTo(i);
-        });
-        strip.appendChild(b);
+    // A gallery of thousands keeps to a window of buttons around the
+    // picture shown, made anew when the picture nears its ends.
+    var STRIP_SIDE = 100, STRIP_MARGIN = 25, stripFrom = 0;
+    function stripButton(it, i) {
+      var b = element('button', 'vg-thumb');
+      b.type = 'button';
+      b.setAttribute('aria-label', 'Picture ' + (i + 1) + ': ' + (it.alt || it.caption || ''));
+      var ratio = it.w > 0 && it.h > 0 ? Math.min(Math.max(it.w / it.h, 0.5), 2) : 1;
+      b.style.setProperty('--ratio', ratio.toFixed(3));
+      if (it.thumb) {
+        var img = element('img');
+        img.alt = '';
+        img.loading = 'lazy';
+        img.decoding = 'async';
+        img.src = it.thumb;
+        b.appendChild(img);
+      }
+      b.addEventListener('click', function () {
+        pause();
+        pswp.goTo(i);
       });
+      return b;
+    }
+    // Whether the buttons were made anew for the picture at `at`.
+    function buildStrip(at) {
+      var to = stripFrom + strip.children.length;
+      if (strip.firstChild && (stripFrom === 0 || at - stripFrom >= STRIP_MARGIN) &&
+          (to === items.length || to - at > STRIP_MARGIN))
+        return false;
+      var focused = strip.contains(document.activeElement);
+      while (strip.firstChild) strip.removeChild(strip.firstChild);
+      stripFrom = Math.max(0, at - STRIP_SIDE);
+      var end = Math.min(items.length, at + STRIP_SIDE + 1);
+      for (var i = stripFrom; i < end; ++i) strip.appendChild(stripButton(items[i], i));
+      if (focused) strip.children[at - stripFrom].focus();
+      return true;
     }
     function markStrip() {
       if (!strip || !shown.strip || !strip.firstChild) return;
+      var rebuilt = buildStrip(pswp.currIndex);
       var old = strip.querySelector('[aria-current]');
       if (old) old.removeAttribute('aria-current');
-      var now = strip.children[pswp.currIndex];
+      var now = strip.children[pswp.currIndex - stripFrom];
       if (!now) return;
       now.setAttribute('aria-current', 'true');
       var left = now.offsetLeft - (strip.clientWidth - now.offsetWidth) / 2;
-      strip.scrollTo({ left: Math.max(0, left), behavior: reducedMotion() ? 'auto' : 'smooth' });
+      strip.scrollTo({ left: Math.max(0, left),
+                       behavior: rebuilt || reducedMotion() ? 'auto' : 'smooth' });
     }
     function showStrip(on) {
       shown.strip = on;
-      if (on) buildStrip();
+      if (on) buildStrip(pswp.currIndex || 0);
       strip.hidden = !on;
       if (buttons.strip) buttons.strip.setAttribute('aria-pressed', on ? 'true' : 'false');
       markStrip();
