@@ -23,7 +23,10 @@ system_unchanged() {
 # Whether process PID still runs (an ended child waits as a zombie until it is
 # reaped, and kill -0 still finds it).
 running() {
-  [ -r "/proc/$1/stat" ] && [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" != Z ]
+  # One read: a process reaped between two looks at /proc would look alive.
+  local state
+  state="$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" || return 1
+  [ -n "$state" ] && [ "$state" != Z ]
 }
 
 # The desktop's "open" of a page, as a log: what the form opens after a run.
