@@ -2,6 +2,7 @@
 
 #include "generator/files/OutputFile.h"
 #include "generator/picture/PictureCaption.h"
+#include "generator/record/RecordCheck.h"
 
 #include "common/FileRead.h"
 #include "common/Paths.h"
@@ -220,14 +221,7 @@ RecordedFile writtenFile(const std::string& dir, FileRole role, const std::strin
 }
 
 bool removeOwnFile(const std::string& dir, const std::string& rel) {
-  if (!isInsidePath(rel)) return false;
-  for (std::size_t slash = rel.find('/'); slash != std::string::npos;
-       slash = rel.find('/', slash + 1)) {
-    struct stat st;
-    if (lstat(joinPath(dir, rel.substr(0, slash)).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-      return false;
-  }
-  return unlink(joinPath(dir, rel).c_str()) == 0;
+  return plainPathTo(dir, rel) && unlink(joinPath(dir, rel).c_str()) == 0;
 }
 
 RunRecord::Trust RunRecord::load(const std::string& outDir, const std::string& inDir,

@@ -276,31 +276,6 @@ TEST_P(ResampleOn, AlphaWeighsTheColoursOnce) {
     EXPECT_NEAR(unpremultiplied8(premultiplied8(pixel)).getpoint(0, 0)[0], 90, 1);
   }
 
-  // Green opaque beside a hidden red: the shrunk edge shows no red, and the
-  // colours match libvips' premultiplied resize in floating point.
-  VImage left = VImage::xyz(900, 600)[0] < 450;
-  VImage colour = left.ifthenelse(std::vector<double>{0, 200, 0}, std::vector<double>{255, 0, 0});
-  VImage in = colour.bandjoin(left.ifthenelse(255, 0))
-                  .cast(VIPS_FORMAT_UCHAR)
-                  .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
-                  .copy_memory();
-  for (int width : {720, 300, 90}) {
-    const int height = width * 2 / 3;
-    const VImage out = resizeTo(in, width, height);
-    ASSERT_EQ(out.format(), VIPS_FORMAT_UCHAR);
-    for (int x = width / 2 - 3; x <= width / 2 + 3; ++x) {
-      const std::vector<double> p = out.getpoint(x, height / 2);
-      if (p[3] > 0) {
-        EXPECT_LE(p[0], 2) << width << " at " << x;
-      }
-    }
-    const VImage reference = in.premultiply()
-                                 .resize(static_cast<double>(width) / 900)
-                                 .unpremultiply()
-                                 .cast(VIPS_FORMAT_UCHAR);
-    EXPECT_LT(meanDifference(out * (out[3] / 255.0), reference * (reference[3] / 255.0)), 1.0);
-  }
-
   // A flat colour under flat alpha keeps its colour at any factor and
   // depth: weighed by its alpha exactly once.
   for (VipsBandFormat format : {VIPS_FORMAT_UCHAR, VIPS_FORMAT_USHORT}) {
