@@ -96,6 +96,11 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   .album:focus-visible { outline: 3px solid var(--ring); outline-offset: 3px; }
   .album .label { display: flex; flex-direction: column; gap: .1rem; padding: .65rem .85rem .8rem; min-width: 0; }
   .days { white-space: nowrap; }
+  /* Index cards wide enough for an album's name and days whatever the
+     thumbnail size; the cover keeps its own size in the middle. */
+  @media (min-width: 481px) {
+    .grid:has(> .album) { grid-template-columns: repeat(auto-fill, min(100%, max(15rem, calc(var(--cw) * 1px)))); }
+  }
   /* On a phone a list: the cover beside the album's name and days. */
   @media (max-width: 480px) {
     .album { grid-column: 1 / -1; display: grid; grid-template-columns: minmax(0, 2fr) minmax(0, 3fr); align-items: center; }
