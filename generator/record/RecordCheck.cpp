@@ -84,7 +84,9 @@ bool plainPathTo(const std::string& dir, const std::string& rel) {
 }
 
 bool hasRecordedBytes(const std::string& path, const RecordedFile& recorded) {
-  if (recorded.planned) return true;
+  // A planned file's bytes were never recorded: whatever is there is not
+  // known to be ours.
+  if (recorded.planned) return false;
   const std::string sum = sha256OfFile(path);
   return !sum.empty() && sum == recorded.sha256;
 }
@@ -93,7 +95,8 @@ OwnFiles ownFilesOf(const RunRecord& record, const std::string& outDir, const st
   OwnFiles own;
   for (const auto& e : record.entries) {
     for (const auto& f : e.files) {
-      if (f.name.empty() || !isOwnName(f.name, f.role, e.picture) || !plainPathTo(outDir, f.name))
+      if (f.name.empty() || f.planned || !isOwnName(f.name, f.role, e.picture) ||
+          !plainPathTo(outDir, f.name))
         continue;
       const std::string path = joinPath(outDir, f.name);
       struct stat st;
@@ -103,9 +106,10 @@ OwnFiles ownFilesOf(const RunRecord& record, const std::string& outDir, const st
       // Changed since it was made: the user's now, and a picture when it is one.
       RecordedFile now = f;
       const FileState state = checkFile(path, now);
-      if (state != FileState::Unchanged && state != FileState::Unverified) continue;
+      if (state != FileState::Unchanged) continue;
       own.paths.insert(path);
       own.ids.insert({st.st_dev, st.st_ino});
+      if (!f.found) own.madeIds.insert({st.st_dev, st.st_ino});
     }
   }
   return own;
@@ -130,8 +134,9 @@ std::vector<std::string> vetRecord(RunRecord& record, const std::string& outDir,
         why = "is a symbolic link";
       } else if (!S_ISREG(st.st_mode)) {
         why = "is not a regular file";
-      } else if (inputPictures.count({st.st_dev, st.st_ino}) ||
+      } else if ((!f->found && inputPictures.count({st.st_dev, st.st_ino})) ||
                  sameFile(path, joinPath(inDir, e.picture))) {
+        // (A found file is never removed or replaced: its claim costs nothing.)
         why = "is a picture of the input folder";
       }
       if (why.empty()) {

@@ -11,7 +11,15 @@
 // - it is no picture of this run's input (that is, the scan did not take it
 //   for one) and not that picture itself;
 // - and, before it is removed or replaced, its bytes are those the record
-//   says were written (size and time alone only decide what needs no work).
+//   says were written (size and time alone only decide what needs no work);
+// - and the record was written by this user's runs (its digest verifies
+//   with their RecordKey) and the file's bytes were recorded when it was
+//   written: a file only planned, or `found` in a record made elsewhere, is
+//   kept while unchanged but never removed or replaced.
+//
+// Besides, no picture of the input tree (every folder below the input
+// folder, hidden files and folders too, whatever /s says) is ever removed or
+// replaced, unless a verified record shows it is a file of ours.
 //
 // A record file that fails one of the first three is dropped from its entry
 // with one line on the console; the entry's other files stay ours.
@@ -38,8 +46,8 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
 bool plainPathTo(const std::string& dir, const std::string& rel);
 
 // Whether the file the record names still has the bytes it says were written
-// (planned files, of which it knows none, count as such). For a removal or
-// a replacement, whatever size and time say.
+// (never so for a planned file, whose bytes it does not know). For a
+// removal or a replacement, whatever size and time say.
 bool hasRecordedBytes(const std::string& path, const RecordedFile& recorded);
 
 // The files of the record that the scan of the input leaves out as
@@ -49,6 +57,7 @@ bool hasRecordedBytes(const std::string& path, const RecordedFile& recorded);
 struct OwnFiles {
   std::set<std::string> paths;
   std::set<FileIdentity> ids;
+  std::set<FileIdentity> madeIds;  // of those, the ones this user's runs wrote
 };
 OwnFiles ownFilesOf(const RunRecord& record, const std::string& outDir, const std::string& inDir);
 

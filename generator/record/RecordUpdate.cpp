@@ -71,7 +71,10 @@ RunRecord updatedRecord(const RunRecord& old, const std::vector<RunPicture>& pic
       continue;
     }
     const Outcome& o = (*outcomes)[i];
-    if (o.state == Outcome::Made || o.state == Outcome::Remade) {
+    // A picture that failed after some of its files were written (a full
+    // disk) keeps them in the record: the next run knows them for its own.
+    if (o.state == Outcome::Made || o.state == Outcome::Remade ||
+        (o.state == Outcome::Failed && !o.made.empty())) {
       RecordEntry e = was ? *was : RecordEntry();
       if (!was || was->source != p.stamp) e.info.clear();
       e.picture = p.picture;
@@ -127,8 +130,11 @@ void removeLeftovers(const std::string& outDir, const std::vector<Leftover>& lef
     struct stat st;
     const bool picture =
         lstat(path.c_str(), &st) == 0 && inputPictures.count({st.st_dev, st.st_ino}) != 0;
-    if (state == FileState::Unchanged && !picture && hasRecordedBytes(path, file) &&
-        removeOwnFile(outDir, file.name)) {
+    if (file.found) {
+      printLine(stdout, "left " + file.name + " as it is (" + left.why +
+                            ", but no run record of yours says Vignetor made it)");
+    } else if (state == FileState::Unchanged && !picture && hasRecordedBytes(path, file) &&
+               removeOwnFile(outDir, file.name)) {
       printLine(stdout, "removed " + file.name + " (" + left.why + ")");
     } else {
       printLine(stdout, "left " + file.name + " as it is (" + left.why +

@@ -105,11 +105,9 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
     Earlier e;
     const RecordedFile* f = entry ? entry->file(role) : nullptr;
     if (!f) return e;
-    RecordedFile probe = *f;
-    // Named by a run that did not get to write it: as if never made.
-    if (f->planned && !f->name.empty() &&
-        checkFile(joinPath(outDir_, f->name), probe) == FileState::Missing)
-      return e;
+    // Named by a run that did not get to write it: as if never made, and
+    // whatever stands under the name is not ours.
+    if (f->planned) return e;
     if (f->name.empty()) {
       // None was needed (the picture served itself); still so while
       // nothing changed.
@@ -123,6 +121,10 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
       e.file = f;
       e.now = *f;
       e.state = checkFile(joinPath(outDir_, f->name), e.now);
+      // From a record made elsewhere: kept only with the bytes it names.
+      if (f->found && !record_.verified && e.state == FileState::Unchanged &&
+          !hasRecordedBytes(joinPath(outDir_, f->name), e.now))
+        e.state = FileState::Changed;
     }
     e.upToDate = e.state == FileState::Unchanged && sourceSame && f->settings == wantedSettings;
     return e;
@@ -233,14 +235,17 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
   // /o concerns thumbnails; the files besides them never replace another's.
   auto nameFor = [&](const Earlier& e, const std::string& wanted, bool overwrite, std::string& name,
                      bool& replace, std::string& left) {
-    if (e.file && !e.file->name.empty() &&
+    if (e.file && !e.file->name.empty() && !e.file->found &&
         (e.state != FileState::Changed || replaceableChanged(e.file->name, overwrite))) {
       name = e.file->name;
       replace = e.state != FileState::Missing;
       claimed_.insert(name);
       return true;
     }
-    if (e.file && e.state == FileState::Changed) left = e.file->name;
+    // Ours no longer, or never known to be: left where it is.
+    if (e.file && !e.file->name.empty() && e.state != FileState::Missing &&
+        (e.state == FileState::Changed || e.file->found))
+      left = e.file->name;
     std::string error;
     if (claimName(p, wanted, overwrite, name, replace, error)) return true;
     plan.action = PicturePlan::Fail;

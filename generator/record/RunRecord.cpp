@@ -3,6 +3,7 @@
 #include "generator/files/OutputFile.h"
 #include "generator/picture/PictureCaption.h"
 #include "generator/record/RecordCheck.h"
+#include "generator/record/RecordKey.h"
 
 #include "common/FileRead.h"
 #include "common/Paths.h"
@@ -249,20 +250,41 @@ RunRecord::Trust RunRecord::load(const std::string& outDir, const std::string& i
     return Damaged;
   }
   Trust trust = parse(data, inDir, problem);
-  if (trust == Trusted) loadedDigest = sha256Of(data);
+  // What save() compares: the text without its digest line, and only for
+  // a record that verified (an unverified one is always written anew).
+  if (trust == Trusted && verified) {
+    const std::size_t mac = data.rfind("\nmac ");
+    loadedDigest = sha256Of(mac == std::string::npos ? data : data.substr(0, mac + 1));
+  }
   return trust;
 }
 
 RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& inDir,
                                   std::string& problem) {
   entries.clear();
+  pages.clear();
+  verified = false;
   inputDir = inDir;
-  std::istringstream in(data);
+  // The digest on the last line covers all the text before it.
+  std::string body = data, mac;
+  {
+    std::size_t end = body.size();
+    while (end > 0 && body[end - 1] == '\n') --end;
+    const std::size_t start = end == 0 ? std::string::npos : body.rfind('\n', end - 1);
+    const std::size_t from = start == std::string::npos ? 0 : start + 1;
+    if (body.compare(from, 4, "mac ") == 0) {
+      mac = body.substr(from + 4, end - from - 4);
+      body.resize(from);
+    }
+  }
+  std::istringstream in(body);
   std::string line;
   int number = 0;
+  std::uint64_t version = 0;
   bool versionSeen = false, inputSeen = false;
   auto damaged = [&](const std::string& why) {
     entries.clear();
+    pages.clear();
     index();
     problem = "line " + std::to_string(number) + ": " + why;
     return Damaged;
@@ -274,7 +296,6 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
     std::vector<std::string> f = splitBlanks(line);
     if (f.empty()) continue;
     if (!versionSeen) {
-      std::uint64_t version;
       if (f.size() != 2 || f[0] != kMagic || !toUnsigned(f[1], version) || version == 0)
         return damaged("not a run record");
       if (version > static_cast<std::uint64_t>(kRecordVersion)) {
@@ -300,6 +321,18 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
       continue;
     }
     if (!inputSeen) return damaged("no input folder");
+    if (f[0] == "page" && version >= 2) {
+      RecordedFile r;
+      if (f.size() != 5 || !entries.empty() || !unescapeField(f[1], r.name) ||
+          !isInsidePath(r.name) || r.name.size() > kMaxPathBytes ||
+          !toUnsigned(f[2], r.stamp.bytes) || !toSigned(f[3], r.stamp.mtimeNs) || !isHash(f[4]))
+        return damaged("bad page line");
+      if (files[r.name]) return damaged("file listed twice");
+      files[r.name] = true;
+      r.sha256 = f[4];
+      pages.push_back(std::move(r));
+      continue;
+    }
     if (f[0] == "picture") {
       RecordEntry e;
       if (f.size() != 6 || !unescapeField(f[1], e.picture) || !isInsidePath(e.picture) ||
@@ -316,10 +349,11 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
     if (f[0] == "file") {
       RecordedFile r;
       std::string role;
-      if (f.size() != 9 || !unescapeField(f[1], role) || !parseRole(role, r.role) ||
-          !unescapeField(f[2], r.name) || (!r.name.empty() && !isInsidePath(r.name)) ||
-          r.name.size() > kMaxPathBytes || !unescapeField(f[3], r.settings) ||
-          !toSize(f[4], r.width) || !toSize(f[5], r.height))
+      const std::size_t fields = version >= 2 ? 10 : 9;
+      if (f.size() != fields || (fields == 10 && f[9] != "made" && f[9] != "found") ||
+          !unescapeField(f[1], role) || !parseRole(role, r.role) || !unescapeField(f[2], r.name) ||
+          (!r.name.empty() && !isInsidePath(r.name)) || r.name.size() > kMaxPathBytes ||
+          !unescapeField(f[3], r.settings) || !toSize(f[4], r.width) || !toSize(f[5], r.height))
         return damaged("bad file line");
       if (f[6] == "-" && f[7] == "-" && f[8] == "-") {
         r.planned = true;
@@ -329,6 +363,7 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
       } else {
         r.sha256 = f[8];
       }
+      r.found = fields == 10 && f[9] == "found";
       if (e.file(r.role)) return damaged("role listed twice");
       if (!r.name.empty()) {
         if (files[r.name]) return damaged("file listed twice");
@@ -349,6 +384,15 @@ RunRecord::Trust RunRecord::parse(const std::string& data, const std::string& in
   }
   if (!versionSeen) return damaged("not a run record");
   if (!inputSeen) return damaged("no input folder");
+  // Written by this user's runs, or only a hint: then nothing in it was
+  // made by them as far as this run can tell.
+  verified = version >= 2 && key && !mac.empty() && key->verifies(body, mac);
+  if (!verified) {
+    for (auto& p : pages) p.found = true;
+    for (auto& e : entries) {
+      for (auto& f : e.files) f.found = true;
+    }
+  }
   index();
   return Trusted;
 }
@@ -367,6 +411,11 @@ void writeText(const RunRecord& record, Sink&& sink) {
   std::string out = kHeader;
   out += std::string(kMagic) + " " + std::to_string(kRecordVersion) + "\n";
   out += "input " + escapeField(record.inputDir) + "\n";
+  for (const auto& p : record.pages) {
+    if (p.found) continue;  // a page of the user's is no page of ours
+    out += "page " + escapeField(p.name) + " " + std::to_string(p.stamp.bytes) + " " +
+           std::to_string(p.stamp.mtimeNs) + " " + p.sha256 + "\n";
+  }
   sink(out);
   for (const RecordEntry* e : sorted) {
     out = "picture " + escapeField(e->picture) + " " + std::to_string(e->source.bytes) + " " +
@@ -377,10 +426,11 @@ void writeText(const RunRecord& record, Sink&& sink) {
              escapeField(f.settings) + " " + std::to_string(f.width) + " " +
              std::to_string(f.height) + " ";
       if (f.planned)
-        out += "- - -\n";
+        out += "- - -";
       else
-        out += std::to_string(f.stamp.bytes) + " " + std::to_string(f.stamp.mtimeNs) + " " +
-               f.sha256 + "\n";
+        out +=
+            std::to_string(f.stamp.bytes) + " " + std::to_string(f.stamp.mtimeNs) + " " + f.sha256;
+      out += f.found ? " found\n" : " made\n";
     }
     for (const auto& [key, value] : e->info)
       out += " info " + escapeField(key) + " " + escapeField(value) + "\n";
@@ -389,9 +439,15 @@ void writeText(const RunRecord& record, Sink&& sink) {
 }
 }  // namespace
 
+// The closing line: the digest of all the text before it.
+static std::string macLine(const std::string& hex) {
+  return hex.empty() ? "" : "mac " + hex + "\n";
+}
+
 std::string RunRecord::text() const {
   std::string text;
   writeText(*this, [&text](const std::string& piece) { text += piece; });
+  if (key) text += macLine(key->digestOf(text));
   return text;
 }
 
@@ -407,7 +463,18 @@ bool RunRecord::save(const std::string& outDir, std::string& lastDigest, std::st
   g_checksum_free(sum);
   if (digest == lastDigest) return true;
   StreamedFile file(outDir);
-  writeText(*this, [&file](const std::string& piece) { file.write(piece); });
+  std::string mac;
+  if (key) {
+    RecordKey::Digest hmac(*key);
+    writeText(*this, [&](const std::string& piece) {
+      hmac.add(piece);
+      file.write(piece);
+    });
+    mac = hmac.hex();
+  } else {
+    writeText(*this, [&file](const std::string& piece) { file.write(piece); });
+  }
+  file.write(macLine(mac));
   OutputResult written = file.commit(kRecordName);
   if (!written.ok) {
     error = written.error;
@@ -425,6 +492,13 @@ const RecordEntry* RunRecord::find(const std::string& picture) const {
 const RecordEntry* RunRecord::ownerOf(const std::string& name) const {
   auto it = byFile_.find(name);
   return it == byFile_.end() ? nullptr : &entries[it->second];
+}
+
+const RecordedFile* findPage(const RunRecord& record, const std::string& name) {
+  for (const auto& p : record.pages) {
+    if (p.name == name) return &p;
+  }
+  return nullptr;
 }
 
 void RunRecord::index() {

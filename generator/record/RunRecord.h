@@ -5,14 +5,22 @@
 // The record is one hidden text file in the output folder, replaced
 // atomically. Lines, every field percent-escaped (a lone "-" is empty):
 //
-//   vignetor-record 1
+//   vignetor-record 2
 //   input /home/me/pictures
+//   page <path under the output folder> <bytes> <mtime ns> <sha256>
 //   picture <path under the input folder> <bytes> <mtime ns> <width> <height>
 //    file <role> <path under the output folder> <settings> <width> <height>
-//         <bytes> <mtime ns> <sha256>     (one line; "- - -" while only planned)
+//         <bytes> <mtime ns> <sha256> <made|found>
+//                                      (one line; "- - -" while only planned)
 //    info <key> <value>
+//   mac <HMAC-SHA-256 of all the text above, with the user's RecordKey>
 //
-// `file` and `info` lines belong to the `picture` line above them.
+// `file` and `info` lines belong to the `picture` line above them; `page`
+// lines (the gallery's pages, its data script and assets) come before the
+// first picture. A record whose `mac` does not verify with this user's key
+// (or of version 1, which had none) is read all the same, but every file in
+// it counts as `found`: kept while it is as recorded, never removed or
+// replaced (RecordCheck.h).
 #ifndef WV_GENERATOR_RUNRECORD_H
 #define WV_GENERATOR_RUNRECORD_H
 
@@ -23,7 +31,9 @@
 #include <vector>
 
 constexpr char kRecordName[] = ".vignetor-record";
-constexpr int kRecordVersion = 1;
+constexpr int kRecordVersion = 2;
+
+class RecordKey;
 
 // Size and modification time of a file, the test of "unchanged" that
 // needs no reading.
@@ -47,6 +57,9 @@ struct RecordedFile {
   std::string settings;  // everything besides the picture that shaped the file
   int width = 0, height = 0;
   bool planned = false;  // named before a run that did not finish; not vouched for
+  // Taken over from a record this user's runs did not write: kept while
+  // unchanged, never removed or replaced.
+  bool found = false;
   FileStamp stamp;
   std::string sha256;  // of the bytes written
 };
@@ -81,7 +94,14 @@ class RunRecord {
 
   std::string loadedDigest;  // of the text read by load(), when trusted
 
+  // The key that signs what save() and text() write and verifies what
+  // load() and parse() read; without one nothing verifies.
+  const RecordKey* key = nullptr;
+  // The text read carried this user's digest; else all its files are found.
+  bool verified = false;
+
   std::string inputDir;
+  std::vector<RecordedFile> pages;   // of the gallery (role unused), by name
   std::vector<RecordEntry> entries;  // sorted by picture when saved
 
   const RecordEntry* find(const std::string& picture) const;
@@ -123,6 +143,9 @@ FileState checkFile(const std::string& path, RecordedFile& recorded);
 RecordedFile writtenFile(const std::string& dir, FileRole role, const std::string& rel,
                          const std::string& settings, const std::string& data, int width,
                          int height);
+
+// The record's page of that name, or null.
+const RecordedFile* findPage(const RunRecord& record, const std::string& name);
 
 // Removes `rel` under `dir` unless a folder on the way is a symbolic link.
 bool removeOwnFile(const std::string& dir, const std::string& rel);

@@ -10,7 +10,9 @@
 #include "generator/picture/Thumbnailer.h"
 #include "generator/record/PictureName.h"
 #include "generator/record/RecordCheck.h"
+#include "generator/record/RecordKey.h"
 #include "generator/record/RecordUpdate.h"
+#include "generator/record/RunJournal.h"
 #include "generator/record/RunPlan.h"
 #include "generator/record/RunRecord.h"
 #include "generator/run/PictureWork.h"
@@ -25,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <set>
 #include <sys/resource.h>
@@ -102,10 +105,15 @@ struct Generator::State {
   // together; a larger one waits until it can decode without another: the
   // one-at-a-time peak of that picture is the peak of the run.
   DecodeBudget budget{16u << 20, 96u << 20};
+  RecordKey key;
   RunRecord record;
+  RunJournal journal;
   bool trusted = false, recordMissing = false;
   std::string recordDigest;  // of the record as last read or written
+  // The pictures of the input tree, less the files a verified record shows
+  // are ours: never removed or replaced.
   std::set<RunPlanner::Identity> inputPictures;
+  std::vector<RecordedFile> pages;  // the pages and assets this run wrote or found as its own
   std::unique_ptr<Thumbnailer> thumbnailer;
   std::string thumbSettings, settings2x, settings3x, settingsWeb;  // besides the format
   std::vector<PicturePlan> plans;
@@ -136,6 +144,9 @@ ExitCode Generator::run() {
   // A run that was killed may have left temporary files behind.
   state_->sweep.sweep(outDir_);
 
+  // The pictures of the input tree are known before the record is read:
+  // nothing it says makes one of them a file of ours unless it verifies.
+  state_->inputPictures = inputTreePictures(inDir_);
   readRecord();
   const bool scanned = scan();
   checkRecord();
@@ -154,13 +165,12 @@ ExitCode Generator::run() {
   }
   Tally tally;
   const std::vector<Outcome> outcomes = makeAll(tally);
-  const bool recorded = args_.skipCreation || recordRun(&outcomes);
 
   ExitCode code = tally.failed > 0 || !scanned ? kExitPicturesFailed : kExitOk;
-  if (!recorded) code = kExitOutput;
-  if (page_) {
-    if (ExitCode pageCode = writePage(outcomes); pageCode != kExitOk) code = pageCode;
-  }
+  ExitCode pageCode = page_ ? writePage(outcomes) : kExitOk;
+  // The record after the pages, so that it names them too.
+  if (!recordRun(&outcomes)) code = kExitOutput;
+  if (pageCode != kExitOk) code = pageCode;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   printLine(stdout, SummaryLine(tally, seconds));
@@ -257,8 +267,25 @@ ExitCode Generator::makeOutputFolder() const {
 }
 
 void Generator::readRecord() {
+  state_->key = RecordKey::forUser();
+  if (!state_->key.usable())
+    printLine(stdout, "Your key for run records, " + state_->key.path() + ", cannot be used (" +
+                          state_->key.problem() +
+                          "): no run record is taken for yours, so Vignetor deletes and replaces "
+                          "none of the files it names");
+  state_->record.key = &state_->key;
   std::string problem;
   RunRecord::Trust trust = state_->record.load(outDir_, inDir_, problem);
+  if (trust == RunRecord::Trusted && state_->record.verified) {
+    // The files a run that did not get to write its record wrote.
+    RunJournal::foldInto(outDir_, state_->key, state_->record);
+    state_->pages = state_->record.pages;
+  } else if (trust == RunRecord::Trusted && state_->key.usable()) {
+    printLine(stdout, "The run record " + joinPath(outDir_, kRecordName) +
+                          " was not written by your runs of Vignetor (it comes from elsewhere, "
+                          "an older version or was changed): files it names are kept while "
+                          "unchanged, but Vignetor deletes or replaces none of them");
+  }
   state_->trusted = trust == RunRecord::Trusted;
   state_->recordMissing = trust == RunRecord::Missing;
   state_->recordDigest = state_->record.loadedDigest;
@@ -273,10 +300,12 @@ bool Generator::scan() {
   // The files the record names that are ours, whatever path leads there:
   // no pictures of the gallery (see RecordCheck.h for which those are).
   OwnFiles own = ownFilesOf(state_->record, outDir_, inDir_);
+  for (const auto& id : own.madeIds) state_->inputPictures.erase(id);
   PictureScan scan(inDir_, outDir_, args_.subdirectories);
   scan.leaveOut(std::move(own.paths), std::move(own.ids));
   const bool scanned = scan.scan(pictures_);
-  state_->inputPictures = scan.inputPictures();
+  // Pictures reached through a link from the input folder too.
+  state_->inputPictures.insert(scan.inputPictures().begin(), scan.inputPictures().end());
   // Pictures whose name begins with the prefix are taken as thumbnails.
   if (args_.noThumbsOfThumbs && !args_.prefix.empty()) {
     pictures_.erase(std::remove_if(pictures_.begin(), pictures_.end(),
@@ -369,8 +398,12 @@ void Generator::plan() {
 
 std::vector<Outcome> Generator::makeAll(Tally& tally) {
   std::vector<Outcome> outcomes(pictures_.size());
-  PictureWork::Setup setup{outDir_, *state_->thumbnailer, page_ ? &page_->settings() : nullptr,
-                           state_->thumbSettings, args_.skipCreation};
+  PictureWork::Setup setup{outDir_,
+                           *state_->thumbnailer,
+                           page_ ? &page_->settings() : nullptr,
+                           state_->thumbSettings,
+                           args_.skipCreation,
+                           &state_->journal};
   PictureWork work(setup, pictures_, state_->plans, state_->sweep);
   std::vector<std::uint64_t> bytes;
   for (const auto& p : pictures_) bytes.push_back(p.bytes);
@@ -390,6 +423,7 @@ std::vector<Outcome> Generator::makeAll(Tally& tally) {
 }
 
 bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
+  if (args_.skipCreation) return recordPages();
   std::vector<RunPicture> pictures(pictures_.size());
   for (std::size_t i = 0; i < pictures_.size(); ++i) {
     const Picture& p = pictures_[i];
@@ -398,12 +432,47 @@ bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
     pictures[i].plan = &state_->plans[i];
   }
   std::vector<Leftover> leftovers;
-  const RunRecord next =
+  RunRecord next =
       updatedRecord(state_->record, pictures, outcomes, page_ != nullptr, inDir_, leftovers);
-  removeLeftovers(outDir_, leftovers, state_->inputPictures);
+  if (outcomes) removeLeftovers(outDir_, leftovers, state_->inputPictures);
+  next.key = &state_->key;
+  next.pages = outcomes ? state_->pages : state_->record.pages;
+  if (!saveRecord(next)) return false;
+  if (outcomes) {
+    state_->journal.remove();
+    return true;
+  }
+  // Room for a journal line for every file about to be written, taken
+  // before the first of them.
+  std::uint64_t room = std::uint64_t(64) << 10;
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    const PicturePlan& plan = state_->plans[i];
+    if (plan.action != PicturePlan::Make) continue;
+    room += RunJournal::roomFor(pictures[i].picture, plan.thumb, state_->thumbSettings);
+    for (const auto& f : plan.extras)
+      room += RunJournal::roomFor(pictures[i].picture, f.name, f.settings);
+  }
+  if (page_) room += (page_->pageCount() + page_->settings().assets.size() + 1) * 4096;
+  std::string error;
+  if (!state_->journal.open(outDir_, state_->key, room, error)) {
+    printLine(stderr, error);
+    return false;
+  }
+  return true;
+}
+
+bool Generator::recordPages() {
+  if (state_->pages.empty()) return true;
+  RunRecord next = state_->record;
+  next.key = &state_->key;
+  next.pages = state_->pages;
+  return saveRecord(next);
+}
+
+bool Generator::saveRecord(const RunRecord& next) {
   // No record where nothing was ever made.
   struct stat st;
-  if (next.entries.empty() && !state_->trusted &&
+  if (next.entries.empty() && next.pages.empty() && !state_->trusted &&
       lstat(joinPath(outDir_, kRecordName).c_str(), &st) != 0)
     return true;
   std::string error;
@@ -508,7 +577,12 @@ ExitCode Generator::writePageFiles(const std::vector<Outcome>& outcomes) {
   // An asset that cannot be copied is said; the pages come all the same.
   ExitCode code = copyAssets(outcomes, names);
 
+  // A page the user wrote or changed is kept under another name.
+  for (const auto& name : names) {
+    if (!makeWayFor(name, joinPath(staged.folder(), name))) return kExitOutput;
+  }
   OutputResult published = staged.publish(names);
+  for (const auto& name : names) ownPage(name);
   if (!published.ok) {
     printLine(stderr, published.error);
     return kExitOutput;
@@ -555,8 +629,10 @@ ExitCode Generator::copyAssets(const std::vector<Outcome>& outcomes,
       } else {
         std::string there;
         if (static_cast<std::size_t>(st.st_size) == data.size() &&
-            readSmallFile(to, there, error, true) && there == data)
+            readSmallFile(to, there, error, true) && there == data) {
+          ownPage(name);
           continue;
+        }
       }
     }
     if (!inTheWay.empty()) {
@@ -564,11 +640,79 @@ ExitCode Generator::copyAssets(const std::vector<Outcome>& outcomes,
       if (code == kExitOk) code = kExitOutput;
       continue;
     }
+    if (!makeWayFor(name, std::string())) {
+      if (code == kExitOk) code = kExitOutput;
+      continue;
+    }
     OutputResult written = writeReplacing(outDir_, name, data);
     if (!written.ok) {
       printLine(stderr, written.error);
       if (code == kExitOk) code = kExitOutput;
+      continue;
     }
+    ownPage(name);
   }
   return code;
+}
+
+bool Generator::makeWayFor(const std::string& name, const std::string& newFile) {
+  const std::string path = joinPath(outDir_, name);
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return true;
+  if (S_ISREG(st.st_mode)) {
+    // Ours as last written, or the very bytes about to be written.
+    const RecordedFile* ours = nullptr;
+    for (const auto& p : state_->pages) {
+      if (p.name == name) ours = &p;
+    }
+    const std::string sum = sha256OfFile(path);
+    if (!sum.empty() &&
+        ((ours && sum == ours->sha256) || (!newFile.empty() && sum == sha256OfFile(newFile))))
+      return true;
+  }
+  // Kept beside it, under a name that says from when.
+  std::time_t now = std::time(nullptr);
+  char day[32];
+  std::strftime(day, sizeof day, "%Y-%m-%d", std::localtime(&now));
+  const std::size_t slash = name.rfind('/');
+  const std::size_t dot = name.rfind('.');
+  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  const std::string stem = hasExt ? name.substr(0, dot) : name;
+  const std::string ext = hasExt ? name.substr(dot) : std::string();
+  for (int n = 1; n < 1000; ++n) {
+    const std::string kept =
+        stem + ".before-" + day + (n == 1 ? std::string() : "-" + std::to_string(n)) + ext;
+    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, joinPath(outDir_, kept).c_str(),
+                  RENAME_NOREPLACE) == 0) {
+      printLine(stdout, "kept " + name + " as " + kept +
+                            ": Vignetor did not write it, or it was changed since; the new " +
+                            name + " takes its place");
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  printLine(stderr, "cannot keep " + path + " aside (" + std::strerror(errno) + "): not replaced");
+  return false;
+}
+
+// A page or asset now as this run wrote it: the next run may replace it.
+void Generator::ownPage(const std::string& name) {
+  const std::string path = joinPath(outDir_, name);
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  RecordedFile page;
+  page.name = name;
+  page.stamp = stampOf(st);
+  page.sha256 = sha256OfFile(path);
+  if (page.sha256.empty()) return;
+  state_->journal.add("", page);
+  for (auto& p : state_->pages) {
+    if (p.name == name) {
+      // Pages are told by their bytes alone: the same page written again
+      // leaves the record as it was.
+      if (p.sha256 != page.sha256) p = page;
+      return;
+    }
+  }
+  state_->pages.push_back(page);
 }

@@ -16,6 +16,7 @@ PictureWork::PictureWork(const Setup& setup, const std::vector<Picture>& picture
       page_(setup.page),
       thumbSettings_(setup.thumbSettings),
       skipCreation_(setup.skipCreation),
+      journal_(setup.journal),
       pictures_(pictures),
       plans_(plans),
       sweep_(sweep) {}
@@ -142,6 +143,7 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
   outcome.made.push_back(writtenFile(outDir_, FileRole::Thumb, rel,
                                      thumbSettings_ + "," + thumbnailSuffix(leaf).substr(1),
                                      thumb.data, thumb.width, thumb.height));
+  if (journal_) journal_->add(p.relative(), outcome.made.back());
   outcome.state = plan.why.empty() ? Outcome::Made : Outcome::Remade;
   outcome.onPage = true;
   outcome.thumbName = rel;
@@ -196,6 +198,7 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture, Out
         slash == std::string::npos ? written.name : f.name.substr(0, slash + 1) + written.name;
     outcome.made.push_back(
         writtenFile(outDir_, f.role, rel, f.settings, file.data, file.width, file.height));
+    if (journal_) journal_->add(pictures_[index].relative(), outcome.made.back());
     if (twice) {
       outcome.thumb2xName = rel;
     } else if (thrice) {

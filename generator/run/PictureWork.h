@@ -7,6 +7,7 @@
 #include "generator/page/GalleryPage.h"
 #include "generator/picture/Thumbnailer.h"
 #include "generator/record/Outcome.h"
+#include "generator/record/RunJournal.h"
 #include "generator/record/RunPlan.h"
 #include "generator/run/Scan.h"
 
@@ -24,6 +25,7 @@ class PictureWork {
     const GallerySettings* page;  // the page's wishes (2x, web size); null: no page
     std::string thumbSettings;    // what shapes a thumbnail besides the picture and format
     bool skipCreation;            // /n
+    RunJournal* journal;          // told of every file as it lands
   };
   // Pictures and plans are those of the whole run, in the same order.
   PictureWork(const Setup& setup, const std::vector<Picture>& pictures,
@@ -46,6 +48,7 @@ class PictureWork {
   const GallerySettings* page_;
   const std::string thumbSettings_;
   const bool skipCreation_;
+  RunJournal* journal_;
   const std::vector<Picture>& pictures_;
   const std::vector<PicturePlan>& plans_;
   StaleTempSweep& sweep_;

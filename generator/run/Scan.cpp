@@ -84,3 +84,30 @@ void PictureScan::scanFolder(const std::string& subfolder, std::vector<Picture>&
   }
   for (const auto& f : folders) scanFolder(f, pictures);
 }
+
+std::set<PictureScan::Identity> inputTreePictures(const std::string& inDir) {
+  std::set<PictureScan::Identity> found;
+  std::vector<std::string> folders{inDir};
+  while (!folders.empty()) {
+    const std::string dir = std::move(folders.back());
+    folders.pop_back();
+    DIR* d = opendir(dir.c_str());
+    if (!d) continue;
+    while (dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      const std::string path = joinPath(dir, name);
+      struct stat st;
+      const bool folder =
+          e->d_type == DT_DIR ||
+          (e->d_type == DT_UNKNOWN && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+      if (folder) {
+        folders.push_back(path);
+      } else if (isPictureName(name) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        found.insert({st.st_dev, st.st_ino});
+      }
+    }
+    closedir(d);
+  }
+  return found;
+}

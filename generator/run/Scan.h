@@ -51,4 +51,11 @@ class PictureScan {
   bool failed_ = false;
 };
 
+// Every picture of the input tree by identity: in every folder below
+// `inDir`, hidden ones and the output folder too, whatever /s says; these
+// are never removed or replaced unless a verified record shows they are
+// ours. No link to a folder is followed; a link to a picture counts as the
+// file it leads to.
+std::set<PictureScan::Identity> inputTreePictures(const std::string& inDir);
+
 #endif

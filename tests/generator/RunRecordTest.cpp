@@ -1,3 +1,4 @@
+#include "generator/record/RecordKey.h"
 #include "generator/record/RecordUpdate.h"
 #include "generator/record/RunPlan.h"
 #include "generator/record/RunRecord.h"
@@ -48,14 +49,34 @@ RunRecord sample() {
 }
 
 TEST(RunRecord, ReadsBackWhatItWritesWhateverTheNames) {
+  TempDir settings;
+  const RecordKey key = RecordKey::fromFile(settings / "key");
   RunRecord written = sample();
+  written.key = &key;
   std::string text = written.text();
   // One line per fact: no name can break a line or a field.
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 12) << text;
   RunRecord read;
+  read.key = &key;
   std::string problem;
   ASSERT_EQ(read.parse(text, written.inputDir, problem), RunRecord::Trusted) << problem;
+  EXPECT_TRUE(read.verified);
   EXPECT_EQ(read.text(), text);
+
+  // Without the key that signed it (another user's, or none), or changed in
+  // one byte, it is read the same, but none of its files is vouched for.
+  TempDir elsewhere;
+  const RecordKey other = RecordKey::fromFile(elsewhere / "key");
+  std::string changed = text;
+  changed[changed.find("4000")] = '5';
+  for (const auto& [reader, what] : {std::make_pair(&other, text), std::make_pair(&key, changed),
+                                     std::make_pair<const RecordKey*>(nullptr, text)}) {
+    RunRecord hint;
+    hint.key = reader;
+    ASSERT_EQ(hint.parse(what, written.inputDir, problem), RunRecord::Trusted) << problem;
+    EXPECT_FALSE(hint.verified);
+    EXPECT_TRUE(hint.entries[1].files[0].found);
+  }
   ASSERT_EQ(read.entries.size(), 2u);
   const RecordEntry* e = read.find("sub dir/100%\tsure\n.jpg");
   ASSERT_NE(e, nullptr);
@@ -76,7 +97,7 @@ TEST(RunRecord, RefusesWhatItCannotVouchFor) {
   EXPECT_EQ(r.parse(good, "/home/me/other", problem), RunRecord::OtherInput);
   EXPECT_TRUE(r.entries.empty());
   std::string newer = good;
-  newer.replace(newer.find("vignetor-record 1"), 17, "vignetor-record 2");
+  newer.replace(newer.find("vignetor-record 2"), 17, "vignetor-record 3");
   EXPECT_EQ(r.parse(newer, "/home/me/my pictures", problem), RunRecord::Newer);
 
   const std::string head = "vignetor-record 1\ninput /in\n";
@@ -141,8 +162,10 @@ TEST(RunRecord, FilesAreUnchangedByContentsNotByTime) {
 }
 
 TEST(RunRecord, SavesOnlyWhatChanged) {
-  TempDir dir;
+  TempDir dir, settings;
+  const RecordKey key = RecordKey::fromFile(settings / "key");
   RunRecord r = sample();
+  r.key = &key;
   std::string last, error;
   ASSERT_TRUE(r.save(dir.path(), last, error)) << error;
   const std::string path = dir / kRecordName;
@@ -154,6 +177,7 @@ TEST(RunRecord, SavesOnlyWhatChanged) {
   EXPECT_EQ(first.st_ino, second.st_ino);  // not written again
 
   RunRecord loaded;
+  loaded.key = &key;
   std::string problem;
   EXPECT_EQ(loaded.load(dir.path(), r.inputDir, problem), RunRecord::Trusted) << problem;
   EXPECT_EQ(loaded.loadedDigest, last);
@@ -211,8 +235,10 @@ class Planning : public ::testing::Test {
     e.files.push_back(write(FileRole::Thumb, "Ta.jpg", "thumb bytes"));
     e.files.push_back(write(FileRole::Web, "Ta.web.jpg", "web bytes"));
     record.entries.push_back(e);
+    record.key = &key;
     std::string problem;
     ASSERT_EQ(record.parse(record.text(), "/in", problem), RunRecord::Trusted) << problem;
+    ASSERT_TRUE(record.verified);
     picture.picture = picture.name = "a.jpg";
     picture.stamp = {100, 7};
     picture.device = 1;
@@ -228,7 +254,8 @@ class Planning : public ::testing::Test {
   }
   static WantedFile web() { return {FileRole::Web, "web-sized picture", "Ta.web.jpg", "s"}; }
 
-  TempDir out;
+  TempDir out, settings;
+  RecordKey key = RecordKey::fromFile(settings / "key");
   Arguments args;
   RunRecord record;
   PlannedPicture picture;
@@ -277,14 +304,35 @@ TEST_F(Planning, EachFileKeepsItsNameOrFindsAFreeOne) {
   EXPECT_EQ(p.leftBehind, "Ta.web.jpg");
 }
 
-TEST_F(Planning, NamesARunDidNotGetToWriteAreStillThePictures) {
+// What stands under a name only planned, or named by a record this user's
+// runs did not write, is never replaced: the new file takes a free name.
+TEST_F(Planning, NamesOnlyPlannedOrFoundAreNeverReplaced) {
+  const RunRecord verified = record;
   record.entries[0].files[0].planned = true;
   std::string problem;
   ASSERT_EQ(record.parse(record.text(), "/in", problem), RunRecord::Trusted) << problem;
   PicturePlan p = plan();
-  EXPECT_EQ(p.why, "the run that made it did not finish");
-  EXPECT_EQ(p.thumb, "Ta.jpg");
-  EXPECT_TRUE(p.replace);
+  EXPECT_EQ(p.action, PicturePlan::Make);
+  EXPECT_EQ(p.thumb, "Ta_1.jpg");
+  EXPECT_FALSE(p.replace);
+
+  // A record without this user's digest: kept while its bytes are as it
+  // says, but a file to be made again goes beside what stands there.
+  record = verified;
+  record.key = nullptr;
+  ASSERT_EQ(record.parse(verified.text(), "/in", problem), RunRecord::Trusted) << problem;
+  ASSERT_FALSE(record.verified);
+  EXPECT_EQ(plan().action, PicturePlan::Keep);
+  WantedFile larger = web();
+  larger.settings = "other";
+  p = plan({larger});
+  EXPECT_EQ(p.action, PicturePlan::Make);
+  EXPECT_EQ(p.extras[0].name, "Ta.web_1.jpg");
+  EXPECT_FALSE(p.extras[0].replace);
+  std::ofstream(out / "Ta.jpg") << "thumb BYTES";  // same size and, once touched back, time
+  EXPECT_EQ(plan().action, PicturePlan::Make);
+
+  record.entries[0].files[0].planned = true;
   std::remove((out / "Ta.jpg").c_str());
   p = plan();
   EXPECT_EQ(p.action, PicturePlan::Make);
