@@ -95,8 +95,8 @@ void makeKey(const std::string& path) {
   const std::string temp = path + "." + std::to_string(getpid()) + ".new";
   const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return;
-  const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                       fsync(fd) == 0;
+  const bool written =
+      write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
   close(fd);
   if (written && link(temp.c_str(), path.c_str()) != 0 && errno != EEXIST) {
     // A file system without hard links: the file is whole, move it.

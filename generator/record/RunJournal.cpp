@@ -75,20 +75,19 @@ bool RunJournal::open(const std::string& outDir, const RecordKey& key, std::uint
 
 void RunJournal::add(const std::string& picture, const RecordedFile& file) {
   if (fd_ < 0) return;
-  std::string line =
-      picture.empty()
-          ? "page " + escapeField(file.name)
-          : "written " + escapeField(picture) + " " + roleName(file.role) + " " +
-                escapeField(file.name) + " " + escapeField(file.settings) + " " +
-                std::to_string(file.width) + " " + std::to_string(file.height);
+  std::string line = picture.empty()
+                         ? "page " + escapeField(file.name)
+                         : "written " + escapeField(picture) + " " + roleName(file.role) + " " +
+                               escapeField(file.name) + " " + escapeField(file.settings) + " " +
+                               std::to_string(file.width) + " " + std::to_string(file.height);
   line += " " + std::to_string(file.stamp.bytes) + " " + std::to_string(file.stamp.mtimeNs) + " " +
           file.sha256;
   line += " " + key_->digestOf(line) + "\n";
   std::lock_guard<std::mutex> lock(mutex_);
   std::size_t done = 0;
   while (done < line.size()) {
-    const ssize_t n = pwrite(fd_, line.data() + done, line.size() - done,
-                             static_cast<off_t>(at_ + done));
+    const ssize_t n =
+        pwrite(fd_, line.data() + done, line.size() - done, static_cast<off_t>(at_ + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;  // the record after the run still names the file
     done += static_cast<std::size_t>(n);

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <set>
@@ -68,6 +69,33 @@ class Rerun : public GeneratorFolders {
 
   std::map<std::string, std::string> originals;
 };
+
+// A page or an asset the user wrote, or changed after the last run, is kept
+// under a name that says so; the pages a run wrote itself are replaced.
+TEST_F(Rerun, AUsersOwnPageAndAssetAreKeptAside) {
+  picture("a.jpg", 60, 40);
+  writeFile(in + "/index.html", "my own page");
+  writeFile(in + "/photoswipe.css", "my own style");
+  const std::vector<std::string> args{"/h20", "/g", "/pT", "/iFilmstrip2.tpl", in, in};
+  RunResult r = runGenerator(args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  char day[16];
+  const std::time_t now = std::time(nullptr);
+  std::strftime(day, sizeof day, "%Y-%m-%d", std::localtime(&now));
+  const std::string kept = in + "/index.before-" + day + ".html";
+  EXPECT_EQ(readFile(kept), "my own page");
+  EXPECT_EQ(readFile(in + "/photoswipe.before-" + day + ".css"), "my own style");
+  EXPECT_TRUE(has(r.out, "kept index.html as index.before-")) << r.out;
+
+  // Ours now: the next run says nothing of it; changed by hand, it is kept again.
+  r = runGenerator(args);
+  EXPECT_FALSE(has(r.out, "kept index.html")) << r.out;
+  const std::string page = readFile(in + "/index.html");
+  writeFile(in + "/index.html", page + "<!-- my note -->");
+  r = runGenerator(args);
+  EXPECT_EQ(readFile(in + "/index.before-" + day + "-2.html"), page + "<!-- my note -->");
+  EXPECT_EQ(readFile(kept), "my own page");
+}
 
 TEST_F(Rerun, ASecondRunOverTheSameFolderMakesNothingNew) {
   picture("Altai.PNG", 90, 60);

@@ -432,6 +432,14 @@ TEST(RecordUpdate, KeepsWhatTheRunDidNotSeeAndLetsGoOfWhatIsGone) {
   std::vector<Outcome> outcomes(1);
   outcomes[0].state = Outcome::Remade;
   outcomes[0].made.push_back(made(FileRole::Thumb, "T_new.jpg"));
+  // A picture that failed after its thumbnail was written (its web-sized
+  // file found the disk full) keeps that thumbnail in the record.
+  outcomes[0].state = Outcome::Failed;
+  std::vector<Leftover> ignored;
+  RunRecord failed = stored(updatedRecord(old, pictures, &outcomes, false, in.path(), ignored));
+  ASSERT_NE(failed.find("made.jpg"), nullptr);
+  EXPECT_EQ(failed.find("made.jpg")->file(FileRole::Thumb)->name, "T_new.jpg");
+  outcomes[0].state = Outcome::Remade;
   RunRecord after = stored(updatedRecord(old, pictures, &outcomes, false, in.path(), leftovers));
   ASSERT_NE(after.find("made.jpg"), nullptr);
   EXPECT_EQ(after.find("made.jpg")->source, (FileStamp{2, 2}));
