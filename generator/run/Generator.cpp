@@ -96,6 +96,7 @@ class PhaseClock {
 
 // What one phase of a run hands on to the next.
 struct Generator::State {
+  OutputFolder out;      // the output folder, open for the whole run: all is written below it
   StaleTempSweep sweep;  // each output folder cleared of a killed run's leftovers once
   // Up to 16 MiB held for a whole picture is no more than a worker's own
   // buffers. Two 12-megapixel progressive JPEGs (36 MiB each) may decode
@@ -134,7 +135,7 @@ ExitCode Generator::run() {
     lock.lock();
   }
   // A run that was killed may have left temporary files behind.
-  state_->sweep.sweep(outDir_);
+  state_->sweep.sweep(state_->out);
 
   readRecord();
   const bool scanned = scan();
@@ -244,11 +245,13 @@ ExitCode Generator::openTemplate() {
   return kExitOk;
 }
 
-ExitCode Generator::makeOutputFolder() const {
+ExitCode Generator::makeOutputFolder() {
   std::error_code ec;
   fs::create_directories(outDir_, ec);
   struct stat st;
-  if (stat(outDir_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  std::string error;
+  if (stat(outDir_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+      !(state_->out = OutputFolder::open(outDir_, error)).isOpen()) {
     printLine(stderr, "cannot create the output directory " + outDir_ +
                           (ec ? ": " + ec.message() : std::string()));
     return kExitOutput;
@@ -288,7 +291,11 @@ bool Generator::scan() {
   }
   // Also where this run will write nothing.
   if (args_.subdirectories) {
-    for (const auto& p : pictures_) state_->sweep.sweep(joinPath(outDir_, p.subfolder));
+    for (const auto& p : pictures_) {
+      std::string error;
+      const OutputFolder folder = OutputFolder::below(state_->out, p.subfolder, false, error);
+      if (folder.isOpen()) state_->sweep.sweep(folder);
+    }
   }
   std::sort(pictures_.begin(), pictures_.end(), [](const Picture& a, const Picture& b) {
     int c = naturalPathCompare(a.subfolder, b.subfolder);
@@ -369,8 +376,12 @@ void Generator::plan() {
 
 std::vector<Outcome> Generator::makeAll(Tally& tally) {
   std::vector<Outcome> outcomes(pictures_.size());
-  PictureWork::Setup setup{outDir_, *state_->thumbnailer, page_ ? &page_->settings() : nullptr,
-                           state_->thumbSettings, args_.skipCreation};
+  PictureWork::Setup setup{outDir_,
+                           state_->out,
+                           *state_->thumbnailer,
+                           page_ ? &page_->settings() : nullptr,
+                           state_->thumbSettings,
+                           args_.skipCreation};
   PictureWork work(setup, pictures_, state_->plans, state_->sweep);
   std::vector<std::uint64_t> bytes;
   for (const auto& p : pictures_) bytes.push_back(p.bytes);
@@ -457,8 +468,8 @@ ExitCode Generator::writePageFiles(const std::vector<Outcome>& outcomes) {
   // Each page is made once, straight into a hidden folder; only when every
   // one is whole and within its bound do they take their places, so that a
   // gallery is refused whole and nothing of it is held in memory.
-  StagedFiles staged(outDir_);
-  if (staged.folder().empty()) {
+  StagedFiles staged(state_->out);
+  if (!staged.folder().isOpen()) {
     printLine(stderr, staged.error());
     return kExitOutput;
   }
@@ -564,7 +575,7 @@ ExitCode Generator::copyAssets(const std::vector<Outcome>& outcomes,
       if (code == kExitOk) code = kExitOutput;
       continue;
     }
-    OutputResult written = writeReplacing(outDir_, name, data);
+    OutputResult written = writeReplacing(state_->out, name, data);
     if (!written.ok) {
       printLine(stderr, written.error);
       if (code == kExitOk) code = kExitOutput;
