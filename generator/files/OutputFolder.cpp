@@ -53,7 +53,8 @@ OutputFolder OutputFolder::below(const OutputFolder& root, const std::string& re
   if (!root.isOpen()) return stopped(Stop::Failed, "the folder " + root.path_ + " is not open");
   OutputFolder at = root.duplicate();
   if (!at.isOpen())
-    return stopped(Stop::Failed, "cannot open the folder " + root.path_ + ": " + std::strerror(errno));
+    return stopped(Stop::Failed,
+                   "cannot open the folder " + root.path_ + ": " + std::strerror(errno));
   std::size_t from = 0;
   while (from < rel.size()) {
     std::size_t end = rel.find('/', from);
@@ -66,14 +67,15 @@ OutputFolder OutputFolder::below(const OutputFolder& root, const std::string& re
     if (fd < 0 && errno == ENOENT && create) {
       // Another thread may make it first: then it is opened as it is.
       if (mkdirat(at.fd_, name.c_str(), 0777) != 0 && errno != EEXIST)
-        return stopped(Stop::Failed, "cannot create the output subfolder " + shown + ": " +
-                                         std::strerror(errno));
+        return stopped(Stop::Failed,
+                       "cannot create the output subfolder " + shown + ": " + std::strerror(errno));
       fd = openat(at.fd_, name.c_str(), kFolderFlags);
     }
     if (fd < 0) {
       const int err = errno;
       struct stat st;
-      if (err == ENOENT) return stopped(Stop::Missing, "the output subfolder " + shown + " is missing");
+      if (err == ENOENT)
+        return stopped(Stop::Missing, "the output subfolder " + shown + " is missing");
       if (fstatat(at.fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISLNK(st.st_mode))
           return stopped(Stop::Link, "the output subfolder " + shown +
@@ -108,7 +110,7 @@ bool OutputFolder::removeAt(const std::string& name) const {
 bool removeBelow(const OutputFolder& root, const std::string& rel) {
   const std::size_t slash = rel.rfind('/');
   std::string error;
-  const OutputFolder folder =
-      OutputFolder::below(root, slash == std::string::npos ? "" : rel.substr(0, slash), false, error);
+  const OutputFolder folder = OutputFolder::below(
+      root, slash == std::string::npos ? "" : rel.substr(0, slash), false, error);
   return folder.removeAt(slash == std::string::npos ? rel : rel.substr(slash + 1));
 }
