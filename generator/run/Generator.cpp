@@ -291,7 +291,9 @@ bool Generator::scan() {
   }
   // Also where this run will write nothing.
   if (args_.subdirectories) {
+    std::set<std::string> subfolders;
     for (const auto& p : pictures_) {
+      if (!subfolders.insert(p.subfolder).second) continue;
       std::string error;
       const OutputFolder folder = OutputFolder::below(state_->out, p.subfolder, false, error);
       if (folder.isOpen()) state_->sweep.sweep(folder);
