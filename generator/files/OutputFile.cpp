@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/random.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
@@ -29,13 +31,15 @@ constexpr char kStagingPrefix[] = ".vgn-pages-";
 constexpr char kStagingPattern[] = ".vgn-pages-XXXXXX";
 
 // Temporary files in flight, readable from a signal handler: a slot is
-// claimed with `used`, its path written, then published with `live`.
+// claimed with `used`, its folder and name written, then published with
+// `live`. The folder's descriptor stays open while the slot is live.
 constexpr int kSlots = 256;
 struct TempSlot {
   std::atomic<bool> used{false};
   std::atomic<bool> live{false};
   bool folder = false;  // a StagedFiles folder: its files go with it
-  char path[4096];
+  int dirFd = -1;
+  char name[256];
 };
 TempSlot g_slots[kSlots];
 
@@ -44,12 +48,13 @@ TempSlot g_slots[kSlots];
 // no worker is ever left between the two when the process ends.
 std::mutex g_creating;
 
-int claimSlot(const std::string& path, bool folder = false) {
-  if (path.size() >= sizeof g_slots[0].path) return -1;
+int claimSlot(int dirFd, const std::string& name, bool folder = false) {
+  if (name.size() >= sizeof g_slots[0].name) return -1;
   for (int i = 0; i < kSlots; ++i) {
     bool expected = false;
     if (g_slots[i].used.compare_exchange_strong(expected, true)) {
-      std::memcpy(g_slots[i].path, path.c_str(), path.size() + 1);
+      std::memcpy(g_slots[i].name, name.c_str(), name.size() + 1);
+      g_slots[i].dirFd = dirFd;
       g_slots[i].folder = folder;
       g_slots[i].live.store(true);
       return i;
@@ -58,17 +63,42 @@ int claimSlot(const std::string& path, bool folder = false) {
   return -1;
 }
 
+// `prefix` and six letters or digits: a name no other file of the folder
+// is likely to have (the creation fails if one does, and another is tried).
+std::string randomName(const char* prefix) {
+  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[6];
+  if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t v =
+        (++counter * 0x9E3779B97F4A7C15ull) ^ (static_cast<std::uint64_t>(getpid()) << 32) ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (auto& b : bytes) {
+      b = static_cast<unsigned char>(v);
+      v >>= 8;
+    }
+  }
+  std::string name = prefix;
+  for (unsigned char b : bytes) name += kChars[b % (sizeof kChars - 1)];
+  return name;
+}
+
+// A name in a folder, not a path through other folders.
+bool plainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
 void releaseSlot(int slot) {
   if (slot < 0) return;
   g_slots[slot].live.store(false);
   g_slots[slot].used.store(false);
 }
 
-// Removes the files directly in `path` (a folder of ours; nothing is
-// followed), then the folder if that leaves it empty. Only
-// async-signal-safe calls: the folder is read with getdents64.
-bool removeFolder(const char* path) {
-  int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+// Removes the files directly in the folder `name` of `parent` (a folder of
+// ours; nothing is followed), then the folder if that leaves it empty.
+// Only async-signal-safe calls: the folder is read with getdents64.
+bool removeFolder(int parent, const char* name) {
+  int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   alignas(dirent64) char buf[4096];
   for (;;) {
@@ -82,7 +112,7 @@ bool removeFolder(const char* path) {
     }
   }
   ::close(fd);
-  return rmdir(path) == 0;
+  return unlinkat(parent, name, AT_REMOVEDIR) == 0;
 }
 
 // Only async-signal-safe calls. The files first: once their names are
@@ -91,11 +121,12 @@ bool removeFolder(const char* path) {
 // read is caught by reading it again).
 void removeLiveTempFiles() {
   for (auto& s : g_slots) {
-    if (s.live.load() && !s.folder) unlink(s.path);
+    if (s.live.load() && !s.folder) unlinkat(s.dirFd, s.name, 0);
   }
   for (auto& s : g_slots) {
     if (!s.live.load() || !s.folder) continue;
-    for (int tries = 0; tries < 3 && !removeFolder(s.path) && errno == ENOTEMPTY; ++tries) {
+    for (int tries = 0; tries < 3 && !removeFolder(s.dirFd, s.name) && errno == ENOTEMPTY;
+         ++tries) {
     }
   }
 }
@@ -141,24 +172,26 @@ mode_t fileMode() {
 // file in flight from one a killed run left behind.
 class TempFile {
  public:
-  // Created empty; write() adds to it, finish() closes it.
-  TempFile(const std::string& dir, std::string& error) : dir_(dir) {
-    path_ = joinPath(dir, kTempPattern);
-    std::vector<char> buf(path_.begin(), path_.end());
-    buf.push_back('\0');
-    int fd, err;
-    {
+  // Created empty in `dir`; write() adds to it, finish() closes it.
+  TempFile(const OutputFolder& dir, std::string& error) : dir_(dir.duplicate()) {
+    int fd = -1, err = errno;
+    for (int tries = 0; dir_.isOpen() && tries < 100; ++tries) {
+      const std::string name = randomName(kTempPrefix);
       std::lock_guard<std::mutex> lock(g_creating);
-      fd = mkostemp(buf.data(), O_CLOEXEC);
+      fd =
+          openat(dir_.fd(), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
       err = errno;
-      if (fd >= 0) slot_ = claimSlot(buf.data());
+      if (fd >= 0) {
+        name_ = name;
+        slot_ = claimSlot(dir_.fd(), name_);
+        break;
+      }
+      if (err != EEXIST) break;
     }
     if (fd < 0) {
-      error = std::string("cannot create a file in ") + dir + ": " + std::strerror(err);
-      path_.clear();
+      error = "cannot create a file in " + dir.path() + ": " + std::strerror(err);
       return;
     }
-    path_.assign(buf.data());
     fd_ = fd;
     // The lock lives on in a second descriptor of the same open file until
     // the file has been moved or removed.
@@ -166,13 +199,13 @@ class TempFile {
     while (lockFd_ >= 0 && flock(lockFd_, LOCK_EX) != 0 && errno == EINTR) {
     }
   }
-  TempFile(const std::string& dir, const std::string& data, std::string& error)
+  TempFile(const OutputFolder& dir, const std::string& data, std::string& error)
       : TempFile(dir, error) {
     if (fd_ >= 0 && write(data.data(), data.size(), error)) finish(error);
   }
   ~TempFile() {
     if (fd_ >= 0) ::close(fd_);
-    if (!path_.empty()) unlink(path_.c_str());
+    if (!name_.empty()) unlinkat(dir_.fd(), name_.c_str(), 0);
     // Only now that the name is gone: see removeStaleTempFiles.
     if (lockFd_ >= 0) ::close(lockFd_);
     releaseSlot(slot_);
@@ -185,7 +218,7 @@ class TempFile {
       ssize_t n = ::write(fd_, p, left);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        error = std::string("cannot write in ") + dir_ + ": " + std::strerror(errno);
+        error = "cannot write in " + dir_.path() + ": " + std::strerror(errno);
         return false;
       }
       p += n;
@@ -205,11 +238,11 @@ class TempFile {
     int closed = ::close(fd_);
     fd_ = -1;
     if (synced != 0) {
-      error = std::string("cannot write in ") + dir_ + ": " + std::strerror(syncError);
+      error = "cannot write in " + dir_.path() + ": " + std::strerror(syncError);
       return false;
     }
     if (closed != 0) {
-      error = std::string("cannot write in ") + dir_ + ": " + std::strerror(errno);
+      error = "cannot write in " + dir_.path() + ": " + std::strerror(errno);
       return false;
     }
     ok_ = true;
@@ -218,12 +251,19 @@ class TempFile {
 
   bool open() const { return fd_ >= 0; }
   bool ok() const { return ok_; }
-  const std::string& path() const { return path_; }
-  void moved() { path_.clear(); }
+  // Its name in its folder.
+  const std::string& name() const { return name_; }
+  // Moves it to `target` in its own folder, replacing what is there.
+  bool moveTo(const std::string& target) {
+    if (renameat(dir_.fd(), name_.c_str(), dir_.fd(), target.c_str()) != 0) return false;
+    name_.clear();
+    return true;
+  }
+  void moved() { name_.clear(); }
 
  private:
-  std::string dir_;
-  std::string path_;
+  OutputFolder dir_;  // a descriptor of its own, open as long as the file may exist
+  std::string name_;
   int fd_ = -1;
   int slot_ = -1;
   int lockFd_ = -1;
@@ -251,9 +291,14 @@ bool isStagingName(const char* name) {
   return true;
 }
 
-bool emptyFolder(const std::string& path) {
-  DIR* d = opendir(path.c_str());
-  if (!d) return false;
+// The folder `fd` holds no entries.
+bool emptyFolder(int fd) {
+  const int own = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* d = own < 0 ? nullptr : fdopendir(own);
+  if (!d) {
+    if (own >= 0) ::close(own);
+    return false;
+  }
   bool empty = true;
   while (dirent* e = readdir(d)) {
     if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
@@ -265,52 +310,71 @@ bool emptyFolder(const std::string& path) {
   return empty;
 }
 
-// Moves `from` to `to` unless `to` exists. Returns 0 or an errno value.
-int moveNoReplace(const std::string& from, const std::string& to) {
+// Moves `from` to `to`, both in the folder `dir`, unless `to` exists.
+// Returns 0 or an errno value.
+int moveNoReplace(int dir, const std::string& from, const std::string& to) {
 #ifdef RENAME_NOREPLACE
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
 #endif
   // File systems without that flag: a hard link never replaces either.
-  if (link(from.c_str(), to.c_str()) != 0) return errno;
-  unlink(from.c_str());
+  if (linkat(dir, from.c_str(), dir, to.c_str(), 0) != 0) return errno;
+  unlinkat(dir, from.c_str(), 0);
   return 0;
 }
 
 }  // namespace
 
-void syncFolder(const std::string& dir) {
-  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  while (fsync(fd) != 0 && errno == EINTR) {
+void syncFolder(const OutputFolder& dir) {
+  if (!dir.isOpen()) return;
+  while (fsync(dir.fd()) != 0 && errno == EINTR) {
   }
-  ::close(fd);
 }
 
-OutputResult writeReplacing(const std::string& dir, const std::string& name,
+void syncFolder(const std::string& dir) {
+  std::string error;
+  syncFolder(OutputFolder::open(dir, error));
+}
+
+OutputResult writeReplacing(const OutputFolder& dir, const std::string& name,
                             const std::string& data) {
   OutputResult result;
+  const std::string target = joinPath(dir.path(), name);
+  if (!plainName(name)) {
+    result.error = "cannot write " + target + ": not a name in the folder";
+    return result;
+  }
   TempFile temp(dir, data, result.error);
   if (!temp.ok()) return result;
-  std::string target = joinPath(dir, name);
-  if (std::rename(temp.path().c_str(), target.c_str()) != 0) {
+  if (!temp.moveTo(name)) {
     result.error = "cannot write " + target + ": " + std::strerror(errno);
     return result;
   }
-  temp.moved();
   syncFolder(dir);
   result.ok = true;
   result.name = name;
   return result;
 }
 
-OutputResult writeUnique(const std::string& dir, const std::string& name, const std::string& data) {
+OutputResult writeReplacing(const std::string& dir, const std::string& name,
+                            const std::string& data) {
   OutputResult result;
+  const OutputFolder folder = OutputFolder::open(dir, result.error);
+  return folder.isOpen() ? writeReplacing(folder, name, data) : result;
+}
+
+OutputResult writeUnique(const OutputFolder& dir, const std::string& name,
+                         const std::string& data) {
+  OutputResult result;
+  if (!plainName(name)) {
+    result.error = "cannot write " + joinPath(dir.path(), name) + ": not a name in the folder";
+    return result;
+  }
   TempFile temp(dir, data, result.error);
   if (!temp.ok()) return result;
   for (int n = 0; n < 100000; ++n) {
     std::string candidate = n == 0 ? name : numberedName(name, n);
-    int err = moveNoReplace(temp.path(), joinPath(dir, candidate));
+    int err = moveNoReplace(dir.fd(), temp.name(), candidate);
     if (err == 0) {
       temp.moved();
       syncFolder(dir);
@@ -319,19 +383,31 @@ OutputResult writeUnique(const std::string& dir, const std::string& name, const 
       return result;
     }
     if (err != EEXIST) {
-      result.error = "cannot write " + joinPath(dir, candidate) + ": " + std::strerror(err);
+      result.error = "cannot write " + joinPath(dir.path(), candidate) + ": " + std::strerror(err);
       return result;
     }
   }
-  result.error = "no free name for " + joinPath(dir, name);
+  result.error = "no free name for " + joinPath(dir.path(), name);
   return result;
+}
+
+OutputResult writeUnique(const std::string& dir, const std::string& name, const std::string& data) {
+  OutputResult result;
+  const OutputFolder folder = OutputFolder::open(dir, result.error);
+  return folder.isOpen() ? writeUnique(folder, name, data) : result;
 }
 
 struct StreamedFile::Temp : TempFile {
   using TempFile::TempFile;
 };
 
-StreamedFile::StreamedFile(std::string dir) : dir_(std::move(dir)) {
+StreamedFile::StreamedFile(const OutputFolder& dir) : dir_(dir.duplicate()) {
+  temp_.reset(new Temp(dir_, error_));
+  if (!temp_->open()) temp_.reset();
+}
+
+StreamedFile::StreamedFile(const std::string& dir) : dir_(OutputFolder::open(dir, error_)) {
+  if (!dir_.isOpen()) return;
   temp_.reset(new Temp(dir_, error_));
   if (!temp_->open()) temp_.reset();
 }
@@ -358,13 +434,15 @@ OutputResult StreamedFile::commit(const std::string& name) {
     temp_.reset();
     return result;
   }
-  std::string target = joinPath(dir_, name);
-  if (std::rename(temp_->path().c_str(), target.c_str()) != 0) {
-    result.error = "cannot write " + target + ": " + std::strerror(errno);
+  const std::string target = joinPath(dir_.path(), name);
+  const bool plain = plainName(name);
+  if (!plain || !temp_->moveTo(name)) {
+    const int err = errno;
+    result.error =
+        "cannot write " + target + ": " + (plain ? std::strerror(err) : "not a name in the folder");
     temp_.reset();
     return result;
   }
-  temp_->moved();
   temp_.reset();
   syncFolder(dir_);
   result.ok = true;
@@ -372,46 +450,54 @@ OutputResult StreamedFile::commit(const std::string& name) {
   return result;
 }
 
-StagedFiles::StagedFiles(std::string dir) : dir_(std::move(dir)) {
-  std::string pattern = joinPath(dir_, kStagingPattern);
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  int err = 0;
-  {
+StagedFiles::StagedFiles(const OutputFolder& dir) : dir_(dir.duplicate()) {
+  int err = errno;
+  for (int tries = 0; dir_.isOpen() && tries < 100; ++tries) {
+    const std::string name = randomName(kStagingPrefix);
     std::lock_guard<std::mutex> lock(g_creating);
-    if (mkdtemp(buf.data())) {
-      folder_.assign(buf.data());
-      slot_ = claimSlot(folder_, true);
-    } else {
-      err = errno;
+    if (mkdirat(dir_.fd(), name.c_str(), 0700) == 0) {
+      name_ = name;
+      slot_ = claimSlot(dir_.fd(), name_, true);
+      break;
     }
+    err = errno;
+    if (err != EEXIST) break;
   }
-  if (folder_.empty()) {
-    error_ = std::string("cannot create a folder in ") + dir_ + ": " + std::strerror(err);
+  if (name_.empty()) {
+    error_ = "cannot create a folder in " + dir.path() + ": " + std::strerror(err);
     return;
   }
+  folder_ = OutputFolder::below(dir_, name_, false, error_);
   // Held until the folder is gone: see removeStaleTempFiles.
-  lockFd_ = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  while (lockFd_ >= 0 && flock(lockFd_, LOCK_EX) != 0 && errno == EINTR) {
+  while (folder_.isOpen() && flock(folder_.fd(), LOCK_EX) != 0 && errno == EINTR) {
   }
 }
 
+namespace {
+OutputFolder folderAt(const std::string& dir) {
+  std::string error;
+  return OutputFolder::open(dir, error);
+}
+}  // namespace
+
+StagedFiles::StagedFiles(const std::string& dir) : StagedFiles(folderAt(dir)) {}
+
 StagedFiles::~StagedFiles() {
-  if (!folder_.empty()) removeFolder(folder_.c_str());
-  if (lockFd_ >= 0) ::close(lockFd_);
+  if (!name_.empty()) removeFolder(dir_.fd(), name_.c_str());
   releaseSlot(slot_);
 }
 
 OutputResult StagedFiles::publish(const std::vector<std::string>& names) {
   OutputResult result;
-  if (folder_.empty()) {
+  if (!folder_.isOpen()) {
     result.error = error_;
     return result;
   }
   for (const auto& name : names) {
-    const std::string target = joinPath(dir_, name);
-    if (std::rename(joinPath(folder_, name).c_str(), target.c_str()) != 0) {
-      result.error = "cannot write " + target + ": " + std::strerror(errno);
+    if (!plainName(name) || renameat(folder_.fd(), name.c_str(), dir_.fd(), name.c_str()) != 0) {
+      const int err = errno;
+      result.error = "cannot write " + joinPath(dir_.path(), name) + ": " +
+                     (plainName(name) ? std::strerror(err) : "not a name in the folder");
       return result;
     }
   }
@@ -435,9 +521,15 @@ void installInterruptCleanup() {
   std::thread(waitForInterrupt, interrupts).detach();
 }
 
-int removeStaleTempFiles(const std::string& dir) {
-  DIR* d = opendir(dir.c_str());
-  if (!d) return 0;
+int removeStaleTempFiles(const OutputFolder& dir) {
+  if (!dir.isOpen()) return 0;
+  // A descriptor of its own for reading the folder, at its start.
+  const int listFd = openat(dir.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* d = listFd < 0 ? nullptr : fdopendir(listFd);
+  if (!d) {
+    if (listFd >= 0) ::close(listFd);
+    return 0;
+  }
   std::vector<std::string> names;
   while (dirent* e = readdir(d)) {
     if (isTempName(e->d_name) || isStagingName(e->d_name)) names.emplace_back(e->d_name);
@@ -446,8 +538,7 @@ int removeStaleTempFiles(const std::string& dir) {
   int removed = 0;
   const time_t now = std::time(nullptr);
   for (const auto& name : names) {
-    const std::string path = joinPath(dir, name);
-    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int fd = openat(dir.fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat st, now_st;
     const bool folder = isStagingName(name.c_str());
@@ -456,11 +547,10 @@ int removeStaleTempFiles(const std::string& dir) {
     // over.
     if (fstat(fd, &st) == 0 && (folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode)) &&
         flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        ((folder ? !emptyFolder(path) : st.st_size > 0) ||
-         now - st.st_mtime > kStaleEmptySeconds) &&
-        lstat(path.c_str(), &now_st) == 0 && now_st.st_dev == st.st_dev &&
-        now_st.st_ino == st.st_ino) {
-      if (folder ? removeFolder(path.c_str()) : unlink(path.c_str()) == 0) {
+        ((folder ? !emptyFolder(fd) : st.st_size > 0) || now - st.st_mtime > kStaleEmptySeconds) &&
+        dir.statAt(name, now_st) && now_st.st_dev == st.st_dev && now_st.st_ino == st.st_ino) {
+      if (folder ? removeFolder(dir.fd(), name.c_str())
+                 : unlinkat(dir.fd(), name.c_str(), 0) == 0) {
         ++removed;
       }
     }
@@ -469,9 +559,14 @@ int removeStaleTempFiles(const std::string& dir) {
   return removed;
 }
 
-void StaleTempSweep::sweep(const std::string& dir) {
+int removeStaleTempFiles(const std::string& dir) {
+  std::string error;
+  return removeStaleTempFiles(OutputFolder::open(dir, error));
+}
+
+void StaleTempSweep::sweep(const OutputFolder& dir) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (swept_.insert(dir).second) removeStaleTempFiles(dir);
+  if (swept_.insert(dir.path()).second) removeStaleTempFiles(dir);
 }
 
 std::string numberedName(const std::string& name, int number) {

@@ -1,6 +1,7 @@
 #include "generator/record/RecordCheck.h"
 
 #include "common/Paths.h"
+#include "generator/files/OutputFolder.h"
 #include "generator/record/PictureName.h"
 
 #include <sys/stat.h>
@@ -74,13 +75,12 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
 
 bool plainPathTo(const std::string& dir, const std::string& rel) {
   if (!isInsidePath(rel)) return false;
-  for (std::size_t slash = rel.find('/'); slash != std::string::npos;
-       slash = rel.find('/', slash + 1)) {
-    struct stat st;
-    if (lstat(joinPath(dir, rel.substr(0, slash)).c_str(), &st) != 0) return true;
-    if (!S_ISDIR(st.st_mode)) return false;
-  }
-  return true;
+  const std::size_t slash = rel.rfind('/');
+  if (slash == std::string::npos) return true;
+  std::string error;
+  OutputFolder::Stop stop;
+  OutputFolder::below(OutputFolder::open(dir, error), rel.substr(0, slash), false, error, &stop);
+  return stop == OutputFolder::Stop::None || stop == OutputFolder::Stop::Missing;
 }
 
 bool hasRecordedBytes(const std::string& path, const RecordedFile& recorded) {

@@ -222,7 +222,8 @@ RecordedFile writtenFile(const std::string& dir, FileRole role, const std::strin
 }
 
 bool removeOwnFile(const std::string& dir, const std::string& rel) {
-  return plainPathTo(dir, rel) && unlink(joinPath(dir, rel).c_str()) == 0;
+  std::string error;
+  return isInsidePath(rel) && removeBelow(OutputFolder::open(dir, error), rel);
 }
 
 RunRecord::Trust RunRecord::load(const std::string& outDir, const std::string& inDir,

@@ -99,6 +99,7 @@ class PhaseClock {
 
 // What one phase of a run hands on to the next.
 struct Generator::State {
+  OutputFolder out;      // the output folder, open for the whole run: all is written below it
   StaleTempSweep sweep;  // each output folder cleared of a killed run's leftovers once
   // Up to 16 MiB held for a whole picture is no more than a worker's own
   // buffers. Two 12-megapixel progressive JPEGs (36 MiB each) may decode
@@ -142,7 +143,7 @@ ExitCode Generator::run() {
     lock.lock();
   }
   // A run that was killed may have left temporary files behind.
-  state_->sweep.sweep(outDir_);
+  state_->sweep.sweep(state_->out);
 
   // The pictures of the input tree are known before the record is read:
   // nothing it says makes one of them a file of ours unless it verifies.
@@ -254,11 +255,13 @@ ExitCode Generator::openTemplate() {
   return kExitOk;
 }
 
-ExitCode Generator::makeOutputFolder() const {
+ExitCode Generator::makeOutputFolder() {
   std::error_code ec;
   fs::create_directories(outDir_, ec);
   struct stat st;
-  if (stat(outDir_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  std::string error;
+  if (stat(outDir_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+      !(state_->out = OutputFolder::open(outDir_, error)).isOpen()) {
     printLine(stderr, "cannot create the output directory " + outDir_ +
                           (ec ? ": " + ec.message() : std::string()));
     return kExitOutput;
@@ -317,7 +320,13 @@ bool Generator::scan() {
   }
   // Also where this run will write nothing.
   if (args_.subdirectories) {
-    for (const auto& p : pictures_) state_->sweep.sweep(joinPath(outDir_, p.subfolder));
+    std::set<std::string> subfolders;
+    for (const auto& p : pictures_) {
+      if (!subfolders.insert(p.subfolder).second) continue;
+      std::string error;
+      const OutputFolder folder = OutputFolder::below(state_->out, p.subfolder, false, error);
+      if (folder.isOpen()) state_->sweep.sweep(folder);
+    }
   }
   std::sort(pictures_.begin(), pictures_.end(), [](const Picture& a, const Picture& b) {
     int c = naturalPathCompare(a.subfolder, b.subfolder);
@@ -399,6 +408,7 @@ void Generator::plan() {
 std::vector<Outcome> Generator::makeAll(Tally& tally) {
   std::vector<Outcome> outcomes(pictures_.size());
   PictureWork::Setup setup{outDir_,
+                           state_->out,
                            *state_->thumbnailer,
                            page_ ? &page_->settings() : nullptr,
                            state_->thumbSettings,
@@ -526,8 +536,8 @@ ExitCode Generator::writePageFiles(const std::vector<Outcome>& outcomes) {
   // Each page is made once, straight into a hidden folder; only when every
   // one is whole and within its bound do they take their places, so that a
   // gallery is refused whole and nothing of it is held in memory.
-  StagedFiles staged(outDir_);
-  if (staged.folder().empty()) {
+  StagedFiles staged(state_->out);
+  if (!staged.folder().isOpen()) {
     printLine(stderr, staged.error());
     return kExitOutput;
   }
@@ -579,7 +589,7 @@ ExitCode Generator::writePageFiles(const std::vector<Outcome>& outcomes) {
 
   // A page the user wrote or changed is kept under another name.
   for (const auto& name : names) {
-    if (!makeWayFor(name, joinPath(staged.folder(), name))) return kExitOutput;
+    if (!makeWayFor(name, joinPath(staged.folder().path(), name))) return kExitOutput;
   }
   OutputResult published = staged.publish(names);
   for (const auto& name : names) ownPage(name);
@@ -644,7 +654,7 @@ ExitCode Generator::copyAssets(const std::vector<Outcome>& outcomes,
       if (code == kExitOk) code = kExitOutput;
       continue;
     }
-    OutputResult written = writeReplacing(outDir_, name, data);
+    OutputResult written = writeReplacing(state_->out, name, data);
     if (!written.ok) {
       printLine(stderr, written.error);
       if (code == kExitOk) code = kExitOutput;
@@ -679,10 +689,16 @@ bool Generator::makeWayFor(const std::string& name, const std::string& newFile) 
   const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
   const std::string stem = hasExt ? name.substr(0, dot) : name;
   const std::string ext = hasExt ? name.substr(dot) : std::string();
-  for (int n = 1; n < 1000; ++n) {
+  // Within its own folder, reached through no link.
+  std::string error;
+  const std::string dir = slash == std::string::npos ? std::string() : name.substr(0, slash);
+  const OutputFolder folder = OutputFolder::below(state_->out, dir, false, error);
+  const auto leafOf = [](const std::string& rel) { return rel.substr(rel.rfind('/') + 1); };
+  errno = ENOENT;
+  for (int n = 1; folder.isOpen() && n < 1000; ++n) {
     const std::string kept =
         stem + ".before-" + day + (n == 1 ? std::string() : "-" + std::to_string(n)) + ext;
-    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, joinPath(outDir_, kept).c_str(),
+    if (renameat2(folder.fd(), leafOf(name).c_str(), folder.fd(), leafOf(kept).c_str(),
                   RENAME_NOREPLACE) == 0) {
       printLine(stdout, "kept " + name + " as " + kept +
                             ": Vignetor did not write it, or it was changed since; the new " +

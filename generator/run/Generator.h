@@ -54,8 +54,8 @@ class Generator {
 
   // The phases, in the order run() takes them.
   ExitCode checkInputFolder() const;
-  ExitCode openTemplate();  // the page and its assets, when a template is named
-  ExitCode makeOutputFolder() const;
+  ExitCode openTemplate();      // the page and its assets, when a template is named
+  ExitCode makeOutputFolder();  // and opens it for the run
   void readRecord();
   bool scan();         // false when a folder could not be read
   void checkRecord();  // drops what the record may not claim, said on the console

@@ -5,13 +5,27 @@
 #include "generator/cli/ConsoleText.h"
 #include "generator/record/PictureName.h"
 
-#include <filesystem>
+namespace {
 
-namespace fs = std::filesystem;
+// `rel` under the output folder as its folder's path and the name in it.
+void splitName(const std::string& rel, std::string& folder, std::string& leaf) {
+  const std::size_t slash = rel.rfind('/');
+  folder = slash == std::string::npos ? std::string() : rel.substr(0, slash);
+  leaf = slash == std::string::npos ? rel : rel.substr(slash + 1);
+}
+
+// The size and time of `name` as written in `folder`, for the record.
+void stampIn(const OutputFolder& folder, const std::string& name, RecordedFile& file) {
+  struct stat st;
+  file.stamp = folder.statAt(name, st) ? stampOf(st) : FileStamp();
+}
+
+}  // namespace
 
 PictureWork::PictureWork(const Setup& setup, const std::vector<Picture>& pictures,
                          const std::vector<PicturePlan>& plans, StaleTempSweep& sweep)
     : outDir_(setup.outDir),
+      outFolder_(setup.outFolder),
       thumbnailer_(setup.thumbnailer),
       page_(setup.page),
       thumbSettings_(setup.thumbSettings),
@@ -27,9 +41,8 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
   const std::size_t total = pictures_.size();
   const std::string shown = p.subfolder.empty() ? p.name : p.subfolder + "/" + p.name;
   const std::size_t slash = plan.thumb.rfind('/');
-  const std::string leaf = slash == std::string::npos ? plan.thumb : plan.thumb.substr(slash + 1);
-  const std::string folder =
-      slash == std::string::npos ? outDir_ : joinPath(outDir_, plan.thumb.substr(0, slash));
+  std::string subfolder, leaf;
+  splitName(plan.thumb, subfolder, leaf);
   const std::string target = joinPath(outDir_, plan.thumb);
 
   auto report = [&](FILE* stream, const std::string& text) {
@@ -127,8 +140,13 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
     }
     pictureSize();
   }
-  std::error_code ec;
-  fs::create_directories(folder, ec);
+  // Its folder made where missing, and reached through no symbolic link.
+  std::string folderError;
+  const OutputFolder folder = OutputFolder::below(outFolder_, subfolder, true, folderError);
+  if (!folder.isOpen()) {
+    fail("not made: " + folderError);
+    return;
+  }
   sweep_.sweep(folder);
   OutputResult written = plan.replace ? writeReplacing(folder, leaf, thumb.data)
                                       : writeUnique(folder, leaf, thumb.data);
@@ -143,6 +161,7 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
   outcome.made.push_back(writtenFile(outDir_, FileRole::Thumb, rel,
                                      thumbSettings_ + "," + thumbnailSuffix(leaf).substr(1),
                                      thumb.data, thumb.width, thumb.height));
+  stampIn(folder, written.name, outcome.made.back());
   if (journal_) journal_->add(p.relative(), outcome.made.back());
   outcome.state = plan.why.empty() ? Outcome::Made : Outcome::Remade;
   outcome.onPage = true;
@@ -151,7 +170,7 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
   outcome.thumbHeight = thumb.height;
   if (page_) {
     std::string extraError;
-    if (!writeExtras(index, picture, outcome, extraError)) {
+    if (!writeExtras(index, picture, folder, outcome, extraError)) {
       // The thumbnail stands; the page shows the picture without them.
       fail(extraError);
       outcome.onPage = true;
@@ -167,7 +186,8 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
   report(stdout, text);
 }
 
-bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture, Outcome& outcome,
+bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
+                              const OutputFolder& thumbFolder, Outcome& outcome,
                               std::string& error) {
   const PicturePlan& plan = plans_[index];
   for (const auto& f : plan.extras) {
@@ -185,9 +205,15 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture, Out
     }
     if (file.data.empty()) continue;
     const std::size_t slash = f.name.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? outDir_ : joinPath(outDir_, f.name.substr(0, slash));
-    const std::string leaf = slash == std::string::npos ? f.name : f.name.substr(slash + 1);
+    std::string subfolder, leaf;
+    splitName(f.name, subfolder, leaf);
+    // Beside the thumbnail, as a rule; else its own folder, reached alike.
+    OutputFolder own;
+    if (joinPath(outDir_, subfolder) != thumbFolder.path()) {
+      own = OutputFolder::below(outFolder_, subfolder, true, error);
+      if (!own.isOpen()) return false;
+    }
+    const OutputFolder& folder = own.isOpen() ? own : thumbFolder;
     OutputResult written =
         f.replace ? writeReplacing(folder, leaf, file.data) : writeUnique(folder, leaf, file.data);
     if (!written.ok) {
@@ -198,6 +224,7 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture, Out
         slash == std::string::npos ? written.name : f.name.substr(0, slash + 1) + written.name;
     outcome.made.push_back(
         writtenFile(outDir_, f.role, rel, f.settings, file.data, file.width, file.height));
+    stampIn(folder, written.name, outcome.made.back());
     if (journal_) journal_->add(pictures_[index].relative(), outcome.made.back());
     if (twice) {
       outcome.thumb2xName = rel;

@@ -21,6 +21,7 @@ class PictureWork {
  public:
   struct Setup {
     std::string outDir;
+    const OutputFolder& outFolder;  // outDir, open: every file is written below it
     const Thumbnailer& thumbnailer;
     const GallerySettings* page;  // the page's wishes (2x, web size); null: no page
     std::string thumbSettings;    // what shapes a thumbnail besides the picture and format
@@ -39,11 +40,13 @@ class PictureWork {
   std::size_t headersRead() const { return headersRead_; }
 
  private:
-  bool writeExtras(std::size_t index, const MadePicture& picture, Outcome& outcome,
-                   std::string& error);
+  // `thumbFolder`: where the thumbnail went (the extras go beside it).
+  bool writeExtras(std::size_t index, const MadePicture& picture, const OutputFolder& thumbFolder,
+                   Outcome& outcome, std::string& error);
   void keptExtras(std::size_t index, Outcome& outcome);
 
   const std::string outDir_;
+  const OutputFolder& outFolder_;
   const Thumbnailer& thumbnailer_;
   const GallerySettings* page_;
   const std::string thumbSettings_;

@@ -102,6 +102,46 @@ TEST_F(OutputFileTest, ReportsAFolderItCannotWriteIn) {
   EXPECT_EQ(names(), std::vector<std::string>{"a.jpg"});
 }
 
+// A folder below the output folder is reached only through folders, never
+// through a symbolic link; missing ones are made when asked.
+TEST_F(OutputFileTest, FoldersBelowAreReachedThroughNoLink) {
+  fs::create_directories(dir + "/real/deep");
+  fs::create_directories(dir + "/elsewhere");
+  fs::create_directory_symlink(dir + "/elsewhere", dir + "/real/link");
+  put("file", "x");
+  std::string error;
+  const OutputFolder root = OutputFolder::open(dir, error);
+  ASSERT_TRUE(root.isOpen()) << error;
+  struct Case {
+    const char* rel;
+    bool create;
+    OutputFolder::Stop stop;
+  };
+  const Case cases[] = {
+      {"", false, OutputFolder::Stop::None},
+      {"real/deep", false, OutputFolder::Stop::None},
+      {"real/new/newer", true, OutputFolder::Stop::None},
+      {"real/missing", false, OutputFolder::Stop::Missing},
+      {"real/link", true, OutputFolder::Stop::Link},
+      {"real/link/x", true, OutputFolder::Stop::Link},
+      {"file/x", true, OutputFolder::Stop::NotFolder},
+      {"real/../elsewhere", false, OutputFolder::Stop::Failed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rel);
+    OutputFolder::Stop stop;
+    const OutputFolder folder = OutputFolder::below(root, c.rel, c.create, error, &stop);
+    EXPECT_EQ(stop, c.stop) << error;
+    EXPECT_EQ(folder.isOpen(), c.stop == OutputFolder::Stop::None) << error;
+    if (c.stop == OutputFolder::Stop::Link) {
+      EXPECT_EQ(error, "the output subfolder " + dir +
+                           "/real/link is a symbolic link; nothing is written through it");
+    }
+  }
+  EXPECT_TRUE(fs::is_directory(dir + "/real/new/newer"));
+  EXPECT_TRUE(fs::is_empty(dir + "/elsewhere"));
+}
+
 TEST_F(OutputFileTest, RemovesOnlyTheTemporaryFilesOfEndedRuns) {
   put(".vgn-Ab12Cd", "half a thumbnail");  // its run was killed
   put(".vgn-Old001", "");                  // killed before the first byte, long ago
@@ -135,7 +175,7 @@ TEST_F(OutputFileTest, StagedFilesAppearTogetherOrNotAtAll) {
   };
   {
     StagedFiles staged(dir);
-    ASSERT_FALSE(staged.folder().empty()) << staged.error();
+    ASSERT_TRUE(staged.folder().isOpen()) << staged.error();
     ASSERT_TRUE(stage(staged, "index-2.html", "two"));
     ASSERT_TRUE(stage(staged, "index.html", "one"));
     EXPECT_EQ(read("index.html"), "old page");

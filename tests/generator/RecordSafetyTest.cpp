@@ -8,13 +8,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -191,6 +197,85 @@ TEST_F(RecordSafety, HandMadeRecordsTouchNothingThatIsNotOurs) {
     // The original the record named is a picture of the gallery again.
     EXPECT_TRUE(has(r.out, "] orig.jpg -> Torig.jpg")) << r.out;
   }
+}
+
+// A subfolder of the output folder that is a symbolic link to a folder
+// elsewhere: nothing goes through it, with or without /o, and the pictures
+// of the other folders are made.
+TEST_F(RecordSafety, NothingIsWrittenThroughALinkedOutputSubfolder) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> switches;
+  };
+  const Case cases[] = {
+      {"with /s", {"/h20", "/s", "/pT"}},
+      {"with /s and /o, a file of that name there", {"/h20", "/s", "/o", "/pT"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string dir = root / ("linked" + std::to_string(n++));
+    const std::string from = dir + "/in", to = dir + "/out", elsewhere = dir + "/elsewhere";
+    fs::create_directories(from + "/sub");
+    makePicture(from + "/a.jpg", 80, 40);
+    makePicture(from + "/sub/b.jpg", 80, 40);
+    fs::create_directories(from + "/other");
+    makePicture(from + "/other/c.jpg", 80, 40);
+    fs::create_directories(to);
+    fs::create_directories(elsewhere);
+    writeFile(elsewhere + "/Tb.jpg", "a file of the user's");
+    fs::create_directory_symlink(elsewhere, to + "/sub");
+    const auto theirs = snapshot(elsewhere);
+
+    std::vector<std::string> args = c.switches;
+    args.insert(args.end(), {from, to});
+    RunResult r = run(args);
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_TRUE(has(r.err, "sub/b.jpg: not made: the output subfolder " + to +
+                               "/sub is a symbolic link; nothing is written through it"))
+        << r.err;
+    EXPECT_EQ(snapshot(elsewhere), theirs);
+    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator()), 1);
+    EXPECT_TRUE(exists(to + "/Ta.jpg")) << r.out;
+    EXPECT_TRUE(exists(to + "/other/Tc.jpg")) << r.out;
+  }
+}
+
+// While a run writes into a subfolder of its output folder, another process
+// swaps that subfolder for a symbolic link to a folder elsewhere and back,
+// again and again. Whichever way each write meets it, nothing of the run
+// ever lands elsewhere. (What the run makes or fails is not asserted.)
+TEST_F(RecordSafety, ASubfolderSwappedForALinkMidRunLeadsNothingOutside) {
+  for (int i = 0; i < 60; ++i) picture("sub/p" + std::to_string(i) + ".png", 40, 20);
+  const std::string elsewhere = root / "elsewhere";
+  fs::create_directories(elsewhere);
+  const auto started = std::chrono::steady_clock::now();
+  int runs = 0;
+  long swaps = 0;
+  do {
+    const std::string to = root / ("out" + std::to_string(runs));
+    fs::create_directories(to + "/sub");
+    fs::create_directory_symlink(elsewhere, to + "/link");
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+      const std::string a = to + "/sub", b = to + "/link";
+      // At least one round, whatever the run's speed.
+      for (int k = 0; k < 2 || !done; ++k) {
+        ASSERT_EQ(renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE), 0)
+            << std::strerror(errno);
+        ++swaps;
+      }
+    });
+    RunResult r = run({"/h10", "/s", "/o", "/pT", in, to});
+    done = true;
+    swapper.join();
+    EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode << r.out << r.err;
+    ++runs;
+  } while (std::chrono::steady_clock::now() - started < std::chrono::seconds(3) && runs < 6);
+  EXPECT_GT(swaps, 0);
+  std::vector<std::string> there;
+  for (const auto& e : fs::directory_iterator(elsewhere)) there.push_back(e.path().string());
+  EXPECT_TRUE(there.empty()) << there.size() << " entries, the first " << there[0];
 }
 
 rlim_t g_fileLimit = RLIM_INFINITY;
