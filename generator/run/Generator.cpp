@@ -452,15 +452,15 @@ bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
     state_->journal.remove();
     return true;
   }
-  // Room for a journal line for every file about to be written, taken
-  // before the first of them.
+  // Room for the journal's two lines for every file about to be written
+  // (before it lands and after), taken before the first of them.
   std::uint64_t room = std::uint64_t(64) << 10;
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     const PicturePlan& plan = state_->plans[i];
     if (plan.action != PicturePlan::Make) continue;
-    room += RunJournal::roomFor(pictures[i].picture, plan.thumb, state_->thumbSettings);
+    room += 2 * RunJournal::roomFor(pictures[i].picture, plan.thumb, state_->thumbSettings);
     for (const auto& f : plan.extras)
-      room += RunJournal::roomFor(pictures[i].picture, f.name, f.settings);
+      room += 2 * RunJournal::roomFor(pictures[i].picture, f.name, f.settings);
   }
   if (page_) room += (page_->pageCount() + page_->settings().assets.size() + 1) * 4096;
   std::string error;

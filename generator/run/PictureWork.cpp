@@ -148,6 +148,8 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
     return;
   }
   sweep_.sweep(folder);
+  const std::string thumbSettings = thumbSettings_ + "," + thumbnailSuffix(leaf).substr(1);
+  journalAhead(index, FileRole::Thumb, plan.thumb, thumbSettings, thumb);
   OutputResult written = plan.replace ? writeReplacing(folder, leaf, thumb.data)
                                       : writeUnique(folder, leaf, thumb.data);
   if (!written.ok) {
@@ -158,9 +160,8 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
       slash == std::string::npos ? written.name : plan.thumb.substr(0, slash + 1) + written.name;
   // Kept until the record is written: no room to spare, for many pictures.
   outcome.made.reserve(1 + plan.extras.size());
-  outcome.made.push_back(writtenFile(outDir_, FileRole::Thumb, rel,
-                                     thumbSettings_ + "," + thumbnailSuffix(leaf).substr(1),
-                                     thumb.data, thumb.width, thumb.height));
+  outcome.made.push_back(writtenFile(outDir_, FileRole::Thumb, rel, thumbSettings, thumb.data,
+                                     thumb.width, thumb.height));
   stampIn(folder, written.name, outcome.made.back());
   if (journal_) journal_->add(p.relative(), outcome.made.back());
   outcome.state = plan.why.empty() ? Outcome::Made : Outcome::Remade;
@@ -184,6 +185,23 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
     text += ")";
   }
   report(stdout, text);
+}
+
+// The journal names a file before it lands under its planned name, so
+// that a run killed in between leaves no file of its own unknown: a name
+// that never got its file, or holds other bytes, claims nothing.
+void PictureWork::journalAhead(std::size_t index, FileRole role, const std::string& name,
+                               const std::string& settings, const Thumbnail& file) {
+  if (!journal_) return;
+  RecordedFile ahead;
+  ahead.role = role;
+  ahead.name = name;
+  ahead.settings = settings;
+  ahead.width = file.width;
+  ahead.height = file.height;
+  ahead.stamp.bytes = file.data.size();
+  ahead.sha256 = sha256Of(file.data);
+  journal_->add(pictures_[index].relative(), ahead);
 }
 
 bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
@@ -214,6 +232,7 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
       if (!own.isOpen()) return false;
     }
     const OutputFolder& folder = own.isOpen() ? own : thumbFolder;
+    journalAhead(index, f.role, f.name, f.settings, file);
     OutputResult written =
         f.replace ? writeReplacing(folder, leaf, file.data) : writeUnique(folder, leaf, file.data);
     if (!written.ok) {

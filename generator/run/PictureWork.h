@@ -44,6 +44,8 @@ class PictureWork {
   bool writeExtras(std::size_t index, const MadePicture& picture, const OutputFolder& thumbFolder,
                    Outcome& outcome, std::string& error);
   void keptExtras(std::size_t index, Outcome& outcome);
+  void journalAhead(std::size_t index, FileRole role, const std::string& name,
+                    const std::string& settings, const Thumbnail& file);
 
   const std::string outDir_;
   const OutputFolder& outFolder_;
