@@ -63,12 +63,16 @@ bool isCutVariantName(const std::string& stem, const std::string& tail,
   const std::size_t limit = kMaxVariantName - tail.size();
   if (stem.size() > limit || stem.size() + 3 < limit) return false;
   // The prefix is no longer than the thumbnail's name leaves room for; the
-  // cut kept the start of thumbStem after it, not the whole.
+  // cut kept the start of thumbStem after it, not the whole, and as many of
+  // its characters as fit.
   const std::size_t longestPrefix = kMaxFileName - std::min(kMaxFileName, thumbLength);
   for (std::size_t kept = 0; kept < thumbStem.size() && kept <= stem.size(); ++kept) {
-    if (stem.size() - kept <= longestPrefix &&
-        stem.compare(stem.size() - kept, kept, thumbStem, 0, kept) == 0)
-      return true;
+    if (stem.size() - kept > longestPrefix ||
+        stem.compare(stem.size() - kept, kept, thumbStem, 0, kept) != 0)
+      continue;
+    // Cut in the prefix: which character came next is not known.
+    if (kept == 0) return true;
+    if (stem.size() + std::max<std::size_t>(1, utf8Sequence(thumbStem, kept)) > limit) return true;
   }
   return false;
 }
