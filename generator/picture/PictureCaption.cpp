@@ -3,10 +3,12 @@
 #include "common/Utf8.h"
 
 #include <expat.h>
+#include <iconv.h>
 #include <libexif/exif-data.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -27,37 +29,65 @@ std::string cutCaptionField(std::string text) {
   return text;
 }
 
+std::string captionText(std::string text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    char32_t c = 0;
+    const std::size_t n = utf8Sequence(text, at, &c);
+    // A byte of no sequence stands for its Latin-1 character, as on the page.
+    if (n == 0) c = static_cast<unsigned char>(text[at]);
+    if (c < 0x20 || (c >= 0x7f && c <= 0x9f))
+      out += ' ';
+    else
+      out.append(text, at, n == 0 ? 1 : n);
+    at += n == 0 ? 1 : n;
+  }
+  out = cutCaptionField(std::move(out));
+  const std::size_t b = out.find_first_not_of(' ');
+  if (b == std::string::npos) return {};
+  return out.substr(b, out.find_last_not_of(' ') - b + 1);
+}
+
 namespace {
 
+// Text as the EXIF and IPTC blocks hold it: what comes after a NUL is
+// padding, not text.
 std::string clean(std::string text) {
   std::size_t nul = text.find('\0');
   if (nul != std::string::npos) text.resize(nul);
-  text = cutCaptionField(std::move(text));
-  std::size_t b = text.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  std::size_t e = text.find_last_not_of(" \t\r\n");
-  return text.substr(b, e - b + 1);
+  return captionText(std::move(text));
+}
+
+bool isRealDay(int year, int month, int day) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1800 || year > 2200 || month < 1 || month > 12 || day < 1) return false;
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
 // "2024:06:01 14:03:05" (EXIF) or "2024-06-01T14:03:05..." (XMP) as
 // "2024-06-01 14:03:05"; a date without a time gets none. Empty when it is
-// no date.
+// no date, or no real day and time (2024-02-30, 25:61, a year before 1800 or
+// after 2200).
 std::string normalDate(const std::string& text) {
+  // The number of `n` digits at `at`; -1 when there are none.
   auto digits = [&](std::size_t at, std::size_t n) {
-    if (at + n > text.size()) return false;
+    if (at + n > text.size()) return -1;
+    int value = 0;
     for (std::size_t i = at; i < at + n; ++i) {
-      if (text[i] < '0' || text[i] > '9') return false;
+      if (text[i] < '0' || text[i] > '9') return -1;
+      value = value * 10 + (text[i] - '0');
     }
-    return true;
+    return value;
   };
-  if (!digits(0, 4) || text.size() < 10 || !digits(5, 2) || !digits(8, 2)) return {};
-  std::string date = text.substr(0, 4) + "-" + text.substr(5, 2) + "-" + text.substr(8, 2);
-  if (date == "0000-00-00" || text.substr(5, 2) == "00" || text.substr(8, 2) == "00") return {};
-  if (text.size() >= 19 && digits(11, 2) && digits(14, 2) && digits(17, 2))
-    return date + " " + text.substr(11, 2) + ":" + text.substr(14, 2) + ":" + text.substr(17, 2);
-  if (text.size() >= 16 && digits(11, 2) && digits(14, 2))
-    return date + " " + text.substr(11, 2) + ":" + text.substr(14, 2) + ":00";
-  return date;
+  if (!isRealDay(digits(0, 4), digits(5, 2), digits(8, 2))) return {};
+  const std::string date = text.substr(0, 4) + "-" + text.substr(5, 2) + "-" + text.substr(8, 2);
+  const int hour = digits(11, 2), minute = digits(14, 2), second = digits(17, 2);
+  if (hour < 0 || minute < 0) return date;
+  if (hour > 23 || minute > 59 || second > 59) return {};
+  return date + " " + text.substr(11, 2) + ":" + text.substr(14, 2) + ":" +
+         (second < 0 ? "00" : text.substr(17, 2));
 }
 
 std::string number(double value, int decimals) {
@@ -382,10 +412,56 @@ std::string latin1ToUtf8(const std::string& bytes) {
   return out;
 }
 
-// The caption (2:120) and object name (2:05). Text in a block whose character
-// set record names UTF-8 is UTF-8; one that names another set is Latin-1;
-// without the record, text that reads as UTF-8 is taken as such (as many
-// programs write it), the rest as Latin-1 when the page is made.
+// Whether `text` holds an ISO 2022 escape sequence that designates a
+// character set: ESC, then one of `$ ( ) * + - . /` (`%` leaves ISO 2022,
+// as ESC % G into UTF-8 does).
+bool designatesSet(const std::string& text) {
+  for (std::size_t at = text.find('\x1b'); at != std::string::npos && at + 1 < text.size();
+       at = text.find('\x1b', at + 1)) {
+    if (text[at + 1] >= '$' && text[at + 1] <= '/' && text[at + 1] != '%') return true;
+  }
+  return false;
+}
+
+// The form of ISO 2022 the escape sequences in `text` belong to: Korean or
+// Chinese where they put those sets beside ASCII (shifted in and out), else
+// ISO-2022-JP-2, which also reads the Chinese and Korean sets designated
+// as Japanese text has them.
+const char* iso2022Form(const std::string& text) {
+  if (text.find("\x1b$)C") != std::string::npos) return "ISO-2022-KR";
+  for (const char* chinese : {"\x1b$)A", "\x1b$)G", "\x1b$)E", "\x1b$*H", "\x1b$+"})
+    if (text.find(chinese) != std::string::npos) return "ISO-2022-CN-EXT";
+  return "ISO-2022-JP-2";
+}
+
+// `text` in ISO 2022 as UTF-8; empty when it is none that iconv reads (a
+// byte beyond seven bits, a character cut off).
+std::string fromIso2022(const char* form, const std::string& text) {
+  const iconv_t cd = iconv_open("UTF-8", form);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  std::string out;
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  bool ok = true;
+  while (ok && inLeft > 0) {
+    char buffer[4096];
+    char* to = buffer;
+    std::size_t toLeft = sizeof buffer;
+    ok = iconv(cd, &in, &inLeft, &to, &toLeft) != static_cast<std::size_t>(-1) || errno == E2BIG;
+    out.append(buffer, static_cast<std::size_t>(to - buffer));
+  }
+  iconv_close(cd);
+  return ok ? out : std::string();
+}
+
+// The caption (2:120) and object name (2:05). Text with ISO 2022 escape
+// sequences, or in a block whose character set record (1:90) names an ISO
+// 2022 set of more than one byte, is read as ISO 2022 (left out when it does
+// not read so); the Korean and Chinese sets the record designates hold from
+// the start of each text. Otherwise text in a block whose record names UTF-8
+// is UTF-8; one that names another set is Latin-1; without the record, text
+// that reads as UTF-8 is taken as such (as many programs write it), the rest
+// as Latin-1 when the page is made.
 void readIptc(const std::string& blob, std::string& caption, std::string& title) {
   const std::string records = iptcRecords(blob);
   std::string charset;
@@ -399,7 +475,7 @@ void readIptc(const std::string& blob, std::string& caption, std::string& title)
     if (size & 0x8000) break;  // the extended form is for data far larger than text
     if (size > records.size() - p) break;
     if (record == 1 && dataset == 90 && !hasCharset) {
-      charset = records.substr(p, std::min<std::size_t>(size, 8));
+      charset = records.substr(p, std::min<std::size_t>(size, 32));
       hasCharset = true;
     }
     const std::string value = records.substr(p, size);
@@ -407,12 +483,25 @@ void readIptc(const std::string& blob, std::string& caption, std::string& title)
     if (record == 2 && dataset == 5 && title.empty() && !clean(value).empty()) title = value;
     at = p + size;
   }
-  if (hasCharset && !namesUtf8(charset)) {
-    caption = latin1ToUtf8(caption);
-    title = latin1ToUtf8(title);
+  const bool iso2022Set = charset.find("\x1b$") != std::string::npos;
+  for (std::string* text : {&caption, &title}) {
+    if (designatesSet(*text) || iso2022Set) {
+      const char* form = iso2022Form(charset + *text);
+      // The sets the record designates to shift in (G1 to G3), where the
+      // text designates none itself.
+      std::string shifted;
+      for (std::size_t at = charset.find("\x1b$");
+           at != std::string::npos && at + 4 <= charset.size() && !designatesSet(*text);
+           at = charset.find("\x1b$", at + 1)) {
+        const char g = charset[at + 2];
+        if (g == ')' || g == '*' || g == '+') shifted += charset.substr(at, 4);
+      }
+      *text = fromIso2022(form, shifted + *text);
+    } else if (hasCharset && !namesUtf8(charset)) {
+      *text = latin1ToUtf8(*text);
+    }
+    *text = clean(*text);
   }
-  caption = clean(caption);
-  title = clean(title);
 }
 
 }  // namespace
@@ -438,5 +527,12 @@ PictureCaption readCaption(const std::string& exif, const std::string& xmp,
   c.title = xmpTitle.empty() ? iptcTitle : xmpTitle;
   if (c.dateTaken.empty()) c.dateTaken = normalDate(fromXmp.values[kXmpDateOriginal]);
   if (c.dateTaken.empty()) c.dateTaken = normalDate(fromXmp.values[kXmpDateCreated]);
+  return tidyCaption(std::move(c));
+}
+
+PictureCaption tidyCaption(PictureCaption c) {
+  for (std::string* field : {&c.description, &c.title, &c.camera, &c.lens, &c.exposure})
+    *field = captionText(std::move(*field));
+  c.dateTaken = normalDate(captionText(std::move(c.dateTaken)));
   return c;
 }

@@ -6,6 +6,7 @@
 #include "generator/files/OutputFile.h"
 #include "generator/picture/PictureFormats.h"
 
+#include <cstddef>
 #include <string>
 
 // prefix + picture name. A TIFF thumbnail is a JPEG (browsers show no TIFF),
@@ -16,10 +17,24 @@ std::string thumbnailName(const std::string& prefix, const std::string& pictureN
 // (the 2x thumbnail and the web-sized picture beside a thumbnail).
 std::string variantName(const std::string& name, const std::string& tag);
 
+// The longest file name the system takes (NAME_MAX), and the longest one a
+// file made beside a thumbnail gets, so that its numbered forms (`_99999`)
+// fit too.
+constexpr std::size_t kMaxFileName = 255;
+constexpr std::size_t kMaxVariantName = kMaxFileName - 6;
+
 // "ThumbA.png", "@2x" -> "ThumbA@2x.webp": a file the page shows beside a
 // thumbnail (its 2x and 3x forms, the web-sized picture), in the light
-// format webSuffix() gives: JPEG beside JPEG, WebP beside the others.
+// format webSuffix() gives: JPEG beside JPEG, WebP beside the others. A
+// name longer than kMaxVariantName has the thumbnail's part cut short, at a
+// character, to fit; the tag and the extension stay.
 std::string lightVariantName(const std::string& thumbName, const std::string& tag);
+
+// Whether `stem` + `tail` (the tag and the extension) is a name
+// lightVariantName() cut short, made from a thumbnail named some prefix +
+// `thumbStem` + an extension, `thumbLength` bytes long without the prefix.
+bool isCutVariantName(const std::string& stem, const std::string& tail,
+                      const std::string& thumbStem, std::size_t thumbLength);
 
 // "ThumbA.png" -> "ThumbA@web.webp": the web-sized picture beside a
 // thumbnail, in its own format.

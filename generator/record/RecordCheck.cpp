@@ -63,6 +63,11 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
                             : role == FileRole::Thumb3x ? "@3x"
                                                         : "@web";
     if (!endsWith(named, tag)) continue;
+    // The light forms cut short to fit.
+    if ((ext == ".jpg" || ext == ".webp") &&
+        isCutVariantName(named.substr(0, named.size() - tag.size()), tag + ext, thumbStem,
+                         thumb.size()))
+      return true;
     for (const auto& core : withAndWithoutNumber(named.substr(0, named.size() - tag.size()))) {
       // The 2x and 3x forms in the thumbnail's own format (as earlier runs
       // made them) or in the light one, as the web-sized picture.

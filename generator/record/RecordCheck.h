@@ -7,7 +7,8 @@
 //   no symbolic link, and is a regular file, not a link;
 // - its name is one this program gives a file made from the picture the
 //   record puts it under (a prefix, the picture's name, a numbered or
-//   `@2x`/`@web` form of it, in the picture's own subfolder);
+//   `@2x`/`@web` form of it, or such a form cut short to fit, in the
+//   picture's own subfolder);
 // - it is no picture of this run's input (that is, the scan did not take it
 //   for one) and not that picture itself;
 // - and, before it is removed or replaced, its bytes are those the record

@@ -3,6 +3,7 @@
 #include "common/Paths.h"
 #include "contract/Progress.h"
 #include "generator/cli/ConsoleText.h"
+#include "generator/picture/PictureCaption.h"
 #include "generator/record/PictureName.h"
 
 namespace {
@@ -286,6 +287,8 @@ void PictureWork::keptExtras(std::size_t index, Outcome& outcome) {
     outcome.caption.camera = info("camera");
     outcome.caption.lens = info("lens");
     outcome.caption.exposure = info("exposure");
+    // Written by any program: tidied as a caption read from the picture is.
+    outcome.caption = tidyCaption(std::move(outcome.caption));
     return;
   }
   PictureSize size;

@@ -143,6 +143,37 @@ TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
       std::string::npos);
 }
 
+// A picture whose name leaves room for its thumbnail's but not for the
+// files beside it: those are cut short, at a character, with room for a
+// number, and the next run keeps them as its own.
+TEST_F(GalleryRun, FilesBesideAThumbnailWithALongNameAreCutShort) {
+  std::string stem = "x";
+  for (int i = 0; i < 124; ++i) stem += "\xc3\xa9";  // 249 bytes
+  picture(stem + ".png", 400, 300);
+  tpl("Long.tpl",
+      "[gallery]\nthumb2x=yes\nthumb3x=yes\nwebsize=200\n[picture]\n{{thumb}}|{{thumb2x}}|"
+      "{{thumb3x}}|{{web}}\n");
+  // "Tx" and the 119 letters that fit in 249 bytes with "@2x.webp" (a 120th
+  // would end at byte 242 of 241) or "@web.webp", whose numbered forms fit in 255.
+  std::string cut = "Tx";
+  for (int i = 0; i < 119; ++i) cut += "\xc3\xa9";
+  fs::create_directory(out);
+  writeFile(out + "/" + cut + "@web.webp", "the user's");
+  RunResult r = run({"/h20", "/g", "/pT", "/iLong.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_EQ(inspect(out + "/T" + stem + ".png").height, 20);
+  EXPECT_EQ(inspect(out + "/" + cut + "@2x.webp").height, 40);
+  EXPECT_EQ(inspect(out + "/" + cut + "@3x.webp").height, 60);
+  EXPECT_EQ(inspect(out + "/" + cut + "@web_1.webp").width, 200);
+  EXPECT_EQ(readFile(out + "/" + cut + "@web.webp"), "the user's");
+  const std::string page = readFile(out + "/index.html");
+  expectLinksResolve(out, page);
+  r = run({"/h20", "/g", "/pT", "/iLong.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("0 made, 1 kept"), std::string::npos) << r.out;
+  EXPECT_EQ(readFile(out + "/index.html"), page);
+}
+
 TEST_F(GalleryRun, SubfoldersAsSectionsAndPagesSplitAtTheCount) {
   for (const char* name :
        {"a1.jpg", "a2.jpg", "a10.jpg", "Trip 2/x.jpg", "Trip 10/y.jpg", "Trip 10/z.jpg"})
@@ -243,6 +274,25 @@ TEST_F(GalleryRun, CaptionsFromThePicturesOwnFields) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("2 kept"), std::string::npos) << r.out;
   EXPECT_EQ(readFile(out + "/index.html"), expected);
+  // A record another program wrote: its caption tidied as the picture's is,
+  // and a date that is no real day no date, so that the picture goes after
+  // those with one.
+  const std::string record = readFile(out + "/.vignetor-record");
+  const std::size_t tagged = record.find("picture tagged.jpg");
+  ASSERT_NE(tagged, std::string::npos) << record;
+  std::string entry = std::regex_replace(record.substr(tagged), std::regex("( info date )\\S+"),
+                                         "$01"
+                                         "9999-99-99%2099:99:99");
+  entry = std::regex_replace(entry, std::regex("( info description )\\S+"),
+                             "$01"
+                             "%07Ring%1B%5B31m%C2%85red%7F");
+  writeFile(out + "/.vignetor-record", record.substr(0, tagged) + entry);
+  r = run({"/h20", "/o", "/pT", "/iCaptions.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("2 kept"), std::string::npos) << r.out;
+  EXPECT_EQ(readFile(out + "/index.html"),
+            "plain.jpg||plain||||\ntagged.jpg|Ring [31m red|Ring [31m red||Canon EOS R6|RF 35mm|"
+            "1/125 s, f/2.8, ISO 200, 35 mm\n");
 }
 
 TEST_F(GalleryRun, APageBeyondItsBoundIsRefusedWhole) {

@@ -148,8 +148,8 @@ TEST(PictureCaption, DamagedBlocksGiveWhatTheyCanAndNeverMore) {
   }
 }
 
-// XMP as XML has it, IPTC in its character set: which text is taken, and how
-// a long one is cut.
+// XMP as XML has it, IPTC in its character set: which text is taken, how a
+// long one is cut, which dates are dates.
 TEST(PictureCaption, XmpAsXmlAndIptcInItsCharacterSet) {
   auto alt = [](const std::string& items) {
     return packet("<dc:description><rdf:Alt>" + items + "</rdf:Alt></dc:description>");
@@ -174,6 +174,9 @@ TEST(PictureCaption, XmpAsXmlAndIptcInItsCharacterSet) {
              value;
     };
     return (charset.empty() ? "" : record(1, 90, charset)) + record(2, 120, text);
+  };
+  auto dated = [](const std::string& date) {
+    return packet("<exif:DateTimeOriginal>" + date + "</exif:DateTimeOriginal>");
   };
   auto cutAfter = [](const std::string& text, const std::string& mark) {
     return text.substr(0, text.find(mark) + mark.size());
@@ -251,6 +254,47 @@ TEST(PictureCaption, XmpAsXmlAndIptcInItsCharacterSet) {
        "\xc3\x83\xc2\xa9t\xc3\x83\xc2\xa9"},
       {"IPTC without its character set: bytes for the page", "", iptc("", "\xe9t\xe9"),
        "\xe9t\xe9"},
+      // Control characters, C1 ones in UTF-8 or as the page reads other bytes, as blanks.
+      {"IPTC with control characters", "",
+       iptc("\x1b%G",
+            "\x07"
+            "a\x1b[31mb\xc2\x85"
+            "c\x7f"
+            "d\x1b"),
+       "a [31mb c d"},
+      {"IPTC in Latin-1 with a C1 control", "",
+       iptc("\x1b.A",
+            "a\x85"
+            "b"),
+       "a b"},
+      {"IPTC without its character set and a C1 byte", "", iptc("", "\xe9\x85\xe9"), "\xe9 \xe9"},
+      {"XMP with tabs, line breaks and a C1 control",
+       packet("<dc:description>\ta\tb\r\nc&#x85;d&#x9;</dc:description>"), "", "a b c d"},
+      // ISO 2022 decoded as its escape sequences say, else left out.
+      {"IPTC in ISO-2022-JP", "", iptc("", "\x1b$B$3$s$K$A$O\x1b(B!"),
+       "\xe3\x81\x93\xe3\x82\x93\xe3\x81\xab\xe3\x81\xa1\xe3\x81\xaf!"},
+      {"IPTC in ISO-2022-JP, named UTF-8", "", iptc("\x1b%G", "Tokyo \x1b$B5~\x1b(B"),
+       "Tokyo \xe4\xba\xac"},
+      {"IPTC in ISO-2022-KR, designated by its character set", "",
+       iptc("\x1b$)C", "\x0e\x30\x21\x0f!"), "\xea\xb0\x80!"},
+      {"IPTC in ISO-2022-CN", "", iptc("", "\x1b$)A\x0e\x30\x21\x0f"), "\xe5\x95\x8a"},
+      {"IPTC in ISO 2022 cut inside a character", "", iptc("", "\x1b$B$3$"), ""},
+      {"IPTC in ISO 2022 with an eight-bit byte", "", iptc("\x1b$B", "\xe9t\xe9"), ""},
+      // Only real days and times are dates.
+      {"an impossible date", dated("9999-99-99T99:99"), "", ""},
+      {"February 30th, 25:61", dated("2024-02-30T25:61"), "", ""},
+      {"month 13", dated("2024-13-01"), "", ""},
+      {"day 0", dated("2024-06-00"), "", ""},
+      {"February 29th of a common year", dated("2023-02-29T12:00"), "", ""},
+      {"February 29th of 1900", dated("1900-02-29"), "", ""},
+      {"February 29th of a leap year", dated("2000-02-29T23:59:59"), "", "", "2000-02-29 23:59:59"},
+      {"hour 24", dated("2024-06-01T24:00"), "", ""},
+      {"minute 60", dated("2024-06-01T12:60"), "", ""},
+      {"second 60", dated("2024-06-01T12:00:60"), "", ""},
+      {"the first year", dated("1800-01-01T00:00"), "", "", "1800-01-01 00:00:00"},
+      {"before it", dated("1799-12-31"), "", ""},
+      {"the last year", dated("2200-12-31"), "", "", "2200-12-31"},
+      {"after it", dated("2201-01-01"), "", ""},
   };
   for (const Case& c : cases) {
     const auto start = std::chrono::steady_clock::now();

@@ -1,4 +1,5 @@
 #include "generator/record/PictureName.h"
+#include "generator/record/RecordCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,34 @@ TEST(PictureName, VariantsTagBeforeTheExtension) {
   EXPECT_EQ(webPictureName("sub.d/T_logo.PNG"), "sub.d/T_logo@web.webp");
   EXPECT_EQ(webPictureName("T_anim.gif"), "T_anim@web.webp");
   EXPECT_EQ(webPictureName("T_a.webp"), "T_a@web.webp");
+  // Cut short to 249 bytes, room left for a number; a byte of no UTF-8
+  // sequence is a character of its own.
+  EXPECT_EQ(webPictureName("sub/" + std::string(250, '\xa9') + ".jpg"),
+            "sub/" + std::string(241, '\xa9') + "@web.jpg");
+}
+
+TEST(PictureName, NamesCutShortAreKnownForTheirPictureAlone) {
+  const std::string longName = std::string(240, 'p') + ".tif";
+  // Cut in the picture's name, or in a long prefix.
+  const std::pair<std::string, std::string> thumbs[] = {{"", longName},
+                                                        {"T", longName},
+                                                        {std::string(7, 'T'), longName},
+                                                        {std::string(249, 'T'), "a.jpg"}};
+  for (const auto& [prefix, leaf] : thumbs) {
+    const std::string thumb = "sub/" + thumbnailName(prefix, leaf);
+    for (const std::string& name : {lightVariantName(thumb, "@2x"), webPictureName(thumb),
+                                    numberedName(webPictureName(thumb), 99999)}) {
+      EXPECT_LE(name.size() - 4, 255u) << name;
+      const FileRole role =
+          name.find("@2x") != std::string::npos ? FileRole::Thumb2x : FileRole::Web;
+      EXPECT_TRUE(isOwnName(name, role, "sub/" + leaf)) << name;
+    }
+  }
+  // Not for another picture, not one byte shorter, not in another folder.
+  const std::string web = webPictureName("sub/T" + longName + ".jpg");
+  EXPECT_FALSE(isOwnName(web, FileRole::Web, "sub/" + std::string(240, 'q') + ".tif"));
+  EXPECT_FALSE(isOwnName(web.substr(0, 10) + web.substr(11), FileRole::Web, "sub/" + longName));
+  EXPECT_FALSE(isOwnName(web, FileRole::Web, longName));
 }
 
 TEST(PictureName, NaturalOrderReadsNumbersAndLettersOfAnyScript) {
