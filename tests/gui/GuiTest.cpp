@@ -139,7 +139,7 @@ ConsoleWatchdog::ConsoleWatchdog(int limitMs) : m_timer(new Timer) {
 
 ConsoleWatchdog::~ConsoleWatchdog() { delete m_timer; }
 
-int ExpectMessage::OnInvoked(wxMessageDialog* dialog) const {
+int ExpectMessage::OnInvoked(wxMessageDialogBase* dialog) const {
   EXPECT_EQ(std::string(m_message.utf8_str()), std::string(dialog->GetMessage().utf8_str()));
   EXPECT_EQ(std::string(m_caption.utf8_str()), std::string(dialog->GetTitle().utf8_str()));
   EXPECT_EQ(m_style, dialog->GetMessageDialogStyle() &

@@ -73,14 +73,14 @@ class ConsoleWatchdog {
 };
 
 // Expects a message box with exactly this text, caption and style, and answers
-// it with `answer`.
-class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
+// it with `answer`. The box may be GTK's own or wxWidgets' generic one.
+class ExpectMessage : public wxExpectModalBase<wxMessageDialogBase, ExpectMessage> {
  public:
   ExpectMessage(const wxString& message, const wxString& caption, long style, int answer = wxID_OK)
       : m_message(message), m_caption(caption), m_style(style), m_answer(answer) {}
 
  protected:
-  int OnInvoked(wxMessageDialog* dialog) const override;
+  int OnInvoked(wxMessageDialogBase* dialog) const override;
 
  private:
   wxString m_message;

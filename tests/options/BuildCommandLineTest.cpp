@@ -30,7 +30,10 @@ class BuildCommandLine : public RunRequestForm {
     ::setenv("TMPDIR", directory.c_str(), 1);
   }
   void TearDown() override {
-    if (m_hadTemporary) ::setenv("TMPDIR", m_oldTemporary.c_str(), 1);
+    if (m_hadTemporary)
+      ::setenv("TMPDIR", m_oldTemporary.c_str(), 1);
+    else
+      ::unsetenv("TMPDIR");
     RunRequestForm::TearDown();
   }
   std::string m_oldTemporary;
