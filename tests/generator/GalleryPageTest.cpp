@@ -1,4 +1,5 @@
 #include "generator/page/GalleryPage.h"
+#include "generator/page/PictureFields.h"
 
 #include <gtest/gtest.h>
 
