@@ -50,6 +50,30 @@ bool isFolder(const std::string& dir, const std::string& name) {
   return lstat(joinPath(dir, name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The pictures the page shows, each with what the run made of it.
+std::vector<GalleryPicture> onPage(std::vector<GalleryPicture> pictures,
+                                   const std::vector<Outcome>& outcomes) {
+  std::vector<GalleryPicture> entries;
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    const Outcome& o = outcomes[i];
+    if (!o.onPage) continue;
+    GalleryPicture& g = pictures[i];
+    g.thumbLink = o.thumbName;
+    g.thumb2xLink = o.thumb2xName;
+    g.thumb3xLink = o.thumb3xName;
+    g.webLink = o.webName.empty() ? g.pictureLink : o.webName;
+    g.width = o.size.width;
+    g.height = o.size.height;
+    g.thumbWidth = o.thumbWidth;
+    g.thumbHeight = o.thumbHeight;
+    g.webWidth = o.webName.empty() && o.webWidth == 0 ? o.size.width : o.webWidth;
+    g.webHeight = o.webName.empty() && o.webHeight == 0 ? o.size.height : o.webHeight;
+    g.caption = o.caption;
+    entries.push_back(std::move(g));
+  }
+  return entries;
+}
+
 struct ToFile : PageSink {
   explicit ToFile(StreamedFile& f) : file(f) {}
   void write(const std::string& text) override { file.write(text); }
@@ -74,25 +98,7 @@ bool readPageAssets(const GallerySettings& settings, const std::string& template
 
 ExitCode PageWriter::write(std::vector<GalleryPicture> pictures,
                            const std::vector<Outcome>& outcomes) {
-  std::vector<GalleryPicture> entries;
-  for (std::size_t i = 0; i < pictures.size(); ++i) {
-    const Outcome& o = outcomes[i];
-    if (!o.onPage) continue;
-    GalleryPicture& g = pictures[i];
-    g.thumbLink = o.thumbName;
-    g.thumb2xLink = o.thumb2xName;
-    g.thumb3xLink = o.thumb3xName;
-    g.webLink = o.webName.empty() ? g.pictureLink : o.webName;
-    g.width = o.size.width;
-    g.height = o.size.height;
-    g.thumbWidth = o.thumbWidth;
-    g.thumbHeight = o.thumbHeight;
-    g.webWidth = o.webName.empty() && o.webWidth == 0 ? o.size.width : o.webWidth;
-    g.webHeight = o.webName.empty() && o.webHeight == 0 ? o.size.height : o.webHeight;
-    g.caption = o.caption;
-    entries.push_back(std::move(g));
-  }
-  page_.arrange(std::move(entries), setup_.subfolders);
+  page_.arrange(onPage(std::move(pictures), outcomes), setup_.subfolders);
   // A folder of a page's name (a subfolder with /s) cannot be replaced by
   // the page: that page takes another name, and the gallery is still made.
   page_.avoidNames([this](const std::string& name) { return isFolder(setup_.outDir, name); });
