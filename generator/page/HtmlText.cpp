@@ -36,3 +36,5 @@ std::string pathToUrl(const std::string& relativePath) {
   }
   return out;
 }
+
+std::string linkUrl(const std::string& link) { return link.empty() ? "" : pathToUrl(link); }

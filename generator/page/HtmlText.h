@@ -15,4 +15,7 @@ std::string percentEncodeSegment(const std::string& segment);
 // A relative path with '/' separators as a URL, each segment encoded.
 std::string pathToUrl(const std::string& relativePath);
 
+// A picture's link as a page writes it: pathToUrl(), and no link stays none.
+std::string linkUrl(const std::string& link);
+
 #endif

@@ -62,23 +62,14 @@ class Generator {
   void prepareThumbnails();
   void plan();
   std::vector<Outcome> makeAll(Tally& tally);
+  // The pages (PageWriter), timed for VIGNETOR_STATS.
+  ExitCode writePage(const std::vector<Outcome>& outcomes);
   // Writes the run record: before the work (`outcomes` null) with the
   // names about to be written, after it with what was made.
   // After the work, also the pages written (with /k only those).
   bool recordRun(const std::vector<Outcome>* outcomes);
   bool recordPages();
   bool saveRecord(const RunRecord& next);
-  // A page or asset about to be written over `name`: what stands there is
-  // moved aside unless it is ours (as the record has it) or the same bytes
-  // as `data`'s file; false with a line said when it cannot be.
-  bool makeWayFor(const std::string& name, const std::string& newFile);
-  void ownPage(const std::string& name);
-  ExitCode writePage(const std::vector<Outcome>& outcomes);  // timed, for VIGNETOR_STATS
-  ExitCode writePageFiles(const std::vector<Outcome>& outcomes);
-
-  // `pages`: the files of the pages this run writes.
-  ExitCode copyAssets(const std::vector<Outcome>& outcomes, const std::vector<std::string>& pages);
-  std::string assetPath(const std::string& name) const;
 
   Arguments args_;
   std::string programDir_;

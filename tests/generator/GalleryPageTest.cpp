@@ -1,4 +1,5 @@
 #include "generator/page/GalleryPage.h"
+#include "generator/page/PictureFields.h"
 
 #include <gtest/gtest.h>
 
@@ -201,110 +202,32 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
 }
 
-TEST(GalleryPage, PagesSplitAtTheCountWithNavigation) {
-  TemplateSections s;
-  s["gallery"] = {"perpage=2"};
-  s["head"] = {"<h>{{page}}/{{pages}}"};
-  s["picture"] = {"{{index}} {{name}}"};
-  s["pagenav"] = {"[{{prevpage}}|{{nextpage}}|{{firstpage}}|{{lastpage}}]"};
-  GalleryPage page(s, {}, info());
-  page.arrange(
-      {in("", "c.jpg"), in("", "a10.jpg"), in("", "a2.jpg"), in("", "b.jpg"), in("", "d.jpg")},
-      false);
-  ASSERT_EQ(page.pageCount(), 3u);
-  EXPECT_EQ(page.picturesOn(2), 1u);
-  EXPECT_EQ(GalleryPage::pageName(0), "index.html");
-  EXPECT_EQ(GalleryPage::pageName(2), "index-3.html");
-  EXPECT_EQ(pagesOf(page),
-            (std::vector<std::string>{
-                "<h>1/3\n1 a2.jpg\n2 a10.jpg\n[|index-2.html|index.html|index-3.html]\n",
-                "<h>2/3\n3 b.jpg\n4 c.jpg\n"
-                "[index.html|index-3.html|index.html|index-3.html]\n",
-                "<h>3/3\n5 d.jpg\n[index-2.html||index.html|index-3.html]\n"}));
-
-  // One page: no navigation.
-  s["gallery"] = {"perpage=5"};
-  GalleryPage one(s, {}, info());
-  one.arrange({in("", "a.jpg"), in("", "b.jpg")}, false);
-  EXPECT_EQ(pagesOf(one), (std::vector<std::string>{"<h>1/1\n1 a.jpg\n2 b.jpg\n"}));
+GalleryPicture dated(const std::string& folder, const std::string& name, const std::string& date,
+                     std::int64_t modified = 0) {
+  GalleryPicture p = in(folder, name);
+  p.caption.dateTaken = date;
+  p.modified = modified;
+  return p;
 }
 
-TEST(GalleryPage, SubfoldersAreSectionsOrPages) {
-  TemplateSections s;
-  s["section"] = {"## {{section}} #{{sectionid}} ({{sectioncount}})"};
-  s["perrow"] = {"2"};
-  s["rowbreak"] = {"--"};
-  s["picture"] = {"{{name}} {{id}}"};
-  const std::vector<GalleryPicture> pictures = {in("B 10", "y.jpg"),  in("", "top.jpg"),
-                                                in("B 9", "z.jpg"),   in("B 9", "z2.jpg"),
-                                                in("B 9", "z 3.jpg"), in("", "top.png")};
-  GalleryPage sections(s, {}, info());
-  sections.arrange(pictures, true);
-  EXPECT_EQ(pagesOf(sections),
-            (std::vector<std::string>{"##  #s-top (2)\ntop.jpg p-top\ntop.png p-top-2\n"
-                                      "## B 9 #s-B-9 (3)\nz.jpg p-B-9-z\nz 3.jpg p-B-9-z-3\n--\n"
-                                      "z2.jpg p-B-9-z2\n"
-                                      "## B 10 #s-B-10 (1)\ny.jpg p-B-10-y\n"}));
-
-  // Only the top folder: no headings.
-  sections.arrange({in("", "a.jpg")}, true);
-  EXPECT_EQ(pagesOf(sections), (std::vector<std::string>{"a.jpg p-a\n"}));
-
-  // A page per folder, split further by the count; the heading on each.
-  s["gallery"] = {"subfolders=pages", "perpage=2"};
-  s["head"] = {"{{page}}:"};
-  GalleryPage pages(s, {}, info());
-  pages.arrange(pictures, true);
-  EXPECT_EQ(pagesOf(pages),
-            (std::vector<std::string>{"1:\n##  #s-top (2)\ntop.jpg p-top\ntop.png p-top-2\n",
-                                      "2:\n## B 9 #s-B-9 (3)\nz.jpg p-B-9-z\nz 3.jpg p-B-9-z-3\n",
-                                      "3:\n## B 9 #s-B-9 (3)\nz2.jpg p-B-9-z2\n",
-                                      "4:\n## B 10 #s-B-10 (1)\ny.jpg p-B-10-y\n"}));
-}
-
-TEST(GalleryPage, OrderByDateTakenThenName) {
-  TemplateSections s;
-  s["gallery"] = {"order=date"};
-  s["picture"] = {"{{name}} {{datetaken}}"};
-  GalleryPage page(s, {}, info());
-  auto dated = [](const std::string& name, const std::string& date) {
-    GalleryPicture p = in("", name);
-    p.caption.dateTaken = date;
-    return p;
+// The gallery's order, ids, sections, albums and pages, as its [gallery]
+// settings and /s lay them out, shown through one template that prints
+// them all: every page's number and navigation, each album's card on the
+// index, each folder's crumbs and heading, two pictures a row.
+TEST(GalleryPage, LaysOutPicturesAsTheSettingsAsk) {
+  struct Row {
+    const char* what;
+    std::vector<std::string> gallery;
+    bool subfolders;
+    std::vector<GalleryPicture> pictures;
+    std::vector<std::string> pages;
   };
-  page.arrange({dated("a.jpg", ""), dated("b.jpg", "2024-06-01 14:03:05"),
-                dated("c.jpg", "2023-01-01 00:00:00"), dated("d.jpg", "2024-06-01 14:03:05"),
-                dated("a10.jpg", ""), dated("a9.jpg", "")},
-               false);
-  EXPECT_EQ(pagesOf(page)[0],
-            "c.jpg 2023-01-01 00:00\nb.jpg 2024-06-01 14:03\nd.jpg 2024-06-01 14:03\n"
-            "a.jpg \na9.jpg \na10.jpg \n");
-}
-
-// Pictures in nested folders, dated by the camera or by the file: the
-// album index lists every folder with its cover, count and days, each album
-// has its pages and its navigation, and the crumbs lead back up.
-TEST(GalleryPage, AlbumsHaveAnIndexPagesAndCrumbs) {
-  TemplateSections s;
-  s["gallery"] = {"albums=yes", "cover=cover", "perpage=2"};
-  s["head"] = {"{{page}}/{{pages}} [{{albumindex}}] {{albums}} albums"};
-  s["album"] = {
-      "{{albumname}}|{{albumparent}}|{{albumlink}}|{{sectionid}}|{{sectioncount}}|{{name}}|"
-      "{{albumdates}}|{{albumfrom}}"};
-  s["crumb"] = {"{{crumbname}}>{{crumblink}}"};
-  s["section"] = {"{{crumbs}}= {{albumname}} ({{sectioncount}}, {{albumdates}})"};
-  s["picture"] = {"{{name}}"};
-  s["pagenav"] = {"nav {{prevpage}}|{{nextpage}}"};
-  auto dated = [](const std::string& folder, const std::string& name, const std::string& date,
-                  std::int64_t modified = 0) {
-    GalleryPicture p = in(folder, name);
-    p.caption.dateTaken = date;
-    p.modified = modified;
-    return p;
-  };
+  const std::vector<GalleryPicture> folders = {in("B 10", "y.jpg"),  in("", "top.jpg"),
+                                               in("B 9", "z.jpg"),   in("B 9", "z2.jpg"),
+                                               in("B 9", "z 3.jpg"), in("", "top.png")};
   // Noon UTC: the same day in every time zone but the farthest.
   const std::int64_t march5 = 1709640000;
-  const std::vector<GalleryPicture> pictures = {
+  const std::vector<GalleryPicture> trips = {
       dated("2024/winter", "b.jpg", "2024-01-09 10:00:00"),
       dated("2024/winter", "a.jpg", "2024-01-02 10:00:00"),
       dated("2024/winter", "cover.JPG", ""),
@@ -313,58 +236,227 @@ TEST(GalleryPage, AlbumsHaveAnIndexPagesAndCrumbs) {
       dated("2024", "own.jpg", ""),
       dated("2024/summer/late", "y.jpg", "2024-08-30 18:00:00"),
   };
-  GalleryPage page(s, {{"title", "Trips"}}, info());
-  page.arrange(pictures, true);
-  EXPECT_EQ(
-      pagesOf(page),
-      (std::vector<std::string>{
-          "1/1 [index.html] 5 albums\n"
-          "Pics||index-2.html|s-top|1|top.jpg|2023-05-01|2023-05-01\n"
-          "2024||index-3.html|s-2024|1|own.jpg||\n"
-          "summer|2024|index-4.html|s-2024-summer|1|x.jpg|2024-03-05|2024-03-05\n"
-          "late|2024/summer|index-5.html|s-2024-summer-late|1|y.jpg|2024-08-30|2024-08-30\n"
-          "winter|2024|index-6.html|s-2024-winter|3|cover.JPG|"
-          "2024-01-02 \xe2\x80\x93 2024-01-09|2024-01-02\n",
-          "1/1 [index.html] 5 albums\nTrips>index.html\n= Pics (1, 2023-05-01)\ntop.jpg\n",
-          "1/1 [index.html] 5 albums\nTrips>index.html\n= 2024 (1, )\nown.jpg\n",
-          "1/1 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
-          "= summer (1, 2024-03-05)\nx.jpg\n",
-          "1/1 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
-          "summer>index-4.html\n= late (1, 2024-08-30)\ny.jpg\n",
-          "1/2 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
-          "= winter (3, 2024-01-02 \xe2\x80\x93 2024-01-09)\na.jpg\nb.jpg\nnav |index-7.html\n",
-          "2/2 [index.html] 5 albums\nTrips>index.html\n2024>index-3.html\n"
-          "= winter (3, 2024-01-02 \xe2\x80\x93 2024-01-09)\ncover.JPG\nnav index-6.html|\n"}));
-
-  // A folder above without pictures of its own leads to the first album
-  // inside it: on the index, or without one at its heading.
-  s["gallery"] = {"albums=yes"};
-  GalleryPage nested(s, {}, info());
-  nested.arrange({in("a/b", "1.jpg"), in("a/c", "2.jpg")}, true);
-  EXPECT_EQ(pagesOf(nested)[2],
-            "1/1 [index.html] 2 albums\nPics>index.html\na>index.html#s-a-b\n= c (1, )\n2.jpg\n");
-  s["gallery"] = {"albums=no"};
-  GalleryPage sections(s, {}, info());
-  sections.arrange({in("a/b", "1.jpg"), in("a/c", "2.jpg")}, true);
-  EXPECT_EQ(pagesOf(sections),
-            (std::vector<std::string>{"1/1 [] 2 albums\na>index.html#s-a-b\n= b (1, )\n1.jpg\n"
-                                      "a>index.html#s-a-b\n= c (1, )\n2.jpg\n"}));
-
-  // Without /s, or with pictures at the top only: the pictures on pages of
-  // their own, no index.
-  s["gallery"] = {"albums=yes"};
-  for (bool subfolders : {false, true}) {
-    GalleryPage flat(s, {}, info());
-    flat.arrange({in("", "1.jpg"), in("", "2.jpg")}, subfolders);
-    EXPECT_EQ(pagesOf(flat), (std::vector<std::string>{"1/1 [] 1 albums\n1.jpg\n2.jpg\n"}));
+  const std::vector<GalleryPicture> nested = {in("a/b", "1.jpg"), in("a/c", "2.jpg")};
+  const std::vector<GalleryPicture> top = {in("", "1.jpg"), in("", "2.jpg")};
+  const Row rows[] = {
+      {"split at the count, in natural order",
+       {"perpage=2"},
+       false,
+       {in("", "c.jpg"), in("", "a10.jpg"), in("", "a2.jpg"), in("", "b.jpg"), in("", "d.jpg")},
+       {"1/3 [] 1 albums\n"
+        "1 a2.jpg p-a2\n"
+        "2 a10.jpg p-a10\n"
+        "nav |index-2.html|index.html|index-3.html\n",
+        "2/3 [] 1 albums\n"
+        "3 b.jpg p-b\n"
+        "4 c.jpg p-c\n"
+        "nav index.html|index-3.html|index.html|index-3.html\n",
+        "3/3 [] 1 albums\n"
+        "5 d.jpg p-d\n"
+        "nav index-2.html||index.html|index-3.html\n"}},
+      {"one page: no navigation",
+       {"perpage=5"},
+       false,
+       top,
+       {"1/1 [] 1 albums\n"
+        "1 1.jpg p-1\n"
+        "2 2.jpg p-2\n"}},
+      {"folders as sections, rows begun again in each",
+       {},
+       true,
+       folders,
+       {"1/1 [] 3 albums\n"
+        "##  #s-top = Pics (2, )\n"
+        "1 top.jpg p-top\n"
+        "2 top.png p-top-2\n"
+        "## B 9 #s-B-9 = B 9 (3, )\n"
+        "3 z.jpg p-B-9-z\n"
+        "4 z 3.jpg p-B-9-z-3\n"
+        "--\n"
+        "5 z2.jpg p-B-9-z2\n"
+        "## B 10 #s-B-10 = B 10 (1, )\n"
+        "6 y.jpg p-B-10-y\n"}},
+      {"only the top folder: no headings",
+       {},
+       true,
+       {in("", "a.jpg")},
+       {"1/1 [] 1 albums\n"
+        "1 a.jpg p-a\n"}},
+      {"a page per folder, split further by the count",
+       {"subfolders=pages", "perpage=2"},
+       true,
+       folders,
+       {"1/4 [] 3 albums\n"
+        "##  #s-top = Pics (2, )\n"
+        "1 top.jpg p-top\n"
+        "2 top.png p-top-2\n"
+        "nav |index-2.html|index.html|index-4.html\n",
+        "2/4 [] 3 albums\n"
+        "## B 9 #s-B-9 = B 9 (3, )\n"
+        "3 z.jpg p-B-9-z\n"
+        "4 z 3.jpg p-B-9-z-3\n"
+        "nav index.html|index-3.html|index.html|index-4.html\n",
+        "3/4 [] 3 albums\n"
+        "## B 9 #s-B-9 = B 9 (3, )\n"
+        "5 z2.jpg p-B-9-z2\n"
+        "nav index-2.html|index-4.html|index.html|index-4.html\n",
+        "4/4 [] 3 albums\n"
+        "## B 10 #s-B-10 = B 10 (1, )\n"
+        "6 y.jpg p-B-10-y\n"
+        "nav index-3.html||index.html|index-4.html\n"}},
+      {"by the date taken, those without after, then by name",
+       {"order=date"},
+       false,
+       {dated("", "a.jpg", ""), dated("", "b.jpg", "2024-06-01 14:03:05"),
+        dated("", "c.jpg", "2023-01-01 00:00:00"), dated("", "d.jpg", "2024-06-01 14:03:05"),
+        dated("", "a10.jpg", ""), dated("", "a9.jpg", "")},
+       {"1/1 [] 1 albums\n"
+        "1 c.jpg p-c\n"
+        "2 b.jpg p-b\n"
+        "--\n"
+        "3 d.jpg p-d\n"
+        "4 a.jpg p-a\n"
+        "--\n"
+        "5 a9.jpg p-a9\n"
+        "6 a10.jpg p-a10\n"}},
+      // Dated by the camera or by the file, the cover found by its name.
+      {"an album index, each album's pages and the crumbs back up",
+       {"albums=yes", "cover=cover", "perpage=2"},
+       true,
+       trips,
+       {"1/1 [index.html] 5 albums\n"
+        "Pics||index-2.html|s-top|1|top.jpg|2023-05-01|2023-05-01\n"
+        "2024||index-3.html|s-2024|1|own.jpg||\n"
+        "summer|2024|index-4.html|s-2024-summer|1|x.jpg|2024-03-05|2024-03-05\n"
+        "late|2024/summer|index-5.html|s-2024-summer-late|1|y.jpg|2024-08-30|2024-08-30\n"
+        "winter|2024|index-6.html|s-2024-winter|3|cover.JPG|2024-01-02 \xe2\x80\x93 "
+        "2024-01-09|2024-01-02\n",
+        "1/1 [index.html] 5 albums\n"
+        "Trips>index.html\n"
+        "##  #s-top = Pics (1, 2023-05-01)\n"
+        "1 top.jpg p-top\n",
+        "1/1 [index.html] 5 albums\n"
+        "Trips>index.html\n"
+        "## 2024 #s-2024 = 2024 (1, )\n"
+        "2 own.jpg p-2024-own\n",
+        "1/1 [index.html] 5 albums\n"
+        "Trips>index.html\n"
+        "2024>index-3.html\n"
+        "## 2024/summer #s-2024-summer = summer (1, 2024-03-05)\n"
+        "3 x.jpg p-2024-summer-x\n",
+        "1/1 [index.html] 5 albums\n"
+        "Trips>index.html\n"
+        "2024>index-3.html\n"
+        "summer>index-4.html\n"
+        "## 2024/summer/late #s-2024-summer-late = late (1, 2024-08-30)\n"
+        "4 y.jpg p-2024-summer-late-y\n",
+        "1/2 [index.html] 5 albums\n"
+        "Trips>index.html\n"
+        "2024>index-3.html\n"
+        "## 2024/winter #s-2024-winter = winter (3, 2024-01-02 \xe2\x80\x93 2024-01-09)\n"
+        "5 a.jpg p-2024-winter-a\n"
+        "6 b.jpg p-2024-winter-b\n"
+        "nav |index-7.html|index-6.html|index-7.html\n",
+        "2/2 [index.html] 5 albums\n"
+        "Trips>index.html\n"
+        "2024>index-3.html\n"
+        "## 2024/winter #s-2024-winter = winter (3, 2024-01-02 \xe2\x80\x93 2024-01-09)\n"
+        "7 cover.JPG p-2024-winter-cover\n"
+        "nav index-6.html||index-6.html|index-7.html\n"}},
+      {"a folder above without pictures of its own leads to the first album inside it",
+       {"albums=yes"},
+       true,
+       nested,
+       {"1/1 [index.html] 2 albums\n"
+        "b|a|index-2.html|s-a-b|1|1.jpg||\n"
+        "c|a|index-3.html|s-a-c|1|2.jpg||\n",
+        "1/1 [index.html] 2 albums\n"
+        "Trips>index.html\n"
+        "a>index.html#s-a-b\n"
+        "## a/b #s-a-b = b (1, )\n"
+        "1 1.jpg p-a-b-1\n",
+        "1/1 [index.html] 2 albums\n"
+        "Trips>index.html\n"
+        "a>index.html#s-a-b\n"
+        "## a/c #s-a-c = c (1, )\n"
+        "2 2.jpg p-a-c-2\n"}},
+      {"likewise without an index, to its heading",
+       {"albums=no"},
+       true,
+       nested,
+       {"1/1 [] 2 albums\n"
+        "a>index.html#s-a-b\n"
+        "## a/b #s-a-b = b (1, )\n"
+        "1 1.jpg p-a-b-1\n"
+        "a>index.html#s-a-b\n"
+        "## a/c #s-a-c = c (1, )\n"
+        "2 2.jpg p-a-c-2\n"}},
+      {"albums without /s: no index",
+       {"albums=yes"},
+       false,
+       top,
+       {"1/1 [] 1 albums\n"
+        "1 1.jpg p-1\n"
+        "2 2.jpg p-2\n"}},
+      {"albums of pictures at the top only: no index",
+       {"albums=yes"},
+       true,
+       top,
+       {"1/1 [] 1 albums\n"
+        "1 1.jpg p-1\n"
+        "2 2.jpg p-2\n"}},
+      {"ids unique and safe: letters, digits, '-' and '_' only",
+       {},
+       true,
+       {in("", "a b.jpg"), in("", "a-b.jpg"), in("", "\xc3\xa9t\xc3\xa9.jpg"),
+        in("", "\xc3\xa9t\xc3\xa9.png"), in("", "a b.png"), in("x", "a.jpg")},
+       {"1/1 [] 2 albums\n"
+        "##  #s-top = Pics (5, )\n"
+        "1 a b.jpg p-a-b\n"
+        "2 a b.png p-a-b-2\n"
+        "--\n"
+        "3 a-b.jpg p-a-b-3\n"
+        "4 \xc3\xa9t\xc3\xa9.jpg p-t\n"
+        "--\n"
+        "5 \xc3\xa9t\xc3\xa9.png p-t-2\n"
+        "## x #s-x = x (1, )\n"
+        "6 a.jpg p-x-a\n"}},
+  };
+  for (const Row& row : rows) {
+    TemplateSections s;
+    s["gallery"] = row.gallery;
+    s["head"] = {"{{page}}/{{pages}} [{{albumindex}}] {{albums}} albums"};
+    s["album"] = {
+        "{{albumname}}|{{albumparent}}|{{albumlink}}|{{sectionid}}|{{sectioncount}}|{{name}}|"
+        "{{albumdates}}|{{albumfrom}}"};
+    s["crumb"] = {"{{crumbname}}>{{crumblink}}"};
+    s["section"] = {
+        "{{crumbs}}## {{section}} #{{sectionid}} = {{albumname}} ({{sectioncount}}, "
+        "{{albumdates}})"};
+    s["perrow"] = {"2"};
+    s["rowbreak"] = {"--"};
+    s["picture"] = {"{{index}} {{name}} {{id}}"};
+    s["pagenav"] = {"nav {{prevpage}}|{{nextpage}}|{{firstpage}}|{{lastpage}}"};
+    GalleryPage page(s, {{"title", "Trips"}}, info());
+    page.arrange(row.pictures, row.subfolders);
+    const std::vector<std::string> pages = pagesOf(page);
+    EXPECT_EQ(pages, row.pages) << row.what;
+    // Each page counts the pictures it shows.
+    for (std::size_t n = 0; n < pages.size(); ++n) {
+      std::size_t shown = 0;
+      for (std::size_t at = 0; (at = pages[n].find(" p-", at)) != std::string::npos; ++at) ++shown;
+      EXPECT_EQ(page.picturesOn(n), shown) << row.what << ", page " << n + 1;
+    }
   }
+  EXPECT_EQ(GalleryPage::pageName(0), "index.html");
+  EXPECT_EQ(GalleryPage::pageName(2), "index-3.html");
 }
 
 TEST(GalleryPage, NewPicturePlaceholdersEscaped) {
   TemplateSections s;
   s["picture"] = {
       "{{web}} {{webwidth}}x{{webheight}} [{{srcset}}] [{{thumb2x}}] {{alt}}|{{caption}}"
-      "|{{camera}}|{{lens}}|{{exposure}}"};
+      "|{{camera}}|{{lens}}|{{exposure}}|{{datetaken}}"};
   GalleryPage page(s, {}, info());
   GalleryPicture p = in("f", "a b\".jpg");
   p.thumb2xLink = "f/Ta b\"@2x.jpg";
@@ -374,13 +466,15 @@ TEST(GalleryPage, NewPicturePlaceholdersEscaped) {
   p.caption.camera = "Cam & Co";
   p.caption.lens = "L";
   p.caption.exposure = "1/125 s, f/2.8";
+  // Shown to the minute.
+  p.caption.dateTaken = "2024-06-01 14:03:05";
   GalleryPicture q = in("", "plain.jpg");
   page.arrange({p, q}, false);
   EXPECT_EQ(pagesOf(page)[0],
-            "Tplain.jpg.web 0x0 [Tplain.jpg 1x] [] plain||||\n"
+            "Tplain.jpg.web 0x0 [Tplain.jpg 1x] [] plain|||||\n"
             "f/Ta%20b%22.jpg.web 1600x1200 [f/Ta%20b%22.jpg 1x, f/Ta%20b%22%402x.jpg 2x] "
             "[f/Ta%20b%22%402x.jpg] &lt;Caf\xc3\xa9&gt;|&lt;Caf\xc3\xa9&gt;|Cam &amp; Co|L|"
-            "1/125 s, f/2.8\n");
+            "1/125 s, f/2.8|2024-06-01 14:03\n");
 }
 
 TEST(GalleryPage, GalleryDataForTheViewer) {

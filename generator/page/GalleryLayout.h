@@ -1,0 +1,106 @@
+// Where each picture of a gallery goes: the gallery's order, each
+// picture's id, its folder's album and heading, and the pages with their
+// names. The [gallery] settings shape it; the template's text does not.
+#ifndef WV_GENERATOR_GALLERYLAYOUT_H
+#define WV_GENERATOR_GALLERYLAYOUT_H
+
+#include "generator/page/GallerySettings.h"
+#include "generator/picture/PictureCaption.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+struct GalleryPicture {
+  std::string name;         // file name of the picture
+  std::string subfolder;    // its subdirectory under the input directory, "" at the top
+  std::string pictureLink;  // relative to the output directory, '/' separated, not encoded
+  std::string thumbLink;    // likewise
+  std::string thumb2xLink;  // likewise; empty when there is none
+  std::string thumb3xLink;  // likewise
+  std::string webLink;      // likewise: the web-sized picture, or the picture itself
+  int width = 0, height = 0;
+  int thumbWidth = 0, thumbHeight = 0;
+  int webWidth = 0, webHeight = 0;
+  std::uint64_t bytes = 0;
+  std::int64_t modified = 0;  // the file's time, seconds since 1970; 0: unknown
+  PictureCaption caption;
+};
+
+class GalleryLayout {
+ public:
+  struct Page {
+    std::size_t begin = 0, end = 0;  // into pictures()
+    bool albumIndex = false;
+    // The pages its navigation runs over: the whole gallery, or its album's.
+    std::size_t groupBegin = 0, groupEnd = 1;
+  };
+  // A folder with pictures on the page (the top folder alone without /s).
+  struct Album {
+    std::string folder;
+    std::size_t first = 0, count = 0;  // its pictures in pictures()
+    std::size_t cover = 0;             // into pictures()
+    std::size_t page = 0;              // the page of its first picture
+    std::string from, to;              // its first and last day, "2024-06-01"
+  };
+
+  // One empty page.
+  GalleryLayout() = default;
+  // The pictures in the gallery's order and onto its pages. With
+  // `subfolders` (/s) each folder's pictures form a section, or pages of
+  // their own.
+  GalleryLayout(std::vector<GalleryPicture> pictures, bool subfolders,
+                const GallerySettings& settings);
+
+  const std::vector<GalleryPicture>& pictures() const { return pictures_; }
+  const std::vector<Page>& pages() const { return pages_; }
+  const std::vector<Album>& albums() const { return albums_; }
+  // Per picture: its id (unique, for a URL fragment), its section's
+  // folder and that folder's id and album.
+  const std::string& id(std::size_t picture) const { return ids_[picture]; }
+  const std::string& folder(std::size_t picture) const { return folders_[picture]; }
+  const std::string& sectionId(std::size_t picture) const { return sectionIds_[picture]; }
+  std::size_t albumOf(std::size_t picture) const { return albumOf_[picture]; }
+  // The first album inside `folder`, a folder above an album.
+  std::size_t firstInside(const std::string& folder) const { return firstInside_.at(folder); }
+  // Whether the pictures have folders of their own (with /s): headings.
+  bool showSections() const { return showSections_; }
+  // Whether pages()[0] lists the albums.
+  bool albumIndex() const { return albumIndex_; }
+
+  // "index.html", "index-2.html", ...
+  static std::string pageName(std::size_t page);
+  // The file page `page` is written to and linked as: its pageName(), or,
+  // where `taken` says that name cannot be had (a folder of that name in
+  // the output folder), its first numbered form that can ("index_1.html").
+  const std::string& pageFile(std::size_t page) const { return pageFiles_[page]; }
+  void avoidNames(const std::function<bool(const std::string&)>& taken);
+  // Where an album is shown: its page, or its heading on the page.
+  std::string albumLink(std::size_t album) const;
+
+ private:
+  std::vector<GalleryPicture> pictures_;
+  std::vector<std::string> ids_;
+  std::vector<std::string> folders_;     // per picture: its section's folder
+  std::vector<std::string> sectionIds_;  // per picture: its folder's id
+  std::vector<std::size_t> albumOf_;     // per picture: its folder's album
+  std::vector<Album> albums_;
+  // Per folder above an album: the first album inside it.
+  std::map<std::string, std::size_t> firstInside_;
+  bool showSections_ = false;
+  bool albumIndex_ = false;
+  bool pagePerFolder_ = false;  // each folder starts a page
+  std::vector<Page> pages_{Page()};
+  std::vector<std::string> pageFiles_{pageName(0)};
+};
+
+// A picture's name without its extension, as its id and its alt text use it.
+std::string withoutExtension(const std::string& name);
+
+// The last name of a folder path, and the path above it.
+std::string lastName(const std::string& folder);
+std::string parentOf(const std::string& folder);
+
+#endif

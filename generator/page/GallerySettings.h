@@ -1,0 +1,30 @@
+// What a template's [gallery] section asks for: lines `key=value`, whose
+// values may come from the user through [askvalues].
+#ifndef WV_GENERATOR_GALLERYSETTINGS_H
+#define WV_GENERATOR_GALLERYSETTINGS_H
+
+#include "generator/page/PageTemplate.h"
+
+#include <string>
+#include <vector>
+
+struct GallerySettings {
+  int webSize = 1600;  // long edge of the web-sized pictures; 0: none
+  bool thumb2x = false;
+  bool thumb3x = false;
+  bool byDate = false;          // order=date: by the date taken, else by name
+  int perPage = 0;              // 0: all pictures on one page
+  bool subfolderPages = false;  // subfolders=pages
+  bool viewerAllPages = true;   // viewerpages=all
+  bool albums = false;          // albums=yes: an album index before the folders' pages
+  std::string cover;            // cover=NAME: each album's cover, else its first picture
+  std::vector<std::string> assets;
+};
+
+// The settings of the [gallery] `lines`, their placeholders filled from
+// the gallery's `values`. Throws PageError for a line that is no
+// key=value, an unknown key or a value the key does not take.
+GallerySettings readGallerySettings(const std::vector<std::string>& lines,
+                                    const PageFields& values);
+
+#endif

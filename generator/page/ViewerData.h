@@ -1,0 +1,24 @@
+// The viewer's data: the gallery's pictures as JSON, put into a page
+// ({{gallerydata}}) or written once into a script beside the pages
+// ({{galleryscript}}).
+#ifndef WV_GENERATOR_VIEWERDATA_H
+#define WV_GENERATOR_VIEWERDATA_H
+
+#include "generator/page/GalleryLayout.h"
+#include "generator/page/PageTemplate.h"
+
+#include <string>
+
+// The pictures of the gallery as a JSON array, each with the page it is
+// on; with `allPages` false only those of page `page`.
+std::string viewerData(const GalleryLayout& layout, bool allPages, std::size_t page);
+
+// The script that holds them for every page: one statement that sets
+// window.vignetorGallery, ASCII only.
+void writeViewerScript(const GalleryLayout& layout, bool allPages, BoundedWriter& out);
+
+// A text for JSON, quotes included: UTF-8 with the characters JSON needs
+// escaped.
+std::string jsonString(const std::string& bytes);
+
+#endif
