@@ -1,8 +1,8 @@
 #include "generator/page/GalleryPage.h"
 
+#include "common/NaturalOrder.h"
 #include "contract/AskValue.h"
 #include "generator/page/HtmlText.h"
-#include "generator/record/PictureName.h"
 
 #include <algorithm>
 #include <cctype>

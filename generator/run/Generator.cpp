@@ -1,10 +1,12 @@
 #include "generator/run/Generator.h"
 
 #include "common/FileRead.h"
+#include "common/NaturalOrder.h"
 #include "common/Paths.h"
 #include "contract/Progress.h"
 #include "generator/cli/ConsoleText.h"
 #include "generator/files/OutputFile.h"
+#include "generator/files/OutputLock.h"
 #include "generator/page/HtmlText.h"
 #include "generator/picture/DecodeBudget.h"
 #include "generator/picture/Thumbnailer.h"
