@@ -61,9 +61,8 @@ bool readSmallFile(const std::string& path, std::string& data, std::string& erro
   return false;
 }
 
-// TemplateError messages end each line with CR LF for a message box.
+// A TemplateError message, its lines on one line.
 std::string consoleText(std::string text) {
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
   while (!text.empty() && text.back() == '\n') text.pop_back();
   for (auto& c : text) {
     if (c == '\n') c = ' ';
