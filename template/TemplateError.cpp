@@ -1,11 +1,11 @@
 #include "template/TemplateError.h"
 
 namespace {
-const char kLineEnd[] = "\r\n";
+const char kLineEnd[] = "\n";
 }
 
 TemplateError::TemplateError(const std::string& statement)
-    : m_strMessage("Template Error\r\n" + statement + kLineEnd) {}
+    : m_strMessage(std::string("Template Error") + kLineEnd + statement + kLineEnd) {}
 
 TemplateError::TemplateError(const std::string& statement, const std::string& detail)
     : TemplateError(statement) {

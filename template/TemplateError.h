@@ -3,7 +3,7 @@
 #include <string>
 
 // Why a template cannot be used. The message is "Template Error", the
-// statement and each given detail, every line ended by CR LF, ready to be
+// statement and each given detail, every line ended by LF, ready to be
 // shown as it is.
 class TemplateError {
  public:

@@ -27,13 +27,6 @@
 namespace {
 constexpr long kNumericLimit = 10;
 constexpr long kTextLimit = 200;
-
-// Message boxes here break lines at LF; template errors end theirs in CR LF.
-wxString ForDisplay(const std::string& text) {
-  wxString shown = FromBytes(text);
-  shown.Replace("\r\n", "\n");
-  return shown;
-}
 }  // namespace
 
 // clang-format off
@@ -103,7 +96,7 @@ void TemplateInputDialog::FillValueList() {
   } catch (const TemplateError& error) {
     // The template changed since the form listed it. The run cannot go on
     // without its values: say why and end as Cancel once the dialog runs.
-    const wxString text = ForDisplay(error.message());
+    const wxString text = FromBytes(error.message());
     CallAfter([this, text] {
       ShowMessageBox(this, text, kAppName, wxOK | wxICON_NONE);
       EndAsCancel();

@@ -1,6 +1,6 @@
 #include "generator/page/GalleryLayout.h"
 
-#include "generator/record/PictureName.h"
+#include "common/NaturalOrder.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -4,6 +4,7 @@
 #include "common/Paths.h"
 #include "contract/Progress.h"
 #include "generator/cli/ConsoleText.h"
+#include "generator/record/RecordCheck.h"
 
 #include <cerrno>
 #include <cstdio>

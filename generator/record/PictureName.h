@@ -1,9 +1,10 @@
-// What the files made from a picture are called, and the order of names
-// (which files are pictures: PictureFormats.h; numbered names: OutputFile.h).
+// What the files made from a picture are called (which files are pictures:
+// PictureFormats.h; numbered names: WholeFile.h; the order of names:
+// common/NaturalOrder.h).
 #ifndef WV_GENERATOR_PICTURENAME_H
 #define WV_GENERATOR_PICTURENAME_H
 
-#include "generator/files/OutputFile.h"
+#include "generator/files/WholeFile.h"
 #include "generator/picture/PictureFormats.h"
 
 #include <cstddef>
@@ -39,17 +40,5 @@ bool isCutVariantName(const std::string& stem, const std::string& tail,
 // "ThumbA.png" -> "ThumbA@web.webp": the web-sized picture beside a
 // thumbnail, in its own format.
 std::string webPictureName(const std::string& thumbName);
-
-// Order of names as people expect it, in any script and whatever the
-// user's locale: letters without regard to accents or case (`Éclair` among
-// the e's), runs of digits by their value ("IMG_2" before "IMG_10"), a name
-// before its longer forms ("IMG.jpg" before "IMG 2.jpg"). Names that differ
-// only in case, accents or leading zeros, or that are not UTF-8, still get a
-// fixed total order. Negative, 0 or positive.
-int naturalCompare(const std::string& a, const std::string& b);
-
-// Relative paths with '/' separators, folder by folder in natural order; a
-// folder's own entries before those of its subfolders.
-int naturalPathCompare(const std::string& a, const std::string& b);
 
 #endif

@@ -4,7 +4,12 @@
 #include "generator/files/OutputFolder.h"
 #include "generator/record/PictureName.h"
 
+#include <glib.h>
+
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +46,67 @@ bool sameFile(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+std::string sha256OfFile(const std::string& path) {
+  // Our files are regular files: a link, a FIFO or a device is none of them.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return {};
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return {};
+  }
+  GChecksum* sum = g_checksum_new(G_CHECKSUM_SHA256);
+  char buf[65536];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    g_checksum_update(sum, reinterpret_cast<const guchar*>(buf), static_cast<gssize>(n));
+  }
+  close(fd);
+  std::string out = ok ? g_checksum_get_string(sum) : "";
+  g_checksum_free(sum);
+  return out;
+}
+
+FileState checkFile(const std::string& path, RecordedFile& recorded) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return FileState::Missing;
+  if (!S_ISREG(st.st_mode)) return FileState::Changed;
+  if (recorded.planned) return FileState::Unverified;
+  FileStamp now = stampOf(st);
+  if (now == recorded.stamp) return FileState::Unchanged;
+  if (now.bytes != recorded.stamp.bytes) return FileState::Changed;
+  // Copied, restored or touched: the same bytes are still ours.
+  if (sha256OfFile(path) != recorded.sha256) return FileState::Changed;
+  recorded.stamp = now;
+  return FileState::Unchanged;
+}
+
+RecordedFile writtenFile(const std::string& dir, FileRole role, const std::string& rel,
+                         const std::string& settings, const std::string& data, int width,
+                         int height) {
+  RecordedFile f;
+  f.role = role;
+  f.name = rel;
+  f.settings = settings;
+  f.width = width;
+  f.height = height;
+  f.sha256 = sha256Of(data);
+  struct stat st;
+  if (stat(joinPath(dir, rel).c_str(), &st) == 0) f.stamp = stampOf(st);
+  return f;
+}
+
+bool removeOwnFile(const std::string& dir, const std::string& rel) {
+  std::string error;
+  return isInsidePath(rel) && removeBelow(OutputFolder::open(dir, error), rel);
+}
 
 bool isOwnName(const std::string& file, FileRole role, const std::string& picture) {
   std::string fileDir, fileLeaf, pictureDir, pictureLeaf;

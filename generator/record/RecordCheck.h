@@ -37,6 +37,29 @@
 
 using FileIdentity = std::pair<std::uint64_t, std::uint64_t>;  // device, inode
 
+// Whether a file is still the one the record names, and what the record
+// keeps of one just written.
+
+// SHA-256 of the file's contents, in hex; empty when it is no regular file
+// or cannot be read.
+std::string sha256OfFile(const std::string& path);
+
+enum class FileState { Unchanged, Changed, Missing, Unverified };
+
+// Whether the file at `path` is still the one recorded. Size and mtime
+// decide unless only the mtime differs; then the contents are compared, and
+// `stamp` gets the file's new mtime when they still match.
+FileState checkFile(const std::string& path, RecordedFile& recorded);
+
+// What the record keeps of a file just written: `data` as written to
+// `rel` under `dir`, with its size, time and hash.
+RecordedFile writtenFile(const std::string& dir, FileRole role, const std::string& rel,
+                         const std::string& settings, const std::string& data, int width,
+                         int height);
+
+// Removes `rel` under `dir` unless a folder on the way is a symbolic link.
+bool removeOwnFile(const std::string& dir, const std::string& rel);
+
 // Whether `file` (under the output folder) is a name this program gives a
 // file of `role` made from `picture` (under the input folder), under any
 // prefix.

@@ -127,44 +127,10 @@ bool isInsidePath(const std::string& path);
 
 FileStamp stampOf(const struct stat& st);
 
-// SHA-256 of `data`, or of the file's contents (empty when unreadable).
+// SHA-256 of `data`, in hex: the digests the record keeps.
 std::string sha256Of(const std::string& data);
-std::string sha256OfFile(const std::string& path);
-
-enum class FileState { Unchanged, Changed, Missing, Unverified };
-
-// Whether the file at `path` is still the one recorded. Size and mtime
-// decide unless only the mtime differs; then the contents are compared, and
-// `stamp` gets the file's new mtime when they still match.
-FileState checkFile(const std::string& path, RecordedFile& recorded);
-
-// What the record keeps of a file just written: `data` as written to
-// `rel` under `dir`, with its size, time and hash.
-RecordedFile writtenFile(const std::string& dir, FileRole role, const std::string& rel,
-                         const std::string& settings, const std::string& data, int width,
-                         int height);
 
 // The record's page of that name, or null.
 const RecordedFile* findPage(const RunRecord& record, const std::string& name);
-
-// Removes `rel` under `dir` unless a folder on the way is a symbolic link.
-bool removeOwnFile(const std::string& dir, const std::string& rel);
-
-// An exclusive lock on the output folder, held for the whole run, so that
-// two runs never interleave their work in one folder. On a file system that
-// cannot lock, both calls return at once.
-class OutputLock {
- public:
-  explicit OutputLock(const std::string& dir);
-  ~OutputLock();
-  OutputLock(const OutputLock&) = delete;
-  OutputLock& operator=(const OutputLock&) = delete;
-
-  bool tryLock();  // false: another run holds it
-  void lock();     // waits for it
-
- private:
-  int fd_ = -1;
-};
 
 #endif

@@ -1,10 +1,12 @@
 #include "generator/run/Generator.h"
 
 #include "common/FileRead.h"
+#include "common/NaturalOrder.h"
 #include "common/Paths.h"
 #include "contract/Progress.h"
 #include "generator/cli/ConsoleText.h"
 #include "generator/files/OutputFile.h"
+#include "generator/files/OutputLock.h"
 #include "generator/page/PageWriter.h"
 #include "generator/picture/DecodeBudget.h"
 #include "generator/picture/Thumbnailer.h"
@@ -35,9 +37,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// TemplateError messages end each line with CR LF for a message box.
+// A TemplateError message, its lines on one line.
 std::string consoleText(std::string text) {
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
   while (!text.empty() && text.back() == '\n') text.pop_back();
   for (auto& c : text) {
     if (c == '\n') c = ' ';

@@ -5,6 +5,7 @@
 #include "generator/cli/ConsoleText.h"
 #include "generator/picture/PictureCaption.h"
 #include "generator/record/PictureName.h"
+#include "generator/record/RecordCheck.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 // The long form runs only when VIGNETOR_OWNERSHIP_ROUNDS is set, e.g. 2000.
 #include "GeneratorTestSupport.h"
 
+#include "generator/record/RecordCheck.h"
 #include "generator/record/RunRecord.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+#include "common/NaturalOrder.h"
 #include "generator/record/PictureName.h"
 #include "generator/record/RecordCheck.h"
 

@@ -4,6 +4,7 @@
 #include "GeneratorTestSupport.h"
 
 #include "generator/record/RecordKey.h"
+#include "generator/record/RecordCheck.h"
 #include "generator/record/RunRecord.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+#include "generator/record/RecordCheck.h"
 #include "generator/record/RecordKey.h"
 #include "generator/record/RecordUpdate.h"
 #include "generator/record/RunPlan.h"

@@ -24,8 +24,8 @@ inline std::string trim(const std::string& text, const char* set) {
 }
 
 inline std::string errorText(const std::vector<std::string>& lines) {
-  std::string text = "Template Error\r\n";
-  for (const auto& line : lines) text += line + "\r\n";
+  std::string text = "Template Error\n";
+  for (const auto& line : lines) text += line + "\n";
   return text;
 }
 
