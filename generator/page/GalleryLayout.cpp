@@ -103,19 +103,20 @@ std::string GalleryLayout::albumLink(std::size_t album) const {
 
 GalleryLayout::GalleryLayout(std::vector<GalleryPicture> pictures, bool subfolders,
                              const GallerySettings& settings) {
-  const bool byDate = settings.byDate;
-  std::stable_sort(pictures.begin(), pictures.end(),
-                   [byDate](const GalleryPicture& a, const GalleryPicture& b) {
-                     int c = naturalPathCompare(a.subfolder, b.subfolder);
-                     if (c != 0) return c < 0;
-                     if (byDate) {
+  // The pictures come in name order, folder by folder, as the scan sorted
+  // them; by date only the order within each folder changes, and a stable
+  // sort keeps the name order among pictures of the same time.
+  if (settings.byDate) {
+    std::stable_sort(pictures.begin(), pictures.end(),
+                     [](const GalleryPicture& a, const GalleryPicture& b) {
+                       int c = naturalPathCompare(a.subfolder, b.subfolder);
+                       if (c != 0) return c < 0;
                        const std::string &da = a.caption.dateTaken, &db = b.caption.dateTaken;
                        // Pictures without a date after those with one.
                        if (da.empty() != db.empty()) return db.empty();
-                       if (da != db) return da < db;
-                     }
-                     return naturalCompare(a.name, b.name) < 0;
-                   });
+                       return da < db;
+                     });
+  }
   pictures_ = std::move(pictures);
 
   std::set<std::string> taken;

@@ -48,7 +48,8 @@ class GalleryLayout {
 
   // One empty page.
   GalleryLayout() = default;
-  // The pictures in the gallery's order and onto its pages. With
+  // The pictures in the gallery's order and onto its pages. `pictures` come
+  // in name order, folder by folder, as the scan gives them. With
   // `subfolders` (/s) each folder's pictures form a section, or pages of
   // their own.
   GalleryLayout(std::vector<GalleryPicture> pictures, bool subfolders,

@@ -52,13 +52,22 @@ bool isFolder(const std::string& dir, const std::string& name) {
 }
 
 // The pictures the page shows, each with what the run made of it.
-std::vector<GalleryPicture> onPage(std::vector<GalleryPicture> pictures,
-                                   const std::vector<Outcome>& outcomes) {
+// The pictures on the page, as the page shows them: their files as the scan
+// found them, the rest from what the run did with each.
+std::vector<GalleryPicture> onPage(const std::vector<Picture>& pictures,
+                                   const std::vector<Outcome>& outcomes,
+                                   const std::string& outDir) {
   std::vector<GalleryPicture> entries;
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     const Outcome& o = outcomes[i];
     if (!o.onPage) continue;
-    GalleryPicture& g = pictures[i];
+    const Picture& p = pictures[i];
+    GalleryPicture g;
+    g.name = p.name;
+    g.subfolder = p.subfolder;
+    g.pictureLink = relativePath(p.path, outDir);
+    g.bytes = p.bytes;
+    g.modified = static_cast<std::int64_t>(p.mtimeNs / 1000000000);
     g.thumbLink = o.thumbName;
     g.thumb2xLink = o.thumb2xName;
     g.thumb3xLink = o.thumb3xName;
@@ -97,9 +106,9 @@ bool readPageAssets(const GallerySettings& settings, const std::string& template
   return true;
 }
 
-ExitCode PageWriter::write(std::vector<GalleryPicture> pictures,
+ExitCode PageWriter::write(const std::vector<Picture>& pictures,
                            const std::vector<Outcome>& outcomes) {
-  page_.arrange(onPage(std::move(pictures), outcomes), setup_.subfolders);
+  page_.arrange(onPage(pictures, outcomes, setup_.outDir), setup_.subfolders);
   // A folder of a page's name (a subfolder with /s) cannot be replaced by
   // the page: that page takes another name, and the gallery is still made.
   page_.avoidNames([this](const std::string& name) { return isFolder(setup_.outDir, name); });

@@ -11,6 +11,7 @@
 #include "generator/files/OutputFolder.h"
 #include "generator/page/GalleryPage.h"
 #include "generator/record/Outcome.h"
+#include "generator/record/PictureFile.h"
 #include "generator/record/RunJournal.h"
 #include "generator/record/RunPlan.h"
 #include "generator/record/RunRecord.h"
@@ -49,10 +50,10 @@ class PageWriter {
 
   PageWriter(const Setup& setup, GalleryPage& page) : setup_(setup), page_(page) {}
 
-  // `pictures`: every picture of the run, with what is known of its file
-  // (name, subfolder, link, bytes, time); `outcomes` what the run did with
-  // each. Those on the page are arranged, and the pages written.
-  ExitCode write(std::vector<GalleryPicture> pictures, const std::vector<Outcome>& outcomes);
+  // `pictures`: every picture of the run as the scan found it; `outcomes`
+  // what the run did with each. Those on the page are arranged, and the
+  // pages written.
+  ExitCode write(const std::vector<Picture>& pictures, const std::vector<Outcome>& outcomes);
 
  private:
   // Writes the data script and the pages into `staged`; their names, in

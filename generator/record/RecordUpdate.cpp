@@ -30,12 +30,11 @@ void putCaption(RecordEntry& entry, const PictureCaption& caption) {
 }
 
 // Before the work: the files about to be written, named but not vouched for.
-RecordEntry plannedEntry(const RunPicture& p) {
-  const PicturePlan& plan = *p.plan;
+RecordEntry plannedEntry(const Picture& p, const PicturePlan& plan) {
   RecordEntry e = plan.entry ? *plan.entry : RecordEntry();
   if (!plan.entry) {
-    e.picture = p.picture;
-    e.source = p.stamp;
+    e.picture = p.relative();
+    e.source = p.stamp();
   }
   RecordedFile planned;
   planned.planned = true;
@@ -52,20 +51,22 @@ RecordEntry plannedEntry(const RunPicture& p) {
 
 }  // namespace
 
-RunRecord updatedRecord(const RunRecord& old, const std::vector<RunPicture>& pictures,
-                        const std::vector<Outcome>* outcomes, bool captions,
-                        const std::string& inDir, std::vector<Leftover>& leftovers) {
+RunRecord updatedRecord(const RunRecord& old, const std::vector<Picture>& pictures,
+                        const std::vector<PicturePlan>& plans, const std::vector<Outcome>* outcomes,
+                        bool captions, const std::string& inDir, std::vector<Leftover>& leftovers) {
   RunRecord next;
   next.inputDir = inDir;
   std::set<std::string> seen;
   for (std::size_t i = 0; i < pictures.size(); ++i) {
-    const RunPicture& p = pictures[i];
-    const PicturePlan& plan = *p.plan;
+    const Picture& p = pictures[i];
+    const PicturePlan& plan = plans[i];
     const RecordEntry* was = plan.entry;
-    seen.insert(p.picture);
+    const std::string picture = p.relative();
+    const FileStamp stamp = p.stamp();
+    seen.insert(picture);
     if (!outcomes) {
       if (plan.action == PicturePlan::Make)
-        next.entries.push_back(plannedEntry(p));
+        next.entries.push_back(plannedEntry(p, plan));
       else if (was)
         next.entries.push_back(*was);
       continue;
@@ -76,9 +77,9 @@ RunRecord updatedRecord(const RunRecord& old, const std::vector<RunPicture>& pic
     if (o.state == Outcome::Made || o.state == Outcome::Remade ||
         (o.state == Outcome::Failed && !o.made.empty())) {
       RecordEntry e = was ? *was : RecordEntry();
-      if (!was || was->source != p.stamp) e.info.clear();
-      e.picture = p.picture;
-      e.source = p.stamp;
+      if (!was || was->source != stamp) e.info.clear();
+      e.picture = picture;
+      e.source = stamp;
       e.width = o.size.width;
       e.height = o.size.height;
       if (e.files.empty()) e.files.reserve(o.made.size());

@@ -12,13 +12,6 @@
 #include <string>
 #include <vector>
 
-// One picture of the run as the update sees it.
-struct RunPicture {
-  std::string picture;  // under the input folder, '/' separated
-  FileStamp stamp;
-  const PicturePlan* plan = nullptr;
-};
-
 // A file of ours that the new record no longer names, and why.
 struct Leftover {
   RecordedFile file;
@@ -32,9 +25,10 @@ struct Leftover {
 // those of pictures gone from `inDir` are dropped. After the work, the
 // files dropped or replaced under another name go to `leftovers`. With
 // `captions`, what the page shows of each picture is kept for the next run.
-RunRecord updatedRecord(const RunRecord& old, const std::vector<RunPicture>& pictures,
-                        const std::vector<Outcome>* outcomes, bool captions,
-                        const std::string& inDir, std::vector<Leftover>& leftovers);
+// `plans` go with `pictures`, one each.
+RunRecord updatedRecord(const RunRecord& old, const std::vector<Picture>& pictures,
+                        const std::vector<PicturePlan>& plans, const std::vector<Outcome>* outcomes,
+                        bool captions, const std::string& inDir, std::vector<Leftover>& leftovers);
 
 // Removes each leftover still as it was made, its bytes compared (and
 // tells so on the console); one changed since, or a picture of the input

@@ -48,20 +48,20 @@ RunPlanner::RunPlanner(const Arguments& args, std::string outDir, const RunRecor
       inputPictures_(std::move(inputPictures)),
       galleryPictures_(std::move(galleryPictures)) {}
 
-std::string RunPlanner::thumbnailPlace(const PlannedPicture& p) const {
+std::string RunPlanner::thumbnailPlace(const Picture& p) const {
   std::string name = thumbnailName(args_.prefix, p.name);
   return args_.subdirectories && !p.subfolder.empty() ? p.subfolder + "/" + name : name;
 }
 
-bool RunPlanner::taken(const std::string& rel, const PlannedPicture& p) const {
+bool RunPlanner::taken(const std::string& rel, const Picture& p) const {
   if (claimed_.count(rel)) return true;
   // Ours, made from another picture (a name the record gives this picture
   // is its own to use).
   const RecordEntry* owner = trusted_ ? record_.ownerOf(rel) : nullptr;
-  return owner && owner->picture != p.picture;
+  return owner && owner->picture != p.relative();
 }
 
-bool RunPlanner::existingThumbnail(const PlannedPicture& p, const std::string& rel) const {
+bool RunPlanner::existingThumbnail(const Picture& p, const std::string& rel) const {
   if (taken(rel, p)) return false;
   struct stat st;
   if (stat(joinPath(outDir_, rel).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -90,15 +90,15 @@ bool RunPlanner::replaceableChanged(const std::string& rel, bool overwrite) cons
          inputPictures_.count({st.st_dev, st.st_ino}) == 0;
 }
 
-PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& settings,
+PicturePlan RunPlanner::plan(const Picture& p, const std::string& settings,
                              const std::vector<WantedFile>& extras) {
   PicturePlan plan;
   const std::string base = thumbnailPlace(p);
   std::string dir, leaf;
   splitLeaf(base, dir, leaf);
-  const RecordEntry* entry = trusted_ ? record_.find(p.picture) : nullptr;
+  const RecordEntry* entry = trusted_ ? record_.find(p.relative()) : nullptr;
   plan.entry = entry;
-  const bool sourceSame = entry && entry->source == p.stamp;
+  const bool sourceSame = entry && entry->source == p.stamp();
 
   auto earlier = [&](FileRole role, const std::string& wantedName,
                      const std::string& wantedSettings, bool noneAllowed) {
@@ -266,7 +266,7 @@ PicturePlan RunPlanner::plan(const PlannedPicture& p, const std::string& setting
   return plan;
 }
 
-bool RunPlanner::claimName(const PlannedPicture& p, const std::string& base, bool overwrite,
+bool RunPlanner::claimName(const Picture& p, const std::string& base, bool overwrite,
                            std::string& name, bool& replace, std::string& error) {
   std::string dir, leaf;
   splitLeaf(base, dir, leaf);

@@ -6,6 +6,7 @@
 #define WV_GENERATOR_RUNPLAN_H
 
 #include "contract/Arguments.h"
+#include "generator/record/PictureFile.h"
 #include "generator/record/RunRecord.h"
 
 #include <cstdint>
@@ -14,14 +15,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-struct PlannedPicture {
-  std::string picture;  // under the input folder
-  std::string name;     // file name
-  std::string subfolder;
-  std::uint64_t device = 0, inode = 0;
-  FileStamp stamp;
-};
 
 // A file besides the thumbnail made from the same picture (a 2x
 // thumbnail, a web-sized picture): named, kept and remade by the same rules.
@@ -68,7 +61,7 @@ class RunPlanner {
   // In the order the pictures are listed; `settings` is what shapes the
   // thumbnail besides the picture. The picture is kept only when the
   // thumbnail and every one of `extras` are up to date; else all are made.
-  PicturePlan plan(const PlannedPicture& p, const std::string& settings,
+  PicturePlan plan(const Picture& p, const std::string& settings,
                    const std::vector<WantedFile>& extras = {});
 
   // A file that stood in the way and could not be vouched for because the
@@ -77,16 +70,16 @@ class RunPlanner {
 
   // The thumbnail's file name for a picture, and its place under the
   // output folder.
-  std::string thumbnailPlace(const PlannedPicture& p) const;
+  std::string thumbnailPlace(const Picture& p) const;
 
  private:
-  bool taken(const std::string& rel, const PlannedPicture& p) const;
+  bool taken(const std::string& rel, const Picture& p) const;
   // A name for a new file from `base`: free, or with `overwrite` (/o) one
   // that is not ours and no picture. False with `error` set when there is none.
-  bool claimName(const PlannedPicture& p, const std::string& base, bool overwrite,
-                 std::string& name, bool& replace, std::string& error);
+  bool claimName(const Picture& p, const std::string& base, bool overwrite, std::string& name,
+                 bool& replace, std::string& error);
   bool replaceableChanged(const std::string& rel, bool overwrite) const;
-  bool existingThumbnail(const PlannedPicture& p, const std::string& rel) const;
+  bool existingThumbnail(const Picture& p, const std::string& rel) const;
 
   const Arguments& args_;
   std::string outDir_;

@@ -337,26 +337,19 @@ void Generator::plan() {
   state_->plans.resize(pictures_.size());
   for (std::size_t i = 0; i < pictures_.size(); ++i) {
     const Picture& p = pictures_[i];
-    PlannedPicture planned;
-    planned.picture = p.subfolder.empty() ? p.name : p.subfolder + "/" + p.name;
     if (!p.error.empty()) {
       // Its files, if any, stay as they are.
       PicturePlan& failed = state_->plans[i];
       failed.action = PicturePlan::Fail;
       failed.why = "cannot be read: " + p.error;
-      if (state_->trusted) failed.entry = state_->record.find(planned.picture);
+      if (state_->trusted) failed.entry = state_->record.find(p.relative());
       continue;
     }
-    planned.name = p.name;
-    planned.subfolder = p.subfolder;
-    planned.device = p.device;
-    planned.inode = p.inode;
-    planned.stamp = FileStamp{p.bytes, p.mtimeNs};
     const std::string format = thumbnailSuffix(thumbnailName(args_.prefix, p.name)).substr(1);
     // The files the page wants beside the thumbnail, named after it.
     std::vector<WantedFile> wanted;
     if (page_) {
-      const std::string base = planner.thumbnailPlace(planned);
+      const std::string base = planner.thumbnailPlace(p);
       const std::string light = webSuffix("." + format).substr(1);
       if (page_->settings().thumb2x)
         wanted.push_back({FileRole::Thumb2x, "2x thumbnail", lightVariantName(base, "@2x"),
@@ -368,7 +361,7 @@ void Generator::plan() {
         wanted.push_back({FileRole::Web, "web-sized picture", webPictureName(base),
                           state_->settingsWeb + "," + light});
     }
-    state_->plans[i] = planner.plan(planned, state_->thumbSettings + "," + format, wanted);
+    state_->plans[i] = planner.plan(p, state_->thumbSettings + "," + format, wanted);
   }
   if (planner.metUnvouchedFile() && state_->recordMissing && !args_.skipCreation) {
     printLine(stdout, "No run record in " + outDir_ +
@@ -406,16 +399,9 @@ std::vector<Outcome> Generator::makeAll(Tally& tally) {
 
 bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
   if (args_.skipCreation) return recordPages();
-  std::vector<RunPicture> pictures(pictures_.size());
-  for (std::size_t i = 0; i < pictures_.size(); ++i) {
-    const Picture& p = pictures_[i];
-    pictures[i].picture = p.relative();
-    pictures[i].stamp = FileStamp{p.bytes, p.mtimeNs};
-    pictures[i].plan = &state_->plans[i];
-  }
   std::vector<Leftover> leftovers;
-  RunRecord next =
-      updatedRecord(state_->record, pictures, outcomes, page_ != nullptr, inDir_, leftovers);
+  RunRecord next = updatedRecord(state_->record, pictures_, state_->plans, outcomes,
+                                 page_ != nullptr, inDir_, leftovers);
   if (outcomes) removeLeftovers(outDir_, leftovers, state_->inputPictures);
   next.key = &state_->key;
   next.pages = outcomes ? state_->pages : state_->record.pages;
@@ -427,12 +413,12 @@ bool Generator::recordRun(const std::vector<Outcome>* outcomes) {
   // Room for the journal's two lines for every file about to be written
   // (before it lands and after), taken before the first of them.
   std::uint64_t room = std::uint64_t(64) << 10;
-  for (std::size_t i = 0; i < pictures.size(); ++i) {
+  for (std::size_t i = 0; i < pictures_.size(); ++i) {
     const PicturePlan& plan = state_->plans[i];
     if (plan.action != PicturePlan::Make) continue;
-    room += 2 * RunJournal::roomFor(pictures[i].picture, plan.thumb, state_->thumbSettings);
-    for (const auto& f : plan.extras)
-      room += 2 * RunJournal::roomFor(pictures[i].picture, f.name, f.settings);
+    const std::string picture = pictures_[i].relative();
+    room += 2 * RunJournal::roomFor(picture, plan.thumb, state_->thumbSettings);
+    for (const auto& f : plan.extras) room += 2 * RunJournal::roomFor(picture, f.name, f.settings);
   }
   if (page_) room += (page_->pageCount() + page_->settings().assets.size() + 1) * 4096;
   std::string error;
@@ -467,21 +453,10 @@ bool Generator::saveRecord(const RunRecord& next) {
 
 ExitCode Generator::writePage(const std::vector<Outcome>& outcomes) {
   const PhaseClock clock;
-  // What the scan knows of each picture's file; the page takes the rest
-  // from its outcome.
-  std::vector<GalleryPicture> found(pictures_.size());
-  for (std::size_t i = 0; i < pictures_.size(); ++i) {
-    const Picture& p = pictures_[i];
-    found[i].name = p.name;
-    found[i].subfolder = p.subfolder;
-    found[i].pictureLink = relativePath(p.path, outDir_);
-    found[i].bytes = p.bytes;
-    found[i].modified = static_cast<std::int64_t>(p.mtimeNs / 1000000000);
-  }
   const PageWriter::Setup setup{state_->out,          outDir_,        args_.templateName,
                                 args_.subdirectories, state_->assets, state_->inputPictures,
                                 state_->journal,      state_->pages};
-  const ExitCode code = PageWriter(setup, *page_).write(std::move(found), outcomes);
+  const ExitCode code = PageWriter(setup, *page_).write(pictures_, outcomes);
   state_->pageTime = clock.elapsed();
   return code;
 }

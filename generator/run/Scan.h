@@ -3,23 +3,13 @@
 #ifndef WV_GENERATOR_SCAN_H
 #define WV_GENERATOR_SCAN_H
 
+#include "generator/record/PictureFile.h"
+
 #include <cstdint>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
-
-struct Picture {
-  std::string subfolder;  // under the input directory, '/' separated, "" at the top
-  std::string name;
-  std::string path;
-  std::uint64_t device = 0, inode = 0, bytes = 0;
-  std::string error;  // why it cannot be read at all (a link to nowhere, a FIFO), else empty
-  std::int64_t mtimeNs = 0;
-
-  // The picture's path under the input folder.
-  std::string relative() const { return subfolder.empty() ? name : subfolder + "/" + name; }
-};
 
 class PictureScan {
  public:

@@ -1,4 +1,5 @@
 #include "generator/page/GalleryPage.h"
+#include "common/NaturalOrder.h"
 #include "generator/page/PictureFields.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,16 @@
 #include <sstream>
 
 namespace {
+
+// The pictures as the scan hands them on: folder by folder, in name order.
+std::vector<GalleryPicture> scanOrder(std::vector<GalleryPicture> pictures) {
+  std::stable_sort(pictures.begin(), pictures.end(),
+                   [](const GalleryPicture& a, const GalleryPicture& b) {
+                     const int c = naturalPathCompare(a.subfolder, b.subfolder);
+                     return c != 0 ? c < 0 : naturalCompare(a.name, b.name) < 0;
+                   });
+  return pictures;
+}
 
 GalleryPicture picture(const std::string& name, const std::string& link) {
   GalleryPicture p;
@@ -438,7 +449,7 @@ TEST(GalleryPage, LaysOutPicturesAsTheSettingsAsk) {
     s["picture"] = {"{{index}} {{name}} {{id}}"};
     s["pagenav"] = {"nav {{prevpage}}|{{nextpage}}|{{firstpage}}|{{lastpage}}"};
     GalleryPage page(s, {{"title", "Trips"}}, info());
-    page.arrange(row.pictures, row.subfolders);
+    page.arrange(scanOrder(row.pictures), row.subfolders);
     const std::vector<std::string> pages = pagesOf(page);
     EXPECT_EQ(pages, row.pages) << row.what;
     // Each page counts the pictures it shows.
@@ -469,7 +480,7 @@ TEST(GalleryPage, NewPicturePlaceholdersEscaped) {
   // Shown to the minute.
   p.caption.dateTaken = "2024-06-01 14:03:05";
   GalleryPicture q = in("", "plain.jpg");
-  page.arrange({p, q}, false);
+  page.arrange(scanOrder({p, q}), false);
   EXPECT_EQ(pagesOf(page)[0],
             "Tplain.jpg.web 0x0 [Tplain.jpg 1x] [] plain|||||\n"
             "f/Ta%20b%22.jpg.web 1600x1200 [f/Ta%20b%22.jpg 1x, f/Ta%20b%22%402x.jpg 2x] "
@@ -491,7 +502,7 @@ TEST(GalleryPage, GalleryDataForTheViewer) {
   a.webHeight = 20;
   GalleryPicture b = in("", "b.jpg");
   GalleryPage page(s, {}, info());
-  page.arrange({a, b}, false);
+  page.arrange(scanOrder({a, b}), false);
   std::vector<std::string> pages = pagesOf(page);
   const std::string json =
       "[{&quot;id&quot;:&quot;p-a&quot;,&quot;web&quot;:&quot;Ta%22%3C.jpg.web&quot;,"
@@ -513,7 +524,7 @@ TEST(GalleryPage, GalleryDataForTheViewer) {
   // Staying in the page: only its own pictures.
   s["gallery"] = {"perpage=1", "viewerpages=one"};
   GalleryPage one(s, {}, info());
-  one.arrange({a, b}, false);
+  one.arrange(scanOrder({a, b}), false);
   EXPECT_EQ(
       pagesOf(one)[1],
       "<div data-gallery=\"[{&quot;id&quot;:&quot;p-b&quot;,&quot;web&quot;:&quot;"
@@ -532,7 +543,7 @@ TEST(GalleryPage, GalleryDataForTheViewer) {
   GalleryPage script(s, {}, info());
   EXPECT_TRUE(script.usesDataScript());
   GalleryPicture c = in("", "\xc3\xa9\xe2\x80\xa8\xf0\x9d\x84\x9e.jpg");
-  script.arrange({a, b, c}, false);
+  script.arrange(scanOrder({a, b, c}), false);
   EXPECT_EQ(pagesOf(script)[2], "<script src=\"vignetor-viewer-data.js\"></script>\np-\n");
   Text data;
   script.renderData(data);
@@ -567,8 +578,8 @@ TEST(GalleryPage, IdsAreUniqueAndSafe) {
   TemplateSections s;
   s["picture"] = {"{{id}}"};
   GalleryPage page(s, {}, info());
-  page.arrange({in("", "a b.jpg"), in("", "a-b.jpg"), in("", "\xc3\xa9t\xc3\xa9.jpg"),
-                in("", "\xc3\xa9t\xc3\xa9.png"), in("", "a b.png"), in("x", "a.jpg")},
+  page.arrange(scanOrder({in("", "a b.jpg"), in("", "a-b.jpg"), in("", "\xc3\xa9t\xc3\xa9.jpg"),
+                          in("", "\xc3\xa9t\xc3\xa9.png"), in("", "a b.png"), in("x", "a.jpg")}),
                true);
   // Letters, digits, '-' and '_' only, each once.
   EXPECT_EQ(pagesOf(page)[0], "p-a-b\np-a-b-2\np-a-b-3\np-t\np-t-2\np-x-a\n");
@@ -578,7 +589,7 @@ TEST(GalleryPage, APageBeyondItsBoundIsRefused) {
   TemplateSections s;
   s["picture"] = {std::string(1000, 'x')};
   GalleryPage page(s, {}, info());
-  page.arrange(std::vector<GalleryPicture>(50, in("", "a.jpg")), false);
+  page.arrange(scanOrder(std::vector<GalleryPicture>(50, in("", "a.jpg"))), false);
   struct Counter : PageSink {
     std::uint64_t bytes = 0;
     void write(const std::string& t) override { bytes += t.size(); }
@@ -699,9 +710,10 @@ TEST(GalleryPage, EveryPlaceholderKeepsHostileValuesOutOfTheMarkup) {
     s["picture"] = {"x"};
     s[row.section] = {"<p title=\"" + field + "\" data-x='" + field + "'>" + field + "</p>"};
     GalleryPage page(s, {{"title", evil}, {"intro", evil}}, GalleryInfo{evil, evil});
-    page.arrange(std::string(row.section) == "empty" ? std::vector<GalleryPicture>{}
-                                                     : std::vector<GalleryPicture>{p, p, p},
-                 true);
+    page.arrange(
+        scanOrder(std::string(row.section) == "empty" ? std::vector<GalleryPicture>{}
+                                                      : std::vector<GalleryPicture>{p, p, p}),
+        true);
     std::string all;
     for (const std::string& html : pagesOf(page)) {
       std::istringstream lines(html);

@@ -240,8 +240,9 @@ class Planning : public ::testing::Test {
     std::string problem;
     ASSERT_EQ(record.parse(record.text(), "/in", problem), RunRecord::Trusted) << problem;
     ASSERT_TRUE(record.verified);
-    picture.picture = picture.name = "a.jpg";
-    picture.stamp = {100, 7};
+    picture.name = "a.jpg";
+    picture.bytes = 100;
+    picture.mtimeNs = 7;
     picture.device = 1;
     picture.inode = 1;
   }
@@ -259,7 +260,7 @@ class Planning : public ::testing::Test {
   RecordKey key = RecordKey::fromFile(settings / "key");
   Arguments args;
   RunRecord record;
-  PlannedPicture picture;
+  Picture picture;
 };
 
 TEST_F(Planning, KeepsOnlyWhenEveryFileIsUpToDate) {
@@ -350,7 +351,7 @@ TEST_F(Planning, NoFileNeededStaysSoWhileNothingChanged) {
   EXPECT_EQ(p.action, PicturePlan::Keep);
   ASSERT_EQ(p.extras.size(), 1u);
   EXPECT_EQ(p.extras[0].name, "");
-  picture.stamp.mtimeNs = 8;
+  picture.mtimeNs = 8;
   p = plan();
   EXPECT_EQ(p.action, PicturePlan::Make);
   EXPECT_EQ(p.why, "picture changed");
@@ -410,7 +411,11 @@ TEST(RecordUpdate, KeepsWhatTheRunDidNotSeeAndLetsGoOfWhatIsGone) {
   remake.action = PicturePlan::Make;
   remake.thumb = "T_new.jpg";
   remake.entry = &old.entries[2];
-  std::vector<RunPicture> pictures{{"made.jpg", {2, 2}, &remake}};
+  Picture madeAgain;
+  madeAgain.name = "made.jpg";
+  madeAgain.bytes = madeAgain.mtimeNs = 2;
+  const std::vector<Picture> pictures{madeAgain};
+  const std::vector<PicturePlan> plans{remake};
 
   std::vector<Leftover> leftovers;
   // Each record as the next run reads it.
@@ -420,7 +425,8 @@ TEST(RecordUpdate, KeepsWhatTheRunDidNotSeeAndLetsGoOfWhatIsGone) {
     EXPECT_EQ(read.parse(record.text(), in.path(), problem), RunRecord::Trusted) << problem;
     return read;
   };
-  RunRecord before = stored(updatedRecord(old, pictures, nullptr, false, in.path(), leftovers));
+  RunRecord before =
+      stored(updatedRecord(old, pictures, plans, nullptr, false, in.path(), leftovers));
   // Before the work: the new name is ours already, the gone picture's
   // files are not yet given up.
   ASSERT_NE(before.find("made.jpg"), nullptr);
@@ -437,11 +443,13 @@ TEST(RecordUpdate, KeepsWhatTheRunDidNotSeeAndLetsGoOfWhatIsGone) {
   // file found the disk full) keeps that thumbnail in the record.
   outcomes[0].state = Outcome::Failed;
   std::vector<Leftover> ignored;
-  RunRecord failed = stored(updatedRecord(old, pictures, &outcomes, false, in.path(), ignored));
+  RunRecord failed =
+      stored(updatedRecord(old, pictures, plans, &outcomes, false, in.path(), ignored));
   ASSERT_NE(failed.find("made.jpg"), nullptr);
   EXPECT_EQ(failed.find("made.jpg")->file(FileRole::Thumb)->name, "T_new.jpg");
   outcomes[0].state = Outcome::Remade;
-  RunRecord after = stored(updatedRecord(old, pictures, &outcomes, false, in.path(), leftovers));
+  RunRecord after =
+      stored(updatedRecord(old, pictures, plans, &outcomes, false, in.path(), leftovers));
   ASSERT_NE(after.find("made.jpg"), nullptr);
   EXPECT_EQ(after.find("made.jpg")->source, (FileStamp{2, 2}));
   EXPECT_FALSE(after.find("made.jpg")->file(FileRole::Thumb)->planned);
