@@ -45,10 +45,10 @@ TEST_F(ThumbnailerTest, AllSizesFromOneDecodeMatchTheThumbnailRules) {
     const char* name;
     int w, h, orientation;
   };
-  const Source sources[] = {{"big.jpg", 3001, 2001, 0},    {"tall.jpg", 1003, 2999, 0},
-                            {"turned.jpg", 2400, 1000, 6}, {"pano.png", 4000, 500, 0},
-                            {"small.png", 100, 70, 0},     {"odd.webp", 1999, 1333, 0},
-                            {"phone.jpg", 4032, 3024, 6},  {"scan.png", 4801, 3203, 0}};
+  const Source sources[] = {
+      {"big.jpg", 3001, 2001, 0},   {"tall.jpg", 1003, 2999, 0}, {"turned.jpg", 2400, 1000, 6},
+      {"pano.png", 4000, 500, 0},   {"small.png", 100, 70, 0},   {"odd.webp", 1999, 1333, 0},
+      {"phone.jpg", 4032, 3024, 6}, {"scan.png", 4801, 3203, 0}, {"strip.png", 4000, 200, 0}};
   for (const auto& s : sources) {
     const std::string path = dir / s.name;
     makePicture(path, s.w, s.h, s.orientation);
@@ -88,6 +88,11 @@ TEST_F(ThumbnailerTest, AllSizesFromOneDecodeMatchTheThumbnailRules) {
         EXPECT_LE(one.width, b.w) << where;
         EXPECT_LE(one.height, b.h) << where;
         EXPECT_TRUE(one.width == b.w || one.height == b.h) << where;
+      }
+      // A free side is at most kMaxSideRatio times the given one: the 20:1
+      // strip is cut to its centre.
+      if (b.w == 0) {
+        EXPECT_LE(one.width, b.h * Thumbnailer::kMaxSideRatio) << where;
       }
       EXPECT_LE(std::abs(one.width - single.width), 1) << where;
       EXPECT_LE(std::abs(one.height - single.height), 1) << where;
