@@ -227,7 +227,10 @@ class TempFile {
     return true;
   }
   // On disk before it is moved into place: after a power cut the name
-  // holds the old file or the whole new one, never an empty one.
+  // holds the old file or the whole new one, never an empty one. No test
+  // sees this sync go missing: until the machine stops, the page cache
+  // gives every reader the new bytes either way, and only a power cut
+  // between the rename and the write-back would show an empty file.
   bool finish(std::string& error) {
     fchmod(fd_, fileMode());
     int synced = fsync(fd_);

@@ -177,7 +177,8 @@ TEST_F(DecodeBudgetRun, ALargeTransparentPictureGetsItsWebPicture) {
                      VImage::option()->set("interlace", true)->set("compression", 1));
   RunResult r = runProgram(program + "/Vignetor",
                            {"VGN", "/h100", "/g", "/pT", "/iWeb.tpl", in, out}, nullptr, 30);
-  ASSERT_NE(r.exitCode, -1) << "the run waited for its own decode memory: " << r.err;
+  ASSERT_NE(r.exitCode, -1) << "the run never ended (waiting for memory it holds itself?): "
+                            << r.err;
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   const VImage web = VImage::new_from_file((out + "/Tclear@web.webp").c_str());
   EXPECT_EQ(web.width(), 1600);
