@@ -37,7 +37,10 @@ class TempFile {
 
   bool write(const char* p, std::size_t left, std::string& error);
   // On disk before it is moved into place: after a power cut the name
-  // holds the old file or the whole new one, never an empty one.
+  // holds the old file or the whole new one, never an empty one. No test
+  // sees this sync go missing: until the machine stops, the page cache
+  // gives every reader the new bytes either way, and only a power cut
+  // between the rename and the write-back would show an empty file.
   bool finish(std::string& error);
 
   bool open() const { return fd_ >= 0; }

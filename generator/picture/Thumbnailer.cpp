@@ -237,7 +237,7 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   // box.
   auto uncropped = [&](int factor) {
     const int tw = thumb.width * factor, th = thumb.height * factor;
-    if (!box_.crop) return PictureSize{tw, th};
+    if (!box.crop) return PictureSize{tw, th};
     const double s = std::max(tw / ow, th / oh);
     return PictureSize{std::max(tw, scaled(out.size.width, s)),
                        std::max(th, scaled(out.size.height, s))};

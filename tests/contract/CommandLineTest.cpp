@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "contract/CommandLine.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 using Args = std::vector<std::string>;
@@ -89,6 +94,46 @@ TEST(QuoteArgument, EveryShortStringOfTheSpecialCharactersComesBackWhole) {
       const Args split =
           SplitCommandLine("p " + QuoteArgument(value) + " " + QuoteArgumentAlways(value) + " z");
       ASSERT_EQ((Args{"p", value, value, "z"}), split) << "value [" << value << "]";
+    }
+  }
+}
+
+// The copied parameters, pasted after a program's name in sh or bash, hand
+// it each value as the generator splits the command line, also in a folder
+// where a bare pattern would match other names.
+TEST(ShellParameters, AShellHandsOverEachValueAsTheGeneratorReadsIt) {
+  TempDir dir;
+  for (const char* name : {"a", "ab", "ac", "a*", "a?", "b"})
+    ASSERT_EQ(0, ::mkdir((dir / name).c_str(), 0700));
+  const std::string lines[] = {
+      "VGN /h100 /g \"/pThumb\" a* " + dir.path() + "/a*",
+      "VGN /g a? [ab] \"a*\" a\"*\" it's",
+  };
+  std::vector<std::string> shells = {"/bin/sh"};
+  if (::access("/bin/bash", X_OK) == 0) shells.push_back("/bin/bash");
+  for (const std::string& line : lines) {
+    Args expected = SplitCommandLine(line);
+    expected.erase(expected.begin());
+    const std::string pasted = ShellParameters(line);
+    // A script, so that the shell under test is the one that reads the text.
+    {
+      std::FILE* script = std::fopen((dir / ".paste").c_str(), "w");
+      ASSERT_NE(script, nullptr);
+      std::fputs(("printf '%s\\0' " + pasted + "\n").c_str(), script);
+      std::fclose(script);
+    }
+    for (const std::string& shell : shells) {
+      std::FILE* out = ::popen(("cd '" + dir.path() + "' && " + shell + " .paste").c_str(), "r");
+      ASSERT_NE(out, nullptr);
+      std::string bytes;
+      char buffer[256];
+      for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
+        bytes.append(buffer, n);
+      EXPECT_EQ(0, ::pclose(out)) << shell << ": " << pasted;
+      Args got;
+      for (std::size_t at = 0, end; (end = bytes.find('\0', at)) != std::string::npos; at = end + 1)
+        got.push_back(bytes.substr(at, end - at));
+      EXPECT_EQ(expected, got) << shell << ": " << pasted;
     }
   }
 }

@@ -159,4 +159,30 @@ TEST(DecodeBudget, WholePictureBytesFollowTheDecoder) {
   EXPECT_EQ(bytes("picture.webp", rgb, VImage::option()), pixels * 3);
 }
 
+// A transparent picture whose decode holds it whole (an interlaced PNG, 64 MB)
+// and whose web-sized WebP holds about as much again while it is coded: the
+// two together pass the budget, so the decode's room must be given back
+// before the coding's is asked for, or the run waits for itself for ever.
+class DecodeBudgetRun : public GeneratorFolders {};
+
+TEST_F(DecodeBudgetRun, ALargeTransparentPictureGetsItsWebPicture) {
+  writeFile(program + "/Web.tpl", "[gallery]\nwebsize=1600\n[picture]\n{{web}}\n");
+  // Plain colours, half of it see-through: quick to write, read and code.
+  const VImage left = VImage::xyz(4000, 4000)[0] < 2000;
+  (VImage::black(4000, 4000, VImage::option()->set("bands", 3)) + std::vector<double>{40, 90, 200})
+      .bandjoin((left & 127) + 128)
+      .cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+      .write_to_file((in + "/clear.png").c_str(),
+                     VImage::option()->set("interlace", true)->set("compression", 1));
+  RunResult r = runProgram(program + "/Vignetor",
+                           {"VGN", "/h100", "/g", "/pT", "/iWeb.tpl", in, out}, nullptr, 30);
+  ASSERT_NE(r.exitCode, -1) << "the run never ended (waiting for memory it holds itself?): "
+                            << r.err;
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  const VImage web = VImage::new_from_file((out + "/Tclear@web.webp").c_str());
+  EXPECT_EQ(web.width(), 1600);
+  EXPECT_EQ(web.bands(), 4);
+}
+
 }  // namespace

@@ -125,9 +125,14 @@ TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
   EXPECT_NE(r.out.find("0 made, 4 kept"), std::string::npos) << r.out;
   EXPECT_EQ(readFile(out + "/index.html"), page);
 
-  // A web-sized picture deleted is made again from the same decode as the
-  // thumbnail, under its name.
+  // Deleted, a web-sized picture and a 2x thumbnail are linked no more
+  // where /n makes nothing; else they are made again from the same decode
+  // as the thumbnail, under their names.
   fs::remove(out + "/T_big one@web.jpg");
+  fs::remove(out + "/T_big one@2x.jpg");
+  r = run({"/h100", "/s", "/n", "/g", "/pT_", "/iViewer.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  expectLinksResolve(out, readFile(out + "/index.html"));
   r = run({"/h100", "/s", "/g", "/pT_", "/iViewer.tpl", in, out});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("0 made, 3 kept, 1 remade"), std::string::npos) << r.out;

@@ -13,8 +13,6 @@
 #include <set>
 #include <csignal>
 #include <fcntl.h>
-#include <linux/capability.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -187,15 +185,6 @@ TEST_F(GeneratorRun, ReportsUnreadablePicturesByNameAndMakesTheRest) {
   EXPECT_TRUE(exists(out + "/Twhole.jpg"));
   EXPECT_NE(r.out.find("2 made, 0 kept, 0 remade, 0 skipped, 4 failed"), std::string::npos)
       << r.out;
-}
-
-// Root reads every file; without these two capabilities it is held to the
-// modes like anyone else, also after the program starts.
-void dropFileReadingPrivileges() {
-  if (geteuid() != 0) return;
-  if (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE) != 0 ||
-      prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH) != 0)
-    _exit(99);
 }
 
 TEST_F(GeneratorRun, EachFailureTellsItsOwnErrorOnce) {
@@ -403,6 +392,12 @@ TEST_F(GeneratorRun, SubdirectoriesOnlyWithS) {
   EXPECT_TRUE(exists(inner + "/sub/deep/Tlow.png"));
   EXPECT_FALSE(exists(inner + "/thumbs"));
   EXPECT_FALSE(exists(inner + "/TTtop.jpg"));
+  // Nor where no record tells its files for ours (they are left alone).
+  fs::remove(inner + "/.vignetor-record");
+  r = runGenerator({"/h20", "/s", "/g", "/pT", in, inner});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("2 made"), std::string::npos) << r.out;
+  EXPECT_FALSE(exists(inner + "/thumbs"));
 }
 
 TEST_F(GeneratorRun, AnOutputFolderInsideTheInputIsKnownThroughALink) {

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <vector>
 #include <unistd.h>
@@ -17,7 +19,7 @@ namespace fs = std::filesystem;
 using vips::VImage;
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& argv,
-                     void (*inChild)()) {
+                     void (*inChild)(), int seconds) {
   RunResult result;
   TempDir io;
   std::string outPath = io / "out", errPath = io / "err";
@@ -36,7 +38,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   }
   int status = 0;
   bool hung = true;
-  for (int waited = 0; waited < 120000; waited += 5) {
+  for (int waited = 0; waited < seconds * 1000; waited += 5) {
     if (waitpid(pid, &status, WNOHANG) == pid) {
       hung = false;
       break;
@@ -50,8 +52,16 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   result.exitCode = hung ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.out = readFile(outPath);
   result.err = readFile(errPath);
-  if (hung) result.err += "\n(killed: still running after two minutes)\n";
+  if (hung)
+    result.err += "\n(killed: still running after " + std::to_string(seconds) + " seconds)\n";
   return result;
+}
+
+void dropFileReadingPrivileges() {
+  if (geteuid() != 0) return;
+  if (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE) != 0 ||
+      prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH) != 0)
+    _exit(99);
 }
 
 RunResult runGenerator(const std::vector<std::string>& switchesAndDirs) {

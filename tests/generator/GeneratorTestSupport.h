@@ -18,9 +18,14 @@ struct RunResult {
 
 // Runs `program` with exactly `argv` (argv[0] included), no shell; `inChild`,
 // when given, runs in the new process before the program starts. A program
-// that hangs is killed after two minutes: exit code -1, and `err` says so.
+// still running after `seconds` is killed: exit code -1, and `err` says so.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& argv,
-                     void (*inChild)() = nullptr);
+                     void (*inChild)() = nullptr, int seconds = 120);
+
+// For `inChild`: root reads every file; without these two capabilities it is
+// held to the modes like anyone else, also after the program starts. Exits
+// with 99 where it cannot give them up.
+void dropFileReadingPrivileges();
 
 // The generator as the front end starts it: the marker first.
 RunResult runGenerator(const std::vector<std::string>& switchesAndDirs);

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <random>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -146,6 +148,39 @@ TEST(PictureCaption, DamagedBlocksGiveWhatTheyCanAndNeverMore) {
       EXPECT_LE(c.description.size(), 2000u);
     }
   }
+}
+
+// A field of /proc/self/status, in KiB.
+long statusKiB(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.compare(0, field.size() + 1, field + ":") == 0)
+      return std::stol(line.substr(field.size() + 1));
+  return -1;
+}
+
+// Elements deeper than any field lies are passed over, not kept: 40,000
+// levels under an xml:lang of 20,000 bytes would hold that language once a
+// level (800 MB). Read in a process of its own, whose peak is its own.
+TEST(PictureCaption, DeepNestingUnderALongLanguageTakesLittleMemory) {
+  std::string deep = "<n:level xmlns:n='urn:n' xml:lang='" + std::string(20000, 'x') + "'>";
+  for (int i = 0; i < 40000; ++i) deep += "<n:level>";
+  for (int i = 0; i <= 40000; ++i) deep += "</n:level>";
+  const std::string xmp = packet(deep + "<dc:title>Deep</dc:title>");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const long before = statusKiB("VmRSS");
+    const bool read = readCaption("", xmp, "").description == "Deep";
+    const long grown = statusKiB("VmHWM") - before;
+    _exit(!read ? 2 : before < 0 || grown > 256 * 1024 ? 3 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  const int code = WEXITSTATUS(status);
+  EXPECT_NE(code, 2) << "the title was not read";
+  EXPECT_NE(code, 3) << "more than 256 MiB to read the packet";
 }
 
 // XMP as XML has it, IPTC in its character set: which text is taken, how a

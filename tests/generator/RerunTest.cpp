@@ -450,6 +450,14 @@ TEST_F(Rerun, PicturesOutsideThisRunKeepTheirThumbnails) {
   RunResult r = run({"/h20", "/g", "/pT", in, out});  // without /s
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(exists(out + "/sub/Tlow.jpg"));
+  // Nor do those in a subfolder it may not read: unreadable is not gone.
+  ASSERT_EQ(chmod((in + "/sub").c_str(), 0), 0);
+  r = runProgram(program + "/Vignetor", {"VGN", "/h20", "/s", "/g", "/pT", in, out},
+                 dropFileReadingPrivileges);
+  chmod((in + "/sub").c_str(), 0755);
+  if (r.exitCode == 99) GTEST_SKIP() << "running as root without the right to give up rights";
+  EXPECT_TRUE(has(r.err, "cannot read the folder " + in + "/sub")) << r.err;
+  EXPECT_TRUE(exists(out + "/sub/Tlow.jpg")) << r.out;
   r = run({"/h20", "/s", "/g", "/pT", in, out});
   EXPECT_TRUE(has(r.out, "0 made, 2 kept")) << r.out;
 

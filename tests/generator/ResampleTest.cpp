@@ -7,6 +7,12 @@
 
 #include <vips/vips8>
 
+// The targets left out as the resampler leaves them out (ResampleVector.cpp).
+#ifndef HWY_DISABLED_TARGETS
+#define HWY_DISABLED_TARGETS (HWY_SVE | HWY_SVE2 | HWY_SVE_256 | HWY_SVE2_128)
+#endif
+#include <hwy/targets.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -248,6 +254,20 @@ TEST(Resample, EveryTargetMakesTheSameBytes) {
   resample::useVectorTarget("");
   EXPECT_EQ(resample::vectorTarget(), targets.front());
   EXPECT_FALSE(resample::useVectorTarget("no such target"));
+}
+
+// Every target of this build that the processor runs is in use: a kernel
+// that fails the start-up check drops its target, and that target's tests
+// above with it, without a word.
+TEST(Resample, EveryTargetTheProcessorRunsIsInUse) {
+  const std::vector<std::string> used = resample::vectorTargets();
+  hwy::SetSupportedTargetsForTest(0);  // Highway's own view, not the resampler's choice
+  std::string missing;
+  for (std::int64_t target : hwy::SupportedAndGeneratedTargets())
+    if (std::find(used.begin(), used.end(), hwy::TargetName(target)) == used.end())
+      missing += std::string(" ") + hwy::TargetName(target);
+  resample::useVectorTarget("");
+  EXPECT_EQ(missing, "") << "offered by the processor, not used by the resampler";
 }
 
 TEST_P(ResampleOn, AlphaWeighsTheColoursOnce) {

@@ -9,7 +9,7 @@ import { createRequire } from 'node:module';
 import { after, before, describe, test } from 'node:test';
 
 import { chromiumPath, launchBrowser, makeGallery, makePictures, tempDir } from './gallery.mjs';
-import { assertClean, openPage, viewerShows } from './viewer-checks.mjs';
+import { assertClean, openPage, viewerClosed, viewerShows } from './viewer-checks.mjs';
 
 const skip = !chromiumPath() ? 'chromium is not installed'
   : !fs.existsSync('/usr/bin/exiftool') ? 'exiftool is not installed (scripts/setup)' : false;
@@ -199,6 +199,16 @@ describe('viewer tools', { skip }, () => {
       await page.setViewportSize({ width, height: 400 });
       await page.waitForFunction(() => !document.querySelector('.pswp .vg-strip').offsetHeight &&
         !document.querySelector('.pswp__button--strip').offsetWidth);
+
+      // Escape closes the details first (the viewer stays open), the viewer
+      // with the next one.
+      assert.ok(await page.locator('.pswp .vg-details').isVisible());
+      await page.keyboard.press('Escape');
+      await page.waitForFunction(() => !document.querySelector('.pswp .vg-details:not([hidden])'));
+      assert.equal(await page.$$eval('.pswp.pswp--open', (open) => open.length), 1,
+                   'Escape closed the viewer, not its details');
+      await page.keyboard.press('Escape');
+      await viewerClosed(page);
 
       assertClean(record);
       await context.close();
