@@ -22,16 +22,6 @@ std::vector<std::string> fieldsOf(const std::string& line) {
   return fields;
 }
 
-bool number(const std::string& text, std::int64_t& value) {
-  if (text.empty() || text.size() > 19) return false;
-  value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  return true;
-}
-
 RecordedFile* fileNamed(RecordEntry& entry, FileRole role, const std::string& name) {
   for (auto& f : entry.files) {
     if (f.role == role && f.name == name) return &f;
@@ -119,15 +109,13 @@ std::size_t RunJournal::foldInto(const std::string& outDir, const RecordKey& key
       continue;
     const std::vector<std::string> f = fieldsOf(line.substr(0, blank));
     RecordedFile file;
-    std::int64_t bytes = 0, width = 0, height = 0;
     const bool page = f.size() == 5 && f[0] == "page";
     const bool written = f.size() == 10 && f[0] == "written";
     if (!page && !written) continue;
     const std::size_t n = page ? 2 : 7;  // where the size begins
     if (!unescapeField(f[page ? 1 : 3], file.name) || !isInsidePath(file.name) ||
-        !number(f[n], bytes) || !number(f[n + 1], file.stamp.mtimeNs))
+        !toUnsigned(f[n], file.stamp.bytes) || !toSigned(f[n + 1], file.stamp.mtimeNs))
       continue;
-    file.stamp.bytes = static_cast<std::uint64_t>(bytes);
     file.sha256 = f[n + 2];
     if (page) {
       record.pages.erase(std::remove_if(record.pages.begin(), record.pages.end(),
@@ -139,10 +127,9 @@ std::size_t RunJournal::foldInto(const std::string& outDir, const RecordKey& key
     }
     std::string picture;
     if (!unescapeField(f[1], picture) || !parseRole(f[2], file.role) ||
-        !unescapeField(f[4], file.settings) || !number(f[5], width) || !number(f[6], height))
+        !unescapeField(f[4], file.settings) || !toSize(f[5], file.width) ||
+        !toSize(f[6], file.height))
       continue;
-    file.width = static_cast<int>(width);
-    file.height = static_cast<int>(height);
     RecordEntry* entry = const_cast<RecordEntry*>(record.find(picture));
     if (!entry) {
       // Its picture changed before the record said so: made again next time.

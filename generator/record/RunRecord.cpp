@@ -47,6 +47,21 @@ std::vector<std::string> splitBlanks(const std::string& line) {
   return fields;
 }
 
+bool isHash(const std::string& s) {
+  return s.size() == 64 && std::all_of(s.begin(), s.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+// The same folder by another path (a link on the way).
+bool sameFolder(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && S_ISDIR(sa.st_mode) &&
+         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
 bool toUnsigned(const std::string& s, std::uint64_t& v) {
   if (s.empty() || s.size() > 19) return false;
   v = 0;
@@ -75,21 +90,6 @@ bool toSize(const std::string& s, int& v) {
   v = static_cast<int>(u);
   return true;
 }
-
-bool isHash(const std::string& s) {
-  return s.size() == 64 && std::all_of(s.begin(), s.end(), [](char c) {
-           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-         });
-}
-
-// The same folder by another path (a link on the way).
-bool sameFolder(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && S_ISDIR(sa.st_mode) &&
-         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-}  // namespace
 
 const char* roleName(FileRole role) {
   switch (role) {

@@ -117,6 +117,11 @@ class RunRecord {
   std::map<std::string, std::size_t> byPicture_, byFile_;
 };
 
+// The numbers of a record's fields: at most 19 digits; a size at most 10^9.
+bool toUnsigned(const std::string& s, std::uint64_t& v);
+bool toSigned(const std::string& s, std::int64_t& v);
+bool toSize(const std::string& s, int& v);
+
 // Percent-escapes blanks, control characters, '%' and DEL; "" becomes "-".
 std::string escapeField(const std::string& text);
 bool unescapeField(const std::string& field, std::string& text);
