@@ -1,10 +1,12 @@
 // Galleries made by the real generator from real pictures, and a headless
 // chromium to look at them: shared by the page tests and scripts/screenshots.
 import { execFileSync } from 'node:child_process';
+import crypto from 'node:crypto';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
+import { fileURLToPath } from 'node:url';
 
 export const vignetor = process.env.VIGNETOR;
 export const programDir = process.env.PROGRAM_DIR;
@@ -72,6 +74,69 @@ export function makeGallery(input, template, values,
   args.push(input, out);
   execFileSync(program, args, { stdio: ['ignore', 'pipe', 'pipe'] });
   return out;
+}
+
+// What the galleries of galleryOnce are made from, besides their own
+// arguments: the generator and the files of the program directory beside it
+// (templates, viewer), by size and time, and this module.
+let madeWith;
+function makersStamp() {
+  if (!madeWith) {
+    const hash = crypto.createHash('sha256');
+    const files = [vignetor, ...fs.readdirSync(programDir).sort().map((f) => path.join(programDir, f))];
+    for (const file of files) {
+      const s = fs.statSync(file);
+      // Other programs of the directory play no part in a gallery.
+      if (!s.isFile() || (file !== vignetor && (s.mode & 0o111))) continue;
+      hash.update(`${file}\0${s.size}\0${s.mtimeMs}\n`);
+    }
+    hash.update(fs.readFileSync(fileURLToPath(import.meta.url)));
+    madeWith = hash.digest('hex').slice(0, 16);
+  }
+  return madeWith;
+}
+
+// A gallery made by makeGallery once for as long as what it is made from
+// stays the same (the generator, the program directory, this module, the
+// calling test file `from` and the arguments): kept beside the program
+// directory, shared by the tests of a ctest run and by later runs while
+// nothing is built anew. `fill(dir)` puts the pictures into the input folder
+// `inputName`. Tests running side by side may make the same gallery at the
+// same time: each makes it in a folder of its own, and the first to finish
+// puts it in place (a rename, whole or not at all); the others use that one.
+// Returns { input, out }, which the test must leave as they are.
+export function galleryOnce(from, fill, template, values,
+                            { switches = ['/h200'], subfolders = true, inputName = 'in' } = {}) {
+  const stamp = makersStamp();
+  const kept = path.join(programDir, '..', 'test-galleries');
+  const first = fs.mkdirSync(path.join(kept, stamp), { recursive: true });
+  if (first) {
+    // Galleries of a generator or templates built since are of no more use;
+    // an hour leaves alone any run still looking at them.
+    for (const old of fs.readdirSync(kept)) {
+      const dir = path.join(kept, old);
+      if (old !== stamp && /^[0-9a-f]{16}$/.test(old) && Date.now() - fs.statSync(dir).mtimeMs > 3600e3)
+        fs.rmSync(dir, { recursive: true, force: true });
+    }
+  }
+  const key = crypto.createHash('sha256')
+    .update(fs.readFileSync(fileURLToPath(from)))
+    .update(JSON.stringify({ template, values, switches, subfolders, inputName }))
+    .digest('hex').slice(0, 24);
+  const dir = path.join(kept, stamp, key);
+  if (!fs.existsSync(dir)) {
+    const fresh = fs.mkdtempSync(dir + '-');
+    try {
+      fill(path.join(fresh, inputName));
+      makeGallery(path.join(fresh, inputName), template, values,
+                  { switches, subfolders, output: path.join(fresh, 'out') });
+      fs.renameSync(fresh, dir);
+    } catch (e) {
+      fs.rmSync(fresh, { recursive: true, force: true });
+      if (!fs.existsSync(dir)) throw e;
+    }
+  }
+  return { input: path.join(dir, inputName), out: path.join(dir, 'out') };
 }
 
 // Pictures like photographs (a fractal landscape of colours, blurred a
