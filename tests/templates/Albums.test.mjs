@@ -7,7 +7,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { chromiumPath, galleryOnce, launchBrowser, makeDatedPictures } from './gallery.mjs';
+import { chromiumPath, galleryOnce, launchBrowser, makeDatedPictures, picturesOnce } from './gallery.mjs';
 import {
   assertClean, galleryData, loadAllImages, noSidewaysScroll, openPage, viewerClosed, viewerShows,
 } from './viewer-checks.mjs';
@@ -39,13 +39,12 @@ async function albumCards(page) {
 }
 
 describe(template, { skip }, () => {
-  let browser, out;
-  // Made from pictures in a folder of this name: the top folder's album.
-  const album = (values, options = {}) =>
-    galleryOnce(import.meta.url, makeDatedPictures, template, values, { inputName: 'Travels 2024', ...options }).out;
+  let browser, input, out;
 
   before(async () => {
-    out = album({ title: 'Travels' });
+    // The top folder's album is named after it.
+    input = picturesOnce(import.meta.url, makeDatedPictures, 'Travels 2024');
+    out = galleryOnce(input, template, { title: 'Travels' });
     browser = await launchBrowser();
   });
   after(async () => {
@@ -130,7 +129,7 @@ describe(template, { skip }, () => {
   }
 
   test('by date, with a cover named: the pages in date order, the named cover', async () => {
-    const dated = album({ title: 'Travels', order: 'date', cover: 'apple' });
+    const dated = galleryOnce(input, template, { title: 'Travels', order: 'date', cover: 'apple' });
     const { context, page, record } = await openPage(browser, dated, 'index.html', 1280);
     const cards = await albumCards(page);
     assert.deepEqual(cards.map((c) => c.cover),
@@ -145,7 +144,7 @@ describe(template, { skip }, () => {
   });
 
   test('without subfolders one page of the pictures, no index', async () => {
-    const flat = album({ title: 'Travels' }, { subfolders: false });
+    const flat = galleryOnce(input, template, { title: 'Travels' }, { subfolders: false });
     assert.ok(!fs.existsSync(path.join(flat, 'index-2.html')));
     for (const width of [390, 1280]) {
       const { context, page, record } = await openPage(browser, flat, 'index.html', width);

@@ -8,7 +8,9 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { chromiumPath, galleryOnce, launchBrowser, makeDatedPictures, programDir } from './gallery.mjs';
+import {
+  chromiumPath, galleryOnce, launchBrowser, makeDatedPictures, picturesOnce, programDir,
+} from './gallery.mjs';
 import { assertClean, galleryData, noSidewaysScroll, openPage } from './viewer-checks.mjs';
 
 const skip = chromiumPath() ? false : 'chromium is not installed';
@@ -38,8 +40,9 @@ async function cardTexts(page, id) {
 }
 
 describe('captions and order in every shipped template', { skip }, () => {
-  let browser;
+  let browser, input;
   before(async () => {
+    input = picturesOnce(import.meta.url, makeDatedPictures);
     browser = await launchBrowser();
   });
   after(async () => {
@@ -53,8 +56,7 @@ describe('captions and order in every shipped template', { skip }, () => {
       const asksOrder = fs.readFileSync(path.join(programDir, template), 'utf8').includes('\norder;');
       for (const [order, expected] of [[undefined, byName], ['date', asksOrder ? byDate : byName]]) {
         const values = { title: 'Order', perpage: '0', ...(order ? { order } : {}) };
-        const { out } = galleryOnce(import.meta.url, makeDatedPictures, template, values,
-                                    { switches: ['/h100'] });
+        const out = galleryOnce(input, template, values, { switches: ['/h100'] });
         for (const width of [390, 1280]) {
           const at = `${template} ${order || 'by default'} at ${width} px`;
           const probe = await openPage(browser, out, 'index.html', width);

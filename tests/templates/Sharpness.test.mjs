@@ -12,7 +12,7 @@ import { fileURLToPath } from 'node:url';
 import { after, before, describe, test } from 'node:test';
 
 import {
-  chromiumPath, galleryOnce, launchBrowser, makePhotosOnce, pixelsOf, programDir,
+  chromiumPath, galleryOnce, launchBrowser, makePhotosOnce, picturesOnce, pixelsOf, programDir,
 } from './gallery.mjs';
 import { assertClean, openPage } from './viewer-checks.mjs';
 
@@ -46,8 +46,9 @@ async function firstScreen(page) {
 }
 
 describe('pictures on the first screen', { skip }, () => {
-  let browser;
+  let browser, input;
   before(async () => {
+    input = picturesOnce(import.meta.url, makePhotosOnce);
     browser = await launchBrowser();
   });
   after(async () => {
@@ -57,8 +58,7 @@ describe('pictures on the first screen', { skip }, () => {
   for (const template of templates) {
     for (const size of thumbSizes) {
       test(`${template} with ${size.slice(2)} px thumbnails`, async () => {
-        const { out } = galleryOnce(import.meta.url, makePhotosOnce, template, { title: 'Sharp', perpage: '0' },
-                                    { switches: [size] });
+        const out = galleryOnce(input, template, { title: 'Sharp', perpage: '0' }, { switches: [size] });
         // An album index shows covers: an album's page too.
         const files = ['index.html'];
         if (!fs.readFileSync(path.join(out, 'index.html'), 'utf8').includes('data-vg='))

@@ -6,7 +6,7 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import {
-  chromiumPath, galleryOnce, launchBrowser, makePictures, pictures, programDir,
+  chromiumPath, galleryOnce, launchBrowser, makePictures, pictures, picturesOnce, programDir,
 } from './gallery.mjs';
 import {
   assertClean, galleryData, loadAllImages, noSidewaysScroll, openPage, viewerClosed, viewerShows,
@@ -23,11 +23,11 @@ function askedValues() {
 }
 
 describe(template, { skip }, () => {
-  let browser, out;
+  let browser, input, out;
 
   before(async () => {
-    ({ out } = galleryOnce(import.meta.url, makePictures, template,
-                           { title: 'Holiday <2026> & more', perpage: '0' }));
+    input = picturesOnce(import.meta.url, makePictures);
+    out = galleryOnce(input, template, { title: 'Holiday <2026> & more', perpage: '0' });
     browser = await launchBrowser();
   });
   after(async () => {
@@ -203,7 +203,7 @@ describe(template, { skip }, () => {
 
   const paged = askedValues().includes('perpage') ? false : 'all pictures on one page';
   test('pages split at the chosen count; previous/next of the viewer crosses them', { skip: paged }, async () => {
-    const paged = galleryOnce(import.meta.url, makePictures, template, { title: 'Paged', perpage: '3' }).out;
+    const paged = galleryOnce(input, template, { title: 'Paged', perpage: '3' });
     assert.ok(fs.existsSync(path.join(paged, 'index-2.html')));
     assert.ok(fs.existsSync(path.join(paged, 'index-3.html')));
     const { context, page, record } = await openPage(browser, paged, 'index.html', 1280);

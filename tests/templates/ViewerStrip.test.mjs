@@ -8,7 +8,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { chromiumPath, galleryOnce, launchBrowser } from './gallery.mjs';
+import { chromiumPath, galleryOnce, launchBrowser, picturesOnce } from './gallery.mjs';
 import { assertClean, openPage, viewerShows } from './viewer-checks.mjs';
 
 const skip = chromiumPath() ? false : 'chromium is not installed';
@@ -24,8 +24,8 @@ describe('the strip of a large gallery', { skip }, () => {
       for (let i = 0; i < count; ++i)
         fs.copyFileSync(one, path.join(input, `p${String(i).padStart(3, '0')}.jpg`));
     };
-    ({ out } = galleryOnce(import.meta.url, many, 'Grid.tpl', { title: 'Many', perpage: '0' },
-                           { switches: ['/h40'] }));
+    out = galleryOnce(picturesOnce(import.meta.url, many), 'Grid.tpl', { title: 'Many', perpage: '0' },
+                      { switches: ['/h40'] });
     browser = await launchBrowser();
   });
   after(async () => {

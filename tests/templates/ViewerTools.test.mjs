@@ -8,7 +8,7 @@ import path from 'node:path';
 import { createRequire } from 'node:module';
 import { after, before, describe, test } from 'node:test';
 
-import { chromiumPath, galleryOnce, launchBrowser, makePictures } from './gallery.mjs';
+import { chromiumPath, galleryOnce, launchBrowser, makePictures, picturesOnce } from './gallery.mjs';
 import { assertClean, openPage, viewerShows } from './viewer-checks.mjs';
 
 const skip = !chromiumPath() ? 'chromium is not installed'
@@ -59,10 +59,9 @@ describe('viewer tools', { skip }, () => {
           execFileSync('/usr/bin/exiftool', ['-q', '-overwrite_original', ...s.tags, path.join(input, s.file)]);
       }
     };
-    for (const { end } of screens) {
-      outs[end] = galleryOnce(import.meta.url, tagged, 'Grid.tpl',
-                              { title: 'Tools', perpage: '0', slideshow: '1', slideshowend: end }).out;
-    }
+    const input = picturesOnce(import.meta.url, tagged);
+    for (const { end } of screens)
+      outs[end] = galleryOnce(input, 'Grid.tpl', { title: 'Tools', perpage: '0', slideshow: '1', slideshowend: end });
     browser = await launchBrowser();
   });
   after(async () => {

@@ -76,9 +76,10 @@ export function makeGallery(input, template, values,
   return out;
 }
 
-// What the galleries of galleryOnce are made from, besides their own
-// arguments: the generator and the files of the program directory beside it
-// (templates, viewer), by size and time, and this module.
+// What the pictures and galleries kept by picturesOnce and galleryOnce are
+// made from, besides their own arguments: the generator and the files of the
+// program directory beside it (templates, viewer), by size and time, and
+// this module.
 let madeWith;
 function makersStamp() {
   if (!madeWith) {
@@ -96,47 +97,58 @@ function makersStamp() {
   return madeWith;
 }
 
-// A gallery made by makeGallery once for as long as what it is made from
-// stays the same (the generator, the program directory, this module, the
-// calling test file `from` and the arguments): kept beside the program
-// directory, shared by the tests of a ctest run and by later runs while
-// nothing is built anew. `fill(dir)` puts the pictures into the input folder
-// `inputName`. Tests running side by side may make the same gallery at the
+// The folder `name` of the kept pictures and galleries, made by `make(dir)`
+// unless it is there. They are kept beside the program directory, shared by
+// the tests of a ctest run and by later runs while nothing they are made
+// from changes. Tests running side by side may make the same folder at the
 // same time: each makes it in a folder of its own, and the first to finish
 // puts it in place (a rename, whole or not at all); the others use that one.
-// Returns { input, out }, which the test must leave as they are.
-export function galleryOnce(from, fill, template, values,
-                            { switches = ['/h200'], subfolders = true, inputName = 'in' } = {}) {
-  const stamp = makersStamp();
+function keptFolder(name, make) {
   const kept = path.join(programDir, '..', 'test-galleries');
-  const first = fs.mkdirSync(path.join(kept, stamp), { recursive: true });
-  if (first) {
-    // Galleries of a generator or templates built since are of no more use;
-    // an hour leaves alone any run still looking at them.
+  const stamp = makersStamp();
+  if (fs.mkdirSync(path.join(kept, stamp), { recursive: true })) {
+    // Those of a generator or templates built since are of no more use; an
+    // hour leaves alone any run still looking at them.
     for (const old of fs.readdirSync(kept)) {
       const dir = path.join(kept, old);
-      if (old !== stamp && /^[0-9a-f]{16}$/.test(old) && Date.now() - fs.statSync(dir).mtimeMs > 3600e3)
+      if (old !== stamp && Date.now() - fs.statSync(dir).mtimeMs > 3600e3)
         fs.rmSync(dir, { recursive: true, force: true });
     }
   }
-  const key = crypto.createHash('sha256')
-    .update(fs.readFileSync(fileURLToPath(from)))
-    .update(JSON.stringify({ template, values, switches, subfolders, inputName }))
-    .digest('hex').slice(0, 24);
-  const dir = path.join(kept, stamp, key);
+  const dir = path.join(kept, stamp, name);
   if (!fs.existsSync(dir)) {
     const fresh = fs.mkdtempSync(dir + '-');
     try {
-      fill(path.join(fresh, inputName));
-      makeGallery(path.join(fresh, inputName), template, values,
-                  { switches, subfolders, output: path.join(fresh, 'out') });
+      make(fresh);
       fs.renameSync(fresh, dir);
     } catch (e) {
       fs.rmSync(fresh, { recursive: true, force: true });
       if (!fs.existsSync(dir)) throw e;
     }
   }
-  return { input: path.join(dir, inputName), out: path.join(dir, 'out') };
+  return dir;
+}
+
+const digest = (...parts) => {
+  const hash = crypto.createHash('sha256');
+  for (const p of parts) hash.update(p).update('\0');
+  return hash.digest('hex').slice(0, 24);
+};
+
+// Pictures made by `fill(dir)` into a folder named `name`, once (keptFolder):
+// they change with the test file `from` (import.meta.url), which holds what
+// `fill` draws. The test must leave them as they are.
+export function picturesOnce(from, fill, name = 'in') {
+  const key = digest(fs.readFileSync(fileURLToPath(from)), fill.toString(), name);
+  return path.join(keptFolder(`pictures-${key}`, (dir) => fill(path.join(dir, name))), name);
+}
+
+// makeGallery's output folder for pictures of picturesOnce, made once
+// (keptFolder). The test must leave it as it is.
+export function galleryOnce(input, template, values, { switches = ['/h200'], subfolders = true } = {}) {
+  const key = digest(JSON.stringify({ input, template, values, switches, subfolders }));
+  return path.join(keptFolder(`gallery-${key}`, (dir) => makeGallery(input, template, values,
+    { switches, subfolders, output: path.join(dir, 'out') })), 'out');
 }
 
 // Pictures like photographs (a fractal landscape of colours, blurred a
