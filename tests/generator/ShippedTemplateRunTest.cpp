@@ -1,9 +1,10 @@
 // Every shipped template made into a gallery by the real generator, with the
 // values and switches its pages are looked at with in the browser: a few
 // pictures in nested folders, dated and captioned, with names that must not
-// break a page. The run ends well, and every page is there with every file
-// it links. (The browser tests look at these pages; this one also runs in
-// the sanitizer build, where they do not.)
+// break a page, into a folder of its own and into the pictures' own. The
+// run ends well, and every page is there with every file it links. (The
+// browser tests look at these pages; this test also runs in the sanitizer
+// build, where they do not.)
 #include "GeneratorTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +64,7 @@ TEST_P(ShippedTemplateRun, EveryPageAndWhatItLinks) {
   fs::create_directories(in + "/2024/Spring");
   fs::create_directories(in + "/2024/Summer/Coast");
   fs::create_directories(in + "/trip");
-  makePicture(in + "/IMG_2.jpg", 300, 200);
+  makePicture(in + "/IMG_2.jpg", 2000, 1333);  // beyond the web size
   makePicture(in + "/IMG_10.jpg", 200, 300);
   makePicture(in + "/<b>&\"'#?% x.png", 120, 80);
   makePicture(in + "/caf\xc3\xa9 \xe2\x82\xac.webp", 100, 50);
@@ -89,11 +90,14 @@ TEST_P(ShippedTemplateRun, EveryPageAndWhatItLinks) {
        1},
       {"three pictures a page", {"/h200", "/s", "/g"}, "title=Paged\nperpage=3\n", 3},
       {"without subfolders", {"/h100", "/g"}, "title=Flat\n", 1},
+      // Last: the pictures are then in the output folder, shown themselves.
+      {"in the pictures' own folder", {"/h100", "/s", "/g"}, "title=Here\n", 1},
   };
   for (const Variant& v : variants) {
     SCOPED_TRACE(v.name);
-    const std::string out = root / ("out-" + std::to_string(&v - variants));
-    const std::string values = out + ".TMP";
+    const bool here = &v == std::end(variants) - 1;
+    const std::string out = here ? in : root / ("out-" + std::to_string(&v - variants));
+    const std::string values = root / ("values-" + std::to_string(&v - variants) + ".TMP");
     writeFile(values, v.values);
     std::vector<std::string> args = v.switches;
     args.insert(args.end(), {"/pThumb", "/i" + std::string(GetParam()), "/x" + values, in, out});
