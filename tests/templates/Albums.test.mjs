@@ -7,7 +7,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { chromiumPath, launchBrowser, makeDatedPictures, makeGallery, tempDir } from './gallery.mjs';
+import { chromiumPath, galleryOnce, launchBrowser, makeDatedPictures, picturesOnce } from './gallery.mjs';
 import {
   assertClean, galleryData, loadAllImages, noSidewaysScroll, openPage, viewerClosed, viewerShows,
 } from './viewer-checks.mjs';
@@ -39,18 +39,16 @@ async function albumCards(page) {
 }
 
 describe(template, { skip }, () => {
-  let browser, root, input, out;
+  let browser, input, out;
 
   before(async () => {
-    root = tempDir('albums');
-    input = path.join(root, 'Travels 2024');
-    makeDatedPictures(input);
-    out = makeGallery(input, template, { title: 'Travels' }, { output: path.join(root, 'out') });
+    // The top folder's album is named after it.
+    input = picturesOnce(import.meta.url, makeDatedPictures, 'Travels 2024');
+    out = galleryOnce(input, template, { title: 'Travels' });
     browser = await launchBrowser();
   });
   after(async () => {
     await browser?.close();
-    fs.rmSync(root, { recursive: true, force: true });
   });
 
   for (const width of [390, 1280]) {
@@ -131,8 +129,7 @@ describe(template, { skip }, () => {
   }
 
   test('by date, with a cover named: the pages in date order, the named cover', async () => {
-    const dated = makeGallery(input, template, { title: 'Travels', order: 'date', cover: 'apple' },
-                              { output: path.join(root, 'dated') });
+    const dated = galleryOnce(input, template, { title: 'Travels', order: 'date', cover: 'apple' });
     const { context, page, record } = await openPage(browser, dated, 'index.html', 1280);
     const cards = await albumCards(page);
     assert.deepEqual(cards.map((c) => c.cover),
@@ -147,8 +144,7 @@ describe(template, { skip }, () => {
   });
 
   test('without subfolders one page of the pictures, no index', async () => {
-    const flat = makeGallery(input, template, { title: 'Travels' },
-                             { output: path.join(root, 'flat'), subfolders: false });
+    const flat = galleryOnce(input, template, { title: 'Travels' }, { subfolders: false });
     assert.ok(!fs.existsSync(path.join(flat, 'index-2.html')));
     for (const width of [390, 1280]) {
       const { context, page, record } = await openPage(browser, flat, 'index.html', width);

@@ -8,7 +8,9 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { chromiumPath, launchBrowser, makeDatedPictures, makeGallery, programDir, tempDir } from './gallery.mjs';
+import {
+  chromiumPath, galleryOnce, launchBrowser, makeDatedPictures, picturesOnce, programDir,
+} from './gallery.mjs';
 import { assertClean, galleryData, noSidewaysScroll, openPage } from './viewer-checks.mjs';
 
 const skip = chromiumPath() ? false : 'chromium is not installed';
@@ -38,16 +40,13 @@ async function cardTexts(page, id) {
 }
 
 describe('captions and order in every shipped template', { skip }, () => {
-  let browser, root, input;
+  let browser, input;
   before(async () => {
-    root = tempDir('order');
-    input = path.join(root, 'in');
-    makeDatedPictures(input);
+    input = picturesOnce(import.meta.url, makeDatedPictures);
     browser = await launchBrowser();
   });
   after(async () => {
     await browser?.close();
-    fs.rmSync(root, { recursive: true, force: true });
   });
 
   for (const template of templates) {
@@ -57,8 +56,7 @@ describe('captions and order in every shipped template', { skip }, () => {
       const asksOrder = fs.readFileSync(path.join(programDir, template), 'utf8').includes('\norder;');
       for (const [order, expected] of [[undefined, byName], ['date', asksOrder ? byDate : byName]]) {
         const values = { title: 'Order', perpage: '0', ...(order ? { order } : {}) };
-        const out = makeGallery(input, template, values,
-                                { switches: ['/h100'], output: path.join(root, `${template}-${order}`) });
+        const out = galleryOnce(input, template, values, { switches: ['/h100'] });
         for (const width of [390, 1280]) {
           const at = `${template} ${order || 'by default'} at ${width} px`;
           const probe = await openPage(browser, out, 'index.html', width);

@@ -12,7 +12,7 @@ import { fileURLToPath } from 'node:url';
 import { after, before, describe, test } from 'node:test';
 
 import {
-  chromiumPath, launchBrowser, makeGallery, makePhotosOnce, pixelsOf, programDir, tempDir,
+  chromiumPath, galleryOnce, launchBrowser, makePhotosOnce, picturesOnce, pixelsOf, programDir,
 } from './gallery.mjs';
 import { assertClean, openPage } from './viewer-checks.mjs';
 
@@ -46,23 +46,19 @@ async function firstScreen(page) {
 }
 
 describe('pictures on the first screen', { skip }, () => {
-  let browser, root, input;
+  let browser, input;
   before(async () => {
-    root = tempDir('sharp');
-    input = path.join(root, 'in');
-    makePhotosOnce(input);
+    input = picturesOnce(import.meta.url, makePhotosOnce);
     browser = await launchBrowser();
   });
   after(async () => {
     await browser?.close();
-    fs.rmSync(root, { recursive: true, force: true });
   });
 
   for (const template of templates) {
     for (const size of thumbSizes) {
       test(`${template} with ${size.slice(2)} px thumbnails`, async () => {
-        const out = makeGallery(input, template, { title: 'Sharp', perpage: '0' },
-                                { switches: [size], output: path.join(root, template + size.slice(1)) });
+        const out = galleryOnce(input, template, { title: 'Sharp', perpage: '0' }, { switches: [size] });
         // An album index shows covers: an album's page too.
         const files = ['index.html'];
         if (!fs.readFileSync(path.join(out, 'index.html'), 'utf8').includes('data-vg='))

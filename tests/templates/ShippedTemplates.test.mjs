@@ -6,7 +6,7 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import {
-  chromiumPath, launchBrowser, makeGallery, makePictures, pictures, programDir, tempDir,
+  chromiumPath, galleryOnce, launchBrowser, makePictures, pictures, picturesOnce, programDir,
 } from './gallery.mjs';
 import {
   assertClean, galleryData, loadAllImages, noSidewaysScroll, openPage, viewerClosed, viewerShows,
@@ -23,19 +23,15 @@ function askedValues() {
 }
 
 describe(template, { skip }, () => {
-  let browser, root, input, out;
+  let browser, input, out;
 
   before(async () => {
-    root = tempDir('pages');
-    input = path.join(root, 'in');
-    makePictures(input);
-    out = makeGallery(input, template, { title: 'Holiday <2026> & more', perpage: '0' },
-                      { output: path.join(root, 'out') });
+    input = picturesOnce(import.meta.url, makePictures);
+    out = galleryOnce(input, template, { title: 'Holiday <2026> & more', perpage: '0' });
     browser = await launchBrowser();
   });
   after(async () => {
     await browser?.close();
-    fs.rmSync(root, { recursive: true, force: true });
   });
 
   for (const width of [390, 1280]) {
@@ -207,8 +203,7 @@ describe(template, { skip }, () => {
 
   const paged = askedValues().includes('perpage') ? false : 'all pictures on one page';
   test('pages split at the chosen count; previous/next of the viewer crosses them', { skip: paged }, async () => {
-    const paged = makeGallery(input, template, { title: 'Paged', perpage: '3' },
-                              { output: path.join(root, 'paged') });
+    const paged = galleryOnce(input, template, { title: 'Paged', perpage: '3' });
     assert.ok(fs.existsSync(path.join(paged, 'index-2.html')));
     assert.ok(fs.existsSync(path.join(paged, 'index-3.html')));
     const { context, page, record } = await openPage(browser, paged, 'index.html', 1280);

@@ -8,29 +8,28 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { chromiumPath, launchBrowser, makeGallery, tempDir } from './gallery.mjs';
+import { chromiumPath, galleryOnce, launchBrowser, picturesOnce } from './gallery.mjs';
 import { assertClean, openPage, viewerShows } from './viewer-checks.mjs';
 
 const skip = chromiumPath() ? false : 'chromium is not installed';
 const count = 400;
 
 describe('the strip of a large gallery', { skip }, () => {
-  let browser, root, out;
+  let browser, out;
   before(async () => {
-    root = tempDir('strip');
-    const input = path.join(root, 'in');
-    fs.mkdirSync(input);
-    const one = path.join(root, 'one.jpg');
-    execFileSync('convert', ['-size', '60x40', 'gradient:#ffadad-#3a0ca3', one]);
-    for (let i = 0; i < count; ++i)
-      fs.copyFileSync(one, path.join(input, `p${String(i).padStart(3, '0')}.jpg`));
-    out = makeGallery(input, 'Grid.tpl', { title: 'Many', perpage: '0' },
-                      { switches: ['/h40'], output: path.join(root, 'out') });
+    const many = (input) => {
+      fs.mkdirSync(input);
+      const one = path.join(input, '..', 'one.jpg');
+      execFileSync('convert', ['-size', '60x40', 'gradient:#ffadad-#3a0ca3', one]);
+      for (let i = 0; i < count; ++i)
+        fs.copyFileSync(one, path.join(input, `p${String(i).padStart(3, '0')}.jpg`));
+    };
+    out = galleryOnce(picturesOnce(import.meta.url, many), 'Grid.tpl', { title: 'Many', perpage: '0' },
+                      { switches: ['/h40'] });
     browser = await launchBrowser();
   });
   after(async () => {
     await browser?.close();
-    fs.rmSync(root, { recursive: true, force: true });
   });
 
   test('a window of thumbnails that follows the picture', async () => {

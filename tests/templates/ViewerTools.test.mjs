@@ -8,7 +8,7 @@ import path from 'node:path';
 import { createRequire } from 'node:module';
 import { after, before, describe, test } from 'node:test';
 
-import { chromiumPath, launchBrowser, makeGallery, makePictures, tempDir } from './gallery.mjs';
+import { chromiumPath, galleryOnce, launchBrowser, makePictures, picturesOnce } from './gallery.mjs';
 import { assertClean, openPage, viewerClosed, viewerShows } from './viewer-checks.mjs';
 
 const skip = !chromiumPath() ? 'chromium is not installed'
@@ -48,26 +48,24 @@ const screens = [
 ];
 
 describe('viewer tools', { skip }, () => {
-  let browser, root, input;
+  let browser;
   const outs = {};
 
   before(async () => {
-    root = tempDir('tools');
-    input = path.join(root, 'in');
-    makePictures(input, shots);
-    for (const s of shots) {
-      if (s.tags.length)
-        execFileSync('/usr/bin/exiftool', ['-q', '-overwrite_original', ...s.tags, path.join(input, s.file)]);
-    }
-    for (const { end } of screens) {
-      outs[end] = makeGallery(input, 'Grid.tpl', { title: 'Tools', perpage: '0', slideshow: '1', slideshowend: end },
-                              { output: path.join(root, end) });
-    }
+    const tagged = (input) => {
+      makePictures(input, shots);
+      for (const s of shots) {
+        if (s.tags.length)
+          execFileSync('/usr/bin/exiftool', ['-q', '-overwrite_original', ...s.tags, path.join(input, s.file)]);
+      }
+    };
+    const input = picturesOnce(import.meta.url, tagged);
+    for (const { end } of screens)
+      outs[end] = galleryOnce(input, 'Grid.tpl', { title: 'Tools', perpage: '0', slideshow: '1', slideshowend: end });
     browser = await launchBrowser();
   });
   after(async () => {
     await browser?.close();
-    fs.rmSync(root, { recursive: true, force: true });
   });
 
   for (const { width, end } of screens) {

@@ -1,10 +1,12 @@
 // Galleries made by the real generator from real pictures, and a headless
 // chromium to look at them: shared by the page tests and scripts/screenshots.
 import { execFileSync } from 'node:child_process';
+import crypto from 'node:crypto';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
+import { fileURLToPath } from 'node:url';
 
 export const vignetor = process.env.VIGNETOR;
 export const programDir = process.env.PROGRAM_DIR;
@@ -72,6 +74,81 @@ export function makeGallery(input, template, values,
   args.push(input, out);
   execFileSync(program, args, { stdio: ['ignore', 'pipe', 'pipe'] });
   return out;
+}
+
+// What the pictures and galleries kept by picturesOnce and galleryOnce are
+// made from, besides their own arguments: the generator and the files of the
+// program directory beside it (templates, viewer), by size and time, and
+// this module.
+let madeWith;
+function makersStamp() {
+  if (!madeWith) {
+    const hash = crypto.createHash('sha256');
+    const files = [vignetor, ...fs.readdirSync(programDir).sort().map((f) => path.join(programDir, f))];
+    for (const file of files) {
+      const s = fs.statSync(file);
+      // Other programs of the directory play no part in a gallery.
+      if (!s.isFile() || (file !== vignetor && (s.mode & 0o111))) continue;
+      hash.update(`${file}\0${s.size}\0${s.mtimeMs}\n`);
+    }
+    hash.update(fs.readFileSync(fileURLToPath(import.meta.url)));
+    madeWith = hash.digest('hex').slice(0, 16);
+  }
+  return madeWith;
+}
+
+// The folder `name` of the kept pictures and galleries, made by `make(dir)`
+// unless it is there. They are kept beside the program directory, shared by
+// the tests of a ctest run and by later runs while nothing they are made
+// from changes. Tests running side by side may make the same folder at the
+// same time: each makes it in a folder of its own, and the first to finish
+// puts it in place (a rename, whole or not at all); the others use that one.
+function keptFolder(name, make) {
+  const kept = path.join(programDir, '..', 'test-galleries');
+  const stamp = makersStamp();
+  if (fs.mkdirSync(path.join(kept, stamp), { recursive: true })) {
+    // Those of a generator or templates built since are of no more use; an
+    // hour leaves alone any run still looking at them.
+    for (const old of fs.readdirSync(kept)) {
+      const dir = path.join(kept, old);
+      if (old !== stamp && Date.now() - fs.statSync(dir).mtimeMs > 3600e3)
+        fs.rmSync(dir, { recursive: true, force: true });
+    }
+  }
+  const dir = path.join(kept, stamp, name);
+  if (!fs.existsSync(dir)) {
+    const fresh = fs.mkdtempSync(dir + '-');
+    try {
+      make(fresh);
+      fs.renameSync(fresh, dir);
+    } catch (e) {
+      fs.rmSync(fresh, { recursive: true, force: true });
+      if (!fs.existsSync(dir)) throw e;
+    }
+  }
+  return dir;
+}
+
+const digest = (...parts) => {
+  const hash = crypto.createHash('sha256');
+  for (const p of parts) hash.update(p).update('\0');
+  return hash.digest('hex').slice(0, 24);
+};
+
+// Pictures made by `fill(dir)` into a folder named `name`, once (keptFolder):
+// they change with the test file `from` (import.meta.url), which holds what
+// `fill` draws. The test must leave them as they are.
+export function picturesOnce(from, fill, name = 'in') {
+  const key = digest(fs.readFileSync(fileURLToPath(from)), fill.toString(), name);
+  return path.join(keptFolder(`pictures-${key}`, (dir) => fill(path.join(dir, name))), name);
+}
+
+// makeGallery's output folder for pictures of picturesOnce, made once
+// (keptFolder). The test must leave it as it is.
+export function galleryOnce(input, template, values, { switches = ['/h200'], subfolders = true } = {}) {
+  const key = digest(JSON.stringify({ input, template, values, switches, subfolders }));
+  return path.join(keptFolder(`gallery-${key}`, (dir) => makeGallery(input, template, values,
+    { switches, subfolders, output: path.join(dir, 'out') })), 'out');
 }
 
 // Pictures like photographs (a fractal landscape of colours, blurred a
