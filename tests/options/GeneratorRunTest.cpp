@@ -148,7 +148,7 @@ TEST_F(GeneratorRun, TheOptionsAreSavedResolvedWhateverTheExitCode) {
   SetText(IDC_PREFIX, "tn_");
   SetCheck(IDC_SKIP_CREATION, true);
   wxTEST_DIALOG(CreateAndCloseConsoleAtTheEnd(),
-                wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"));
+                ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_YES));
   EXPECT_EQ(Pics(), Saved("indir"));
   EXPECT_EQ(Pics(), Saved("outdir")) << "Yes made the input directory the output directory";
   EXPECT_EQ("tn_", Saved("pref"));
@@ -308,7 +308,7 @@ TEST_F(GeneratorRun, TheRealGeneratorMakesThePageThatOpens) {
   ASSERT_EQ(0, ::mkdir(in.c_str(), 0700));
   SetDirectories(in + "/", in);
   wxTEST_DIALOG(Create(),
-                wxExpectModal<wxMessageDialog>(wxID_YES).Describe("the directory question"));
+                ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_YES));
   ASSERT_TRUE(FileExists(in + "/index.html"));
   EXPECT_TRUE(FileExists(in + "/vignetor-viewer.js"));
   ASSERT_EQ(1u, m_opened.size());
