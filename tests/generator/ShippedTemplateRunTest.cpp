@@ -7,6 +7,8 @@
 // build, where they do not.)
 #include "GeneratorTestSupport.h"
 
+#include "common/Percent.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,19 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string percentDecode(const std::string& url) {
-  std::string path;
-  for (std::size_t i = 0; i < url.size(); ++i) {
-    if (url[i] == '%' && i + 2 < url.size()) {
-      path += static_cast<char>(std::stoi(url.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      path += url[i];
-    }
-  }
-  return path;
-}
 
 // How many pages the gallery in `out` has (index.html, index-2.html, ...);
 // every file a page links exists.
@@ -43,7 +32,8 @@ int checkPages(const std::string& out) {
     for (std::sregex_iterator it(page.begin(), page.end(), link), end; it != end; ++it) {
       const std::string url = (*it)[1];
       if (std::regex_search(url, std::regex("^(data|https?|mailto):"))) continue;
-      EXPECT_TRUE(exists(out + "/" + percentDecode(url))) << name << ": " << url;
+      std::string path;
+      EXPECT_TRUE(percentDecode(url, path) && exists(out + "/" + path)) << name << ": " << url;
     }
   }
   return pages;

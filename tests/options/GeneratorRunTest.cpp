@@ -307,8 +307,7 @@ TEST_F(GeneratorRun, TheRealGeneratorMakesThePageThatOpens) {
   const std::string in = m_dir / "holiday \"2024\" pics";
   ASSERT_EQ(0, ::mkdir(in.c_str(), 0700));
   SetDirectories(in + "/", in);
-  wxTEST_DIALOG(Create(),
-                ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_YES));
+  wxTEST_DIALOG(Create(), ExpectMessage(kQuestion, kQuestionCaption, kQuestionStyle, wxID_YES));
   ASSERT_TRUE(FileExists(in + "/index.html"));
   EXPECT_TRUE(FileExists(in + "/vignetor-viewer.js"));
   ASSERT_EQ(1u, m_opened.size());
