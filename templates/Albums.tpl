@@ -10,8 +10,8 @@
 ; Placeholders are written {{name}}.
 
 [desc]
-An album per folder: an index of covers
-with counts and dates, each folder on a
+An album per folder: an index of large
+covers with counts and dates, each on a
 page of its own with the way back. Asks
 for a title, order, cover and slideshow.
 
@@ -24,6 +24,7 @@ slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
 
 [gallery]
 websize=1600
+cellsize=320
 thumb2x=yes
 thumb3x=yes
 perpage=0
@@ -56,9 +57,6 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
             --line: rgb(255 255 255 / .07); --ring: #82acff; --well: #12151b; --shadow: none; }
   }
   * { box-sizing: border-box; }
-  /* Cells as high as the highest thumbnail and at most 4:3 wide (a panorama
-     is shown smaller rather than widen every cell). */
-  main { --cw: min(var(--mw), var(--ch) * 4 / 3); }
   body { margin: 0; background: var(--bg); color: var(--text);
          font: 15px/1.45 system-ui, -apple-system, "Segoe UI", Roboto, sans-serif; }
   header, main, footer { padding-inline: var(--side); }
@@ -66,47 +64,67 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   h1 { margin: 0; font-size: clamp(1.6rem, 1.1rem + 1.8vw, 2.6rem); font-weight: 700;
        letter-spacing: -.015em; overflow-wrap: anywhere; }
   header p { margin: .35rem 0 0; color: var(--muted); }
-  /* Columns as wide as the widest thumbnail, as many as fit: a picture is
-     never shown larger than its thumbnail was made (--cw x --ch, the
-     largest thumbnail's box). */
-  .grid { display: grid; gap: var(--gap); justify-content: start;
-          grid-template-columns: repeat(auto-fill, min(100%, calc(var(--cw) * 1px))); }
-  /* Two columns on a phone. */
-  @media (max-width: 480px) { .grid { grid-template-columns: repeat(2, minmax(0, 1fr)); } }
+  /* Columns of 15rem or more over the whole width: the pictures are drawn
+     about as large as the display files the generator makes for them
+     (cellsize, 320 px on the long edge), whatever the thumbnails' size.
+     Two columns on a phone. */
+  .grid { display: grid; gap: var(--gap); grid-template-columns: repeat(auto-fill, minmax(min(100%, 15rem), 1fr)); }
+  @media (max-width: 480px) { .grid { --gap: .6rem; grid-template-columns: repeat(2, minmax(0, 1fr)); } }
+  /* The screen's pixel density, rounded up: a picture is drawn at most as
+     large as its largest file at that density (--max / --dpr). */
+  :root { --dpr: 1; }
+  @media (min-resolution: 1.01dppx) { :root { --dpr: 1.5; } }
+  @media (min-resolution: 1.51dppx) { :root { --dpr: 2; } }
+  @media (min-resolution: 2.01dppx) { :root { --dpr: 2.5; } }
+  @media (min-resolution: 2.51dppx) { :root { --dpr: 3; } }
+  @media (min-resolution: 3.01dppx) { :root { --dpr: 4; } }
   .card { margin: 0; display: flex; flex-direction: column; min-width: 0; background: var(--card);
           border: 1px solid var(--line); border-radius: 14px; box-shadow: var(--shadow); overflow: hidden; }
   .card:has(a:focus-visible) { outline: 3px solid var(--ring); outline-offset: 3px; }
-  .shot { position: relative; display: block; aspect-ratio: var(--cw) / var(--ch); background: var(--well); outline: none; }
-  /* Each picture at most as large as its own thumbnail (--tw x --th), centred. */
-  .shot img { position: absolute; inset: 0; margin: auto; width: 100%; height: 100%; object-fit: contain;
-              max-width: calc(var(--tw) * 1px); max-height: calc(var(--th) * 1px);
+  /* The picture first: a 3:2 frame over the card's width, the picture in it
+     whole and as large as it fits (--w x --h its shape). */
+  .shot { display: flex; align-items: center; justify-content: center; aspect-ratio: 3 / 2;
+          background: var(--well); outline: none; overflow: hidden; }
+  .shot img { display: block; width: calc(100% * min(1, var(--w) / var(--h) * 2 / 3)); height: auto;
+              aspect-ratio: var(--w) / var(--h); max-width: calc(var(--max) * 1px / var(--dpr));
               transition: transform .25s ease; }
   .shot:hover img, .shot:focus-visible img { transform: scale(1.03); }
-  figcaption { display: flex; flex-direction: column; gap: .1rem; padding: .65rem .85rem .8rem; min-width: 0; }
-  /* The caption first where the picture has one, its file name under it. */
-  .text { font-weight: 600; overflow-wrap: anywhere; }
+  figcaption { display: flex; flex-direction: column; gap: .1rem; padding: .6rem .85rem .75rem; min-width: 0; }
+  /* The caption first where the picture has one, its file name under it;
+     a caption wraps between words (hyphenated in the page's language), at
+     most three lines, two on a phone. */
+  .text { font-weight: 600; overflow-wrap: break-word; hyphens: auto; display: -webkit-box;
+          -webkit-box-orient: vertical; -webkit-line-clamp: 3; line-clamp: 3; overflow: hidden; }
+  @media (max-width: 480px) {
+    figcaption { padding: .45rem .6rem .55rem; font-size: .9rem; }
+    .text { -webkit-line-clamp: 2; line-clamp: 2; }
+  }
   .name { font-weight: 600; white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
   .text:not(:empty) + .name { font-weight: 400; font-size: .82rem; color: var(--muted); }
   .meta { display: flex; flex-wrap: wrap; column-gap: .75em; color: var(--muted); font-size: .82rem; }
   .text:empty, .meta > span:empty { display: none; }
+  @media (max-width: 480px) { .meta .size { display: none; } }
   .nothing { color: var(--muted); }
   footer { padding-block: 2rem 2.5rem; color: var(--muted); font-size: .8rem; }
-  /* The album index: a card per folder, its cover as large as its thumbnail. */
+  /* The album index: a card per album, its cover over the card's whole
+     width in a 3:2 frame (cut to the frame, centred, never drawn beyond its
+     largest file), the album's name, count and days under it. */
   .album { color: inherit; text-decoration: none; outline: none; }
   .album:focus-visible { outline: 3px solid var(--ring); outline-offset: 3px; }
-  .album .label { display: flex; flex-direction: column; gap: .1rem; padding: .65rem .85rem .8rem; min-width: 0; }
+  .cover { position: relative; display: block; aspect-ratio: 3 / 2; background: var(--well); overflow: hidden; }
+  .cover img { position: absolute; top: 50%; left: 50%; translate: -50% -50%; display: block; height: auto;
+               width: calc(100% * max(1, var(--w) / var(--h) * 2 / 3)); aspect-ratio: var(--w) / var(--h);
+               max-width: calc(var(--max) * 1px / var(--dpr)); transition: scale .25s ease; }
+  .album:hover .cover img, .album:focus-visible .cover img { scale: 1.03; }
+  .album .label { display: flex; flex-direction: column; gap: .1rem; padding: .7rem .95rem .85rem; min-width: 0; }
   .days { white-space: nowrap; }
-  /* Index cards wide enough for an album's name and days whatever the
-     thumbnail size; the cover keeps its own size in the middle. */
+  /* Index cards of 17rem or more; one a row on a phone. */
   @media (min-width: 481px) {
-    .grid:has(> .album) { grid-template-columns: repeat(auto-fill, min(100%, max(15rem, calc(var(--cw) * 1px)))); }
+    .grid:has(> .album) { grid-template-columns: repeat(auto-fill, minmax(min(100%, 17rem), 1fr)); }
   }
-  /* On a phone a list: the cover beside the album's name and days. */
-  @media (max-width: 480px) {
-    .album { grid-column: 1 / -1; display: grid; grid-template-columns: minmax(0, 2fr) minmax(0, 3fr); align-items: center; }
-  }
+  @media (max-width: 480px) { .album { grid-column: 1 / -1; } }
   .album .parent { color: var(--muted); font-size: .78rem; overflow-wrap: anywhere; }
-  .album .title { font-weight: 650; font-size: 1.05rem; overflow-wrap: anywhere; }
+  .album .title { font-weight: 650; font-size: 1.1rem; overflow-wrap: break-word; hyphens: auto; }
   .parent:empty { display: none; }
   .count[data-n="1"] .plural { display: none; }
   /* The way back: the index, then each folder above the album. */
@@ -131,11 +149,11 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   <h1>{{title}}</h1>
   <p>{{count}} pictures</p>
 </header>
-<main class="grid" style="--mw: {{maxthumbwidth}}; --ch: {{maxthumbheight}}">
+<main class="grid">
 
 [album]
   <a class="card album" href="{{albumlink}}" id="{{sectionid}}">
-    <span class="shot"><img style="--tw: {{thumbwidth}}; --th: {{thumbheight}}" src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="" loading="lazy" decoding="async"></span>
+    <span class="cover"><img style="--w: {{displaywidth}}; --h: {{displayheight}}; --max: {{displaymaxwidth}}" src="{{displaysrc}}" srcset="{{displaysrcset}}" sizes="auto, {{displaywidth}}px" width="{{displaywidth}}" height="{{displayheight}}" alt=" loading="lazy" decoding="async"></span>
     <span class="label"><span class="title">{{albumname}}</span><span class="parent">{{albumparent}}</span><span class="meta"><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture<span class="plural">s</span></span><span class="days">{{albumdates}}</span></span></span>
   </a>
 
@@ -150,8 +168,8 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 
 [picture]
   <figure class="card">
-    <a class="shot" href="{{web}}" data-vg="{{id}}"><img style="--tw: {{thumbwidth}}; --th: {{thumbheight}}" src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
-    <figcaption><span class="text">{{caption}}</span><span class="name">{{name}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span></span></figcaption>
+    <a class="shot" href="{{web}}" data-vg="{{id}}"><img style="--w: {{displaywidth}}; --h: {{displayheight}}; --max: {{displaymaxwidth}}" src="{{displaysrc}}" srcset="{{displaysrcset}}" sizes="auto, {{displaywidth}}px" width="{{displaywidth}}" height="{{displayheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
+    <figcaption><span class="text">{{caption}}</span><span class="name">{{name}}</span><span class="meta"><span>{{datetaken}}</span><span class="size">{{width}} &times; {{height}}</span></span></figcaption>
   </figure>
 
 [empty]

@@ -6,10 +6,10 @@
 ; Placeholders are written {{name}}.
 
 [desc]
-Cards in a clean grid, light or dark as
-the viewer's system is, as large as the
-thumbnails. Asks for a title, pictures
-per page, the order and the slideshow.
+Cards in a clean grid over the width,
+large pictures first, light or dark as
+the viewer's system is. Asks for a title,
+pictures per page, order and slideshow.
 
 [askvalues]
 title;T;Page title;My pictures
@@ -20,6 +20,7 @@ slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
 
 [gallery]
 websize=1600
+cellsize=320
 thumb2x=yes
 thumb3x=yes
 perpage={{perpage}}
@@ -49,9 +50,6 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
             --line: rgb(255 255 255 / .07); --ring: #82acff; --well: #12151b; --shadow: none; }
   }
   * { box-sizing: border-box; }
-  /* Cells as high as the highest thumbnail and at most 4:3 wide (a panorama
-     is shown smaller rather than widen every cell). */
-  main { --cw: min(var(--mw), var(--ch) * 4 / 3); }
   body { margin: 0; background: var(--bg); color: var(--text);
          font: 15px/1.45 system-ui, -apple-system, "Segoe UI", Roboto, sans-serif; }
   header, main, footer { padding-inline: var(--side); }
@@ -59,29 +57,46 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   h1 { margin: 0; font-size: clamp(1.6rem, 1.1rem + 1.8vw, 2.6rem); font-weight: 700;
        letter-spacing: -.015em; overflow-wrap: anywhere; }
   header p { margin: .35rem 0 0; color: var(--muted); }
-  /* Columns as wide as the widest thumbnail, as many as fit: a picture is
-     never shown larger than its thumbnail was made (--cw x --ch, the
-     largest thumbnail's box). */
-  .grid { display: grid; gap: var(--gap); justify-content: start;
-          grid-template-columns: repeat(auto-fill, min(100%, calc(var(--cw) * 1px))); }
-  /* Two columns on a phone. */
-  @media (max-width: 480px) { .grid { grid-template-columns: repeat(2, minmax(0, 1fr)); } }
+  /* Columns of 15rem or more over the whole width: the pictures are drawn
+     about as large as the display files the generator makes for them
+     (cellsize, 320 px on the long edge), whatever the thumbnails' size.
+     Two columns on a phone. */
+  .grid { display: grid; gap: var(--gap); grid-template-columns: repeat(auto-fill, minmax(min(100%, 15rem), 1fr)); }
+  @media (max-width: 480px) { .grid { --gap: .6rem; grid-template-columns: repeat(2, minmax(0, 1fr)); } }
+  /* The screen's pixel density, rounded up: a picture is drawn at most as
+     large as its largest file at that density (--max / --dpr). */
+  :root { --dpr: 1; }
+  @media (min-resolution: 1.01dppx) { :root { --dpr: 1.5; } }
+  @media (min-resolution: 1.51dppx) { :root { --dpr: 2; } }
+  @media (min-resolution: 2.01dppx) { :root { --dpr: 2.5; } }
+  @media (min-resolution: 2.51dppx) { :root { --dpr: 3; } }
+  @media (min-resolution: 3.01dppx) { :root { --dpr: 4; } }
   .card { margin: 0; display: flex; flex-direction: column; min-width: 0; background: var(--card);
           border: 1px solid var(--line); border-radius: 14px; box-shadow: var(--shadow); overflow: hidden; }
   .card:has(a:focus-visible) { outline: 3px solid var(--ring); outline-offset: 3px; }
-  .shot { position: relative; display: block; aspect-ratio: var(--cw) / var(--ch); background: var(--well); outline: none; }
-  /* Each picture at most as large as its own thumbnail (--tw x --th), centred. */
-  .shot img { position: absolute; inset: 0; margin: auto; width: 100%; height: 100%; object-fit: contain;
-              max-width: calc(var(--tw) * 1px); max-height: calc(var(--th) * 1px);
+  /* The picture first: a 3:2 frame over the card's width, the picture in it
+     whole and as large as it fits (--w x --h its shape). */
+  .shot { display: flex; align-items: center; justify-content: center; aspect-ratio: 3 / 2;
+          background: var(--well); outline: none; overflow: hidden; }
+  .shot img { display: block; width: calc(100% * min(1, var(--w) / var(--h) * 2 / 3)); height: auto;
+              aspect-ratio: var(--w) / var(--h); max-width: calc(var(--max) * 1px / var(--dpr));
               transition: transform .25s ease; }
   .shot:hover img, .shot:focus-visible img { transform: scale(1.03); }
-  figcaption { display: flex; flex-direction: column; gap: .1rem; padding: .65rem .85rem .8rem; min-width: 0; }
-  /* The caption first where the picture has one, its file name under it. */
-  .text { font-weight: 600; overflow-wrap: anywhere; }
+  figcaption { display: flex; flex-direction: column; gap: .1rem; padding: .6rem .85rem .75rem; min-width: 0; }
+  /* The caption first where the picture has one, its file name under it;
+     a caption wraps between words (hyphenated in the page's language), at
+     most three lines, two on a phone. */
+  .text { font-weight: 600; overflow-wrap: break-word; hyphens: auto; display: -webkit-box;
+          -webkit-box-orient: vertical; -webkit-line-clamp: 3; line-clamp: 3; overflow: hidden; }
+  @media (max-width: 480px) {
+    figcaption { padding: .45rem .6rem .55rem; font-size: .9rem; }
+    .text { -webkit-line-clamp: 2; line-clamp: 2; }
+  }
   .name { font-weight: 600; white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
   .text:not(:empty) + .name { font-weight: 400; font-size: .82rem; color: var(--muted); }
   .meta { display: flex; flex-wrap: wrap; column-gap: .75em; color: var(--muted); font-size: .82rem; }
   .text:empty, .meta > span:empty { display: none; }
+  @media (max-width: 480px) { .meta .size { display: none; } }
   .section { grid-column: 1 / -1; display: flex; align-items: baseline; gap: .6rem; margin: 1.25rem 0 0;
              font-size: 1.25rem; font-weight: 650; overflow-wrap: anywhere; }
   .section small { color: var(--muted); font-size: .85rem; font-weight: 500; }
@@ -102,15 +117,15 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   <h1>{{title}}</h1>
   <p>{{count}} pictures</p>
 </header>
-<main class="grid" style="--mw: {{maxthumbwidth}}; --ch: {{maxthumbheight}}">
+<main class="grid">
 
 [section]
   <h2 class="section" id="{{sectionid}}"><span>{{section}}</span><small>{{sectioncount}}</small></h2>
 
 [picture]
   <figure class="card">
-    <a class="shot" href="{{web}}" data-vg="{{id}}"><img style="--tw: {{thumbwidth}}; --th: {{thumbheight}}" src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
-    <figcaption><span class="text">{{caption}}</span><span class="name">{{name}}</span><span class="meta"><span>{{datetaken}}</span><span>{{width}} &times; {{height}}</span></span></figcaption>
+    <a class="shot" href="{{web}}" data-vg="{{id}}"><img style="--w: {{displaywidth}}; --h: {{displayheight}}; --max: {{displaymaxwidth}}" src="{{displaysrc}}" srcset="{{displaysrcset}}" sizes="auto, {{displaywidth}}px" width="{{displaywidth}}" height="{{displayheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
+    <figcaption><span class="text">{{caption}}</span><span class="name">{{name}}</span><span class="meta"><span>{{datetaken}}</span><span class="size">{{width}} &times; {{height}}</span></span></figcaption>
   </figure>
 
 [empty]

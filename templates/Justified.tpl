@@ -1,16 +1,19 @@
 ; Justified: rows of equal height that fill the width, each picture in its
-; own shape. A picture's share of its row grows with its aspect ratio
-; (flex-grow), so every row comes out the same height without any script.
+; own shape and never cropped. A picture's share of its row grows with its
+; aspect ratio (flex-grow), so every row comes out the same height without
+; any script, and reflows as the window changes. The generator makes the
+; display files for rows about 240 px high (rowheight), whatever the
+; thumbnails' size.
 ; Sections: desc, askvalues (the form asks for these), gallery (what the
 ; generator makes and copies), head, section (before a folder's pictures),
 ; picture, empty, pagenav (links between pages), foot.
 ; Placeholders are written {{name}}.
 
 [desc]
-Rows of equal height that fill the width,
-each picture in its own shape, about as
-high as the thumbnails. Asks for a title,
-pictures per page, order and slideshow.
+Rows of pictures about 240 px high that
+fill the width, each in its own shape,
+uncropped; two a row on a phone. Asks
+for a title, pictures per page, order.
 
 [askvalues]
 title;T;Page title;My pictures
@@ -21,6 +24,7 @@ slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
 
 [gallery]
 websize=1600
+rowheight=240
 thumb2x=yes
 thumb3x=yes
 perpage={{perpage}}
@@ -55,17 +59,28 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   h1 { margin: 0; font-size: clamp(1.5rem, 1.1rem + 1.6vw, 2.4rem); font-weight: 700;
        letter-spacing: -.02em; overflow-wrap: anywhere; }
   header p { margin: 0; color: var(--muted); }
+  /* A row starts at its pictures' widths at 0.85 of the row height the
+     display files are made for (--target, rowheight) and grows to fill the
+     width: rows come out 205 to about 280 px high on a desktop, the last
+     row at 205. On a phone about two pictures a row. */
+  .rows { --target: 240px; --row: calc(var(--target) * .85); display: flex; flex-wrap: wrap; gap: var(--gap);
+          padding-inline: var(--side); }
+  @media (max-width: 640px) { .rows { --row: calc((100vw - 2 * var(--side)) / 3.4); } }
   /* Each picture grows by its aspect ratio from a width of (row height x
-     aspect ratio): all pictures of a row end up the same height. */
-  /* A row starts at four fifths of the thumbnails' height and grows to
-     fill the width, to about their height (half of it on a phone). */
-  .rows { --row: calc(var(--rowheight) * .8); display: flex; flex-wrap: wrap; gap: var(--gap); padding-inline: var(--side); }
-  @media (max-width: 640px) { .rows { --row: calc(var(--rowheight) * .45); } }
+     aspect ratio): all pictures of a row end up the same height. It grows
+     to twice the row height at most (a row that only one or two pictures
+     fit, say a tall one before a panorama), and never wider than the
+     largest file it has at the screen's pixel density (--max / --dpr): a
+     row where one stops is filled by the others. */
+  :root { --dpr: 1; }
+  @media (min-resolution: 1.01dppx) { :root { --dpr: 1.5; } }
+  @media (min-resolution: 1.51dppx) { :root { --dpr: 2; } }
+  @media (min-resolution: 2.01dppx) { :root { --dpr: 2.5; } }
+  @media (min-resolution: 2.51dppx) { :root { --dpr: 3; } }
+  @media (min-resolution: 3.01dppx) { :root { --dpr: 4; } }
   .tile { --ratio: calc(var(--w) / var(--h)); position: relative; margin: 0; min-width: 0;
           flex: calc(var(--ratio) * 1000) 1 calc(var(--ratio) * var(--row));
-          max-width: calc(var(--ratio) * var(--row) * 2); }
-  /* (A row that only one or two pictures fit, say a tall one before a
-     panorama, stops growing at twice the row height rather than fill.) */
+          max-width: min(calc(var(--ratio) * var(--row) * 2), calc(var(--max) * 1px / var(--dpr))); }
   .tile a { display: block; border-radius: 4px; outline: none; }
   .tile img { display: block; width: 100%; height: auto; aspect-ratio: var(--w) / var(--h);
               background: var(--tile); border-radius: 4px; }
@@ -102,15 +117,15 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   <h1>{{title}}</h1>
   <p>{{count}} pictures</p>
 </header>
-<main class="rows" style="--rowheight: {{maxthumbheight}}px">
+<main class="rows">
 
 [section]
   <i class="fill"></i>
   <h2 class="section" id="{{sectionid}}"><span>{{section}}</span><small>{{sectioncount}}</small></h2>
 
 [picture]
-  <figure class="tile" style="--w: {{thumbwidth}}; --h: {{thumbheight}}">
-    <a href="{{web}}" data-vg="{{id}}"><img src="{{imgsrc}}" srcset="{{imgsrcset}}" sizes="auto, {{thumbwidth}}px" width="{{thumbwidth}}" height="{{thumbheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
+  <figure class="tile" style="--w: {{displaywidth}}; --h: {{displayheight}}; --max: {{displaymaxwidth}}">
+    <a href="{{web}}" data-vg="{{id}}"><img src="{{displaysrc}}" srcset="{{displaysrcset}}" sizes="auto, {{displaywidth}}px" width="{{displaywidth}}" height="{{displayheight}}" alt="{{alt}}" loading="lazy" decoding="async"></a>
     <figcaption><span class="text">{{caption}}</span><span class="name">{{name}}</span></figcaption>
   </figure>
 
