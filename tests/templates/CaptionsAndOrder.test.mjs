@@ -2,7 +2,10 @@
 // nested folders: in name order by default and in date order when asked
 // (where the template asks for the order),
 // and a picture's caption shown first on its card, its file name after it
-// and smaller; a picture without one shows its file name.
+// and smaller; a picture without one shows its file name. Where the
+// template puts the picture first (photoFirst), each card's picture is at
+// least as high as the text under it, and no card is taller than twice its
+// picture's frame.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -39,6 +42,19 @@ async function cardTexts(page, id) {
   });
 }
 
+const photoFirst = ['Grid.tpl', 'Albums.tpl'];
+
+async function picturesFirst(page, at) {
+  const cards = await page.$$eval('figure:has(a[data-vg])', (figures) => figures.map((f) => {
+    const h = (e) => e.getBoundingClientRect().height;
+    return { id: f.querySelector('a[data-vg]').dataset.vg, card: h(f), frame: h(f.querySelector('a[data-vg]')),
+             picture: h(f.querySelector('a[data-vg] img')), text: h(f.querySelector('figcaption')) };
+  }));
+  for (const c of cards) {
+    assert.ok(c.picture >= c.text && c.card <= 2 * c.frame, `${at}: ${JSON.stringify(c)}`);
+  }
+}
+
 describe('captions and order in every shipped template', { skip }, () => {
   let browser, input;
   before(async () => {
@@ -68,6 +84,7 @@ describe('captions and order in every shipped template', { skip }, () => {
             const { context, page, record } = await openPage(browser, out, file, width);
             await noSidewaysScroll(page);
             const here = await page.$$eval('a[data-vg]', (as) => as.map((a) => a.dataset.vg));
+            if (photoFirst.includes(template)) await picturesFirst(page, at);
             ids.push(...here);
             if (here.includes('p-harbour')) {
               ++checked;

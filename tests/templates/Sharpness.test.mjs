@@ -27,6 +27,53 @@ const screens = [
 ];
 const thumbSizes = ['/h100', '/h200'];
 
+// Justified: every row but a folder's last fills the page's width (within
+// 2 px); on a desktop every row is at least 160 px high, whatever the
+// thumbnails' size.
+async function rowsFill(page, at, desktop) {
+  const { left, right, rows } = await page.evaluate(() => {
+    const main = document.querySelector('main');
+    const box = main.getBoundingClientRect();
+    const cs = getComputedStyle(main);
+    const byTop = new Map();
+    for (const img of document.querySelectorAll('a[data-vg] img')) {
+      const r = img.getBoundingClientRect();
+      const figure = img.closest('figure');
+      const top = Math.round(r.top + scrollY);
+      if (!byTop.has(top)) byTop.set(top, { left: r.left, right: r.right, h: r.height, last: false });
+      const row = byTop.get(top);
+      row.left = Math.min(row.left, r.left);
+      row.right = Math.max(row.right, r.right);
+      row.h = Math.min(row.h, r.height);
+      // A folder's last row: no picture follows it before the next heading.
+      row.last = !figure.nextElementSibling?.matches('figure');
+    }
+    return { left: box.left + parseFloat(cs.paddingLeft), right: box.right - parseFloat(cs.paddingRight),
+             rows: [...byTop.entries()] };
+  });
+  assert.ok(rows.length >= 2, `${at}: rows`);
+  for (const [top, row] of rows) {
+    assert.ok(Math.abs(row.left - left) <= 2, `${at}: the row at ${top} starts at ${row.left}, not ${left}`);
+    if (!row.last)
+      assert.ok(Math.abs(row.right - right) <= 2, `${at}: the row at ${top} ends at ${row.right}, not ${right}`);
+    if (desktop) assert.ok(row.h >= 160, `${at}: the row at ${top} is ${row.h} px high`);
+  }
+}
+
+// Album covers: drawn over their card's whole width, at least 240 px wide
+// on a desktop.
+async function largeCovers(page, at, desktop) {
+  const covers = await page.$$eval('main a:not([data-vg]) img', (imgs) => imgs.map((img) => ({
+    w: img.getBoundingClientRect().width, card: img.closest('a').getBoundingClientRect().width })));
+  if (!covers.length) return;
+  for (const c of covers) {
+    assert.ok(c.w >= c.card - 2, `${at}: a cover ${c.w} px wide in a card ${c.card} px wide`);
+    if (desktop) assert.ok(c.w >= 240, `${at}: a cover ${c.w} px wide`);
+  }
+}
+
+const looks = { 'Justified.tpl': rowsFill, 'Albums.tpl': largeCovers };
+
 // What the first screen shows: each picture's box, the file it is drawn
 // from, and every picture file fetched once the screen has loaded.
 async function firstScreen(page) {
@@ -69,6 +116,7 @@ describe('pictures on the first screen', { skip }, () => {
           const { context, page, record } = await openPage(browser, out, file, width,
                                                            { height, scale });
           const shown = await firstScreen(page);
+          await looks[template]?.(page, at, width >= 1000);
           assert.ok(shown.length >= 2, `${at}: pictures on the first screen`);
           for (const s of shown) {
             const file = fileURLToPath(s.src);
