@@ -1,7 +1,8 @@
 // Screenshots of every shipped template at a phone's and a desktop's width,
-// made from drawn landscapes by the real generator, into docs/gallery/; of
-// the album template, its index and an album's page, from landscapes in
-// nested folders with dates and captions, into docs/screenshots/.
+// made from drawn landscapes by the real generator, into docs/gallery/; and
+// again at 100 and 200 px thumbnails into docs/screenshots/ (Grid-1280-100.png),
+// with the album template's index and album pages, from landscapes in
+// nested folders with dates and captions.
 // Run through scripts/gallery-screenshots, which sets the paths.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -17,6 +18,19 @@ const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
 const target = process.env.TARGET || path.join(root, 'docs', 'gallery');
 const size = process.env.SIZE || '/h240';
 const albumTarget = path.join(root, 'docs', 'screenshots');
+// The thumbnail sizes of the screenshots in docs/screenshots/.
+const sizes = ['/h100', '/h200'];
+// A screenshot of the page, as small as a PNG of it gets (the palette of
+// pngquant where it is installed).
+async function shoot(page, file) {
+  await page.screenshot({ path: file });
+  try {
+    execFileSync('pngquant', ['--force', '--skip-if-larger', '--quality', '70-95', '--output', file, file]);
+  } catch {
+    // Not installed, or no smaller: the screenshot as it is.
+  }
+  console.log(file);
+}
 
 // Sky, sun and two ranges of hills, in the colours of a time of day.
 const scenes = [
@@ -77,22 +91,31 @@ async function loadInView(page) {
 
 for (const template of flat) {
   const name = template.replace(/\.tpl$/, '');
-  const out = makeGallery(input, template, { title: 'Holiday 2026', intro: 'Two weeks by the sea and in the hills.' },
-                          { switches: [size], output: path.join(work, name) });
+  const values = { title: 'Holiday 2026', intro: 'Two weeks by the sea and in the hills.' };
+  const out = makeGallery(input, template, values, { switches: [size], output: path.join(work, name) });
   for (const [width, height] of [[390, 844], [1280, 800]]) {
     for (const colorScheme of width > 400 ? ['light', 'dark'] : ['light']) {
       const { context, page } = await openPage(browser, out, 'index.html', width, { colorScheme });
       await page.setViewportSize({ width, height });
       await loadInView(page);
-      const file = path.join(target, `${name}-${width}${colorScheme === 'dark' ? '-dark' : ''}.png`);
-      await page.screenshot({ path: file });
-      console.log(file);
+      await shoot(page, path.join(target, `${name}-${width}${colorScheme === 'dark' ? '-dark' : ''}.png`));
+      await context.close();
+    }
+  }
+  fs.mkdirSync(albumTarget, { recursive: true });
+  for (const thumbs of sizes) {
+    const made = makeGallery(input, template, values,
+                             { switches: [thumbs], output: path.join(work, `${name}${thumbs.slice(1)}`) });
+    for (const [width, height] of [[390, 844], [1280, 800]]) {
+      const { context, page } = await openPage(browser, made, 'index.html', width, { height });
+      await loadInView(page);
+      await shoot(page, path.join(albumTarget, `${name}-${width}-${thumbs.slice(2)}.png`));
       await context.close();
     }
   }
 }
 // The viewer, once, on a phone.
-if (templates.includes('Grid.tpl')) {
+if (templates.includes('Grid.tpl') && (!only || only.includes('viewer.tpl'))) {
   const out = path.join(work, 'Grid');
   const { context, page } = await openPage(browser, out, 'index.html', 390);
   const first = await page.getAttribute('a[data-vg]', 'data-vg');
@@ -163,18 +186,25 @@ if (templates.includes('Albums.tpl')) {
     execFileSync('exiftool', ['-q', '-overwrite_original', `-DateTimeOriginal=${taken}`,
                               ...(caption ? [`-XMP-dc:Description=${caption}`] : []), file]);
   }
-  const out = makeGallery(albums, 'Albums.tpl', { title: 'Travels 2025', order: 'date' },
-                          { switches: [size], output: path.join(work, 'Albums') });
   fs.mkdirSync(albumTarget, { recursive: true });
-  for (const [width, height] of [[390, 844], [1280, 800]]) {
-    for (const [what, file] of [['index', 'index.html'], ['album', 'index-4.html']]) {
-      const { context, page } = await openPage(browser, out, file, width);
-      await page.setViewportSize({ width, height });
-      await loadInView(page);
-      const shot = path.join(albumTarget, `albums-${what}-${width}.png`);
-      await page.screenshot({ path: shot });
-      console.log(shot);
-      await context.close();
+  // The index, the first album on it and the album of 2025, which holds
+  // albums of its own; at the default size, and at each size of sizes.
+  for (const thumbs of [size, ...sizes]) {
+    const out = makeGallery(albums, 'Albums.tpl', { title: 'Travels 2025', order: 'date' },
+                            { switches: [thumbs], output: path.join(work, `Albums${thumbs.slice(1)}`) });
+    const suffix = thumbs === size ? '' : `-${thumbs.slice(2)}`;
+    for (const [width, height] of [[390, 844], [1280, 800]]) {
+      const probe = await openPage(browser, out, 'index.html', width, { height });
+      const links = await probe.page.$$eval('main a[href]:not([data-vg])', (as) => as.map((a) => ({
+        href: a.getAttribute('href'), text: a.innerText })));
+      await probe.context.close();
+      const year = links.find((l) => /^2025\b/.test(l.text.trim())) || links[links.length - 1];
+      for (const [what, file] of [['index', 'index.html'], ['album', links[0].href], ['nested', year.href]]) {
+        const { context, page } = await openPage(browser, out, file, width, { height });
+        await loadInView(page);
+        await shoot(page, path.join(albumTarget, `albums-${what}-${width}${suffix}.png`));
+        await context.close();
+      }
     }
   }
 }

@@ -153,7 +153,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 
 [album]
   <a class="card album" href="{{albumlink}}" id="{{sectionid}}">
-    <span class="cover"><img style="--w: {{displaywidth}}; --h: {{displayheight}}; --max: {{displaymaxwidth}}" src="{{displaysrc}}" srcset="{{displaysrcset}}" sizes="auto, {{displaywidth}}px" width="{{displaywidth}}" height="{{displayheight}}" alt=" loading="lazy" decoding="async"></span>
+    <span class="cover"><img style="--w: {{displaywidth}}; --h: {{displayheight}}; --max: {{displaymaxwidth}}" src="{{displaysrc}}" srcset="{{displaysrcset}}" sizes="auto, {{displaywidth}}px" width="{{displaywidth}}" height="{{displayheight}}" alt="" loading="lazy" decoding="async"></span>
     <span class="label"><span class="title">{{albumname}}</span><span class="parent">{{albumparent}}</span><span class="meta"><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture<span class="plural">s</span></span><span class="days">{{albumdates}}</span></span></span>
   </a>
 
