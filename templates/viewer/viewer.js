@@ -40,13 +40,11 @@ export function padding(viewport, around, withDetails, item) {
                      : { top: 60, bottom: 12, left: 64, right: 64 };
   pad.bottom += around.strip;
   const panel = withDetails && around.details > 0;
+  if (panel && !narrow) pad.right = around.details + 24;
   // On a narrow screen the details stand in for the caption.
   if (around.caption > 0 && !(narrow && panel) && item && captionBelow(viewport, pad, around.caption, item))
     pad.bottom += around.caption;
-  if (panel) {
-    if (narrow) pad.bottom = Math.max(pad.bottom, around.details + 8);
-    else pad.right = around.details + 24;
-  }
+  if (panel && narrow) pad.bottom = Math.max(pad.bottom, around.details + 8);
   return pad;
 }
 

@@ -79,6 +79,7 @@ test('room left around the picture', () => {
     [1280, { strip: 0, caption: 60, details: 0 }, false, { width: 2400, height: 900 }, { top: 60, bottom: 72, left: 64, right: 64 }],
     [1280, { strip: 0, caption: 60, details: 0 }, false, { width: 300, height: 200 }, { top: 60, bottom: 72, left: 64, right: 64 }],
     [1280, { strip: 0, caption: 60, details: 0 }, false, landscape, { top: 60, bottom: 12, left: 64, right: 64 }],
+    [1280, { strip: 0, caption: 60, details: 300 }, true, landscape, { top: 60, bottom: 72, left: 64, right: 324 }],
     [1280, { strip: 0, caption: 60, details: 0 }, false, { width: 0, height: 0 }, { top: 60, bottom: 12, left: 64, right: 64 }],
     // 5 % of the picture's height for a caption, not more
     [1280, { strip: 0, caption: 36, details: 0 }, false, landscape, { top: 60, bottom: 48, left: 64, right: 64 }],
