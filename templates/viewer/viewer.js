@@ -17,7 +17,7 @@ import { keys } from './keys.js';
  * @prop {import('photoswipe').default} pswp
  * @prop {import('./data.js').Picture[]} items
  * @prop {{strip: boolean, details: boolean}} shown
- * @prop {{strip: boolean}} chosen  what the reader turned on or off himself
+ * @prop {{strip: boolean}} chosen  what the reader chose to show or hide
  * @prop {() => import('./data.js').Picture} current  the picture shown
  * @prop {() => void} relayout  measures what lies around the picture anew
  * @prop {() => void} pause     pauses the slideshow, if it plays
