@@ -146,6 +146,8 @@ if (!only || only.includes('viewer.tpl')) {
       await page.click('a[data-vg] img');
       await viewerShows(page, first);
       if (what === 'details') await page.keyboard.press('i');
+      // On these screens the strip waits to be asked for.
+      else await page.keyboard.press('t');
       // The strip's thumbnails loaded, the picture settled.
       await page.evaluate(async () => {
         for (const img of document.querySelectorAll('.vg-strip img, .vg-backdrop')) {

@@ -1,5 +1,6 @@
 // The strip of thumbnails below the picture (T, or its button), the one
-// shown marked and kept in view; a click on one shows it.
+// shown marked and kept in view; a click on one shows it. Unless the reader
+// chose, it starts shown only on a high screen (viewer.js).
 
 import { barButton, element, icons, reducedMotion } from './dom.js';
 
@@ -97,9 +98,15 @@ export function thumbStrip(view) {
     view.relayout();
   }
 
+  // The reader's own choice, kept for the next opening.
+  function toggle() {
+    view.chosen.strip = true;
+    show(!view.shown.strip);
+  }
+
   barButton(view, {
     name: 'strip', label: 'Thumbnails', order: 12, html: icons.strip,
-    onClick: () => show(!view.shown.strip),
+    onClick: toggle,
     onInit: (el) => {
       button = el;
       el.classList.add('vg-strip-button');
@@ -110,7 +117,7 @@ export function thumbStrip(view) {
 
   return {
     show,
-    toggle: () => show(!view.shown.strip),
+    toggle,
     mark,
     /** A single picture has no strip. */
     hide() {

@@ -17,33 +17,65 @@ import { keys } from './keys.js';
  * @prop {import('photoswipe').default} pswp
  * @prop {import('./data.js').Picture[]} items
  * @prop {{strip: boolean, details: boolean}} shown
+ * @prop {{strip: boolean}} chosen  what the reader chose to show or hide
  * @prop {() => import('./data.js').Picture} current  the picture shown
  * @prop {() => void} relayout  measures what lies around the picture anew
  * @prop {() => void} pause     pauses the slideshow, if it plays
  */
 
 /**
- * The room the picture leaves: for the bar above, the caption and the strip
- * below (`below` high) and the details beside (`details` wide) or, on a
- * narrow screen, below (`details` high) the picture.
- * @param {{x: number}} viewport
- * @param {{below: number, details: number}} around
+ * The room the picture leaves: for the bar above, the strip below (`strip`
+ * high) and the details beside (`details` wide) or, on a narrow screen,
+ * below (`details` high) the picture; and for the caption (`caption` high)
+ * below the picture where that costs it no more than CAPTION_COST of its
+ * height. Otherwise the caption lies over the picture's lower edge.
+ * @param {{x: number, y: number}} viewport
+ * @param {{strip: number, caption: number, details: number}} around
  * @param {boolean} withDetails
+ * @param {{width?: number, height?: number}} [item]  the picture's size
  */
-export function padding(viewport, around, withDetails) {
+export function padding(viewport, around, withDetails, item) {
   const narrow = viewport.x < 700;
   const pad = narrow ? { top: 48, bottom: 8, left: 0, right: 0 }
                      : { top: 60, bottom: 12, left: 64, right: 64 };
-  pad.bottom += around.below;
-  if (withDetails && around.details) {
-    if (narrow) pad.bottom = Math.max(pad.bottom, around.details + 8);
-    else pad.right = around.details + 24;
-  }
+  pad.bottom += around.strip;
+  const panel = withDetails && around.details > 0;
+  if (panel && !narrow) pad.right = around.details + 24;
+  // On a narrow screen the details stand in for the caption.
+  if (around.caption > 0 && !(narrow && panel) && item && captionBelow(viewport, pad, around.caption, item))
+    pad.bottom += around.caption;
+  if (panel && narrow) pad.bottom = Math.max(pad.bottom, around.details + 8);
   return pad;
 }
 
-// What the reader turned on or off, kept while the page is open.
+// The share of its height a picture may lose to a caption below it.
+export const CAPTION_COST = 0.05;
+
+/**
+ * Whether the picture `item`, fitted (never enlarged) into the viewport
+ * less `pad`, loses at most CAPTION_COST of its height to `caption` more
+ * room below it.
+ * @param {{x: number, y: number}} viewport
+ * @param {{top: number, bottom: number, left: number, right: number}} pad
+ * @param {number} caption
+ * @param {{width?: number, height?: number}} item
+ */
+function captionBelow(viewport, pad, caption, item) {
+  const w = item.width || 0;
+  const h = item.height || 0;
+  if (!(w > 0 && h > 0)) return false;
+  const across = viewport.x - pad.left - pad.right;
+  const high = viewport.y - pad.top - pad.bottom;
+  const fit = (/** @type {number} */ room) => Math.min(1, across / w, Math.max(0, room) / h);
+  return fit(high - caption) >= fit(high) * (1 - CAPTION_COST);
+}
+
+// What the reader turned on or off, kept while the page is open. Until the
+// reader chooses, the strip is shown only on a screen at least STRIP_SCREEN
+// CSS px high: on a lower one the picture needs the room.
 const shown = { strip: true, details: false };
+const chosen = { strip: false };
+export const STRIP_SCREEN = 1000;
 
 /**
  * Opens the viewer at the picture `index`; null without the library.
@@ -53,7 +85,8 @@ const shown = { strip: true, details: false };
  */
 export function open(items, index, settings) {
   if (typeof PhotoSwipe !== 'function') return null;
-  const around = { below: 0, details: 0 }; // heights measured below the picture and of the panel
+  if (!chosen.strip) shown.strip = window.innerHeight >= STRIP_SCREEN;
+  const around = { strip: 0, caption: 0, details: 0 }; // measured around the picture
   /** @type {HTMLElement | null} */
   let root = null;
   /** @type {HTMLImageElement | null} */
@@ -65,7 +98,7 @@ export function open(items, index, settings) {
     preload: [1, 2],
     bgOpacity: 1,
     showHideAnimationType: 'fade',
-    paddingFn: (viewport) => padding(viewport, around, shown.details),
+    paddingFn: (viewport, data) => padding(viewport, around, shown.details, data),
     returnFocus: false,
     mainClass: 'vg-viewer'
   });
@@ -79,11 +112,28 @@ export function open(items, index, settings) {
     root.classList.toggle('vg-with-strip', shown.strip);
     const box = bottom.element;
     const panel = details.element;
-    const below = box ? Math.ceil(box.getBoundingClientRect().height) : 0;
+    const strip = box && box.querySelector('.vg-strip');
+    const caption = box && box.querySelector('.vg-caption');
+    // From the layout, not the screen: the caption over the picture is
+    // moved up without changing it.
+    const stripTop = strip instanceof HTMLElement && strip.offsetHeight ? strip.offsetTop : 0;
+    const stripRoom = box && stripTop ? box.offsetHeight - stripTop : 0;
+    const captionRoom = box && caption instanceof HTMLElement && caption.offsetHeight
+      ? (stripTop || box.offsetHeight) - caption.offsetTop : 0;
     const side = shown.details && panel ? Math.ceil(
       window.innerWidth < 700 ? panel.getBoundingClientRect().height : panel.getBoundingClientRect().width) : 0;
-    if (below === around.below && side === around.details) return;
-    around.below = below;
+    // The caption of the picture shown lies over its lower edge unless
+    // there is room for it below.
+    const it = view.current();
+    const viewport = { x: document.documentElement.clientWidth, y: window.innerHeight };
+    const measured = { strip: stripRoom, caption: captionRoom, details: side };
+    const size = { width: it.w, height: it.h };
+    root.classList.toggle('vg-caption-over', captionRoom > 0 &&
+      padding(viewport, measured, shown.details, size).bottom ===
+      padding(viewport, { ...measured, caption: 0 }, shown.details, size).bottom);
+    if (stripRoom === around.strip && captionRoom === around.caption && side === around.details) return;
+    around.strip = stripRoom;
+    around.caption = captionRoom;
     around.details = side;
     if (laidOut) pswp.updateSize(true);
   }
@@ -93,6 +143,7 @@ export function open(items, index, settings) {
     pswp,
     items,
     shown,
+    chosen,
     current: () => (pswp.currSlide ? pswp.currSlide.data.vg : items[pswp.currIndex]),
     relayout,
     pause: () => show.pause()

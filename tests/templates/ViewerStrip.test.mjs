@@ -33,11 +33,13 @@ describe('the strip of a large gallery', { skip }, () => {
   });
 
   test('a window of thumbnails that follows the picture', async () => {
-    const { context, page, record } = await openPage(browser, out, 'index.html', 1280);
+    // A screen high enough for the strip to be shown from the start.
+    const { context, page, record } = await openPage(browser, out, 'index.html', 1280, { height: 1100 });
     const ids = await page.$$eval('a[data-vg]', (links) => links.map((a) => a.getAttribute('data-vg')));
     assert.equal(ids.length, count);
     await page.click('a[data-vg] img');
     await viewerShows(page, ids[0]);
+    assert.ok(await page.locator('.pswp .vg-strip').isVisible(), 'the strip is hidden');
     const strip = page.locator('.pswp .vg-strip .vg-thumb');
     const labels = async () => strip.evaluateAll((bs) => bs.map((b) => b.getAttribute('aria-label')));
     // Twice the last thumbnail held: each time the window moves on.

@@ -41,10 +41,11 @@ const shots = [
   { file: 'a4.jpg', w: 900, h: 600, colours: '#bde0fe-#023047', tags: [], shows: null },
 ];
 
-// Both ways a slideshow may end, one at each width.
+// Both ways a slideshow may end, one on each screen; `least` is what the
+// opened landscape must fill of either screen at least.
 const screens = [
-  { width: 390, end: 'stop' },
-  { width: 1280, end: 'wrap' },
+  { width: 390, height: 844, end: 'stop', least: { width: 390, height: 0 } },
+  { width: 1280, height: 800, end: 'wrap', least: { width: 0, height: 0.85 * 800 } },
 ];
 
 describe('viewer tools', { skip }, () => {
@@ -68,9 +69,9 @@ describe('viewer tools', { skip }, () => {
     await browser?.close();
   });
 
-  for (const { width, end } of screens) {
-    test(`at ${width} px: details, slideshow (${end} at the end), strip and full screen`, async () => {
-      const { context, page, record } = await openPage(browser, outs[end], 'index.html', width);
+  for (const { width, height, end, least } of screens) {
+    test(`at ${width}x${height}: details, slideshow (${end} at the end), strip and full screen`, async () => {
+      const { context, page, record } = await openPage(browser, outs[end], 'index.html', width, { height });
       // Full screen, asked of the browser: counted on the way.
       await page.evaluate(() => {
         const ask = Element.prototype.requestFullscreen;
@@ -90,6 +91,16 @@ describe('viewer tools', { skip }, () => {
       // The caption block: the title above the description.
       assert.deepEqual(await page.$$eval('.pswp .vg-caption p', (ps) => ps.map((p) => p.textContent)),
                        ['Harbour <b>at</b> dusk', 'Boats & "gulls"']);
+      // The picture first: on a screen this low the strip waits for its
+      // button, and the caption covers no more than the picture's lowest sixth.
+      assert.ok(await page.locator('.pswp .vg-strip').isHidden(), 'the strip is shown');
+      assert.equal(await page.getAttribute('.pswp__button--strip', 'aria-pressed'), 'false');
+      const opened = await page.locator('.pswp__item:not([aria-hidden="true"]) img.pswp__img').boundingBox();
+      const caption = await page.locator('.pswp .vg-caption').boundingBox();
+      assert.ok(opened.width >= least.width - 0.5 && opened.height >= least.height - 0.5,
+                `the picture fills too little: ${JSON.stringify(opened)}`);
+      assert.ok(caption.y >= opened.y + opened.height * 5 / 6 - 0.5,
+                `the caption covers the picture: ${JSON.stringify({ caption, opened })}`);
 
       // The details panel, with the key, then for each picture in turn.
       await page.keyboard.press('i');
@@ -120,7 +131,10 @@ describe('viewer tools', { skip }, () => {
       const small = await page.locator('.pswp__item:not([aria-hidden="true"]) img.pswp__img').boundingBox();
       assert.ok(small.width <= 300.5 && small.height <= 200.5, JSON.stringify(small));
 
-      // The strip: a click on a thumbnail, and Enter on one, jump to it.
+      // The strip: its button shows it; a click on a thumbnail, and Enter
+      // on one, jump to it.
+      await page.click('.pswp__button--strip');
+      assert.ok(await page.locator('.pswp .vg-strip').isVisible());
       const strip = page.locator('.pswp .vg-strip .vg-thumb');
       assert.equal(await strip.count(), shots.length);
       await strip.nth(3).click();
@@ -205,6 +219,12 @@ describe('viewer tools', { skip }, () => {
       await page.waitForFunction(() => !document.querySelector('.pswp .vg-details:not([hidden])'));
       assert.equal(await page.$$eval('.pswp.pswp--open', (open) => open.length), 1,
                    'Escape closed the viewer, not its details');
+      await page.keyboard.press('Escape');
+      await viewerClosed(page);
+      // Opened again, the viewer keeps the strip as the reader left it.
+      await page.click(`a[data-vg="${ids[1]}"] img`);
+      await viewerShows(page, ids[1]);
+      assert.equal(await page.getAttribute('.pswp__button--strip', 'aria-pressed'), 'true');
       await page.keyboard.press('Escape');
       await viewerClosed(page);
 

@@ -68,11 +68,25 @@ test('thumbnail shapes', () => {
 });
 
 test('room left around the picture', () => {
-  for (const [x, around, withDetails, want] of [
-    [1200, { below: 100, details: 300 }, false, { top: 60, bottom: 112, left: 64, right: 64 }],
-    [1200, { below: 100, details: 300 }, true, { top: 60, bottom: 112, left: 64, right: 324 }],
-    [500, { below: 100, details: 300 }, true, { top: 48, bottom: 308, left: 0, right: 0 }],
-    [500, { below: 400, details: 300 }, true, { top: 48, bottom: 408, left: 0, right: 0 }],
-    [500, { below: 0, details: 0 }, true, { top: 48, bottom: 8, left: 0, right: 0 }]])
-    assert.deepEqual(padding({ x }, around, withDetails), want, `${x} ${JSON.stringify(around)} ${withDetails}`);
+  const landscape = { width: 1200, height: 800 };
+  for (const [x, around, withDetails, item, want] of [
+    [1200, { strip: 100, caption: 0, details: 300 }, false, landscape, { top: 60, bottom: 112, left: 64, right: 64 }],
+    [1200, { strip: 100, caption: 0, details: 300 }, true, landscape, { top: 60, bottom: 112, left: 64, right: 324 }],
+    [500, { strip: 100, caption: 0, details: 300 }, true, landscape, { top: 48, bottom: 308, left: 0, right: 0 }],
+    [500, { strip: 400, caption: 0, details: 300 }, true, landscape, { top: 48, bottom: 408, left: 0, right: 0 }],
+    [500, { strip: 0, caption: 0, details: 0 }, true, landscape, { top: 48, bottom: 8, left: 0, right: 0 }],
+    // the caption below a picture that spares the room, over one that does not
+    [1280, { strip: 0, caption: 60, details: 0 }, false, { width: 2400, height: 900 }, { top: 60, bottom: 72, left: 64, right: 64 }],
+    [1280, { strip: 0, caption: 60, details: 0 }, false, { width: 300, height: 200 }, { top: 60, bottom: 72, left: 64, right: 64 }],
+    [1280, { strip: 0, caption: 60, details: 0 }, false, landscape, { top: 60, bottom: 12, left: 64, right: 64 }],
+    [1280, { strip: 0, caption: 60, details: 300 }, true, landscape, { top: 60, bottom: 72, left: 64, right: 324 }],
+    [1280, { strip: 0, caption: 60, details: 0 }, false, { width: 0, height: 0 }, { top: 60, bottom: 12, left: 64, right: 64 }],
+    // 5 % of the picture's height for a caption, not more
+    [1280, { strip: 0, caption: 36, details: 0 }, false, landscape, { top: 60, bottom: 48, left: 64, right: 64 }],
+    [1280, { strip: 0, caption: 37, details: 0 }, false, landscape, { top: 60, bottom: 12, left: 64, right: 64 }],
+    // on a phone the details stand in for the caption
+    [390, { strip: 0, caption: 60, details: 300 }, false, landscape, { top: 48, bottom: 68, left: 0, right: 0 }],
+    [390, { strip: 0, caption: 60, details: 300 }, true, landscape, { top: 48, bottom: 308, left: 0, right: 0 }]])
+    assert.deepEqual(padding({ x, y: 800 }, around, withDetails, item), want,
+                     `${x} ${JSON.stringify(around)} ${withDetails} ${JSON.stringify(item)}`);
 });
