@@ -34,8 +34,8 @@ void GalleryPage::renderData(PageSink& sink, std::uint64_t limit) const {
 }
 
 // [crumb] once per level above the album's folder: the album index, then
-// each folder above it, linked to its own album, or where it has no
-// pictures (and albums are not nested) to the first album inside it.
+// each folder above it, linked to its own album (nested, every folder
+// above has one), or where it has none to the first album inside it.
 std::string GalleryPage::crumbs(std::size_t album, const PageFields& page) const {
   if (!template_.has("crumb")) return {};
   struct Text : PageSink {
@@ -51,15 +51,6 @@ std::string GalleryPage::crumbs(std::size_t album, const PageFields& page) const
   };
   const auto& albums = layout_.albums();
   if (layout_.albumIndex()) crumb(template_.values().at("title"), pageFile(0));
-  if (layout_.nested()) {
-    // Every folder above is an album of its own.
-    std::vector<std::size_t> above;
-    for (std::size_t up = albums[album].parent; up != GalleryLayout::kNone; up = albums[up].parent)
-      above.push_back(up);
-    for (auto up = above.rbegin(); up != above.rend(); ++up)
-      crumb(lastName(albums[*up].folder), layout_.albumLink(*up));
-    return sink.text;
-  }
   const std::string& folder = albums[album].folder;
   for (std::size_t slash = folder.find('/'); slash != std::string::npos;
        slash = folder.find('/', slash + 1)) {
