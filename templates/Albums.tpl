@@ -1,12 +1,14 @@
 ; Albums: an album per folder. With subfolders (/s), index.html lists the
-; folders as cards (cover, count of pictures, first and last day), and each
-; folder's pictures are on a page of their own, with the way back to the
-; index through the folders above it. The viewer keeps to the album's
-; pictures. Without subfolders it is one page of cards, as Grid.
+; top-level folders as cards (cover, count of pictures, first and last day),
+; and each folder has a page of its own: the cards of the folders inside it,
+; then its pictures, with the way back to the index through the folders
+; above it. The viewer keeps to the album's pictures. Without subfolders it
+; is one page of cards, as Grid.
 ; Sections: desc, askvalues (the form asks for these), gallery (what the
-; generator makes and copies), head, album (a card on the index), crumb (a
-; step of the way back, put into the section), section (the top of an
-; album's page), picture, empty, foot.
+; generator makes and copies), head, album (a card on the index and on its
+; parent's page), crumb (a step of the way back, put into the section),
+; section (the top of an album's page, with the albums inside it), picture,
+; empty, foot.
 ; Placeholders are written {{name}}.
 
 [desc]
@@ -154,7 +156,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 [album]
   <a class="card album" href="{{albumlink}}" id="{{sectionid}}">
     <span class="cover"><img style="--w: {{displaywidth}}; --h: {{displayheight}}; --max: {{displaymaxwidth}}" src="{{displaysrc}}" srcset="{{displaysrcset}}" sizes="auto, {{displaywidth}}px" width="{{displaywidth}}" height="{{displayheight}}" alt="" loading="lazy" decoding="async"></span>
-    <span class="label"><span class="title">{{albumname}}</span><span class="parent">{{albumparent}}</span><span class="meta"><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture<span class="plural">s</span></span><span class="days">{{albumdates}}</span></span></span>
+    <span class="label"><span class="title">{{albumname}}</span><span class="parent">{{albumparent}}</span><span class="meta"><span class="count" data-n="{{albumcount}}">{{albumcount}} picture<span class="plural">s</span></span><span class="days">{{albumdates}}</span></span></span>
   </a>
 
 [crumb]
@@ -164,7 +166,8 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   <nav class="crumbs" aria-label="Breadcrumb"><ol>
 {{crumbs}}    <li aria-current="page">{{albumname}}</li>
   </ol></nav>
-  <div class="album-head" id="{{sectionid}}"><h2>{{albumname}}</h2><p><span class="count" data-n="{{sectioncount}}">{{sectioncount}} picture<span class="plural">s</span></span><span class="days">{{albumdates}}</span></p></div>
+  <div class="album-head" id="{{sectionid}}"><h2>{{albumname}}</h2><p><span class="count" data-n="{{albumcount}}">{{albumcount}} picture<span class="plural">s</span></span><span class="days">{{albumdates}}</span></p></div>
+{{subalbums}}
 
 [picture]
   <figure class="card">

@@ -98,14 +98,14 @@ std::string GalleryLayout::albumLink(std::size_t album) const {
   const Album& a = albums_[album];
   // Where each folder has pages of its own the page is enough; else its
   // heading on the page.
-  return pagePerFolder_ ? pageFile(a.page) : pageFile(a.page) + "#" + sectionIds_[a.first];
+  return pagePerFolder_ ? pageFile(a.page) : pageFile(a.page) + "#" + a.id;
 }
 
 GalleryLayout::GalleryLayout(std::vector<GalleryPicture> pictures, bool subfolders,
-                             const GallerySettings& settings) {
+                             const GallerySettings& settings, bool nestedAlbums) {
   // The pictures come in name order, folder by folder, as the scan sorted
-  // them; by date only the order within each folder changes, and a stable
-  // sort keeps the name order among pictures of the same time.
+  // them; by date the order within each folder changes, and a stable sort
+  // keeps the name order among pictures of the same time.
   if (settings.byDate) {
     std::stable_sort(pictures.begin(), pictures.end(),
                      [](const GalleryPicture& a, const GalleryPicture& b) {
@@ -117,36 +117,135 @@ GalleryLayout::GalleryLayout(std::vector<GalleryPicture> pictures, bool subfolde
                        return da < db;
                      });
   }
-  pictures_ = std::move(pictures);
 
+  // An album per folder, its own pictures in their order.
+  std::vector<Album> found;
+  std::vector<std::vector<GalleryPicture>> own;
+  std::map<std::string, std::size_t> byFolder;
+  for (auto& p : pictures) {
+    const std::string folder = subfolders ? p.subfolder : std::string();
+    auto [at, added] = byFolder.emplace(folder, found.size());
+    if (added) {
+      found.emplace_back();
+      found.back().folder = folder;
+      own.emplace_back();
+    }
+    own[at->second].push_back(std::move(p));
+    if (!folder.empty()) showSections_ = true;
+  }
+  albumIndex_ = settings.albums && showSections_;
+  nested_ = nestedAlbums && albumIndex_;
+  // Nested, a folder above an album is an album too, holding those inside it.
+  for (std::size_t n = 0; nested_ && n < found.size(); ++n) {
+    for (std::string up = parentOf(found[n].folder); !up.empty(); up = parentOf(up)) {
+      if (!byFolder.emplace(up, found.size()).second) break;
+      found.emplace_back();
+      found.back().folder = up;
+      own.emplace_back();
+    }
+  }
+  // Each album lies in the nearest album above its folder, if any; the top
+  // folder's album in none.
+  for (Album& a : found) {
+    for (std::string up = parentOf(a.folder); !up.empty(); up = parentOf(up)) {
+      auto f = byFolder.find(up);
+      if (f != byFolder.end()) {
+        a.parent = f->second;
+        break;
+      }
+    }
+  }
+  // The first date taken in each album and below it, and the pictures
+  // there: children before their parents, so deepest folders first.
+  std::vector<std::size_t> byName(found.size());
+  for (std::size_t n = 0; n < byName.size(); ++n) byName[n] = n;
+  std::sort(byName.begin(), byName.end(), [&found](std::size_t a, std::size_t b) {
+    return naturalPathCompare(found[a].folder, found[b].folder) < 0;
+  });
+  std::vector<std::string> firstTaken(found.size());
+  for (auto n = byName.rbegin(); n != byName.rend(); ++n) {
+    for (const auto& p : own[*n]) {
+      const std::string& d = p.caption.dateTaken;
+      if (!d.empty() && (firstTaken[*n].empty() || d < firstTaken[*n])) firstTaken[*n] = d;
+    }
+    found[*n].total += own[*n].size();
+    const std::size_t up = found[*n].parent;
+    if (up == kNone) continue;
+    found[up].total += found[*n].total;
+    if (!firstTaken[*n].empty() && (firstTaken[up].empty() || firstTaken[*n] < firstTaken[up]))
+      firstTaken[up] = firstTaken[*n];
+  }
+  // By name; by date, by the first picture taken, those without a date
+  // after, by name. Nested, each album is followed by those inside it.
+  auto before = [&](std::size_t a, std::size_t b) {
+    if (settings.byDate && firstTaken[a] != firstTaken[b]) {
+      if (firstTaken[a].empty() != firstTaken[b].empty()) return firstTaken[b].empty();
+      return firstTaken[a] < firstTaken[b];
+    }
+    return naturalPathCompare(found[a].folder, found[b].folder) < 0;
+  };
+  std::vector<std::size_t> order;
+  if (nested_) {
+    std::vector<std::vector<std::size_t>> inside(found.size() + 1);
+    for (std::size_t n : byName)
+      inside[found[n].parent == kNone ? found.size() : found[n].parent].push_back(n);
+    for (auto& list : inside) std::stable_sort(list.begin(), list.end(), before);
+    // Depth first, without recursion: folders may lie deep.
+    std::vector<std::size_t> stack(inside.back().rbegin(), inside.back().rend());
+    while (!stack.empty()) {
+      const std::size_t n = stack.back();
+      stack.pop_back();
+      order.push_back(n);
+      stack.insert(stack.end(), inside[n].rbegin(), inside[n].rend());
+    }
+  } else {
+    order = byName;
+    std::stable_sort(order.begin(), order.end(), before);
+  }
+
+  // The albums and their pictures in that order.
+  std::vector<std::size_t> place(found.size());
+  for (std::size_t k = 0; k < order.size(); ++k) place[order[k]] = k;
   std::set<std::string> taken;
-  std::map<std::string, std::string> folderIds;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    Album a = std::move(found[order[k]]);
+    if (a.parent != kNone) {
+      a.parent = place[a.parent];
+      albums_[a.parent].children.push_back(k);
+    }
+    a.first = pictures_.size();
+    a.count = own[order[k]].size();
+    a.id = uniqueId("s-", a.folder.empty() ? "top" : a.folder, taken);
+    albumAt_.emplace(a.folder, k);
+    for (auto& p : own[order[k]]) {
+      pictures_.push_back(std::move(p));
+      albumOf_.push_back(k);
+    }
+    albums_.push_back(std::move(a));
+  }
+  // An album without pictures of its own begins where the first one inside
+  // it does; nested, the pictures below an album follow its own.
+  for (std::size_t n = albums_.size(); n-- > 0;) {
+    if (albums_[n].count == 0 && !albums_[n].children.empty())
+      albums_[n].first = albums_[albums_[n].children.front()].first;
+  }
   for (std::size_t i = 0; i < pictures_.size(); ++i) {
     const GalleryPicture& p = pictures_[i];
-    folders_.push_back(subfolders ? p.subfolder : std::string());
+    folders_.push_back(albums_[albumOf_[i]].folder);
     ids_.push_back(uniqueId("p-",
                             p.subfolder.empty() ? withoutExtension(p.name)
                                                 : p.subfolder + "-" + withoutExtension(p.name),
                             taken));
-    if (!folders_.back().empty()) showSections_ = true;
-    // Each folder's pictures lie together, so a new folder starts an album.
-    if (albums_.empty() || albums_.back().folder != folders_.back()) {
-      Album a;
-      a.folder = folders_.back();
-      a.first = a.cover = i;
-      albums_.push_back(a);
-    }
-    Album& a = albums_.back();
-    ++a.count;
-    albumOf_.push_back(albums_.size() - 1);
-    const std::string day = dayOf(p);
-    if (!day.empty() && (a.from.empty() || day < a.from)) a.from = day;
-    if (!day.empty() && day > a.to) a.to = day;
   }
   for (std::size_t n = 0; n < albums_.size(); ++n) {
     Album& a = albums_[n];
+    // Its cover and its days from its own pictures; from those below it
+    // where it has none, and nested from both.
+    const std::size_t from = a.first;
+    const std::size_t to = a.first + (nested_ || a.count == 0 ? a.total : a.count);
+    a.cover = from;
     if (!settings.cover.empty()) {
-      for (std::size_t i = a.first; i < a.first + a.count; ++i) {
+      for (std::size_t i = from; i < to; ++i) {
         const std::string& name = pictures_[i].name;
         if (sameLetters(name, settings.cover) ||
             sameLetters(withoutExtension(name), settings.cover)) {
@@ -155,43 +254,46 @@ GalleryLayout::GalleryLayout(std::vector<GalleryPicture> pictures, bool subfolde
         }
       }
     }
+    for (std::size_t i = from; i < to; ++i) {
+      const std::string day = dayOf(pictures_[i]);
+      if (!day.empty() && (a.from.empty() || day < a.from)) a.from = day;
+      if (!day.empty() && day > a.to) a.to = day;
+    }
+    if (a.count == 0) continue;
     for (std::string up = parentOf(a.folder); !up.empty(); up = parentOf(up))
       firstInside_.emplace(up, n);
   }
-  for (const auto& folder : folders_) {
-    auto f = folderIds.find(folder);
-    if (f == folderIds.end())
-      f = folderIds.emplace(folder, uniqueId("s-", folder.empty() ? "top" : folder, taken)).first;
-    sectionIds_.push_back(f->second);
-  }
 
   pages_.clear();
-  albumIndex_ = settings.albums && showSections_;
   if (albumIndex_) {
     Page index;
     index.albumIndex = true;
     pages_.push_back(index);
   }
   pagePerFolder_ = (settings.subfolderPages || albumIndex_) && showSections_;
-  const std::size_t perPage =
-      settings.perPage > 0 ? static_cast<std::size_t>(settings.perPage) : pictures_.size();
-  std::size_t begin = 0;
-  while (begin < pictures_.size()) {
-    std::size_t end = std::min(pictures_.size(), begin + std::max<std::size_t>(perPage, 1));
-    // A folder of its own starts a page.
-    if (pagePerFolder_) {
-      for (std::size_t i = begin + 1; i < end; ++i) {
-        if (folders_[i] != folders_[begin]) {
-          end = i;
-          break;
-        }
-      }
+  const std::size_t perPage = std::max<std::size_t>(
+      settings.perPage > 0 ? static_cast<std::size_t>(settings.perPage) : pictures_.size(), 1);
+  if (pagePerFolder_) {
+    // A folder of its own starts a page; one without pictures has one page.
+    for (std::size_t n = 0; n < albums_.size(); ++n) {
+      const Album& a = albums_[n];
+      std::size_t begin = a.first;
+      do {
+        Page page;
+        page.begin = begin;
+        page.end = a.count == 0 ? begin : std::min(a.first + a.count, begin + perPage);
+        page.album = n;
+        pages_.push_back(page);
+        begin = page.end;
+      } while (begin < a.first + a.count);
     }
-    Page page;
-    page.begin = begin;
-    page.end = end;
-    pages_.push_back(page);
-    begin = end;
+  } else {
+    for (std::size_t begin = 0; begin < pictures_.size(); begin += perPage) {
+      Page page;
+      page.begin = begin;
+      page.end = std::min(pictures_.size(), begin + perPage);
+      pages_.push_back(page);
+    }
   }
   if (pages_.empty()) pages_.push_back(Page());
   // The page navigation runs over the whole gallery, or with an album
@@ -202,15 +304,20 @@ GalleryLayout::GalleryLayout(std::vector<GalleryPicture> pictures, bool subfolde
   }
   for (std::size_t n = 1; albumIndex_ && n < pages_.size();) {
     std::size_t end = n + 1;
-    while (end < pages_.size() && albumOf_[pages_[end].begin] == albumOf_[pages_[n].begin]) ++end;
+    while (end < pages_.size() && pages_[end].album == pages_[n].album) ++end;
     for (std::size_t k = n; k < end; ++k) {
       pages_[k].groupBegin = n;
       pages_[k].groupEnd = end;
     }
     n = end;
   }
+  // An album's page: where its first picture is, also when that is not the
+  // first on the page; its first own page where it has pages of its own.
   for (std::size_t n = pages_.size(); n-- > 0;) {
-    if (pages_[n].end > pages_[n].begin) albums_[albumOf_[pages_[n].begin]].page = n;
+    const Page& page = pages_[n];
+    if (page.album != kNone) albums_[page.album].page = n;
+    for (std::size_t i = page.begin; page.album == kNone && i < page.end; ++i)
+      if (albums_[albumOf_[i]].first == i) albums_[albumOf_[i]].page = n;
   }
   pageFiles_.clear();
   for (std::size_t n = 0; n < pages_.size(); ++n) pageFiles_.push_back(pageName(n));

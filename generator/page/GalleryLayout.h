@@ -7,6 +7,7 @@
 #include "generator/page/GallerySettings.h"
 #include "generator/picture/PictureCaption.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -31,19 +32,27 @@ struct GalleryPicture {
 
 class GalleryLayout {
  public:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   struct Page {
     std::size_t begin = 0, end = 0;  // into pictures()
     bool albumIndex = false;
     // The pages its navigation runs over: the whole gallery, or its album's.
     std::size_t groupBegin = 0, groupEnd = 1;
+    std::size_t album = kNone;  // where each folder has pages of its own: whose page it is
   };
-  // A folder with pictures on the page (the top folder alone without /s).
+  // A folder with pictures on the page (the top folder alone without /s);
+  // with nested albums also a folder above one, without pictures of its own.
   struct Album {
     std::string folder;
-    std::size_t first = 0, count = 0;  // its pictures in pictures()
-    std::size_t cover = 0;             // into pictures()
-    std::size_t page = 0;              // the page of its first picture
-    std::string from, to;              // its first and last day, "2024-06-01"
+    std::string id;                     // its section's id, "s-..."
+    std::size_t first = 0, count = 0;   // its own pictures in pictures(); without any,
+                                        // `first` is that of the pictures below it
+    std::size_t total = 0;              // its pictures and those of the albums below it
+    std::size_t cover = 0;              // into pictures()
+    std::size_t page = 0;               // its first page
+    std::size_t parent = kNone;         // the album it lies in; kNone at the top
+    std::vector<std::size_t> children;  // the albums right inside it, in the gallery's order
+    std::string from, to;               // its first and last day, "2024-06-01"
   };
 
   // One empty page.
@@ -51,9 +60,12 @@ class GalleryLayout {
   // The pictures in the gallery's order and onto its pages. `pictures` come
   // in name order, folder by folder, as the scan gives them. With
   // `subfolders` (/s) each folder's pictures form a section, or pages of
-  // their own.
+  // their own. With `nestedAlbums` (the template's [section] shows the
+  // albums inside its album) an album index lists the top-level albums
+  // only, and every folder above an album is an album with a page of its
+  // own.
   GalleryLayout(std::vector<GalleryPicture> pictures, bool subfolders,
-                const GallerySettings& settings);
+                const GallerySettings& settings, bool nestedAlbums = false);
 
   const std::vector<GalleryPicture>& pictures() const { return pictures_; }
   const std::vector<Page>& pages() const { return pages_; }
@@ -62,14 +74,22 @@ class GalleryLayout {
   // folder and that folder's id and album.
   const std::string& id(std::size_t picture) const { return ids_[picture]; }
   const std::string& folder(std::size_t picture) const { return folders_[picture]; }
-  const std::string& sectionId(std::size_t picture) const { return sectionIds_[picture]; }
+  const std::string& sectionId(std::size_t picture) const { return albums_[albumOf_[picture]].id; }
   std::size_t albumOf(std::size_t picture) const { return albumOf_[picture]; }
   // The first album inside `folder`, a folder above an album.
   std::size_t firstInside(const std::string& folder) const { return firstInside_.at(folder); }
+  // The album of `folder`; kNone when it has none.
+  std::size_t albumAt(const std::string& folder) const {
+    auto f = albumAt_.find(folder);
+    return f == albumAt_.end() ? kNone : f->second;
+  }
   // Whether the pictures have folders of their own (with /s): headings.
   bool showSections() const { return showSections_; }
   // Whether pages()[0] lists the albums.
   bool albumIndex() const { return albumIndex_; }
+  // Whether albums lie inside their parent album (an album index with
+  // nested albums): the index lists those with no parent.
+  bool nested() const { return nested_; }
 
   // "index.html", "index-2.html", ...
   static std::string pageName(std::size_t page);
@@ -84,14 +104,15 @@ class GalleryLayout {
  private:
   std::vector<GalleryPicture> pictures_;
   std::vector<std::string> ids_;
-  std::vector<std::string> folders_;     // per picture: its section's folder
-  std::vector<std::string> sectionIds_;  // per picture: its folder's id
-  std::vector<std::size_t> albumOf_;     // per picture: its folder's album
+  std::vector<std::string> folders_;  // per picture: its section's folder
+  std::vector<std::size_t> albumOf_;  // per picture: its folder's album
   std::vector<Album> albums_;
   // Per folder above an album: the first album inside it.
   std::map<std::string, std::size_t> firstInside_;
+  std::map<std::string, std::size_t> albumAt_;
   bool showSections_ = false;
   bool albumIndex_ = false;
+  bool nested_ = false;
   bool pagePerFolder_ = false;  // each folder starts a page
   std::vector<Page> pages_{Page()};
   std::vector<std::string> pageFiles_{pageName(0)};

@@ -25,7 +25,7 @@ GalleryPage::GalleryPage(TemplateSections sections, const TemplateValues& values
 }
 
 void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders) {
-  layout_ = GalleryLayout(std::move(pictures), subfolders, settings_);
+  layout_ = GalleryLayout(std::move(pictures), subfolders, settings_, template_.usesSubalbums());
 }
 
 void GalleryPage::renderData(PageSink& sink, std::uint64_t limit) const {
@@ -34,8 +34,8 @@ void GalleryPage::renderData(PageSink& sink, std::uint64_t limit) const {
 }
 
 // [crumb] once per level above the album's folder: the album index, then
-// each folder above it, linked to its own album, or where it has no
-// pictures to the first album inside it.
+// each folder above it, linked to its own album (nested, every folder
+// above has one), or where it has none to the first album inside it.
 std::string GalleryPage::crumbs(std::size_t album, const PageFields& page) const {
   if (!template_.has("crumb")) return {};
   struct Text : PageSink {
@@ -55,12 +55,12 @@ std::string GalleryPage::crumbs(std::size_t album, const PageFields& page) const
   for (std::size_t slash = folder.find('/'); slash != std::string::npos;
        slash = folder.find('/', slash + 1)) {
     const std::string up = folder.substr(0, slash);
-    // Its own album comes before those inside it, if it has one.
+    // Its own album, if it has one.
     const std::size_t inside = layout_.firstInside(up);
     const GalleryLayout::Album& first = albums[inside];
-    const bool own = inside > 0 && albums[inside - 1].folder == up;
-    if (own)
-      crumb(lastName(up), layout_.albumLink(inside - 1));
+    const std::size_t own = layout_.albumAt(up);
+    if (own != GalleryLayout::kNone)
+      crumb(lastName(up), layout_.albumLink(own));
     else if (layout_.albumIndex())
       crumb(lastName(up), pageFile(0) + "#" + layout_.sectionId(first.first));
     else
@@ -107,12 +107,31 @@ void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) 
   if (pictures.empty()) put("empty", gallery);
   PageFields fields = gallery;
   const std::string& topName = template_.values().at("folder");
+  PageFields card = gallery;
+  auto albumCard = [&](std::size_t a) {
+    pictureFields(layout_, albums[a].cover, card);
+    albumFields(layout_, a, topName, card);
+    put("album", card);
+  };
   if (range.albumIndex) {
-    for (std::size_t a = 0; a < albums.size(); ++a) {
-      pictureFields(layout_, albums[a].cover, fields);
-      albumFields(layout_, a, topName, fields);
-      put("album", fields);
-    }
+    // Nested, the top-level albums only.
+    for (std::size_t a = 0; a < albums.size(); ++a)
+      if (!layout_.nested() || albums[a].parent == GalleryLayout::kNone) albumCard(a);
+  }
+  // The section of album `a`, its crumbs and, on its first page, the
+  // albums inside it.
+  auto section = [&](std::size_t a) {
+    PageFields withCrumbs = fields;
+    withCrumbs["crumbs"] = crumbs(a, gallery);
+    template_.fill("section", withCrumbs, out, [&](const std::string& name) {
+      if (name != "subalbums" || !layout_.nested() || albums[a].page != page) return;
+      for (std::size_t child : albums[a].children) albumCard(child);
+    });
+  };
+  // An album without pictures of its own: its section alone.
+  if (range.album != GalleryLayout::kNone && range.begin == range.end) {
+    albumFields(layout_, range.album, topName, fields);
+    section(range.album);
   }
   const std::size_t perRow = static_cast<std::size_t>(template_.perRow());
   std::size_t inRow = 0;
@@ -120,11 +139,7 @@ void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) 
     if (i == range.begin || layout_.folder(i) != layout_.folder(i - 1)) {
       albumFields(layout_, layout_.albumOf(i), topName, fields);
       inRow = 0;
-      if (layout_.showSections()) {
-        PageFields withCrumbs = fields;
-        withCrumbs["crumbs"] = crumbs(layout_.albumOf(i), gallery);
-        put("section", withCrumbs);
-      }
+      if (layout_.showSections()) section(layout_.albumOf(i));
     }
     if (perRow > 0 && inRow > 0 && inRow % perRow == 0) put("rowbreak", gallery);
     ++inRow;

@@ -16,9 +16,9 @@ const char* const kPictureFields[] = {"index",    "name",    "subfolder",  "pict
                                       "exposure", "section", "sectionid",  "sectioncount"};
 const char* const kPageFields[] = {"page",      "pages",    "prevpage",      "nextpage",
                                    "firstpage", "lastpage", "maxthumbwidth", "maxthumbheight"};
-const char* const kSectionFields[] = {"section",   "sectionid",   "sectioncount",
-                                      "albumname", "albumparent", "albumlink",
-                                      "albumfrom", "albumto",     "albumdates"};
+const char* const kSectionFields[] = {"section",     "sectionid",  "sectioncount", "albumname",
+                                      "albumparent", "albumlink",  "albumfrom",    "albumto",
+                                      "albumdates",  "albumcount", "subalbumcount"};
 // Everywhere, beside kPageFields.
 const char* const kAlbumPageFields[] = {"albumindex", "albums"};
 const char* const kCrumbFields[] = {"crumbname", "crumblink"};
@@ -75,6 +75,7 @@ PageTemplate::PageTemplate(const TemplateSections& sections, const TemplateValue
   PageFields perPicture = perSection;
   for (const char* f : kPictureFields) perPicture[f] = "0";
   perSection["crumbs"] = "0";
+  perSection["subalbums"] = "0";
   PageFields perCrumb = perPage;
   for (const char* f : kCrumbFields) perCrumb[f] = "0";
   for (const char* s : {"head", "foot"}) check(sections, s, headFoot);
@@ -96,6 +97,15 @@ PageTemplate::PageTemplate(const TemplateSections& sections, const TemplateValue
             if (name == "gallerydata") usesGalleryData_ = true;
           });
     }
+  }
+
+  auto section = sections.find("section");
+  for (std::size_t n = 0; section != sections.end() && n < section->second.size(); ++n) {
+    scanPlaceholders(
+        section->second[n], [](const std::string&) {},
+        [this](const std::string& name) {
+          usesSubalbums_ = usesSubalbums_ || name == "subalbums";
+        });
   }
 
   for (const auto& section : sections) {
@@ -145,8 +155,8 @@ PageTemplate::PageTemplate(const TemplateSections& sections, const TemplateValue
   }
 }
 
-void PageTemplate::fill(const std::string& section, const PageFields& fields,
-                        BoundedWriter& out) const {
+void PageTemplate::fill(const std::string& section, const PageFields& fields, BoundedWriter& out,
+                        const std::function<void(const std::string&)>& writeOther) const {
   auto it = parsed_.find(section);
   if (it == parsed_.end()) return;
   for (const Piece& piece : it->second) {
@@ -155,6 +165,9 @@ void PageTemplate::fill(const std::string& section, const PageFields& fields,
       continue;
     }
     auto f = fields.find(piece.text);
-    if (f != fields.end()) out.write(f->second);
+    if (f != fields.end())
+      out.write(f->second);
+    else if (writeOther)
+      writeOther(piece.text);
   }
 }

@@ -6,7 +6,8 @@
 // [rowbreak] between rows of N pictures, N being the first line of
 // [perrow], [section] before the pictures of each folder, [pagenav] after
 // the pictures when there is more than one page, [album] once per folder
-// on an album index (albums=yes), [crumb] once per level above a folder
+// on an album index (albums=yes) and once per album inside an album (put
+// into [section] by {{subalbums}}), [crumb] once per level above a folder
 // (put into [section] by {{crumbs}}), and [gallery], lines `key=value`
 // that shape the gallery (GallerySettings). Placeholders are written
 // {{name}}; every value is HTML-escaped and every link percent-encoded
@@ -17,6 +18,7 @@
 #include "contract/ValuesFile.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -96,10 +98,14 @@ class PageTemplate {
   // Whether [head] or [foot] hold {{galleryscript}} or {{gallerydata}}.
   bool usesDataScript() const { return usesDataScript_; }
   bool usesGalleryData() const { return usesGalleryData_; }
+  // Whether [section] holds {{subalbums}}: albums shown inside their album.
+  bool usesSubalbums() const { return usesSubalbums_; }
 
   // Writes `section`, if the template has it, with its placeholders
-  // filled from `fields`.
-  void fill(const std::string& section, const PageFields& fields, BoundedWriter& out) const;
+  // filled from `fields`; one that `fields` lacks is left to `writeOther`
+  // (given its name), where given, which writes it to `out` itself.
+  void fill(const std::string& section, const PageFields& fields, BoundedWriter& out,
+            const std::function<void(const std::string&)>& writeOther = {}) const;
 
  private:
   struct Piece {
@@ -111,7 +117,7 @@ class PageTemplate {
   std::map<std::string, Section> parsed_;
   PageFields values_;
   int perRow_ = 0;
-  bool usesDataScript_ = false, usesGalleryData_ = false;
+  bool usesDataScript_ = false, usesGalleryData_ = false, usesSubalbums_ = false;
 };
 
 #endif

@@ -62,8 +62,10 @@ void albumFields(const GalleryLayout& layout, std::size_t album, const std::stri
                  PageFields& fields) {
   const GalleryLayout::Album& a = layout.albums()[album];
   fields["section"] = htmlEscape(a.folder);
-  fields["sectionid"] = layout.sectionId(a.first);
+  fields["sectionid"] = a.id;
   fields["sectioncount"] = std::to_string(a.count);
+  fields["albumcount"] = std::to_string(a.total);
+  fields["subalbumcount"] = std::to_string(a.children.size());
   fields["albumname"] = htmlEscape(a.folder.empty() ? topName : lastName(a.folder));
   fields["albumparent"] = htmlEscape(parentOf(a.folder));
   fields["albumlink"] = htmlEscape(layout.albumLink(album));

@@ -13,8 +13,8 @@
 // others of picture `picture` of `layout` in `fields`.
 void pictureFields(const GalleryLayout& layout, std::size_t picture, PageFields& fields);
 
-// Sets {{section}}, {{albumname}}, {{albumlink}}, {{albumdates}} and the
-// others of album `album` in `fields`; `topName` names the album of the
+// Sets {{section}}, {{albumname}}, {{albumlink}}, {{albumdates}},
+// {{albumcount}} and the others of album `album` in `fields`; `topName` names the album of the
 // input folder's own pictures.
 void albumFields(const GalleryLayout& layout, std::size_t album, const std::string& topName,
                  PageFields& fields);

@@ -232,6 +232,7 @@ TEST(GalleryPage, LaysOutPicturesAsTheSettingsAsk) {
     bool subfolders;
     std::vector<GalleryPicture> pictures;
     std::vector<std::string> pages;
+    bool nested = false;  // [section] shows the albums inside with {{subalbums}}
   };
   const std::vector<GalleryPicture> folders = {in("B 10", "y.jpg"),  in("", "top.jpg"),
                                                in("B 9", "z.jpg"),   in("B 9", "z2.jpg"),
@@ -416,6 +417,104 @@ TEST(GalleryPage, LaysOutPicturesAsTheSettingsAsk) {
        {"1/1 [] 1 albums\n"
         "1 1.jpg p-1\n"
         "2 2.jpg p-2\n"}},
+      {"folders by their first picture taken, also below them; those without after, by name",
+       {"order=date"},
+       true,
+       {dated("Attic", "a.jpg", ""), dated("City", "c.jpg", "2024-06-03 10:00:00"),
+        dated("Coast", "k2.jpg", ""), dated("Coast", "k.jpg", "2024-06-01 09:00:00"),
+        dated("Zoo", "z.jpg", ""), dated("Zoo/Lions", "l.jpg", "2024-05-30 12:00:00")},
+       {"1/1 [] 5 albums\n"
+        "## Zoo #s-Zoo = Zoo (1, )\n"
+        "1 z.jpg p-Zoo-z\n"
+        "Zoo>index.html#s-Zoo\n"
+        "## Zoo/Lions #s-Zoo-Lions = Lions (1, 2024-05-30)\n"
+        "2 l.jpg p-Zoo-Lions-l\n"
+        "## Coast #s-Coast = Coast (2, 2024-06-01)\n"
+        "3 k.jpg p-Coast-k\n"
+        "4 k2.jpg p-Coast-k2\n"
+        "## City #s-City = City (1, 2024-06-03)\n"
+        "5 c.jpg p-City-c\n"
+        "## Attic #s-Attic = Attic (1, )\n"
+        "6 a.jpg p-Attic-a\n"}},
+      {"sections split by the count: a folder's link is the page of its first picture",
+       {"perpage=2"},
+       true,
+       {in("", "1.jpg"), in("", "2.jpg"), in("", "3.jpg"), in("x", "a.jpg"), in("x/y", "b.jpg")},
+       {"1/3 [] 3 albums\n"
+        "##  #s-top = Pics (3, )\n"
+        "1 1.jpg p-1\n"
+        "2 2.jpg p-2\n"
+        "nav |index-2.html|index.html|index-3.html\n",
+        "2/3 [] 3 albums\n"
+        "##  #s-top = Pics (3, )\n"
+        "3 3.jpg p-3\n"
+        "## x #s-x = x (1, )\n"
+        "4 a.jpg p-x-a\n"
+        "nav index.html|index-3.html|index.html|index-3.html\n",
+        "3/3 [] 3 albums\n"
+        "x>index-2.html#s-x\n"
+        "## x/y #s-x-y = y (1, )\n"
+        "5 b.jpg p-x-y-b\n"
+        "nav index-2.html||index.html|index-3.html\n"}},
+      // The index lists the top-level albums, each album's first page those
+      // right inside it; a folder with albums but no pictures of its own has
+      // a page of them; siblings by their first picture taken.
+      {"nested albums, by date",
+       {"albums=yes", "order=date", "perpage=1"},
+       true,
+       {dated("", "top.jpg", ""), dated("a/b", "1.jpg", ""),
+        dated("a/b", "2.jpg", "2024-02-01 10:00:00"),
+        dated("a/b/d", "4.jpg", "2024-03-01 10:00:00"),
+        dated("a/c", "3.jpg", "2024-01-01 10:00:00"), dated("e", "5.jpg", "2023-12-31 10:00:00")},
+       {"1/1 [index.html] 6 albums\n"
+        "> e|index-2.html|s-e|1:1/0|5.jpg|2023-12-31\n"
+        "> a|index-3.html|s-a|0:4/2|3.jpg|2024-01-01 \xe2\x80\x93 2024-03-01\n"
+        "> Pics|index-8.html|s-top|1:1/0|top.jpg|\n",
+        "1/1 [index.html] 6 albums\n"
+        "Trips>index.html\n"
+        "## e #s-e = e (1, 2023-12-31)\n"
+        ".\n"
+        "1 5.jpg p-e-5\n",
+        "1/1 [index.html] 6 albums\n"
+        "Trips>index.html\n"
+        "## a #s-a = a (0, 2024-01-01 \xe2\x80\x93 2024-03-01)\n"
+        "> c|index-4.html|s-a-c|1:1/0|3.jpg|2024-01-01\n"
+        "> b|index-5.html|s-a-b|2:3/1|2.jpg|2024-02-01 \xe2\x80\x93 2024-03-01\n"
+        ".\n",
+        "1/1 [index.html] 6 albums\n"
+        "Trips>index.html\n"
+        "a>index-3.html\n"
+        "## a/c #s-a-c = c (1, 2024-01-01)\n"
+        ".\n"
+        "2 3.jpg p-a-c-3\n",
+        "1/2 [index.html] 6 albums\n"
+        "Trips>index.html\n"
+        "a>index-3.html\n"
+        "## a/b #s-a-b = b (2, 2024-02-01 \xe2\x80\x93 2024-03-01)\n"
+        "> d|index-7.html|s-a-b-d|1:1/0|4.jpg|2024-03-01\n"
+        ".\n"
+        "3 2.jpg p-a-b-2\n"
+        "nav |index-6.html|index-5.html|index-6.html\n",
+        "2/2 [index.html] 6 albums\n"
+        "Trips>index.html\n"
+        "a>index-3.html\n"
+        "## a/b #s-a-b = b (2, 2024-02-01 \xe2\x80\x93 2024-03-01)\n"
+        ".\n"
+        "4 1.jpg p-a-b-1\n"
+        "nav index-5.html||index-5.html|index-6.html\n",
+        "1/1 [index.html] 6 albums\n"
+        "Trips>index.html\n"
+        "a>index-3.html\n"
+        "b>index-5.html\n"
+        "## a/b/d #s-a-b-d = d (1, 2024-03-01)\n"
+        ".\n"
+        "5 4.jpg p-a-b-d-4\n",
+        "1/1 [index.html] 6 albums\n"
+        "Trips>index.html\n"
+        "##  #s-top = Pics (1, )\n"
+        ".\n"
+        "6 top.jpg p-top\n"},
+       true},
       {"ids unique and safe: letters, digits, '-' and '_' only",
        {},
        true,
@@ -448,6 +547,12 @@ TEST(GalleryPage, LaysOutPicturesAsTheSettingsAsk) {
     s["rowbreak"] = {"--"};
     s["picture"] = {"{{index}} {{name}} {{id}}"};
     s["pagenav"] = {"nav {{prevpage}}|{{nextpage}}|{{firstpage}}|{{lastpage}}"};
+    if (row.nested) {
+      s["album"] = {
+          "> {{albumname}}|{{albumlink}}|{{sectionid}}|{{sectioncount}}:{{albumcount}}/"
+          "{{subalbumcount}}|{{name}}|{{albumdates}}"};
+      s["section"].push_back("{{subalbums}}.");
+    }
     GalleryPage page(s, {{"title", "Trips"}}, info());
     page.arrange(scanOrder(row.pictures), row.subfolders);
     const std::vector<std::string> pages = pagesOf(page);

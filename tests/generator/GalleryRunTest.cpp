@@ -347,6 +347,58 @@ TEST_F(GalleryRun, AssetsCopiedWhenMissingOrDifferent) {
   EXPECT_FALSE(exists(root / "out3"));
 }
 
+// Nested albums in a real run: the index lists the top-level albums, a
+// folder without pictures of its own gets a page of its albums (even one
+// named like a page), and every page is linked, written and recorded.
+TEST_F(GalleryRun, NestedAlbumsEachOnAPageOfTheirOwn) {
+  for (const char* name : {"x.jpg", "Trips/City/c.jpg", "Trips/Coast/k.jpg", "Trips/Coast/l.jpg",
+                           "index-3.html/i.jpg"})
+    picture(name, 40, 30);
+  tpl("Nested.tpl",
+      "[gallery]\nalbums=yes\nwebsize=0\n"
+      "[album]\n<a href=\"{{albumlink}}\">{{albumname}} {{albumcount}}/{{subalbumcount}}</a>\n"
+      "[crumb]\n<a href=\"{{crumblink}}\">{{crumbname}}</a> &gt;\n"
+      "[section]\n{{crumbs}}<h2>{{albumname}}</h2>\n{{subalbums}}\n"
+      "[picture]\n<img src=\"{{thumb}}\">\n");
+  RunResult r = run({"/h20", "/s", "/o", "/pT", "/iNested.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // By name: the top folder's, index-3.html's, Trips (no pictures of its
+  // own), City, Coast; the third page's name is taken by a folder.
+  const std::vector<std::pair<std::string, std::string>> pages = {
+      {"index.html",
+       "<a href=\"index-2.html\">in 1/0</a>\n<a href=\"index-3_1.html\">index-3.html 1/0</a>\n"
+       "<a href=\"index-4.html\">Trips 3/2</a>\n"},
+      {"index-2.html", "<a href=\"index.html\">in</a> &gt;\n<h2>in</h2>\n\n<img src=\"Tx.jpg\">\n"},
+      {"index-3_1.html",
+       "<a href=\"index.html\">in</a> &gt;\n<h2>index-3.html</h2>\n\n"
+       "<img src=\"index-3.html/Ti.jpg\">\n"},
+      {"index-4.html",
+       "<a href=\"index.html\">in</a> &gt;\n<h2>Trips</h2>\n<a href=\"index-5.html\">City 1/0</a>\n"
+       "<a href=\"index-6.html\">Coast 2/0</a>\n\n"},
+      {"index-5.html",
+       "<a href=\"index.html\">in</a> &gt;\n<a href=\"index-4.html\">Trips</a> "
+       "&gt;\n<h2>City</h2>\n"
+       "\n<img src=\"Trips/City/Tc.jpg\">\n"},
+      {"index-6.html",
+       "<a href=\"index.html\">in</a> &gt;\n<a href=\"index-4.html\">Trips</a> "
+       "&gt;\n<h2>Coast</h2>\n"
+       "\n<img src=\"Trips/Coast/Tk.jpg\">\n<img src=\"Trips/Coast/Tl.jpg\">\n"},
+  };
+  const std::string record = readFile(out + "/.vignetor-record");
+  for (const auto& [name, text] : pages) {
+    EXPECT_EQ(readFile(out + "/" + name), text) << name;
+    expectLinksResolve(out, text);
+    EXPECT_NE(r.out.find(out + "/" + name + " with "), std::string::npos) << name << r.out;
+    EXPECT_NE(record.find("\npage " + name + " "), std::string::npos) << name << record;
+  }
+  EXPECT_FALSE(exists(out + "/index-7.html"));
+  // The next run finds them all its own.
+  r = run({"/h20", "/s", "/o", "/pT", "/iNested.tpl", in, out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.find("kept index"), std::string::npos) << r.out;
+  for (const auto& [name, text] : pages) EXPECT_EQ(readFile(out + "/" + name), text) << name;
+}
+
 // What the page brings along never takes the place of what the gallery
 // made, and the page is written whenever the thumbnails are.
 TEST_F(GalleryRun, AssetsAndPagesNeverTakeAnotherFilesPlace) {

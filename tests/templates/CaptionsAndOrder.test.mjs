@@ -20,8 +20,15 @@ const skip = chromiumPath() ? false : 'chromium is not installed';
 const templates = fs.readdirSync(programDir).filter((f) => f.endsWith('.tpl')).sort();
 const byName = ['p-harbour', 'p-IMG_2', 'p-IMG_10', 'p-2024-Spring-apple', 'p-2024-Spring-zebra',
                 'p-2024-Summer-Coast-a', 'p-2024-Summer-Coast-b', 'p-trip-x'];
-const byDate = ['p-harbour', 'p-IMG_10', 'p-IMG_2', 'p-2024-Spring-zebra', 'p-2024-Spring-apple',
-                'p-2024-Summer-Coast-a', 'p-2024-Summer-Coast-b', 'p-trip-x'];
+// By date the folders too, by their first picture taken: trip (2023-12-24),
+// Spring (2024-04-01), the top folder (2024-05-01), then Coast, whose
+// pictures have no date taken.
+const byDate = ['p-trip-x', 'p-2024-Spring-zebra', 'p-2024-Spring-apple', 'p-harbour', 'p-IMG_10', 'p-IMG_2',
+                'p-2024-Summer-Coast-a', 'p-2024-Summer-Coast-b'];
+// With nested albums each album is followed by those inside it: Coast lies
+// in 2024, whose first picture is Spring's.
+const byDateNested = ['p-trip-x', 'p-2024-Spring-zebra', 'p-2024-Spring-apple', 'p-2024-Summer-Coast-a',
+                      'p-2024-Summer-Coast-b', 'p-harbour', 'p-IMG_10', 'p-IMG_2'];
 
 // The texts of a picture's card in the order they stand, with their sizes,
 // leaving out what is not shown.
@@ -69,8 +76,10 @@ describe('captions and order in every shipped template', { skip }, () => {
     test(template, async () => {
       // Filmstrip2 asks for nothing, so it stays in name order whatever is
       // asked.
-      const asksOrder = fs.readFileSync(path.join(programDir, template), 'utf8').includes('\norder;');
-      for (const [order, expected] of [[undefined, byName], ['date', asksOrder ? byDate : byName]]) {
+      const text = fs.readFileSync(path.join(programDir, template), 'utf8');
+      const asksOrder = text.includes('\norder;');
+      const dated = text.includes('{{subalbums}}') ? byDateNested : byDate;
+      for (const [order, expected] of [[undefined, byName], ['date', asksOrder ? dated : byName]]) {
         const values = { title: 'Order', perpage: '0', ...(order ? { order } : {}) };
         const out = galleryOnce(input, template, values, { switches: ['/h100'] });
         for (const width of [390, 1280]) {
