@@ -17,6 +17,9 @@
 #include <string>
 #include <vector>
 
+// The display files the page's `settings` ask for.
+DisplaySize displaySizeOf(const GallerySettings& settings);
+
 class PictureWork {
  public:
   struct Setup {
