@@ -137,6 +137,73 @@ TEST_F(ThumbnailerTest, AllSizesFromOneDecodeMatchTheThumbnailRules) {
   }
 }
 
+// The display files a template asks for: k times the row height high (the
+// width following, a panorama cut to 16:1 at its centre) or k times the cell
+// size on the long edge; never larger than the picture, so a small one gets
+// fewer. In the light format, upright, from the one decode whichever file is
+// the largest, and looking like the picture at that size.
+TEST_F(ThumbnailerTest, DisplayFilesAtTheTemplatesSizeNeverEnlarged) {
+  struct Case {
+    const char* name;
+    int w, h, orientation;
+    int rowHeight, cellSize, webSize;
+    std::vector<std::pair<int, int>> sizes;  // DPR 1 first
+  };
+  const Case cases[] = {
+      {"big.jpg", 3000, 2000, 0, 240, 0, 1600, {{360, 240}, {720, 480}, {1080, 720}}},
+      // The 3x file larger than the web-sized picture.
+      {"high.jpg", 4000, 3000, 0, 600, 0, 1600, {{800, 600}, {1600, 1200}, {2400, 1800}}},
+      {"turned.jpg", 2400, 1000, 6, 300, 0, 0, {{125, 300}, {250, 600}, {375, 900}}},
+      {"small.png", 200, 150, 0, 100, 0, 1600, {{133, 100}, {200, 150}}},
+      {"tiny.jpg", 80, 60, 0, 100, 0, 0, {{80, 60}}},
+      {"pano.png", 4000, 100, 0, 50, 0, 0, {{800, 50}, {1600, 100}}},
+      {"tall.webp", 300, 2000, 0, 0, 200, 1600, {{30, 200}, {60, 400}, {90, 600}}},
+      {"square.jpg", 500, 500, 0, 0, 200, 0, {{200, 200}, {400, 400}, {500, 500}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir / c.name;
+    makePicture(path, c.w, c.h, c.orientation);
+    ThumbnailBox box;
+    box.height = 100;
+    PictureRequest request;
+    request.suffix = thumbnailSuffix(c.name);
+    request.thumb2x = true;
+    request.webSize = c.webSize;
+    request.display.rowHeight = c.rowHeight;
+    request.display.cellSize = c.cellSize;
+    MadePicture made;
+    std::string error;
+    ASSERT_TRUE(Thumbnailer(box).make(path, request, made, error)) << error;
+    EXPECT_EQ(Thumbnailer::displaySizes(made.size, request.display).size(), c.sizes.size());
+    for (std::size_t k = 0; k < 3; ++k) {
+      if (k >= c.sizes.size()) {
+        EXPECT_TRUE(made.display[k].data.empty()) << k;
+        continue;
+      }
+      const auto [w, h] = c.sizes[k];
+      ASSERT_FALSE(made.display[k].data.empty()) << k;
+      const VImage file = decoded(made.display[k].data);
+      EXPECT_EQ(file.width(), w) << k;
+      EXPECT_EQ(file.height(), h) << k;
+      EXPECT_EQ(made.display[k].width, w) << k;
+      EXPECT_EQ(made.display[k].height, h) << k;
+      EXPECT_EQ(file.get_string("vips-loader"),
+                std::string(request.suffix == ".jpg" ? "jpegload_buffer" : "webpload_buffer"));
+      EXPECT_EQ(file.get_typeof("exif-data"), 0u);
+      // The picture's centre at that size.
+      const VImage reference = VImage::thumbnail(
+          path.c_str(), w,
+          VImage::option()->set("height", h)->set("crop", VIPS_INTERESTING_CENTRE));
+      EXPECT_LT(difference(file.extract_band(0, VImage::option()->set("n", 3)), reference), 4.0)
+          << k;
+    }
+    if (c.webSize > 0 && std::max(c.w, c.h) > c.webSize) {
+      EXPECT_EQ(std::max(made.web.width, made.web.height), c.webSize);
+    }
+  }
+}
+
 TEST_F(ThumbnailerTest, SmallPictureInAFormatBrowsersDoNotShowGetsAWebCopy) {
   const std::string path = dir / "scan.tif";
   makePicture(path, 300, 200);
@@ -281,23 +348,32 @@ TEST_F(ThumbnailerTest, TexturedPhotosKeepTheirDetailInEverySize) {
   // compared itself) the thumbnails come from it, else straight from the
   // decode. A thumbnail alone, lossless all the way, shows the decoder's
   // shrink bare.
+  // Display files (lossy, as the 2x thumbnail) come from the decode at the
+  // largest one's size where it is larger than the web-sized picture.
   struct Case {
     int thumbHeight, webSize;
     bool thumb2x;
+    int rowHeight;
   };
-  const Case cases[] = {{100, 0, true}, {100, 1000, true}, {200, 0, true}, {200, 1000, true},
-                        {400, 0, true}, {400, 1000, true}, {200, 0, false}};
-  for (const auto& [thumbHeight, webSize, thumb2x] : cases) {
+  const Case cases[] = {{100, 0, true, 0},    {100, 1000, true, 0},   {200, 0, true, 0},
+                        {200, 1000, true, 0}, {400, 0, true, 0},      {400, 1000, true, 0},
+                        {200, 0, false, 0},   {100, 1000, true, 240}, {100, 0, false, 400}};
+  for (const auto& [thumbHeight, webSize, thumb2x, rowHeight] : cases) {
     ThumbnailBox box;
     box.height = thumbHeight;
     PictureRequest request;
     request.suffix = ".png";
     request.thumb2x = thumb2x;
     request.webSize = webSize;
+    request.display.rowHeight = rowHeight;
     MadePicture made;
     std::string error;
     ASSERT_TRUE(Thumbnailer(box).make(path, request, made, error)) << error;
-    for (const Thumbnail* file : {&made.thumb, &made.thumb2x}) {
+    if (rowHeight > 0) {
+      ASSERT_FALSE(made.display[2].data.empty());
+    }
+    for (const Thumbnail* file :
+         {&made.thumb, &made.thumb2x, &made.display[0], &made.display[1], &made.display[2]}) {
       if (file->data.empty()) continue;
       const VImage ours = decoded(file->data);
       const double factor = static_cast<double>(height) / ours.height();
@@ -306,14 +382,18 @@ TEST_F(ThumbnailerTest, TexturedPhotosKeepTheirDetailInEverySize) {
            0.5)
               .floor()
               .extract_area(0, 0, ours.width(), ours.height());
-      // The 2x thumbnail is lossy (a light format): allowed a level and 8 at
-      // a point on top of what the same coding does to the reference itself.
+      // The 2x thumbnail and the display files are lossy (a light format):
+      // allowed a level and 8 at a point on top of what the same coding does
+      // to the reference itself.
       double meanBound = 0.7, largestBound = 4;
-      if (file == &made.thumb2x) {
+      if (file != &made.thumb) {
+        const int quality = file == &made.display[0]   ? 85
+                            : file == &made.display[2] ? kThumb3xQuality
+                                                       : kThumb2xQuality;
         const Thumbnail codedFile =
             encode(reference.cast(VIPS_FORMAT_UCHAR)
                        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)),
-                   webSuffix(request.suffix), false, kThumb2xQuality);
+                   webSuffix(request.suffix), false, quality);
         const VImage coded = decoded(codedFile.data).cast(VIPS_FORMAT_FLOAT).copy_memory();
         const VImage coding = (coded - reference).abs();
         meanBound = 1.0 + coding.avg();
