@@ -463,8 +463,7 @@ TEST_F(GalleryRun, AssetsAndPagesNeverTakeAnotherFilesPlace) {
        [&](const std::string& dir) {
          fs::create_directories(dir + "/out");
          writeFile(dir + "/out/Ta@display.jpg", "the user's");
-         tpl("Display.tpl",
-             "[gallery]\nrowheight=30\n[picture]\n{{displaysrc}} {{displaywidth}}\n");
+         tpl("Display.tpl", "[gallery]\ncellsize=30\n[picture]\n{{displaysrc}} {{displaywidth}}\n");
        },
        {"/iDisplay.tpl"},
        0,
