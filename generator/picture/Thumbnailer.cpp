@@ -360,7 +360,8 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   DecodeBudget::Ticket coding;
   if (base.has_alpha() && webSuffix(request.suffix) == ".webp") {
     const double scale = baseIsWeb ? 1.0 : webScale / needed;
-    double pixels = request.webSize > 0 ? base.width() * base.height() * scale * scale : 0.0;
+    double pixels =
+        request.webSize > 0 ? double(base.width()) * base.height() * scale * scale : 0.0;
     for (const PictureSize& d : displays) pixels = std::max(pixels, double(d.width) * d.height);
     coding = reserve(static_cast<std::uint64_t>(20.0 * pixels));
   }

@@ -80,7 +80,8 @@ class Thumbnailer {
   // of them needs; the smaller ones are resized from it. The thumbnail's
   // size follows the box as above; the 2x and 3x thumbnails are exactly
   // twice and three times its width and height, enlarged where the picture
-  // is smaller; the web-sized picture is never enlarged.
+  // is smaller; the web-sized picture and the display files are never
+  // enlarged.
   bool make(const std::string& picturePath, const PictureRequest& request, MadePicture& out,
             std::string& error) const;
 

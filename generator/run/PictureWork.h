@@ -26,7 +26,7 @@ class PictureWork {
     std::string outDir;
     const OutputFolder& outFolder;  // outDir, open: every file is written below it
     const Thumbnailer& thumbnailer;
-    const GallerySettings* page;  // the page's wishes (2x, web size); null: no page
+    const GallerySettings* page;  // the page's wishes (2x, web, display sizes); null: no page
     std::string thumbSettings;    // what shapes a thumbnail besides the picture and format
     bool skipCreation;            // /n
     RunJournal* journal;          // told of every file as it lands
