@@ -25,6 +25,9 @@ struct GalleryPicture {
   int width = 0, height = 0;
   int thumbWidth = 0, thumbHeight = 0;
   int webWidth = 0, webHeight = 0;
+  // The display files for DPR 1, 2, 3 (linked likewise; empty where none).
+  std::string displayLink[3];
+  int displayWidth[3] = {}, displayHeight[3] = {};
   std::uint64_t bytes = 0;
   std::int64_t modified = 0;  // the file's time, seconds since 1970; 0: unknown
   PictureCaption caption;

@@ -62,6 +62,9 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
     if (key == "websize") {
       if (!number(text, 10000, settings.webSize))
         throw bad("a number of pixels from 0 (none) to 10000");
+    } else if (key == "rowheight" || key == "cellsize") {
+      if (!number(text, 2000, key == "rowheight" ? settings.rowHeight : settings.cellSize))
+        throw bad("a number of CSS pixels from 0 (none) to 2000");
     } else if (key == "thumb2x" || key == "thumb3x" || key == "albums") {
       bool& wanted = key == "thumb2x"   ? settings.thumb2x
                      : key == "thumb3x" ? settings.thumb3x
@@ -104,5 +107,9 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
       throw PageError("[gallery]: unknown key \"" + key + "\"");
     }
   }
+  if (settings.rowHeight > 0 && settings.cellSize > 0)
+    throw PageError(
+        "[gallery] rowheight and cellsize cannot both be set: the pictures are drawn "
+        "in rows of one height or in square cells, not both");
   return settings;
 }

@@ -10,6 +10,11 @@
 
 struct GallerySettings {
   int webSize = 1600;  // long edge of the web-sized pictures; 0: none
+  // How large the page draws its pictures, in CSS px, for the display files
+  // made beside the thumbnails: rows about rowHeight high, or cells about
+  // cellSize square. 0: none (at most one of them is set).
+  int rowHeight = 0;
+  int cellSize = 0;
   bool thumb2x = false;
   bool thumb3x = false;
   bool byDate = false;          // order=date: by the date taken, else by name

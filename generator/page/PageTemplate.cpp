@@ -14,6 +14,9 @@ const char* const kPictureFields[] = {"index",    "name",    "subfolder",  "pict
                                       "thumb3x",  "srcset",  "imgsrc",     "imgsrcset",   "id",
                                       "caption",  "alt",     "datetaken",  "camera",      "lens",
                                       "exposure", "section", "sectionid",  "sectioncount"};
+// Of the display files ([gallery] rowheight, cellsize), beside kPictureFields.
+const char* const kDisplayFields[] = {"displaywidth",  "displayheight",   "displaysrc",
+                                      "displaysrcset", "displaymaxwidth", "displaymaxheight"};
 const char* const kPageFields[] = {"page",      "pages",    "prevpage",      "nextpage",
                                    "firstpage", "lastpage", "maxthumbwidth", "maxthumbheight"};
 const char* const kSectionFields[] = {"section",     "sectionid",  "sectioncount", "albumname",
@@ -74,6 +77,7 @@ PageTemplate::PageTemplate(const TemplateSections& sections, const TemplateValue
   for (const char* f : kSectionFields) perSection[f] = "0";
   PageFields perPicture = perSection;
   for (const char* f : kPictureFields) perPicture[f] = "0";
+  for (const char* f : kDisplayFields) perPicture[f] = "0";
   perSection["crumbs"] = "0";
   perSection["subalbums"] = "0";
   PageFields perCrumb = perPage;

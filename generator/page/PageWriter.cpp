@@ -78,6 +78,11 @@ std::vector<GalleryPicture> onPage(const std::vector<Picture>& pictures,
     g.thumbHeight = o.thumbHeight;
     g.webWidth = o.webName.empty() && o.webWidth == 0 ? o.size.width : o.webWidth;
     g.webHeight = o.webName.empty() && o.webHeight == 0 ? o.size.height : o.webHeight;
+    for (int k = 0; k < 3; ++k) {
+      g.displayLink[k] = o.displayName[k];
+      g.displayWidth[k] = o.displayWidth[k];
+      g.displayHeight[k] = o.displayHeight[k];
+    }
     g.caption = o.caption;
     entries.push_back(std::move(g));
   }
@@ -194,7 +199,8 @@ ExitCode PageWriter::copyAssets(const std::vector<Outcome>& outcomes,
   // What this run made or shows: never replaced by an asset of the same name.
   std::set<std::string> made(pages.begin(), pages.end());
   for (const auto& o : outcomes)
-    made.insert({o.thumbName, o.thumb2xName, o.thumb3xName, o.webName});
+    made.insert({o.thumbName, o.thumb2xName, o.thumb3xName, o.webName, o.displayName[0],
+                 o.displayName[1], o.displayName[2]});
   ExitCode code = kExitOk;
   for (const auto& [name, data] : setup_.assets) {
     const std::string to = joinPath(setup_.outDir, name);

@@ -137,6 +137,20 @@ int scaled(int length, double scale) {
   return std::max(1, static_cast<int>(std::lround(length * scale)));
 }
 
+// `image` cut to the shape of `width` x `height` at its centre and resampled
+// to that size: only the part kept is resampled.
+VImage centreCut(const VImage& image, int width, int height) {
+  const double s = std::max(double(width) / image.width(), double(height) / image.height());
+  const int kw = std::clamp(static_cast<int>(std::lround(width / s)), 1, image.width());
+  const int kh = std::clamp(static_cast<int>(std::lround(height / s)), 1, image.height());
+  return resizeTo(image.extract_area((image.width() - kw) / 2, (image.height() - kh) / 2, kw, kh),
+                  width, height);
+}
+
+// The display files for DPR 1, 2, 3: as the 2x and 3x thumbnails, lighter
+// on denser screens.
+constexpr int kDisplayQuality[3] = {85, kThumb2xQuality, kThumb3xQuality};
+
 }  // namespace
 
 // Each libvips step of a picture is an attempt of its own (withOwnVipsErrors),
@@ -191,6 +205,25 @@ ThumbnailBox Thumbnailer::boxFor(PictureSize size) const {
   return capped;
 }
 
+std::vector<PictureSize> Thumbnailer::displaySizes(PictureSize size, const DisplaySize& display) {
+  std::vector<PictureSize> sizes;
+  const int w = std::max(1, size.width), h = std::max(1, size.height);
+  for (int k = 1; k <= 3 && display.any(); ++k) {
+    PictureSize s;
+    if (display.rowHeight > 0) {
+      s.height = std::min(k * display.rowHeight, h);
+      s.width = std::min(scaled(w, double(s.height) / h), s.height * kMaxSideRatio);
+    } else {
+      const int edge = std::min(k * display.cellSize, std::max(w, h));
+      s = w >= h ? PictureSize{edge, scaled(h, double(edge) / w)}
+                 : PictureSize{scaled(w, double(edge) / h), edge};
+    }
+    if (!sizes.empty() && s.width <= sizes.back().width && s.height <= sizes.back().height) break;
+    sizes.push_back(s);
+  }
+  return sizes;
+}
+
 PictureSize Thumbnailer::thumbnailSize(PictureSize size) const {
   const ThumbnailBox box = boxFor(size);
   const double w = std::max(1, size.width), h = std::max(1, size.height);
@@ -231,7 +264,15 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   double needed = thumbScale * mostFactor;
   const double longEdge = std::max(ow, oh);
   const double webScale = request.webSize > 0 ? std::min(1.0, request.webSize / longEdge) : 0.0;
-  needed = std::min(1.0, std::max(needed, webScale));
+  // A display file cut to its centre is first made whole at its height.
+  const std::vector<PictureSize> displays = displaySizes(out.size, request.display);
+  auto uncut = [&](PictureSize d) {
+    if (request.display.rowHeight <= 0) return d;
+    return PictureSize{std::max(d.width, scaled(out.size.width, d.height / oh)), d.height};
+  };
+  const PictureSize mostDisplay = displays.empty() ? PictureSize() : uncut(displays.back());
+  const double displayScale = std::max(mostDisplay.width / ow, mostDisplay.height / oh);
+  needed = std::min(1.0, std::max({needed, webScale, displayScale}));
 
   // A thumbnail of `factor` times the size, before a crop cuts it to its
   // box.
@@ -245,17 +286,20 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
 
   // The usual case with a page: the web-sized picture is the largest file,
   // made straight from the decode; the thumbnails come from it. Else the
-  // largest thumbnail is, at its exact size, and the other comes from it;
-  // the original's size where a file would be larger than the picture.
+  // largest display file or thumbnail is, at its exact size, and the others
+  // come from it; the original's size where a file would be larger than the
+  // picture.
   const bool baseIsWeb = request.webSize > 0 && webScale < 1 && webScale >= needed;
-  const PictureSize largest = uncropped(mostFactor);
-  const bool baseIsThumb = !baseIsWeb && needed < 1;
-  const int baseWidth = baseIsWeb     ? request.webSize
-                        : baseIsThumb ? largest.width
-                                      : static_cast<int>(std::ceil(ow * needed));
-  const int baseHeight = baseIsWeb     ? request.webSize
-                         : baseIsThumb ? largest.height
-                                       : static_cast<int>(std::ceil(oh * needed));
+  const bool baseIsDisplay =
+      !baseIsWeb && !displays.empty() && displayScale < 1 && displayScale >= needed;
+  const PictureSize largest = baseIsDisplay ? mostDisplay : uncropped(mostFactor);
+  const bool baseIsFile = !baseIsWeb && needed < 1;
+  const int baseWidth = baseIsWeb    ? request.webSize
+                        : baseIsFile ? largest.width
+                                     : static_cast<int>(std::ceil(ow * needed));
+  const int baseHeight = baseIsWeb    ? request.webSize
+                         : baseIsFile ? largest.height
+                                      : static_cast<int>(std::ceil(oh * needed));
   // Fitting a box of the web size's square: the decode needs the size of
   // the picture's long edge only.
   const int nearWidth = baseIsWeb ? scaled(out.size.width, webScale) : baseWidth;
@@ -282,15 +326,9 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   auto thumbnailOf = [&](int factor) {
     const int tw = thumb.width * factor, th = thumb.height * factor;
     if (!box.crop) return resizeTo(base, tw, th);
-    if (!box_.crop) {
-      // A sliver cut to its box: only the part kept is resampled, never
-      // the whole picture stretched to the box's height.
-      const double s = std::max(double(tw) / base.width(), double(th) / base.height());
-      const int kw = std::clamp(static_cast<int>(std::lround(tw / s)), 1, base.width());
-      const int kh = std::clamp(static_cast<int>(std::lround(th / s)), 1, base.height());
-      return resizeTo(base.extract_area((base.width() - kw) / 2, (base.height() - kh) / 2, kw, kh),
-                      tw, th);
-    }
+    // A sliver cut to its box: never the whole picture stretched to the
+    // box's height.
+    if (!box_.crop) return centreCut(base, tw, th);
     const double s = std::max(tw / ow, th / oh);
     const int cw = std::max(tw, scaled(out.size.width, s));
     const int ch = std::max(th, scaled(out.size.height, s));
@@ -313,19 +351,28 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
         }
       }))
     return false;
-  if (request.webSize <= 0) return true;
+  if (request.webSize <= 0 && displays.empty()) return true;
 
   // The WebP coder holds about 20 bytes per pixel while it codes a
   // transparent picture (its lossless coding of the alpha plane): 50 MiB
   // for one of 1600 x 1600, as much as a heavy decode, and counted like
-  // one so that the two do not meet.
+  // one so that the two do not meet. The largest file coded counts.
   DecodeBudget::Ticket coding;
   if (base.has_alpha() && webSuffix(request.suffix) == ".webp") {
     const double scale = baseIsWeb ? 1.0 : webScale / needed;
-    coding =
-        reserve(static_cast<std::uint64_t>(20.0 * base.width() * base.height() * scale * scale));
+    double pixels =
+        request.webSize > 0 ? double(base.width()) * base.height() * scale * scale : 0.0;
+    for (const PictureSize& d : displays) pixels = std::max(pixels, double(d.width) * d.height);
+    coding = reserve(static_cast<std::uint64_t>(20.0 * pixels));
   }
   return attempt(error, [&] {
+    for (std::size_t k = 0; k < displays.size(); ++k) {
+      const PictureSize d = displays[k], whole = uncut(d);
+      const VImage shown = whole.width == d.width ? resizeTo(base, d.width, d.height)
+                                                  : centreCut(base, d.width, d.height);
+      out.display[k] = encode(shown, webSuffix(request.suffix), false, kDisplayQuality[k]);
+    }
+    if (request.webSize <= 0) return;
     if (baseIsWeb) {
       out.web = encode(base, webSuffix(request.suffix), true);
     } else if (webScale >= 1 && request.originalMayServe) {
@@ -358,6 +405,13 @@ std::string Thumbnailer::settings3x() const {
 
 std::string Thumbnailer::webSettings(int webSize) {
   return "web" + std::to_string(webSize) + "," + kWebPictureRecipe;
+}
+
+std::string Thumbnailer::displaySettings(const DisplaySize& display, int factor) {
+  const std::string size = display.rowHeight > 0 ? "row" + std::to_string(display.rowHeight)
+                                                 : "cell" + std::to_string(display.cellSize);
+  return size + "," + std::to_string(factor) + "x,light,q" +
+         std::to_string(kDisplayQuality[factor - 1]) + "," + kThumbnailRecipe;
 }
 
 bool Thumbnailer::readSize(const std::string& path, PictureSize& size, std::string& error) {

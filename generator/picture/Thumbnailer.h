@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 struct ThumbnailBox {
   int width = 0;      // 0: follows from the height
@@ -26,6 +27,14 @@ struct PictureSize {
   int height = 0;
 };
 
+// How large a page draws its pictures ([gallery] rowheight or cellsize, in
+// CSS px): the display files made for it, at DPR 1, 2 and 3.
+struct DisplaySize {
+  int rowHeight = 0;  // in rows about this high; the width follows
+  int cellSize = 0;   // or inside cells about this square: the long edge
+  bool any() const { return rowHeight > 0 || cellSize > 0; }
+};
+
 // What to make of one picture, all from one decode.
 struct PictureRequest {
   // Format of the thumbnail: ".jpg", ".png", ".gif", ".webp"; its 2x and 3x
@@ -39,6 +48,7 @@ struct PictureRequest {
   // false for formats a browser does not show.
   bool originalMayServe = true;
   bool caption = false;  // read the picture's own caption fields
+  DisplaySize display;   // the display files, in the light format; none when not set
 };
 
 struct MadePicture {
@@ -48,6 +58,7 @@ struct MadePicture {
   Thumbnail thumb3x;
   Thumbnail web;               // data empty when not asked or when the original serves
   bool webIsOriginal = false;  // the original is small enough to be shown itself
+  Thumbnail display[3];        // DPR 1, 2, 3 (displaySizes()); data empty where not made
   PictureCaption caption;
 };
 
@@ -69,9 +80,18 @@ class Thumbnailer {
   // of them needs; the smaller ones are resized from it. The thumbnail's
   // size follows the box as above; the 2x and 3x thumbnails are exactly
   // twice and three times its width and height, enlarged where the picture
-  // is smaller; the web-sized picture is never enlarged.
+  // is smaller; the web-sized picture and the display files are never
+  // enlarged.
   bool make(const std::string& picturePath, const PictureRequest& request, MadePicture& out,
             std::string& error) const;
+
+  // The display files for a picture of `size` (upright), DPR 1 first: k
+  // times the row height high (the width following, at most kMaxSideRatio
+  // times the height, a wider picture cut to its centre), or k times the
+  // cell size on the long edge. Never larger than the picture: a file that
+  // would be no larger than the one before it is left out, so a small
+  // picture gets fewer. Empty when `display` asks for none.
+  static std::vector<PictureSize> displaySizes(PictureSize size, const DisplaySize& display);
 
   // Width and height of the thumbnail for a picture of `size` (upright).
   PictureSize thumbnailSize(PictureSize size) const;
@@ -94,6 +114,8 @@ class Thumbnailer {
   std::string settings2x() const;
   std::string settings3x() const;
   static std::string webSettings(int webSize);
+  // The same for the DPR-`factor` display file (1 to 3).
+  static std::string displaySettings(const DisplaySize& display, int factor);
 
   // The upright size of a picture from its header, without decoding it.
   static bool readSize(const std::string& path, PictureSize& size, std::string& error);

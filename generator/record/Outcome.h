@@ -26,6 +26,9 @@ struct Outcome {
   // the caption.
   std::string thumb2xName, thumb3xName, webName;
   int webWidth = 0, webHeight = 0;
+  // The display files for DPR 1, 2, 3 (empty: none) and their sizes.
+  std::string displayName[3];
+  int displayWidth[3] = {}, displayHeight[3] = {};
   PictureCaption caption;
 };
 

@@ -108,6 +108,19 @@ bool removeOwnFile(const std::string& dir, const std::string& rel) {
   return isInsidePath(rel) && removeBelow(OutputFolder::open(dir, error), rel);
 }
 
+std::string variantTag(FileRole role) {
+  switch (role) {
+    case FileRole::Thumb: return "";
+    case FileRole::Thumb2x: return "@2x";
+    case FileRole::Thumb3x: return "@3x";
+    case FileRole::Web: return "@web";
+    case FileRole::Display: return "@display";
+    case FileRole::Display2x: return "@display2x";
+    case FileRole::Display3x: return "@display3x";
+  }
+  return "";
+}
+
 bool isOwnName(const std::string& file, FileRole role, const std::string& picture) {
   std::string fileDir, fileLeaf, pictureDir, pictureLeaf;
   splitLeaf(file, fileDir, fileLeaf);
@@ -125,9 +138,7 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
       if (endsWith(named + ext, thumb)) return true;
       continue;
     }
-    const std::string tag = role == FileRole::Thumb2x   ? "@2x"
-                            : role == FileRole::Thumb3x ? "@3x"
-                                                        : "@web";
+    const std::string tag = variantTag(role);
     if (!endsWith(named, tag)) continue;
     // The light forms cut short to fit.
     if ((ext == ".jpg" || ext == ".webp") &&
@@ -136,8 +147,10 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
       return true;
     for (const auto& core : withAndWithoutNumber(named.substr(0, named.size() - tag.size()))) {
       // The 2x and 3x forms in the thumbnail's own format (as earlier runs
-      // made them) or in the light one, as the web-sized picture.
-      if (role != FileRole::Web && endsWith(core + ext, thumb)) return true;
+      // made them) or in the light one, as the web-sized picture and the
+      // display files.
+      if ((role == FileRole::Thumb2x || role == FileRole::Thumb3x) && endsWith(core + ext, thumb))
+        return true;
       if ((ext == ".jpg" || ext == ".webp") && endsWith(core, thumbStem)) return true;
     }
   }

@@ -7,8 +7,8 @@
 //   no symbolic link, and is a regular file, not a link;
 // - its name is one this program gives a file made from the picture the
 //   record puts it under (a prefix, the picture's name, a numbered or
-//   `@2x`/`@web` form of it, or such a form cut short to fit, in the
-//   picture's own subfolder);
+//   `@2x`/`@web`/`@display` form of it, or such a form cut short to fit, in
+//   the picture's own subfolder);
 // - it is no picture of this run's input (that is, the scan did not take it
 //   for one) and not that picture itself;
 // - and, before it is removed or replaced, its bytes are those the record
@@ -59,6 +59,10 @@ RecordedFile writtenFile(const std::string& dir, FileRole role, const std::strin
 
 // Removes `rel` under `dir` unless a folder on the way is a symbolic link.
 bool removeOwnFile(const std::string& dir, const std::string& rel);
+
+// What the name of a file of `role` has before its extension, beside the
+// thumbnail's name: "@2x", "@web", "@display3x"; "" for the thumbnail.
+std::string variantTag(FileRole role);
 
 // Whether `file` (under the output folder) is a name this program gives a
 // file of `role` made from `picture` (under the input folder), under any

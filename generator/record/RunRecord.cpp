@@ -97,12 +97,16 @@ const char* roleName(FileRole role) {
     case FileRole::Thumb2x: return "thumb2x";
     case FileRole::Thumb3x: return "thumb3x";
     case FileRole::Web: return "web";
+    case FileRole::Display: return "display";
+    case FileRole::Display2x: return "display2x";
+    case FileRole::Display3x: return "display3x";
   }
   return "thumb";
 }
 
 bool parseRole(const std::string& name, FileRole& role) {
-  for (FileRole r : {FileRole::Thumb, FileRole::Thumb2x, FileRole::Thumb3x, FileRole::Web}) {
+  for (FileRole r : {FileRole::Thumb, FileRole::Thumb2x, FileRole::Thumb3x, FileRole::Web,
+                     FileRole::Display, FileRole::Display2x, FileRole::Display3x}) {
     if (name == roleName(r)) {
       role = r;
       return true;

@@ -360,6 +360,17 @@ void Generator::plan() {
       if (page_->settings().webSize > 0)
         wanted.push_back({FileRole::Web, "web-sized picture", webPictureName(base),
                           state_->settingsWeb + "," + light});
+      // The display files the template draws at: all three are planned; the
+      // picture's size decides which are made (the others are recorded as
+      // not needed).
+      const DisplaySize display = displaySizeOf(page_->settings());
+      if (display.any()) {
+        const FileRole roles[] = {FileRole::Display, FileRole::Display2x, FileRole::Display3x};
+        const char* const labels[] = {"display file", "2x display file", "3x display file"};
+        for (int k = 0; k < 3; ++k)
+          wanted.push_back({roles[k], labels[k], lightVariantName(base, variantTag(roles[k])),
+                            Thumbnailer::displaySettings(display, k + 1) + "," + light});
+      }
     }
     state_->plans[i] = planner.plan(p, state_->thumbSettings + "," + format, wanted);
   }

@@ -16,6 +16,14 @@ void splitName(const std::string& rel, std::string& folder, std::string& leaf) {
   leaf = slash == std::string::npos ? rel : rel.substr(slash + 1);
 }
 
+// The DPR less one of a display file's role; -1 for the other roles.
+int displayIndex(FileRole role) {
+  return role == FileRole::Display     ? 0
+         : role == FileRole::Display2x ? 1
+         : role == FileRole::Display3x ? 2
+                                       : -1;
+}
+
 // The size and time of `name` as written in `folder`, for the record.
 void stampIn(const OutputFolder& folder, const std::string& name, RecordedFile& file) {
   struct stat st;
@@ -23,6 +31,13 @@ void stampIn(const OutputFolder& folder, const std::string& name, RecordedFile& 
 }
 
 }  // namespace
+
+DisplaySize displaySizeOf(const GallerySettings& settings) {
+  DisplaySize display;
+  display.rowHeight = settings.rowHeight;
+  display.cellSize = settings.cellSize;
+  return display;
+}
 
 PictureWork::PictureWork(const Setup& setup, const std::vector<Picture>& pictures,
                          const std::vector<PicturePlan>& plans, StaleTempSweep& sweep)
@@ -118,6 +133,7 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
       if (f.role == FileRole::Thumb2x) request.thumb2x = true;
       if (f.role == FileRole::Thumb3x) request.thumb3x = true;
       if (f.role == FileRole::Web) request.webSize = page_->webSize;
+      if (displayIndex(f.role) >= 0) request.display = displaySizeOf(*page_);
     }
     // The page shows a JPEG or WebP of every picture, light whatever the
     // picture's own format; and the pages link nothing outside the output
@@ -212,8 +228,12 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
   const PicturePlan& plan = plans_[index];
   for (const auto& f : plan.extras) {
     const bool twice = f.role == FileRole::Thumb2x, thrice = f.role == FileRole::Thumb3x;
-    const Thumbnail& file = twice ? picture.thumb2x : thrice ? picture.thumb3x : picture.web;
-    if (!twice && !thrice && picture.webIsOriginal) {
+    const int dpr = displayIndex(f.role);
+    const Thumbnail& file = dpr >= 0 ? picture.display[dpr]
+                            : twice  ? picture.thumb2x
+                            : thrice ? picture.thumb3x
+                                     : picture.web;
+    if (dpr < 0 && !twice && !thrice && picture.webIsOriginal) {
       // The picture is small enough to be shown itself.
       RecordedFile none =
           writtenFile(outDir_, f.role, "", f.settings, "", picture.size.width, picture.size.height);
@@ -223,7 +243,15 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
       outcome.webHeight = picture.size.height;
       continue;
     }
-    if (file.data.empty()) continue;
+    if (file.data.empty()) {
+      // A display file no larger than the one before it: none is needed.
+      if (dpr >= 0) {
+        RecordedFile none = writtenFile(outDir_, f.role, "", f.settings, "", 0, 0);
+        none.stamp = FileStamp();
+        outcome.made.push_back(none);
+      }
+      continue;
+    }
     const std::size_t slash = f.name.rfind('/');
     std::string subfolder, leaf;
     splitName(f.name, subfolder, leaf);
@@ -251,6 +279,10 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
       outcome.thumb2xName = rel;
     } else if (thrice) {
       outcome.thumb3xName = rel;
+    } else if (dpr >= 0) {
+      outcome.displayName[dpr] = rel;
+      outcome.displayWidth[dpr] = file.width;
+      outcome.displayHeight[dpr] = file.height;
     } else {
       outcome.webName = rel;
       outcome.webWidth = file.width;
@@ -267,6 +299,10 @@ void PictureWork::keptExtras(std::size_t index, Outcome& outcome) {
       outcome.thumb2xName = f.name;
     } else if (f.role == FileRole::Thumb3x) {
       outcome.thumb3xName = f.name;
+    } else if (const int dpr = displayIndex(f.role); dpr >= 0) {
+      outcome.displayName[dpr] = f.name;
+      outcome.displayWidth[dpr] = f.recorded.width;
+      outcome.displayHeight[dpr] = f.recorded.height;
     } else if (f.role == FileRole::Web) {
       outcome.webName = f.name;
       outcome.webWidth = f.name.empty() ? outcome.size.width : f.recorded.width;

@@ -17,13 +17,16 @@
 #include <string>
 #include <vector>
 
+// The display files the page's `settings` ask for.
+DisplaySize displaySizeOf(const GallerySettings& settings);
+
 class PictureWork {
  public:
   struct Setup {
     std::string outDir;
     const OutputFolder& outFolder;  // outDir, open: every file is written below it
     const Thumbnailer& thumbnailer;
-    const GallerySettings* page;  // the page's wishes (2x, web size); null: no page
+    const GallerySettings* page;  // the page's wishes (2x, web, display sizes); null: no page
     std::string thumbSettings;    // what shapes a thumbnail besides the picture and format
     bool skipCreation;            // /n
     RunJournal* journal;          // told of every file as it lands

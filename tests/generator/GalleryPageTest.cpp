@@ -173,6 +173,7 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
                   "albums=on",
                   "cover= Cover ",
                   "assets=a.js  b.css a.js",
+                  "rowheight= 240 ",
                   ""};
   GallerySettings g = GalleryPage(s, {{"per", "12"}}, info()).settings();
   EXPECT_EQ(g.webSize, 1200);
@@ -184,6 +185,8 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   EXPECT_TRUE(g.albums);
   EXPECT_EQ(g.cover, "Cover");
   EXPECT_EQ(g.assets, (std::vector<std::string>{"a.js", "b.css"}));
+  EXPECT_EQ(g.rowHeight, 240);
+  EXPECT_EQ(g.cellSize, 0);
 
   TemplateSections plain;
   plain["picture"] = {"x"};
@@ -196,16 +199,24 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   EXPECT_TRUE(d.viewerAllPages);
   EXPECT_FALSE(d.albums);
   EXPECT_TRUE(d.assets.empty());
+  EXPECT_EQ(d.rowHeight, 0);
+  EXPECT_EQ(d.cellSize, 0);
 
   for (std::string bad :
        {"websize=-1", "websize=big", "websize=20000", "thumb2x=maybe", "order=size", "perpage=x",
         "subfolders=tabs", "viewerpages=2", "albums=maybe", "assets=../x.js", "assets=a/b.js",
-        "assets=.hidden", "colour=red", "no equals sign", "websize={{big}}"}) {
+        "assets=.hidden", "colour=red", "no equals sign", "websize={{big}}", "rowheight=2001",
+        "cellsize=-1", "cellsize=big"}) {
     s["gallery"] = {bad};
     EXPECT_THROW(GalleryPage(s, {{"big", "huge"}}, info()), PageError) << bad;
   }
   s["gallery"] = {"{{nosuch}}=1"};
   EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
+  // Rows or cells, not both.
+  s["gallery"] = {"rowheight=200", "cellsize=200"};
+  EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
+  s["gallery"] = {"rowheight=200", "cellsize=0"};
+  EXPECT_NO_THROW(GalleryPage(s, {}, info()));
   // An album index needs its cards.
   s["gallery"] = {"albums=yes"};
   EXPECT_NO_THROW(GalleryPage(s, {}, info()));
@@ -771,6 +782,10 @@ TEST(GalleryPage, EveryPlaceholderKeepsHostileValuesOutOfTheMarkup) {
       {"album", "albumlink", ""},
       {"album", "name", text},
       {"album", "imgsrcset", link},
+      {"album", "displaysrc", link},
+      {"picture", "displaysrcset", link},
+      {"picture", "displaywidth", ""},
+      {"picture", "displaymaxheight", ""},
       {"album", "alt", text},
       {"crumb", "crumbname", text},
       {"crumb", "crumblink", ""},

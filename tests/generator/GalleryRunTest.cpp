@@ -148,6 +148,76 @@ TEST_F(GalleryRun, WebSizedAndSharpThumbnailsWithWorkingLinks) {
       std::string::npos);
 }
 
+// The display files the template draws at ([gallery] rowheight): at the
+// row height and twice and three times it, never larger than the picture,
+// in the thumbnails' light formats, with the placeholders that offer them.
+// Kept while the row height stays, remade when it changes, and the file a
+// picture no longer needs removed. A template without the keys gets the
+// thumbnail's files in the same placeholders.
+TEST_F(GalleryRun, DisplayFilesFollowTheTemplatesRowHeight) {
+  picture("big.jpg", 2400, 1600);
+  picture("logo.png", 200, 150);
+  const std::string line =
+      "[picture]\n{{displaysrc}}|{{displaywidth}}x{{displayheight}}|{{displaysrcset}}|"
+      "{{displaymaxwidth}}x{{displaymaxheight}}\n";
+  tpl("Rows.tpl",
+      "[gallery]\nthumb2x=yes\nwebsize=1200\nrowheight={{row}}\n"
+      "[askvalues]\nrow;N;Row height;100\n" +
+          line);
+  tpl("Plain.tpl", "[gallery]\nthumb2x=yes\nwebsize=1200\n" + line);
+  const std::string values = root / "values.TMP";
+  auto runAt = [&](int rowHeight) {
+    writeFile(values, "row=" + std::to_string(rowHeight) + "\n");
+    return run({"/h50", "/pT", "/iRows.tpl", "/x" + values, in, out});
+  };
+  RunResult r = runAt(100);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string page = readFile(out + "/index.html");
+  EXPECT_EQ(page,
+            "Tbig%40display.jpg|150x100|Tbig%40display.jpg 150w, Tbig%40display2x.jpg 300w, "
+            "Tbig%40display3x.jpg 450w, Tbig%40web.jpg 1200w|1200x800\n"
+            "Tlogo%40display.webp|133x100|Tlogo%40display.webp 133w, Tlogo%40display2x.webp "
+            "200w|200x150\n");
+  EXPECT_EQ(inspect(out + "/Tbig@display3x.jpg").height, 300);
+  EXPECT_FALSE(exists(out + "/Tlogo@display3x.webp"));
+
+  r = runAt(100);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("0 made, 2 kept"), std::string::npos) << r.out;
+  EXPECT_EQ(readFile(out + "/index.html"), page);
+
+  // Half the height: the small picture gets its 3x file now.
+  r = runAt(50);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("2 remade"), std::string::npos) << r.out;
+  EXPECT_EQ(inspect(out + "/Tbig@display3x.jpg").height, 150);
+  EXPECT_EQ(inspect(out + "/Tlogo@display3x.webp").height, 150);
+  EXPECT_EQ(inspect(out + "/Tlogo@display.webp").height, 50);
+  r = runAt(100);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("removed Tlogo@display3x.webp (no longer needed)"), std::string::npos)
+      << r.out;
+  EXPECT_FALSE(exists(out + "/Tlogo@display3x.webp"));
+  EXPECT_EQ(readFile(out + "/index.html"), page);
+
+  // Without the keys: the thumbnail's files, and no display files.
+  const std::string plain = root / "plain";
+  r = run({"/h50", "/pT", "/iPlain.tpl", in, plain});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readFile(plain + "/index.html"),
+            "Tbig.jpg|75x50|Tbig.jpg 75w, Tbig%402x.jpg 150w, Tbig%40web.jpg 1200w|1200x800\n"
+            "Tlogo%402x.webp|67x50|Tlogo%402x.webp 134w, Tlogo%40web.webp 200w|200x150\n");
+  for (const auto& e : fs::directory_iterator(plain))
+    EXPECT_EQ(e.path().filename().string().find("@display"), std::string::npos) << e.path();
+
+  // Rows and cells at once is a template error.
+  tpl("Both.tpl", "[gallery]\nrowheight=100\ncellsize=100\n" + line);
+  r = run({"/h50", "/pT", "/iBoth.tpl", in, root / "both"});
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_NE(r.err.find("rowheight and cellsize cannot both be set"), std::string::npos) << r.err;
+  EXPECT_FALSE(exists(root / "both"));
+}
+
 // A picture whose name leaves room for its thumbnail's but not for the
 // files beside it: those are cut short, at a character, with room for a
 // number, and the next run keeps them as its own.
@@ -439,6 +509,20 @@ TEST_F(GalleryRun, AssetsAndPagesNeverTakeAnotherFilesPlace) {
            EXPECT_TRUE(r.err.find(std::string("not copied: ") + name +
                                   " would replace a file this run made") != std::string::npos)
                << r.err;
+       }},
+      {"a file of the user's under a display file's name, also with /o",
+       [&](const std::string& dir) {
+         fs::create_directories(dir + "/out");
+         writeFile(dir + "/out/Ta@display.jpg", "the user's");
+         tpl("Display.tpl", "[gallery]\ncellsize=30\n[picture]\n{{displaysrc}} {{displaywidth}}\n");
+       },
+       {"/iDisplay.tpl"},
+       0,
+       [](const std::string& out, const RunResult&) {
+         EXPECT_EQ(readFile(out + "/Ta@display.jpg"), "the user's");
+         EXPECT_EQ(inspect(out + "/Ta@display_1.jpg").height, 30);
+         EXPECT_EQ(inspect(out + "/Ta@display2x.jpg").height, 40);
+         EXPECT_EQ(readFile(out + "/index.html"), "Ta%40display_1.jpg 30\n");
        }},
       {"a subfolder named like the first page",
        [&](const std::string& dir) {

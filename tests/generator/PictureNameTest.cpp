@@ -58,11 +58,13 @@ TEST(PictureName, NamesCutShortAreKnownForTheirPictureAlone) {
                                                         {std::string(249, 'T'), "a.jpg"}};
   for (const auto& [prefix, leaf] : thumbs) {
     const std::string thumb = "sub/" + thumbnailName(prefix, leaf);
-    for (const std::string& name : {lightVariantName(thumb, "@2x"), webPictureName(thumb),
-                                    numberedName(webPictureName(thumb), 99999)}) {
+    for (const std::string& name :
+         {lightVariantName(thumb, "@2x"), webPictureName(thumb),
+          numberedName(webPictureName(thumb), 99999), lightVariantName(thumb, "@display3x")}) {
       EXPECT_LE(name.size() - 4, 255u) << name;
-      const FileRole role =
-          name.find("@2x") != std::string::npos ? FileRole::Thumb2x : FileRole::Web;
+      const FileRole role = name.find("@2x") != std::string::npos          ? FileRole::Thumb2x
+                            : name.find("@display3x") != std::string::npos ? FileRole::Display3x
+                                                                           : FileRole::Web;
       EXPECT_TRUE(isOwnName(name, role, "sub/" + leaf)) << name;
     }
   }

@@ -37,12 +37,13 @@ class RecordSafety : public GeneratorFolders {
   // " file <role> <name> ..." with the true size, time and hash of `path`
   // (or of `bytes` instead, for a file that only looks the same).
   static std::string fileLine(const std::string& name, const std::string& path,
-                              const std::string* bytes = nullptr) {
+                              const std::string* bytes = nullptr,
+                              const std::string& role = "thumb") {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) std::memset(&st, 0, sizeof st);
     const FileStamp stamp = stampOf(st);
     const std::string hash = bytes ? sha256Of(*bytes) : sha256OfFile(path);
-    return " file thumb " + escapeField(name) + " x20,q85,r4,jpg 40 20 " +
+    return " file " + role + " " + escapeField(name) + " x20,q85,r4,jpg 40 20 " +
            std::to_string(stamp.bytes) + " " + std::to_string(stamp.mtimeNs) + " " +
            (hash.empty() ? std::string(64, '0') : hash) + "\n";
   }
@@ -144,6 +145,14 @@ TEST_F(RecordSafety, HandMadeRecordsTouchNothingThatIsNotOurs) {
                                           " file thumb Ta.jpg x20,q85,r4,jpg 0 0 - - - made\n"));
        },
        "names Ta.jpg as made from a.jpg, but it is a picture of the input folder"},
+      {"an original as the display file of a picture that is gone, in a record signed with the "
+       "user's key",
+       [&](const Folder& f) {
+         std::string line = fileLine("orig.jpg", f.in + "/orig.jpg", nullptr, "display");
+         writeFile(f.record, signedRecord(head(f) + gone("gone.jpg") +
+                                          line.insert(line.size() - 1, " made")));
+       },
+       "names orig.jpg as made from gone.jpg, but it is not named like a file made from it"},
       {"a FIFO named like a thumbnail",
        [&](const Folder& f) {
          ASSERT_EQ(mkfifo((f.in + "/Tgone.jpg").c_str(), 0600), 0);

@@ -137,6 +137,85 @@ TEST_F(ThumbnailerTest, AllSizesFromOneDecodeMatchTheThumbnailRules) {
   }
 }
 
+// The display files a template asks for: k times the row height high (the
+// width following, a panorama cut to 16:1 at its centre) or k times the cell
+// size on the long edge; never larger than the picture, so a small one gets
+// fewer. In the light format, upright, from the one decode whichever file is
+// the largest, and looking like the picture at that size.
+TEST_F(ThumbnailerTest, DisplayFilesAtTheTemplatesSizeNeverEnlarged) {
+  struct Case {
+    const char* name;
+    int w, h, orientation;
+    int rowHeight, cellSize, webSize;
+    std::vector<std::pair<int, int>> sizes;  // DPR 1 first
+  };
+  const Case cases[] = {
+      {"big.jpg", 3000, 2000, 0, 240, 0, 1600, {{360, 240}, {720, 480}, {1080, 720}}},
+      {"turned.jpg", 2400, 1000, 6, 300, 0, 0, {{125, 300}, {250, 600}, {375, 900}}},
+      {"small.png", 200, 150, 0, 100, 0, 1600, {{133, 100}, {200, 150}}},
+      {"tiny.jpg", 80, 60, 0, 100, 0, 0, {{80, 60}}},
+      {"pano.png", 4000, 100, 0, 50, 0, 0, {{800, 50}, {1600, 100}}},
+      {"tall.webp", 300, 2000, 0, 0, 200, 1600, {{30, 200}, {60, 400}, {90, 600}}},
+      {"square.jpg", 500, 500, 0, 0, 200, 0, {{200, 200}, {400, 400}, {500, 500}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir / c.name;
+    makePicture(path, c.w, c.h, c.orientation);
+    ThumbnailBox box;
+    box.height = 100;
+    PictureRequest request;
+    request.suffix = thumbnailSuffix(c.name);
+    request.thumb2x = true;
+    request.webSize = c.webSize;
+    request.display.rowHeight = c.rowHeight;
+    request.display.cellSize = c.cellSize;
+    MadePicture made;
+    std::string error;
+    ASSERT_TRUE(Thumbnailer(box).make(path, request, made, error)) << error;
+    for (std::size_t k = 0; k < 3; ++k) {
+      if (k >= c.sizes.size()) {
+        EXPECT_TRUE(made.display[k].data.empty()) << k;
+        continue;
+      }
+      const auto [w, h] = c.sizes[k];
+      ASSERT_FALSE(made.display[k].data.empty()) << k;
+      const VImage file = decoded(made.display[k].data);
+      EXPECT_EQ(file.width(), w) << k;
+      EXPECT_EQ(file.height(), h) << k;
+      EXPECT_EQ(file.get_string("vips-loader"),
+                std::string(request.suffix == ".jpg" ? "jpegload_buffer" : "webpload_buffer"));
+      // The picture's centre at that size.
+      const VImage reference = VImage::thumbnail(
+          path.c_str(), w,
+          VImage::option()->set("height", h)->set("crop", VIPS_INTERESTING_CENTRE));
+      EXPECT_LT(difference(file.extract_band(0, VImage::option()->set("n", 3)), reference), 4.0)
+          << k;
+    }
+  }
+
+  // The largest display file larger than the web-sized picture: decoded at
+  // its size, a fine pattern as crisp as in one made straight from the file.
+  const std::string fine = dir / "fine.jpg";
+  const VImage xy = VImage::xyz(4000, 3000);
+  ((((xy[0] / 5).floor() + (xy[1] / 5).floor()) % 2) * 255)
+      .cast(VIPS_FORMAT_UCHAR)
+      .write_to_file(fine.c_str());
+  ThumbnailBox box;
+  box.height = 100;
+  PictureRequest request;
+  request.thumb2x = true;
+  request.webSize = 1600;
+  request.display.rowHeight = 600;
+  MadePicture made;
+  std::string error;
+  ASSERT_TRUE(Thumbnailer(box).make(fine, request, made, error)) << error;
+  const VImage most = decoded(made.display[2].data);
+  ASSERT_EQ(most.height(), 1800);
+  const VImage straight = VImage::thumbnail(fine.c_str(), 2400);
+  EXPECT_GT(most.deviate(), 0.7 * straight.deviate());
+}
+
 TEST_F(ThumbnailerTest, SmallPictureInAFormatBrowsersDoNotShowGetsAWebCopy) {
   const std::string path = dir / "scan.tif";
   makePicture(path, 300, 200);
