@@ -21,19 +21,20 @@ const template = 'Albums.tpl';
 // the top folder's album is named after it. "2024" and "Summer" have no
 // pictures of their own: pages of the albums inside them, a cover from
 // those. `count`: its pictures and those below it; `own`: its own; `inside`:
-// the pages of the albums right inside it.
+// the pages of the albums right inside it; `cover`: the display file (cellsize)
+// of the cover picture.
 const albums = [
   { page: 'index-2.html', name: 'Travels 2024', parent: '', count: 3, own: 3,
-    days: '2024-05-01 \u2013 2024-05-03', cover: 'Thumbharbour.jpg', inside: [] },
+    days: '2024-05-01 \u2013 2024-05-03', cover: 'Thumbharbour@display.jpg', inside: [] },
   { page: 'index-3.html', name: '2024', parent: '', count: 4, own: 0, days: '2024-04-01 \u2013 2024-08-05',
-    cover: '2024/Spring/Thumbapple.jpg', inside: ['index-4.html', 'index-5.html'] },
+    cover: '2024/Spring/Thumbapple@display.jpg', inside: ['index-4.html', 'index-5.html'] },
   { page: 'index-4.html', name: 'Spring', parent: '2024', count: 2, own: 2, days: '2024-04-01 \u2013 2024-04-09',
-    cover: '2024/Spring/Thumbapple.jpg', inside: [] },
+    cover: '2024/Spring/Thumbapple@display.jpg', inside: [] },
   { page: 'index-5.html', name: 'Summer', parent: '2024', count: 2, own: 0, days: '2024-08-02 \u2013 2024-08-05',
-    cover: '2024/Summer/Coast/Thumba.jpg', inside: ['index-6.html'] },
+    cover: '2024/Summer/Coast/Thumba@display.jpg', inside: ['index-6.html'] },
   { page: 'index-6.html', name: 'Coast', parent: '2024/Summer', count: 2, own: 2,
-    days: '2024-08-02 \u2013 2024-08-05', cover: '2024/Summer/Coast/Thumba.jpg', inside: [] },
-  { page: 'index-7.html', name: 'trip', parent: '', count: 1, own: 1, days: '2023-12-24', cover: 'trip/Thumbx.jpg',
+    days: '2024-08-02 \u2013 2024-08-05', cover: '2024/Summer/Coast/Thumba@display.jpg', inside: [] },
+  { page: 'index-7.html', name: 'trip', parent: '', count: 1, own: 1, days: '2023-12-24', cover: 'trip/Thumbx@display.jpg',
     inside: [] },
 ];
 // The index lists the top-level albums.
@@ -157,7 +158,7 @@ describe(template, { skip }, () => {
     const cards = await albumCards(page);
     assert.deepEqual(cards.map((c) => c.text.split(' ')[0]), ['trip', '2024', 'Travels']);
     assert.deepEqual(cards.map((c) => c.cover),
-                     ['trip/Thumbx.jpg', '2024/Spring/Thumbapple.jpg', 'Thumbharbour.jpg']);
+                     ['trip/Thumbx@display.jpg', '2024/Spring/Thumbapple@display.jpg', 'Thumbharbour@display.jpg']);
     await loadAllImages(page);
     await page.goto(new URL('index-3.html', page.url()).href, { waitUntil: 'load' });
     assert.deepEqual((await albumCards(page)).map((c) => c.text.split(' ')[0]), ['Spring', 'Summer']);
