@@ -6,10 +6,10 @@
 ; Placeholders are written {{name}}.
 
 [desc]
-Cards in a clean grid over the width,
-large pictures first, light or dark as
-the viewer's system is. Asks for a title,
-pictures per page, order and slideshow.
+Cards over the width, large pictures
+first, light or dark as the viewer's
+system is. Asks for a title, pictures
+per page, the order and the slideshow.
 
 [askvalues]
 title;T;Page title;My pictures

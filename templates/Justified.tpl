@@ -11,9 +11,9 @@
 
 [desc]
 Rows of pictures about 240 px high that
-fill the width, each in its own shape,
-uncropped; two a row on a phone. Asks
-for a title, pictures per page, order.
+fill the width, each whole in its shape,
+two a row on a phone. Asks for a title,
+pictures per page, order and slideshow.
 
 [askvalues]
 title;T;Page title;My pictures
