@@ -127,7 +127,8 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   @media (max-width: 480px) { .album { grid-column: 1 / -1; } }
   .album .parent { color: var(--muted); font-size: .78rem; overflow-wrap: anywhere; }
   .album .title { font-weight: 650; font-size: 1.1rem; overflow-wrap: break-word; hyphens: auto; }
-  .parent:empty { display: none; }
+  /* Inside its parent's page an album needs no path above it. */
+  .parent:empty, .album-head ~ .album .parent { display: none; }
   .count[data-n="1"] .plural { display: none; }
   /* The way back: the index, then each folder above the album. */
   .crumbs { grid-column: 1 / -1; margin: 0; font-size: .9rem; color: var(--muted); }
