@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ namespace {
 void check(bool ok) {
   if (!ok) std::abort();
 }
+
+bool oneOf(char c, const char* set) { return c != '\0' && std::strchr(set, c) != nullptr; }
 
 // The words a POSIX shell (sh, an interactive bash) makes of `text` pasted
 // after a command's name. Aborts at anything the shell would not hand over
@@ -53,7 +56,7 @@ std::vector<std::string> shellWords(const std::string& text) {
         }
         check(d != '$' && d != '`' && d != '!');
         if (d == '\\' && i + 1 < text.size() &&
-            std::string("$`\"\\\n").find(text[i + 1]) != std::string::npos) {
+            oneOf(text[i + 1], "$`\"\\\n")) {
           if (text[i + 1] != '\n') word += text[i + 1];
           i += 2;
           continue;
@@ -66,7 +69,7 @@ std::vector<std::string> shellWords(const std::string& text) {
       word += text[i + 1];
       i += 2;
     } else {
-      check(std::string("$`!|&;<>()*?[{\n\r").find(c) == std::string::npos);
+      check(!oneOf(c, "$`!|&;<>()*?[{\n\r"));
       check(!wordStart || c != '#');
       // bash takes "~" for the home folder also after "=" or ":".
       check(c != '~' ||

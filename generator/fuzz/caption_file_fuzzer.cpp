@@ -1,14 +1,18 @@
 // The caption reader over whole picture files: JPEG, PNG, WebP and TIFF read
-// by libvips as the generator reads them (the header only), their EXIF, XMP
+// by libvips as the generator reads them (the header only, a PNG with a
+// chunk longer than the file refused first), their EXIF, XMP
 // and IPTC blocks handed to readCaption. No crash in the loaders or the
 // reader, and the caption is what a caption must be (caption_checks.h).
 #include "generator/fuzz/caption_checks.h"
+#include "generator/picture/PictureFormats.h"
 
 #include <vips/vips.h>
 
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vips_error_clear();
     return 0;
   }
+  // Refused before the loader sees it, as the generator does.
+  const int fd = memfd_create("picture", MFD_CLOEXEC);
+  if (fd < 0 || write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
+  const bool overlong = overlongPngChunk(fd);
+  close(fd);
+  if (overlong) return 0;
   VipsImage* image =
       vips_image_new_from_buffer(data, size, "", "access", VIPS_ACCESS_SEQUENTIAL, nullptr);
   if (!image) {
