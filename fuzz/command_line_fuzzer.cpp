@@ -55,8 +55,7 @@ std::vector<std::string> shellWords(const std::string& text) {
           break;
         }
         check(d != '$' && d != '`' && d != '!');
-        if (d == '\\' && i + 1 < text.size() &&
-            oneOf(text[i + 1], "$`\"\\\n")) {
+        if (d == '\\' && i + 1 < text.size() && oneOf(text[i + 1], "$`\"\\\n")) {
           if (text[i + 1] != '\n') word += text[i + 1];
           i += 2;
           continue;
