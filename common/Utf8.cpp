@@ -75,7 +75,14 @@ void appendUtf8(std::string& out, char32_t code) {
 
 std::string utf8Prefix(const std::string& text, std::size_t limit) {
   if (text.size() <= limit) return text;
+  // Back to the start of a sequence that runs past the limit, if one does:
+  // it began at most three bytes before. Bytes of no sequence are each a
+  // character of their own, and are cut anywhere.
   std::size_t cut = limit;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80) --cut;
+  for (std::size_t back = 1; back <= 3 && back <= limit; ++back) {
+    if ((static_cast<unsigned char>(text[limit - back]) & 0xc0) == 0x80) continue;
+    if (utf8Sequence(text, limit - back) > back) cut = limit - back;
+    break;
+  }
   return text.substr(0, cut);
 }

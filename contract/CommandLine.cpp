@@ -82,9 +82,11 @@ bool NeedsShellQuotes(const std::string& value) {
 }
 
 // What a shell reads specially in a word outside quotes, beyond the blanks
-// and the characters above.
+// and the characters above: "#" begins a comment at the start of a word,
+// "~" is the home folder there or after "=" or ":" (bash, in an argument
+// that looks like an assignment); either is quoted wherever it stands.
 bool HasShellSyntax(const std::string& value) {
-  return value.find_first_of("'&;|<>()*?[{") != std::string::npos;
+  return value.find_first_of("'&;|<>()*?[{#~") != std::string::npos;
 }
 
 std::string SingleQuoted(const std::string& value) {

@@ -19,7 +19,7 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // program's name in a POSIX shell (sh, bash): the text as it stands, except
 // that an argument holding "$", "`", "\", a double quote, "!" or a line break,
 // or a bare one holding shell syntax ("'", "&", ";", "|", "<", ">", "(", ")",
-// "*", "?", "[", "{"), is written in single quotes ("'" as '\''), so that the
+// "*", "?", "[", "{", "#", "~"), is written in single quotes ("'" as '\''), so that the
 // shell hands over each value exactly as SplitCommandLine gives it.
 std::string ShellParameters(const std::string& commandLine);
 

@@ -65,7 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           1, line.find(']') == std::string::npos ? std::string::npos : line.find(']') - 1);
     } else if (!line.empty() && line[0] == '#') {
       GalleryPicture p;
-      const std::string path = line.substr(1);
+      // As a scan gives it: no empty folder name (a leading "/", "//").
+      std::string path;
+      for (char c : line.substr(1))
+        if (c != '/' || (!path.empty() && path.back() != '/')) path += c;
       const std::size_t slash = path.rfind('/');
       p.name = slash == std::string::npos ? path : path.substr(slash + 1);
       p.subfolder = slash == std::string::npos ? "" : path.substr(0, slash);

@@ -20,12 +20,9 @@
 #include <vector>
 
 std::string cutCaptionField(std::string text) {
-  if (text.size() > kMaxCaptionField) {
-    std::size_t cut = kMaxCaptionField;
-    // Not in the middle of a UTF-8 sequence.
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80) --cut;
-    text.resize(cut);
-  }
+  // Not in the middle of a UTF-8 sequence; a run of bytes of none (Latin-1
+  // on the page) is cut at the bound, not to nothing.
+  if (text.size() > kMaxCaptionField) text = utf8Prefix(text, kMaxCaptionField);
   return text;
 }
 

@@ -15,6 +15,9 @@
 #include <functional>
 #include <utility>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using vips::VError;
 using vips::VImage;
 
@@ -83,7 +86,18 @@ VImage loadFitted(const std::string& path, const VImage& header, SrgbTransforms&
   return image;
 }
 
+// A PNG with a chunk longer than the file (overlongPngChunk) is refused
+// before the decoder sees it.
+void refuseOverlongPngChunk(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;  // the loader says why
+  const bool overlong = overlongPngChunk(fd);
+  ::close(fd);
+  if (overlong) throw VError("a PNG chunk claims more bytes than the file holds (damaged)\n");
+}
+
 VImage openHeader(const std::string& path) {
+  refuseOverlongPngChunk(path);
   return VImage::new_from_file(path.c_str(),
                                VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
 }
@@ -427,8 +441,7 @@ bool Thumbnailer::readHeader(const std::string& path, PictureSize& size, Picture
 bool Thumbnailer::readHeaderOnce(const std::string& path, PictureSize& size,
                                  PictureCaption* caption, std::string& error) {
   try {
-    VImage image = VImage::new_from_file(path.c_str(),
-                                         VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+    VImage image = openHeader(path);
     size = uprightSize(image);
     if (caption)
       *caption =

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <sstream>
 
 namespace {
@@ -74,13 +75,12 @@ bool toUnsigned(const std::string& s, std::uint64_t& v) {
 
 bool toSigned(const std::string& s, std::int64_t& v) {
   std::uint64_t u;
-  if (!s.empty() && s[0] == '-') {
-    if (!toUnsigned(s.substr(1), u)) return false;
-    v = -static_cast<std::int64_t>(u);
-    return true;
-  }
-  if (!toUnsigned(s, u)) return false;
-  v = static_cast<std::int64_t>(u);
+  const bool negative = !s.empty() && s[0] == '-';
+  // Nothing beyond what an int64_t holds either way (no time is).
+  if (!toUnsigned(negative ? s.substr(1) : s, u) ||
+      u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+    return false;
+  v = negative ? -static_cast<std::int64_t>(u) : static_cast<std::int64_t>(u);
   return true;
 }
 

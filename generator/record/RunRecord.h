@@ -118,7 +118,8 @@ class RunRecord {
   std::map<std::string, std::size_t> byPicture_, byFile_;
 };
 
-// The numbers of a record's fields: at most 19 digits; a size at most 10^9.
+// The numbers of a record's fields: at most 19 digits, a signed one within
+// int64_t; a size at most 10^9.
 bool toUnsigned(const std::string& s, std::uint64_t& v);
 bool toSigned(const std::string& s, std::int64_t& v);
 bool toSize(const std::string& s, int& v);

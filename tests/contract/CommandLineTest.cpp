@@ -108,6 +108,9 @@ TEST(ShellParameters, AShellHandsOverEachValueAsTheGeneratorReadsIt) {
   const std::string lines[] = {
       "VGN /h100 /g \"/pThumb\" a* " + dir.path() + "/a*",
       "VGN /g a? [ab] \"a*\" a\"*\" it's",
+      // The home folder (bash: also after "=" in an argument), a comment.
+      "VGN /g ~ ~/x a=~/x",
+      "VGN /g #hash \"#q\" x#y",
   };
   std::vector<std::string> shells = {"/bin/sh"};
   if (::access("/bin/bash", X_OK) == 0) shells.push_back("/bin/bash");

@@ -115,6 +115,8 @@ TEST(RunRecord, RefusesWhatItCannotVouchFor) {
       "picture a.jpg 1 2 3 4\n file thumb a//b s 1 1 1 1 h\n",
       "picture a.jpg 1 2 3 4\n file thumb Ta.jpg s 1 1 1 1 nothash\n",
       "picture a.jpg 1 2 3 4\n frobnicate\n",
+      "picture a.jpg 1 -9223372036854775808 3 4\n",  // a time beyond int64_t
+      "picture a.jpg 1 9223372036854775808 3 4\n",
   };
   for (const char* tail : damaged) {
     std::string text = head + tail;
@@ -130,6 +132,28 @@ TEST(RunRecord, RefusesWhatItCannotVouchFor) {
                       "\npicture b.jpg 1 2 3 4\n file thumb T.jpg s 1 1 1 1 " + hash + "\n";
   EXPECT_EQ(r.parse(twice, "/in", problem), RunRecord::Damaged);
   EXPECT_EQ(r.parse(head + "# a comment\n\n", "/in", problem), RunRecord::Trusted);
+}
+
+// Facts are cut as captions are, a long run of bytes that are no UTF-8 (as
+// IPTC text without its character set has them) too: to 2,000 bytes, not to
+// nothing, so that what was written reads back.
+TEST(RunRecord, LongFactsAreCutAndReadBack) {
+  RunRecord written;
+  written.inputDir = "/in";
+  RecordEntry e;
+  e.picture = "a.jpg";
+  e.info[std::string(2500, '\x80')] = std::string(2500, '\xa0');
+  written.entries.push_back(e);
+  std::string problem;
+  RunRecord read;
+  ASSERT_EQ(read.parse(written.text(), "/in", problem), RunRecord::Trusted) << problem;
+  ASSERT_EQ(read.entries.size(), 1u);
+  const std::map<std::string, std::string> cut = {
+      {std::string(2000, '\x80'), std::string(2000, '\xa0')}};
+  EXPECT_EQ(read.entries[0].info, cut);
+  RunRecord again;
+  ASSERT_EQ(again.parse(read.text(), "/in", problem), RunRecord::Trusted) << problem;
+  EXPECT_EQ(again.entries[0].info, cut);
 }
 
 TEST(RunRecord, FilesAreUnchangedByContentsNotByTime) {

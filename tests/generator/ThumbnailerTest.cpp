@@ -12,6 +12,9 @@
 #include <vips/vips8>
 
 #include <cstdlib>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <initializer_list>
 #include <thread>
 #include <vector>
@@ -27,6 +30,14 @@ VImage decoded(const std::string& bytes) {
 // Mean absolute difference per band value of two pictures of one size.
 double difference(const VImage& a, const VImage& b) {
   return (a.cast(VIPS_FORMAT_FLOAT) - b.cast(VIPS_FORMAT_FLOAT)).abs().avg();
+}
+
+// The peak of this process's memory, in KiB.
+long peakKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.compare(0, 6, "VmHWM:") == 0) return std::stol(line.substr(6));
+  return -1;
 }
 
 class ThumbnailerTest : public ::testing::Test {
@@ -330,6 +341,40 @@ TEST_F(ThumbnailerTest, UnreadablePictureIsAnError) {
   std::string error;
   EXPECT_FALSE(Thumbnailer(box).make(path, PictureRequest(), made, error));
   EXPECT_FALSE(error.empty());
+}
+
+// A 1 KB PNG whose text chunk claims 1.8 GB is refused as damaged without
+// taking that memory (the PNG decoder took it whole, then failed). In a
+// process of its own, whose peak is its own.
+TEST_F(ThumbnailerTest, PngChunkLongerThanTheFileIsRefusedInLittleMemory) {
+  void* buffer = nullptr;
+  std::size_t length = 0;
+  VImage::black(4, 3).write_to_buffer(".png", &buffer, &length);
+  std::string png(static_cast<const char*>(buffer), length);
+  g_free(buffer);
+  // After the header chunk (8 + 25 bytes): iTXt of 0x6e736662 bytes.
+  png.insert(33,
+             std::string("\x6e\x73\x66\x62iTXt", 8) + "XML:com.adobe.xmp" + std::string(1000, 'x'));
+  const std::string path = dir / "long-chunk.png";
+  writeFile(path, png);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ThumbnailBox box;
+    box.height = 100;
+    MadePicture made;
+    std::string error;
+    PictureSize size;
+    PictureCaption caption;
+    const bool refused = !Thumbnailer(box).make(path, PictureRequest(), made, error) &&
+                         !error.empty() && !Thumbnailer::readHeader(path, size, &caption, error);
+    _exit(!refused ? 2 : peakKiB() > 256 * 1024 ? 3 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_NE(WEXITSTATUS(status), 2) << "not refused";
+  EXPECT_NE(WEXITSTATUS(status), 3) << "more than 256 MiB to refuse it";
 }
 
 // A textured photo (noise and fine rings, none of it clipped) as a JPEG:
