@@ -28,8 +28,9 @@ zip_int64_t sinkCall(void* state, void* data, zip_uint64_t length, zip_source_cm
           ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_BEGIN_WRITE,
           ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE, ZIP_SOURCE_WRITE,
           ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE, -1);
-    // A new archive: nothing there to read.
-    case ZIP_SOURCE_STAT: zip_error_set(&s.error, ZIP_ER_NOENT, 0); return -1;
+    // A new archive: nothing there to read (said the way libzip takes for
+    // a missing file).
+    case ZIP_SOURCE_STAT: zip_error_set(&s.error, ZIP_ER_READ, ENOENT); return -1;
     case ZIP_SOURCE_OPEN:
     case ZIP_SOURCE_CLOSE:
     case ZIP_SOURCE_FREE:
