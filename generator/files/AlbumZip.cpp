@@ -53,8 +53,7 @@ zip_int64_t sinkCall(void* state, void* data, zip_uint64_t length, zip_source_cm
       if (s.at > s.length) s.length = s.at;
       return static_cast<zip_int64_t>(length);
     case ZIP_SOURCE_SEEK_WRITE: {
-      const zip_int64_t to =
-          zip_source_seek_compute_offset(s.at, s.length, data, length, &s.error);
+      const zip_int64_t to = zip_source_seek_compute_offset(s.at, s.length, data, length, &s.error);
       if (to < 0) return -1;
       if (!s.temp.seek(static_cast<zip_uint64_t>(to))) {
         zip_error_set(&s.error, ZIP_ER_SEEK, errno);
@@ -77,10 +76,11 @@ std::string zipManifest(const std::vector<ZipEntry>& entries) {
   for (const auto& e : entries) {
     struct stat st;
     if (stat(e.source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-    const long long ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    const long long ns =
+        static_cast<long long>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     text += e.name + '\0' + e.source + '\0' + std::to_string(st.st_size) + ' ' +
-            std::to_string(st.st_dev) + ' ' + std::to_string(st.st_ino) + ' ' +
-            std::to_string(ns) + '\n';
+            std::to_string(st.st_dev) + ' ' + std::to_string(st.st_ino) + ' ' + std::to_string(ns) +
+            '\n';
   }
   return text;
 }
@@ -113,7 +113,8 @@ bool writeZip(const std::vector<ZipEntry>& entries, const std::string& comment, 
   zip_error_t openError;
   zip_error_init(&openError);
   zip_source_t* target = zip_source_function_create(sinkCall, &sink, &openError);
-  zip_t* zip = target ? zip_open_from_source(target, ZIP_CREATE | ZIP_TRUNCATE, &openError) : nullptr;
+  zip_t* zip =
+      target ? zip_open_from_source(target, ZIP_CREATE | ZIP_TRUNCATE, &openError) : nullptr;
   if (!zip) {
     error = "cannot make a ZIP: " + zipErrorText(&openError);
     if (target) zip_source_free(target);
