@@ -128,9 +128,9 @@ TEST_F(AlbumDownload, TheGallerysZipHoldsTheLargestFileOfPicturesOutsideTheFolde
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(readFile(out + "/index.html").find(" in.zip"), std::string::npos);
   const std::map<std::string, std::string> all = downloads(out);
-  EXPECT_EQ(zipEntries(out + "/in.zip"),
-            (std::map<std::string, std::string>{{"x.jpg", all.at("Tx@web.jpg")},
-                                                {"sub/scan.tif.jpg", all.at("Tscan.tif@web.jpg")}}));
+  EXPECT_EQ(zipEntries(out + "/in.zip"), (std::map<std::string, std::string>{
+                                             {"x.jpg", all.at("Tx@web.jpg")},
+                                             {"sub/scan.tif.jpg", all.at("Tscan.tif@web.jpg")}}));
   // Without zip=yes no ZIP and no link.
   tpl("Zip.tpl", "[head]\nzip:{{albumzip}}.\n[picture]\n{{name}}\n");
   r = run({"/h20", "/s", "/pT", "/iZip.tpl", in, root / "plain"});
@@ -157,8 +157,9 @@ TEST_F(AlbumDownload, LinkPreviewsCarryAbsoluteAddressesOnlyWithASiteAddress) {
         "<meta property=\"og:image:width\" content=\"1600\">",
         "<meta name=\"twitter:card\" content=\"summary_large_image\">"})
     EXPECT_NE(index.find(tag), std::string::npos) << tag << "\n" << index;
-  EXPECT_NE(album.find("<meta property=\"og:url\" content=\"https://example.org/trip/index-2.html\">"),
-            std::string::npos)
+  EXPECT_NE(
+      album.find("<meta property=\"og:url\" content=\"https://example.org/trip/index-2.html\">"),
+      std::string::npos)
       << album;
   // Every address in them absolute.
   std::regex content("content=\"([^\"]*)\"");
