@@ -1,5 +1,7 @@
 #include "generator/page/GalleryPage.h"
 
+#include "common/Utf8.h"
+#include "generator/files/WholeFile.h"
 #include "generator/page/HtmlText.h"
 #include "generator/page/PictureFields.h"
 #include "generator/page/ViewerData.h"
@@ -101,6 +103,9 @@ std::vector<GalleryPage::Zip> GalleryPage::zips(
     for (int n = 2; used.count(zip.name) || taken(zip.name); ++n)
       zip.name = stem + "-" + std::to_string(n) + ".zip";
     used.insert(zip.name);
+    // Names in UTF-8, as a ZIP says they are (a byte of none read as
+    // Latin-1, as the pages show it); two that come out the same numbered.
+    std::set<std::string> inside;
     for (std::size_t i = from; i < to; ++i) {
       const GalleryPicture& p = layout_.pictures()[i];
       const std::string link = downloadLink(p);
@@ -108,6 +113,9 @@ std::vector<GalleryPage::Zip> GalleryPage::zips(
       const std::string ext = lowerExtension(link);
       if (ext != lowerExtension(name)) name += ext;
       if (album == GalleryLayout::kNone && !p.subfolder.empty()) name = p.subfolder + "/" + name;
+      name = toUtf8(name);
+      const std::string wanted = name;
+      for (int n = 1; !inside.insert(name).second; ++n) name = numberedName(wanted, n);
       zip.entries.emplace_back(name, link);
     }
     zips.push_back(std::move(zip));
