@@ -15,7 +15,7 @@
 An album per folder: an index of large
 covers with counts and dates, each on a
 page of its own with the way back. Asks
-for a title, order, cover and slideshow.
+for a title, order, cover and more.
 
 [askvalues]
 title;T;Page title;My albums
@@ -23,6 +23,8 @@ order;T;Order: name or date (taken);name
 cover;T;Cover picture's name (else the first);
 slideshow;N;Slideshow: seconds per picture;5
 slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
+zip;T;A ZIP of each album to download: yes or no;no
+siteurl;T;Address it is published at, for link previews (else empty);
 
 [gallery]
 websize=1600
@@ -34,6 +36,8 @@ albums=yes
 viewerpages=one
 order={{order}}
 cover={{cover}}
+zip={{zip}}
+siteurl={{siteurl}}
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
 [head]
@@ -46,7 +50,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <meta name="generator" content="Vignetor">
 <title>{{title}}</title>
 <meta name="description" content="{{title}}: {{count}} pictures">
-<link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
+{{previewtags}}<link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
 <script src="{{galleryscript}}" defer></script>
 <script src="vignetor-viewer.js" data-slideshow="{{slideshow}}" data-slideshow-end="{{slideshowend}}" defer></script>
 <style>
@@ -145,6 +149,9 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   .album-head h2 { margin: 0; font-size: clamp(1.25rem, 1rem + 1vw, 1.7rem); font-weight: 650; overflow-wrap: anywhere; }
   .album-head p { display: flex; flex-wrap: wrap; column-gap: .75em; margin: 0; color: var(--muted); }
   .album-head p span:empty { display: none; }
+  /* The ZIP's link, where the gallery has one. */
+  a.zip { color: inherit; white-space: nowrap; }
+  a.zip[href=""] { display: none; }
 </style>
 </head>
 <body>
@@ -167,7 +174,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   <nav class="crumbs" aria-label="Breadcrumb"><ol>
 {{crumbs}}    <li aria-current="page">{{albumname}}</li>
   </ol></nav>
-  <div class="album-head" id="{{sectionid}}"><h2>{{albumname}}</h2><p><span class="count" data-n="{{albumcount}}">{{albumcount}} picture<span class="plural">s</span></span><span class="days">{{albumdates}}</span></p></div>
+  <div class="album-head" id="{{sectionid}}"><h2>{{albumname}}</h2><p><span class="count" data-n="{{albumcount}}">{{albumcount}} picture<span class="plural">s</span></span><span class="days">{{albumdates}}</span><a class="zip" href="{{albumzip}}" download>Download all (ZIP, {{albumzipsize}})</a></p></div>
 {{subalbums}}
 
 [picture]

@@ -9,7 +9,7 @@
 Cards over the width, large pictures
 first, light or dark as the viewer's
 system is. Asks for a title, pictures
-per page, the order and the slideshow.
+per page, order, slideshow and more.
 
 [askvalues]
 title;T;Page title;My pictures
@@ -17,6 +17,8 @@ perpage;N;Pictures per page (0: all);60
 order;T;Order: name or date (taken);name
 slideshow;N;Slideshow: seconds per picture;5
 slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
+zip;T;A ZIP of all pictures to download: yes or no;no
+siteurl;T;Address it is published at, for link previews (else empty);
 
 [gallery]
 websize=1600
@@ -25,6 +27,8 @@ thumb2x=yes
 thumb3x=yes
 perpage={{perpage}}
 order={{order}}
+zip={{zip}}
+siteurl={{siteurl}}
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
 [head]
@@ -37,7 +41,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <meta name="generator" content="Vignetor">
 <title>{{title}}</title>
 <meta name="description" content="{{title}}: {{count}} pictures">
-<link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
+{{previewtags}}<link rel="icon" href="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 32 32'%3E%3Crect width='32' height='32' rx='7' fill='%232f6fed'/%3E%3Cpath d='M6 24l7-9 5 6 3-4 5 7z' fill='%23fff'/%3E%3Ccircle cx='22' cy='10' r='3' fill='%23fff'/%3E%3C/svg%3E">
 <script src="{{galleryscript}}" defer></script>
 <script src="vignetor-viewer.js" data-slideshow="{{slideshow}}" data-slideshow-end="{{slideshowend}}" defer></script>
 <style>
@@ -110,12 +114,15 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   .pages a[href=""] { visibility: hidden; }
   .nothing { color: var(--muted); }
   footer { padding-block: 2rem 2.5rem; color: var(--muted); font-size: .8rem; }
+  /* The ZIP's link, where the gallery has one. */
+  a.zip { color: inherit; white-space: nowrap; }
+  a.zip[href=""] { display: none; }
 </style>
 </head>
 <body>
 <header>
   <h1>{{title}}</h1>
-  <p>{{count}} pictures</p>
+  <p>{{count}} pictures <a class="zip" href="{{albumzip}}" download>&middot; Download all (ZIP, {{albumzipsize}})</a></p>
 </header>
 <main class="grid">
 

@@ -13,6 +13,10 @@ const std::vector<Workaround>& workarounds() {
       {"libvips", "8.14.1", "the WebP saver writes the EXIF chunk even when told to strip",
        "generator/compat/WebpMetadata.cpp"},
       {"libvips", "8.14.1",
+       "the HEIF loader drops XMP that begins with the \"<?xpacket\" line, and the caption "
+       "with it",
+       "generator/compat/HeifXmp.cpp"},
+      {"libvips", "8.14.1",
        "no vector code for the box shrink and the Lanczos kernel of 8-bit pictures (8.15 has "
        "it): the resampling of a web-sized picture set the run's time",
        "generator/picture/Resample.cpp"},

@@ -133,6 +133,10 @@ bool TempFile::write(const char* p, std::size_t left, std::string& error) {
   return true;
 }
 
+bool TempFile::seek(std::uint64_t offset) {
+  return fd_ >= 0 && lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
 bool TempFile::finish(std::string& error) {
   fchmod(fd_, fileMode());
   int synced = fsync(fd_);

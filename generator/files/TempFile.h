@@ -36,6 +36,9 @@ class TempFile {
   TempFile& operator=(const TempFile&) = delete;
 
   bool write(const char* p, std::size_t left, std::string& error);
+  // Where the next write() goes (a file written out of order, a ZIP's
+  // headers filled in after their data).
+  bool seek(std::uint64_t offset);
   // On disk before it is moved into place: after a power cut the name
   // holds the old file or the whole new one, never an empty one. No test
   // sees this sync go missing: until the machine stops, the page cache

@@ -7,10 +7,7 @@
 #include <ctime>
 #include <set>
 
-namespace {
-
-// Safe for a URL fragment and an HTML id: letters, digits, '-' and '_'.
-std::string slug(const std::string& text) {
+std::string slugOf(const std::string& text) {
   std::string out;
   for (unsigned char c : text) {
     bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -25,9 +22,11 @@ std::string slug(const std::string& text) {
   return out;
 }
 
+namespace {
+
 std::string uniqueId(const std::string& prefix, const std::string& text,
                      std::set<std::string>& taken) {
-  std::string base = prefix + slug(text);
+  std::string base = prefix + slugOf(text);
   std::string id = base;
   for (int n = 2; !taken.insert(id).second; ++n) id = base + "-" + std::to_string(n);
   return id;

@@ -121,6 +121,10 @@ class GalleryLayout {
   std::vector<std::string> pageFiles_{pageName(0)};
 };
 
+// `text` safe for a URL fragment, an HTML id and a file name: letters,
+// digits, '-' and '_', a run of anything else one '-'.
+std::string slugOf(const std::string& text);
+
 // A picture's name without its extension, as its id and its alt text use it.
 std::string withoutExtension(const std::string& name);
 

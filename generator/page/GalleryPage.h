@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -64,11 +65,38 @@ class GalleryPage {
   // larger than `limit` bytes.
   void renderData(PageSink& sink, std::uint64_t limit = kMaxPageBytes) const;
 
+  // The ZIPs of the arranged gallery ([gallery] zip=yes): one per album of
+  // an album index with pictures of its own, else one of the whole
+  // gallery; none without pictures. Each holds what the viewer's download
+  // gives of its pictures (downloadLink()), under the picture's own name
+  // (its folder's too in the gallery's ZIP), with the download's extension
+  // added where the download is in another format ("scan.tif.jpg").
+  struct Zip {
+    std::size_t album = GalleryLayout::kNone;                  // kNone: the gallery's
+    std::string name;                                          // in the output folder
+    std::vector<std::pair<std::string, std::string>> entries;  // name in the ZIP, link
+  };
+  // Their names avoid those `taken` says cannot be had (a folder there).
+  std::vector<Zip> zips(const std::function<bool(const std::string&)>& taken) const;
+  // The ZIP made for `album` (kNone: the gallery's), for {{albumzip}}.
+  void setZip(std::size_t album, const std::string& name, std::uint64_t bytes);
+
   // The first page of a gallery of `pictures` in one folder, as text.
   std::string render(const std::vector<GalleryPicture>& pictures) const;
 
  private:
   std::string crumbs(std::size_t album, const PageFields& page) const;
+  // {{albumzip}} and the others of `album`'s ZIP (the gallery's without an
+  // album index; none on the album index, `album` kNone).
+  void zipFields(std::size_t album, PageFields& fields) const;
+  // {{previewtags}} of page `page`.
+  std::string previewTags(std::size_t page) const;
+
+  struct ZipLink {
+    std::string name;
+    std::uint64_t bytes = 0;
+  };
+  std::map<std::size_t, ZipLink> zipLinks_;  // by album; kNone: the gallery's
 
   PageTemplate template_;
   GallerySettings settings_;

@@ -35,6 +35,22 @@ bool safeAssetName(const std::string& name) {
   return true;
 }
 
+// An absolute http or https address with a host, nothing in it a page
+// could not carry as it is (no blank, no control character, no quote or
+// angle bracket); ends with '/' where it did not. Empty when it is not one.
+std::string siteAddress(const std::string& text) {
+  const std::string low = lower(text);
+  std::size_t host = 0;
+  if (low.compare(0, 7, "http://") == 0) host = 7;
+  if (low.compare(0, 8, "https://") == 0) host = 8;
+  if (host == 0 || text.size() <= host || text[host] == '/' || text.size() > 2000) return {};
+  for (unsigned char c : text) {
+    if (c <= 0x20 || c == 0x7f || c == '"' || c == '\\' || c == '<' || c == '>' || c == '`')
+      return {};
+  }
+  return text.back() == '/' ? text : text + "/";
+}
+
 }  // namespace
 
 GallerySettings readGallerySettings(const std::vector<std::string>& lines,
@@ -65,9 +81,10 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
     } else if (key == "rowheight" || key == "cellsize") {
       if (!number(text, 2000, key == "rowheight" ? settings.rowHeight : settings.cellSize))
         throw bad("a number of CSS pixels from 0 (none) to 2000");
-    } else if (key == "thumb2x" || key == "thumb3x" || key == "albums") {
+    } else if (key == "thumb2x" || key == "thumb3x" || key == "albums" || key == "zip") {
       bool& wanted = key == "thumb2x"   ? settings.thumb2x
                      : key == "thumb3x" ? settings.thumb3x
+                     : key == "zip"     ? settings.zip
                                         : settings.albums;
       if (word == "yes" || word == "true" || word == "on" || word == "1")
         wanted = true;
@@ -87,6 +104,12 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
     } else if (key == "viewerpages") {
       if (word != "all" && word != "one") throw bad("all or one");
       settings.viewerAllPages = word == "all";
+    } else if (key == "siteurl") {
+      settings.siteUrl = siteAddress(text);
+      if (!text.empty() && settings.siteUrl.empty())
+        throw bad(
+            "empty or an absolute http:// or https:// address with a host, without "
+            "blanks, control characters, quotes or angle brackets");
     } else if (key == "cover") {
       settings.cover = text;
     } else if (key == "assets") {

@@ -24,6 +24,10 @@ struct GallerySettings {
   bool albums = false;          // albums=yes: an album index before the folders' pages
   std::string cover;            // cover=NAME: each album's cover, else its first picture
   std::vector<std::string> assets;
+  bool zip = false;  // zip=yes: one ZIP of the downloads per album, or of the gallery
+  // siteurl=URL: where the pages are published, an absolute http(s) address
+  // ending in '/'; the link previews ({{previewtags}}) need it. Empty: none.
+  std::string siteUrl;
 };
 
 // The settings of the [gallery] `lines`, their placeholders filled from

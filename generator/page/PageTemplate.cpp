@@ -17,8 +17,9 @@ const char* const kPictureFields[] = {"index",    "name",    "subfolder",  "pict
 // Of the display files ([gallery] rowheight, cellsize), beside kPictureFields.
 const char* const kDisplayFields[] = {"displaywidth",  "displayheight",   "displaysrc",
                                       "displaysrcset", "displaymaxwidth", "displaymaxheight"};
-const char* const kPageFields[] = {"page",      "pages",    "prevpage",      "nextpage",
-                                   "firstpage", "lastpage", "maxthumbwidth", "maxthumbheight"};
+const char* const kPageFields[] = {"page",      "pages",         "prevpage",      "nextpage",
+                                   "firstpage", "lastpage",      "maxthumbwidth", "maxthumbheight",
+                                   "albumzip",  "albumzipbytes", "albumzipsize"};
 const char* const kSectionFields[] = {"section",     "sectionid",  "sectioncount", "albumname",
                                       "albumparent", "albumlink",  "albumfrom",    "albumto",
                                       "albumdates",  "albumcount", "subalbumcount"};
@@ -73,6 +74,7 @@ PageTemplate::PageTemplate(const TemplateSections& sections, const TemplateValue
   PageFields headFoot = perPage;
   headFoot["gallerydata"] = "0";
   headFoot["galleryscript"] = "0";
+  headFoot["previewtags"] = "0";
   PageFields perSection = perPage;
   for (const char* f : kSectionFields) perSection[f] = "0";
   PageFields perPicture = perSection;

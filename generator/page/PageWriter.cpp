@@ -4,6 +4,7 @@
 #include "common/Paths.h"
 #include "contract/Progress.h"
 #include "generator/cli/ConsoleText.h"
+#include "generator/files/AlbumZip.h"
 #include "generator/record/RecordCheck.h"
 
 #include <cerrno>
@@ -126,11 +127,17 @@ ExitCode PageWriter::write(const std::vector<Picture>& pictures,
     printLine(stderr, staged.error());
     return kExitOutput;
   }
+  // The ZIPs before the pages that link them.
+  std::vector<std::string> zips;
+  const ExitCode zipCode = writeZips(zips);
   std::vector<std::string> names;
   if (ExitCode code = stage(staged, names); code != kExitOk) return code;
 
   // An asset that cannot be copied is said; the pages come all the same.
-  ExitCode code = copyAssets(outcomes, names);
+  std::vector<std::string> made = names;
+  made.insert(made.end(), zips.begin(), zips.end());
+  ExitCode code = copyAssets(outcomes, made);
+  if (code == kExitOk) code = zipCode;
 
   // A page the user wrote or changed is kept under another name.
   for (const auto& name : names) {
@@ -151,6 +158,62 @@ ExitCode PageWriter::write(const std::vector<Picture>& pictures,
                           ": a folder of that name is there; the first page is " +
                           page_.pageFile(0));
     code = kExitOutput;
+  }
+  return code;
+}
+
+ExitCode PageWriter::writeZips(std::vector<std::string>& names) {
+  ExitCode code = kExitOk;
+  for (const auto& zip :
+       page_.zips([this](const std::string& name) { return isFolder(setup_.outDir, name); })) {
+    std::vector<ZipEntry> entries;
+    for (const auto& [name, link] : zip.entries)
+      entries.push_back({name, joinPath(setup_.outDir, link)});
+    const std::string manifest = zipManifest(entries);
+    const std::string comment = "Vignetor " + sha256Of(manifest);
+    const std::string path = joinPath(setup_.outDir, zip.name);
+    auto failed = [&](const std::string& why) {
+      printLine(stderr, "cannot make " + path + ": " + why);
+      code = kExitOutput;
+    };
+    if (manifest.empty()) {
+      failed("a picture in it cannot be read");
+      continue;
+    }
+    // Ours as last written (its size and time as recorded), and of these
+    // very pictures as they are now: kept as it is.
+    const RecordedFile* ours = nullptr;
+    for (const auto& p : setup_.pages)
+      if (p.name == zip.name) ours = &p;
+    struct stat st;
+    if (ours && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        stampOf(st) == ours->stamp && zipComment(setup_.out, zip.name) == comment) {
+      const RecordedFile kept = *ours;
+      setup_.journal.add("", kept);
+      page_.setZip(zip.album, zip.name, kept.stamp.bytes);
+      names.push_back(zip.name);
+      continue;
+    }
+    std::string error;
+    TempFile temp(setup_.out, error);
+    if (!temp.open() || !writeZip(entries, comment, temp, error)) {
+      failed(error);
+      continue;
+    }
+    // A ZIP the user wrote or changed is kept under another name.
+    if (!makeWayFor(zip.name, joinPath(setup_.outDir, temp.name()))) {
+      code = kExitOutput;
+      continue;
+    }
+    if (!temp.moveTo(zip.name)) {
+      failed(std::strerror(errno));
+      continue;
+    }
+    syncFolder(setup_.out);
+    ownPage(zip.name);
+    if (lstat(path.c_str(), &st) == 0)
+      page_.setZip(zip.album, zip.name, static_cast<std::uint64_t>(st.st_size));
+    names.push_back(zip.name);
   }
   return code;
 }

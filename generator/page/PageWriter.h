@@ -59,6 +59,10 @@ class PageWriter {
   // Writes the data script and the pages into `staged`; their names, in
   // the order they are to take their places, go to `names`.
   ExitCode stage(const StagedFiles& staged, std::vector<std::string>& names);
+  // The albums' ZIPs ([gallery] zip=yes), each made again only when what
+  // it holds changed, before the pages that link them; their names go to
+  // `names`. A ZIP that cannot be made is said, and its link left empty.
+  ExitCode writeZips(std::vector<std::string>& names);
   // `pages`: the files of the pages this run writes.
   ExitCode copyAssets(const std::vector<Outcome>& outcomes, const std::vector<std::string>& pages);
   // A page or asset about to be written over `name`: what stands there is

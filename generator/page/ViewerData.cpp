@@ -52,10 +52,10 @@ std::string pictureData(const GalleryLayout& layout, std::size_t i, std::size_t 
   const PictureCaption& c = p.caption;
   // The download offers the picture where it lies inside the output folder,
   // else the largest the folder holds of it: nothing outside is linked.
-  const bool inside = isInsideLink(p.pictureLink);
+  const bool inside = downloadsOriginal(p);
   std::string json =
       "{\"id\":" + jsonString(layout.id(i)) + ",\"web\":" + jsonString(linkUrl(p.webLink)) +
-      ",\"picture\":" + jsonString(linkUrl(inside ? p.pictureLink : p.webLink)) +
+      ",\"picture\":" + jsonString(linkUrl(downloadLink(p))) +
       (inside ? "" : ",\"original\":false") + ",\"page\":" + jsonString(layout.pageFile(page)) +
       ",\"caption\":" + jsonString(c.description) +
       ",\"alt\":" + jsonString(c.description.empty() ? withoutExtension(p.name) : c.description) +
@@ -76,6 +76,12 @@ std::string pictureData(const GalleryLayout& layout, std::size_t i, std::size_t 
 }
 
 }  // namespace
+
+bool downloadsOriginal(const GalleryPicture& p) { return isInsideLink(p.pictureLink); }
+
+std::string downloadLink(const GalleryPicture& p) {
+  return downloadsOriginal(p) ? p.pictureLink : p.webLink;
+}
 
 std::string jsonString(const std::string& bytes) {
   std::string text = toUtf8(bytes);

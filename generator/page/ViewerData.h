@@ -17,6 +17,14 @@ std::string viewerData(const GalleryLayout& layout, bool allPages, std::size_t p
 // window.vignetorGallery, ASCII only.
 void writeViewerScript(const GalleryLayout& layout, bool allPages, BoundedWriter& out);
 
+// What the viewer's download gives of a picture, relative to the output
+// folder, not encoded: the picture where it lies inside the output folder,
+// else the largest file the folder holds of it. The album's ZIP holds the
+// same files.
+std::string downloadLink(const GalleryPicture& picture);
+// Whether downloadLink() is the picture itself.
+bool downloadsOriginal(const GalleryPicture& picture);
+
 // A text for JSON, quotes included: UTF-8 with the characters JSON needs
 // escaped.
 std::string jsonString(const std::string& bytes);

@@ -109,6 +109,10 @@ std::uint64_t DecodeBudget::wholePictureBytes(VipsImage* header) {
     return flag("interlaced") ? pixels * bands * sampleBytes : 0;
   // Strips and tiles.
   if (std::strncmp(loader, "tiffload", 8) == 0) return 0;
+  // libheif decodes the whole picture into its own planes first, then
+  // into the RGB picture libvips reads from: both at once.
+  if (std::strncmp(loader, "heifload", 8) == 0)
+    return 2 * pixels * std::max<std::uint64_t>(bands, 3) * sampleBytes;
   // GIF, WebP and the rest give the whole picture (at most) at once.
   return pixels * std::max<std::uint64_t>(bands, 3) * sampleBytes;
 }

@@ -18,15 +18,20 @@ std::string lowerExtension(const std::string& name) {
 
 bool isTiff(const std::string& ext) { return ext == "tif" || ext == "tiff"; }
 
+bool isHeif(const std::string& ext) { return ext == "heic" || ext == "heif" || ext == "avif"; }
+
 }  // namespace
 
 bool isPictureName(const std::string& fileName) {
   std::string ext = lowerExtension(fileName);
   return ext == "jpg" || ext == "jpeg" || ext == "jpe" || ext == "png" || ext == "gif" ||
-         ext == "webp" || isTiff(ext);
+         ext == "webp" || isTiff(ext) || isHeif(ext);
 }
 
-bool isTiffName(const std::string& fileName) { return isTiff(lowerExtension(fileName)); }
+bool isUnshownName(const std::string& fileName) {
+  const std::string ext = lowerExtension(fileName);
+  return isTiff(ext) || isHeif(ext);
+}
 
 std::string thumbnailSuffix(const std::string& thumbName) {
   std::string ext = lowerExtension(thumbName);

@@ -4,11 +4,13 @@
 
 #include <string>
 
-// JPEG, PNG, GIF, WebP or TIFF by extension, any letter case.
+// JPEG, PNG, GIF, WebP, TIFF, or HEIF (HEIC, AVIF: as phones save their
+// photos) by extension, any letter case.
 bool isPictureName(const std::string& fileName);
 
-// TIFF by extension, any letter case (browsers show none).
-bool isTiffName(const std::string& fileName);
+// A picture in a format browsers may not show (TIFF; HEIC and HEIF, which
+// few show, and AVIF, which older ones do not): its thumbnail is a JPEG.
+bool isUnshownName(const std::string& fileName);
 
 // The saver suffix libvips picks the thumbnail's format by.
 std::string thumbnailSuffix(const std::string& thumbName);

@@ -4,6 +4,7 @@
 #include "generator/picture/Resample.h"
 #include "generator/picture/Encoders.h"
 #include "generator/picture/SrgbTransforms.h"
+#include "generator/compat/HeifXmp.h"
 #include "generator/compat/VipsErrors.h"
 
 #include <vips/vips8>
@@ -32,6 +33,16 @@ std::string blob(const VImage& image, const char* name) {
   size_t length = 0;
   const void* data = image.get_blob(name, &length);
   return std::string(static_cast<const char*>(data), length);
+}
+
+// The picture's XMP; a HEIF picture's read again where libvips dropped it
+// (compat/HeifXmp.h).
+std::string xmpOf(const VImage& image, const std::string& path) {
+  std::string xmp = blob(image, "xmp-data");
+  if (xmp.empty() && image.get_typeof(VIPS_META_LOADER) != 0 &&
+      std::strcmp(image.get_string(VIPS_META_LOADER), "heifload") == 0)
+    xmp = heifXmp(path);
+  return xmp;
 }
 
 PictureSize uprightSize(const VImage& image) {
@@ -266,7 +277,7 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   const ThumbnailBox box = boxFor(out.size);
   auto readOwnCaption = [&] {
     if (request.caption)
-      out.caption = readCaption(blob(header, "exif-data"), blob(header, "xmp-data"),
+      out.caption = readCaption(blob(header, "exif-data"), xmpOf(header, picturePath),
                                 blob(header, "iptc-data"));
   };
   const double ow = std::max(1, out.size.width), oh = std::max(1, out.size.height);
@@ -445,7 +456,7 @@ bool Thumbnailer::readHeaderOnce(const std::string& path, PictureSize& size,
     size = uprightSize(image);
     if (caption)
       *caption =
-          readCaption(blob(image, "exif-data"), blob(image, "xmp-data"), blob(image, "iptc-data"));
+          readCaption(blob(image, "exif-data"), xmpOf(image, path), blob(image, "iptc-data"));
     return true;
   } catch (const VError& e) {
     error = vipsMessage(e);

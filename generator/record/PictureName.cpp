@@ -18,7 +18,7 @@ std::size_t extensionStart(const std::string& name) {
 
 std::string thumbnailName(const std::string& prefix, const std::string& pictureName) {
   std::string name = prefix + pictureName;
-  if (isTiffName(pictureName)) name += ".jpg";
+  if (isUnshownName(pictureName)) name += ".jpg";
   return name;
 }
 

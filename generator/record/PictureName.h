@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <string>
 
-// prefix + picture name. A TIFF thumbnail is a JPEG (browsers show no TIFF),
-// so it gets ".jpg" behind the picture's own name.
+// prefix + picture name. The thumbnail of a TIFF, HEIC, HEIF or AVIF picture
+// is a JPEG (isUnshownName), so it gets ".jpg" behind the picture's own name.
 std::string thumbnailName(const std::string& prefix, const std::string& pictureName);
 
 // "ThumbA.jpg", "@2x" -> "ThumbA@2x.jpg": the tag goes before the extension

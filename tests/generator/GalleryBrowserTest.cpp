@@ -128,8 +128,10 @@ TEST_P(GalleryInBrowser, EveryThumbnailLoadsAndEveryLinkHolds) {
         // A page may be linked at a place on it.
         const std::string target = percentDecode(line.substr(12, line.find('#') - 12));
         const std::string file = target.substr(target.rfind('/') + 1);
+        // An empty link (the album's ZIP where it has none, hidden) leads
+        // to the page itself.
         if (file.rfind("photoswipe", 0) != 0 && file.rfind("vignetor-viewer", 0) != 0 &&
-            file.rfind("index", 0) != 0)
+            file.rfind("index", 0) != 0 && file != "probe.html")
           links.insert(target);
         EXPECT_TRUE(exists(target)) << name << ": " << line;
       } else if (line == "SCRIPTS 1" || line == "HANDLERS 0" || line == "PWNED undefined") {

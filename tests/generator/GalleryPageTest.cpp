@@ -174,6 +174,8 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
                   "cover= Cover ",
                   "assets=a.js  b.css a.js",
                   "rowheight= 240 ",
+                  "zip=yes",
+                  "siteurl=HTTPS://example.org/trip",
                   ""};
   GallerySettings g = GalleryPage(s, {{"per", "12"}}, info()).settings();
   EXPECT_EQ(g.webSize, 1200);
@@ -187,6 +189,8 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   EXPECT_EQ(g.assets, (std::vector<std::string>{"a.js", "b.css"}));
   EXPECT_EQ(g.rowHeight, 240);
   EXPECT_EQ(g.cellSize, 0);
+  EXPECT_TRUE(g.zip);
+  EXPECT_EQ(g.siteUrl, "HTTPS://example.org/trip/");
 
   TemplateSections plain;
   plain["picture"] = {"x"};
@@ -201,12 +205,36 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   EXPECT_TRUE(d.assets.empty());
   EXPECT_EQ(d.rowHeight, 0);
   EXPECT_EQ(d.cellSize, 0);
+  EXPECT_FALSE(d.zip);
+  EXPECT_EQ(d.siteUrl, "");
 
-  for (std::string bad :
-       {"websize=-1", "websize=big", "websize=20000", "thumb2x=maybe", "order=size", "perpage=x",
-        "subfolders=tabs", "viewerpages=2", "albums=maybe", "assets=../x.js", "assets=a/b.js",
-        "assets=.hidden", "colour=red", "no equals sign", "websize={{big}}", "rowheight=2001",
-        "cellsize=-1", "cellsize=big"}) {
+  for (std::string bad : {"websize=-1",
+                          "websize=big",
+                          "websize=20000",
+                          "thumb2x=maybe",
+                          "order=size",
+                          "perpage=x",
+                          "subfolders=tabs",
+                          "viewerpages=2",
+                          "albums=maybe",
+                          "assets=../x.js",
+                          "assets=a/b.js",
+                          "assets=.hidden",
+                          "colour=red",
+                          "no equals sign",
+                          "websize={{big}}",
+                          "rowheight=2001",
+                          "cellsize=-1",
+                          "cellsize=big",
+                          "zip=maybe",
+                          "siteurl=example.org",
+                          "siteurl=ftp://a/",
+                          "siteurl=https://",
+                          "siteurl=https:///x",
+                          "siteurl=https://a b/",
+                          "siteurl=https://a/\x01",
+                          "siteurl=https://a/\"><script>",
+                          "siteurl=javascript:alert(1)"}) {
     s["gallery"] = {bad};
     EXPECT_THROW(GalleryPage(s, {{"big", "huge"}}, info()), PageError) << bad;
   }

@@ -112,6 +112,11 @@ TEST_F(PictureCaptionTest, DescriptionFromWhicheverBlockHasOne) {
                 "-Make=Nikon", "-Model=Z 6", "-ExposureTime=2", "-FNumber=8"}));
   EXPECT_EQ(png.description, "In a PNG");
   EXPECT_EQ(png.dateTaken, "2023-12-24 18:30:00");
+  // A phone's HEIC, its XMP behind the packet's first line.
+  PictureCaption heic = caption(tagged(
+      "IMG_0001.HEIC", {"-XMP-dc:Description=In a HEIC", "-Make=Apple", "-Model=iPhone 15"}));
+  EXPECT_EQ(heic.description, "In a HEIC");
+  EXPECT_EQ(heic.camera, "Apple iPhone 15");
 
   PictureCaption none = caption(tagged("none.jpg", {"-Software=x"}));
   EXPECT_EQ(none.description, "");

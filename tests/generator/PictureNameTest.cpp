@@ -9,7 +9,7 @@
 
 TEST(PictureName, KnowsPicturesByExtensionInAnyCase) {
   for (const char* n : {"a.jpg", "a.JPG", "a.Jpeg", "a.jpe", "b.png", "c.GIF", "d.webp", "e.tif",
-                        "f.TIFF", "x.y.png"})
+                        "f.TIFF", "x.y.png", "IMG_1.HEIC", "g.heif", "h.avif"})
     EXPECT_TRUE(isPictureName(n)) << n;
   for (const char* n : {"a.txt", "jpg", ".jpg", "a.jpg.bak", "a.", "index.html", "a.svg"})
     EXPECT_FALSE(isPictureName(n)) << n;
@@ -19,6 +19,9 @@ TEST(PictureName, ThumbnailKeepsTheNameAndAFormatBrowsersShow) {
   EXPECT_EQ(thumbnailName("Thumb", "a.JPG"), "Thumba.JPG");
   EXPECT_EQ(thumbnailName("", "a.png"), "a.png");
   EXPECT_EQ(thumbnailName("T_", "scan.TIF"), "T_scan.TIF.jpg");
+  EXPECT_EQ(thumbnailName("T_", "IMG_1.HEIC"), "T_IMG_1.HEIC.jpg");
+  EXPECT_EQ(thumbnailName("T_", "a.heif"), "T_a.heif.jpg");
+  EXPECT_EQ(thumbnailName("T_", "a.Avif"), "T_a.Avif.jpg");
   EXPECT_EQ(thumbnailSuffix("Thumba.JPG"), ".jpg");
   EXPECT_EQ(thumbnailSuffix("Thumba.JPEG"), ".jpg");
   EXPECT_EQ(thumbnailSuffix("x.PNG"), ".png");

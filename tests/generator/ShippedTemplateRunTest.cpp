@@ -61,7 +61,8 @@ TEST_P(ShippedTemplateRun, EveryPageAndWhatItLinks) {
   makePicture(in + "/2024/Spring/apple.jpg", 240, 160);
   makePicture(in + "/2024/Spring/zebra.gif", 90, 60);
   makePicture(in + "/2024/Summer/Coast/a.TIF", 160, 240);
-  makePicture(in + "/trip/\xe9t\xe9.jpg", 80, 80);  // not UTF-8
+  makePicture(in + "/trip/\xe9t\xe9.jpg", 80, 80);    // not UTF-8
+  makePicture(in + "/trip/IMG_0001.HEIC", 300, 200);  // a phone's
   const bool tagged = access("/usr/bin/exiftool", X_OK) == 0;
   if (tagged) {
     RunResult t =
@@ -76,12 +77,13 @@ TEST_P(ShippedTemplateRun, EveryPageAndWhatItLinks) {
       {"one page, in date order, with a cover and the slideshow",
        {"/h100", "/s", "/t", "/g"},
        "title=<script>x=1</script> & more\nintro=<img src=x>\ncolumns=3\nperpage=0\n"
-       "order=date\ncover=apple\nslideshow=1\nslideshowend=wrap\n",
+       "order=date\ncover=apple\nslideshow=1\nslideshowend=wrap\nzip=yes\n"
+       "siteurl=https://example.org/g\n",
        1},
       {"three pictures a page", {"/h200", "/s", "/g"}, "title=Paged\nperpage=3\n", 3},
       {"without subfolders", {"/h100", "/g"}, "title=Flat\n", 1},
       // Last: the pictures are then in the output folder, shown themselves.
-      {"in the pictures' own folder", {"/h100", "/s", "/g"}, "title=Here\n", 1},
+      {"in the pictures' own folder", {"/h100", "/s", "/g"}, "title=Here\nzip=yes\n", 1},
   };
   for (const Variant& v : variants) {
     SCOPED_TRACE(v.name);
@@ -99,6 +101,13 @@ TEST_P(ShippedTemplateRun, EveryPageAndWhatItLinks) {
     // every album.
     if (std::string(GetParam()) != "Filmstrip2.tpl") {
       EXPECT_GE(pages, v.minPages);
+      // The ZIP asked for is linked (checkPages: it is there).
+      bool zipLinked = false;
+      for (int n = 1; n <= pages; ++n)
+        zipLinked = zipLinked || readFile(out + (n == 1 ? std::string("/index.html")
+                                                        : "/index-" + std::to_string(n) + ".html"))
+                                         .find(".zip\" download>") != std::string::npos;
+      EXPECT_EQ(zipLinked, v.values.find("zip=yes") != std::string::npos);
     }
   }
 }

@@ -9,7 +9,10 @@
 
 #include <vips/vips8>
 
+#include <libheif/heif.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -53,6 +56,42 @@ VImage withAlpha(const VImage& image, int alpha) {
 // The same colours in Display P3 numbers, its profile embedded.
 VImage inP3(const VImage& srgb) {
   return srgb.icc_transform("p3", VImage::option()->set("input_profile", "srgb"));
+}
+
+// Writes `image` (8-bit, three bands) as a phone does, through libheif:
+// stored as it is with `orientation` (EXIF numbering) as the file's own
+// turn (its irot and imir boxes), and its colour profile embedded.
+void writePhonePhoto(const std::string& path, const VImage& image, int orientation,
+                     heif_compression_format format) {
+  heif_context* context = heif_context_alloc();
+  heif_encoder* encoder = nullptr;
+  ASSERT_EQ(heif_context_get_encoder_for_format(context, format, &encoder).code, heif_error_Ok);
+  heif_encoder_set_lossy_quality(encoder, 95);
+  heif_image* picture = nullptr;
+  const int w = image.width(), h = image.height();
+  heif_image_create(w, h, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &picture);
+  heif_image_add_plane(picture, heif_channel_interleaved, w, h, 8);
+  int stride = 0;
+  std::uint8_t* plane = heif_image_get_plane(picture, heif_channel_interleaved, &stride);
+  size_t bytes = 0;
+  void* pixels = image.write_to_memory(&bytes);
+  for (int y = 0; y < h; ++y)
+    std::memcpy(plane + y * stride, static_cast<const std::uint8_t*>(pixels) + y * w * 3, w * 3);
+  g_free(pixels);
+  if (image.get_typeof("icc-profile-data") != 0) {
+    size_t length = 0;
+    const void* icc = image.get_blob("icc-profile-data", &length);
+    heif_image_set_raw_color_profile(picture, "prof", icc, length);
+  }
+  heif_encoding_options* options = heif_encoding_options_alloc();
+  options->image_orientation = static_cast<heif_orientation>(orientation);
+  EXPECT_EQ(heif_context_encode_image(context, picture, encoder, options, nullptr).code,
+            heif_error_Ok);
+  EXPECT_EQ(heif_context_write_to_file(context, path.c_str()).code, heif_error_Ok);
+  heif_encoding_options_free(options);
+  heif_image_release(picture);
+  heif_encoder_release(encoder);
+  heif_context_free(context);
 }
 
 class ThumbnailColours : public ::testing::Test {
@@ -134,6 +173,28 @@ TEST_F(ThumbnailColours, WideGamutPicturesComeOutInSrgb) {
   VImage screen = thumb("screen.png");
   ASSERT_TRUE(screen.has_alpha());
   EXPECT_NEAR(screen.getpoint(80, 16)[3], 200, 1);
+}
+
+TEST_F(ThumbnailColours, PhonePhotosComeOutUprightInSrgbAsJpeg) {
+  // HEIC and AVIF in Display P3, stored turned a quarter left and a half,
+  // held upright by the turn the file says; and an AVIF as libvips saves it.
+  const VImage p3 = inP3(srgbPatches());
+  writePhonePhoto(dir / "in/IMG_0001.HEIC", p3.rot(VIPS_ANGLE_D270).copy(), 6,
+                  heif_compression_HEVC);
+  writePhonePhoto(dir / "in/turned.avif", p3.rot(VIPS_ANGLE_D180).copy(), 3, heif_compression_AV1);
+  save("plain.avif", srgbPatches(), VImage::option()->set("Q", 95));
+  const VImage stored = VImage::new_from_file((dir / "in/IMG_0001.HEIC").c_str());
+  ASSERT_EQ(stored.width(), 256);  // upright as read
+  ASSERT_NE(stored.get_typeof("icc-profile-data"), 0u);
+
+  RunResult r = runGenerator({"/h32", "/o", "/pT", dir / "in", dir / "out"});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  // Named as a TIFF's thumbnail is, a JPEG.
+  for (const char* name : {"IMG_0001.HEIC.jpg", "turned.avif.jpg", "plain.avif.jpg"})
+    EXPECT_EQ(thumb(name).get_string("vips-loader"), std::string("jpegload")) << name;
+  expectPatches("IMG_0001.HEIC.jpg", 6);
+  expectPatches("turned.avif.jpg", 6);
+  expectPatches("plain.avif.jpg", 6);
 }
 
 TEST_F(ThumbnailColours, GreyStaysGreyAndTransparencyStaysWhereTheFormatKeepsIt) {
