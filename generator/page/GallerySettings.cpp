@@ -65,9 +65,10 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
     } else if (key == "rowheight" || key == "cellsize") {
       if (!number(text, 2000, key == "rowheight" ? settings.rowHeight : settings.cellSize))
         throw bad("a number of CSS pixels from 0 (none) to 2000");
-    } else if (key == "thumb2x" || key == "thumb3x" || key == "albums") {
+    } else if (key == "thumb2x" || key == "thumb3x" || key == "albums" || key == "video") {
       bool& wanted = key == "thumb2x"   ? settings.thumb2x
                      : key == "thumb3x" ? settings.thumb3x
+                     : key == "video"   ? settings.video
                                         : settings.albums;
       if (word == "yes" || word == "true" || word == "on" || word == "1")
         wanted = true;

@@ -24,6 +24,11 @@ bool isPictureName(const std::string& fileName) {
 
 bool isTiffName(const std::string& fileName) { return isTiff(lowerExtension(fileName)); }
 
+bool isVideoName(const std::string& fileName) {
+  std::string ext = lowerExtension(fileName);
+  return ext == "mp4" || ext == "mov" || ext == "webm" || ext == "m4v";
+}
+
 std::string thumbnailSuffix(const std::string& thumbName) {
   std::string ext = lowerExtension(thumbName);
   if (ext == "png" || ext == "gif" || ext == "webp") return "." + ext;

@@ -10,6 +10,10 @@ bool isPictureName(const std::string& fileName);
 // TIFF by extension, any letter case (browsers show none).
 bool isTiffName(const std::string& fileName);
 
+// MP4, MOV, WebM or M4V by extension, any letter case: gallery items with
+// [gallery] video=yes, shown by a poster picture.
+bool isVideoName(const std::string& fileName);
+
 // The saver suffix libvips picks the thumbnail's format by.
 std::string thumbnailSuffix(const std::string& thumbName);
 
