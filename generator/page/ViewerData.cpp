@@ -2,6 +2,7 @@
 
 #include "generator/page/HtmlText.h"
 
+#include <cctype>
 #include <cstdio>
 #include <utility>
 
@@ -53,15 +54,26 @@ std::string pictureData(const GalleryLayout& layout, std::size_t i, std::size_t 
   // The download offers the picture where it lies inside the output folder,
   // else the largest the folder holds of it: nothing outside is linked.
   const bool inside = isInsideLink(p.pictureLink);
+  // A video outside offers its copy.
+  const std::string& largest = p.video ? p.videoLink : p.webLink;
   std::string json =
       "{\"id\":" + jsonString(layout.id(i)) + ",\"web\":" + jsonString(linkUrl(p.webLink)) +
-      ",\"picture\":" + jsonString(linkUrl(inside ? p.pictureLink : p.webLink)) +
+      ",\"picture\":" + jsonString(linkUrl(inside ? p.pictureLink : largest)) +
       (inside ? "" : ",\"original\":false") + ",\"page\":" + jsonString(layout.pageFile(page)) +
       ",\"caption\":" + jsonString(c.description) +
       ",\"alt\":" + jsonString(c.description.empty() ? withoutExtension(p.name) : c.description) +
       ",\"w\":" + std::to_string(p.webWidth) + ",\"h\":" + std::to_string(p.webHeight) +
       ",\"thumb\":" + jsonString(linkUrl(p.thumbLink)) + ",\"pw\":" + std::to_string(p.width) +
       ",\"ph\":" + std::to_string(p.height) + ",\"bytes\":" + std::to_string(p.bytes);
+  // A video: what the viewer plays (the video, or its MP4 copy), and its type.
+  if (p.video) {
+    const std::string& played = p.videoLink;
+    std::string ext = played.substr(played.rfind('.') + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool webm = ext == "webm";
+    json += ",\"video\":" + jsonString(linkUrl(played)) + ",\"type\":" +
+            jsonString(webm ? "video/webm" : "video/mp4");
+  }
   // What the viewer's details show, only the fields the picture has; the
   // title only when the caption is not that title already.
   const std::pair<const char*, std::string> details[] = {

@@ -14,8 +14,15 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace {
+
+// The libraries' own messages stay off the console: each video gets one line.
+void quiet() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
 
 // H.264 at this quality keeps a phone video clean at the web size in
 // about a tenth of its bytes; "veryfast" codes 1080p faster than it plays.
@@ -56,6 +63,7 @@ using Frame = std::unique_ptr<AVFrame, FrameFree>;
 using Packet = std::unique_ptr<AVPacket, PacketFree>;
 
 bool openInput(const std::string& path, Input& input, std::string& error) {
+  quiet();
   AVFormatContext* c = nullptr;
   int rc = avformat_open_input(&c, path.c_str(), nullptr, nullptr);
   if (rc < 0) {
