@@ -91,7 +91,7 @@ TEST_F(VideoRun, PostersCopiesWhereNeededAndABrokenVideoFails) {
   tpl("P.tpl", "thumb2x=yes\nwebsize=320");
   r = run({"/h60", "/t", "/pT_", "/iP.tpl", in, root / "plain"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("1 pictures found"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 picture found"), std::string::npos) << r.out;
 }
 
 TEST_F(VideoRun, AVideoOutsideTheGalleryIsCopiedAndItsCopyKeptAsOurs) {
