@@ -1,4 +1,4 @@
-// vignetor-test-video PATH ENCODER WIDTH HEIGHT SECONDS [noisy] [silent]:
+// vignetor-test-video PATH ENCODER WIDTH HEIGHT SECONDS [noisy] [silent] [30fps] [upright]:
 // a test video (TestVideo.h), for the page tests and the benchmark.
 #include "tests/support/TestVideo.h"
 
@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "noisy") == 0) v.noisy = true;
     if (std::strcmp(argv[i], "silent") == 0) v.sound = false;
     if (std::strcmp(argv[i], "30fps") == 0) v.fps = 30;
+    if (std::strcmp(argv[i], "upright") == 0) v.turn = 90;
   }
   std::string error;
   if (!makeTestVideo(argv[1], v, error)) {

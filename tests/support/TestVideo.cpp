@@ -97,7 +97,10 @@ bool makeTestVideo(const std::string& path, const TestVideo& v, std::string& err
   if (v.turn != 0) {
     auto* matrix = reinterpret_cast<std::int32_t*>(
         av_stream_new_side_data(w.vs, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(std::int32_t)));
-    av_display_rotation_set(matrix, -v.turn);
+    // As a phone writes it: read back (as players read it) as a turn of
+    // `turn` degrees clockwise; through this libavformat's MP4 writer and
+    // reader the angle given comes back with its sign reversed.
+    av_display_rotation_set(matrix, v.turn);
   }
   if (v.sound) {
     const AVCodec* ac = avcodec_find_encoder(webm ? AV_CODEC_ID_OPUS : AV_CODEC_ID_AAC);
@@ -147,7 +150,7 @@ bool makeTestVideo(const std::string& path, const TestVideo& v, std::string& err
         int value = 16 + ((x + 2 * i) * 8 / v.width % 8) * 28 + y * 16 / v.height;
         if (v.noisy) {
           seed = seed * 1664525u + 1013904223u;
-          value += static_cast<int>(seed >> 28) - 8;
+          value += static_cast<int>(seed >> 29) - 4;
         }
         row[x] = static_cast<std::uint8_t>(std::min(235, std::max(16, value)));
       }
