@@ -71,8 +71,8 @@ std::string pictureData(const GalleryLayout& layout, std::size_t i, std::size_t 
     std::string ext = played.substr(played.rfind('.') + 1);
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const bool webm = ext == "webm";
-    json += ",\"video\":" + jsonString(linkUrl(played)) + ",\"type\":" +
-            jsonString(webm ? "video/webm" : "video/mp4");
+    json += ",\"video\":" + jsonString(linkUrl(played)) +
+            ",\"type\":" + jsonString(webm ? "video/webm" : "video/mp4");
   }
   // What the viewer's details show, only the fields the picture has; the
   // title only when the caption is not that title already.

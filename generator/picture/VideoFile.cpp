@@ -137,8 +137,9 @@ bool plays(const AVFormatContext* input, const std::string& path) {
       if (!codec || !fourTwoZero) return false;
       video = true;
     } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
-      const bool codec = mp4 ? par->codec_id == AV_CODEC_ID_AAC || par->codec_id == AV_CODEC_ID_MP3
-                             : par->codec_id == AV_CODEC_ID_VORBIS || par->codec_id == AV_CODEC_ID_OPUS;
+      const bool codec =
+          mp4 ? par->codec_id == AV_CODEC_ID_AAC || par->codec_id == AV_CODEC_ID_MP3
+              : par->codec_id == AV_CODEC_ID_VORBIS || par->codec_id == AV_CODEC_ID_OPUS;
       if (!codec) return false;
     }
   }
@@ -365,7 +366,8 @@ bool Transcode::openAudio(std::string& error) {
   AVCodecContext* enc = audioEncoder_.get();
   AVCodecContext* dec = audioDecoder_.get();
   const int rate = dec->sample_rate;
-  enc->sample_rate = rate == 44100 || rate == 48000 || rate == 32000 || rate == 22050 ? rate : 48000;
+  enc->sample_rate =
+      rate == 44100 || rate == 48000 || rate == 32000 || rate == 22050 ? rate : 48000;
   if (dec->ch_layout.nb_channels == 1)
     av_channel_layout_default(&enc->ch_layout, 1);
   else
@@ -420,10 +422,9 @@ bool Transcode::encode(AVCodecContext* encoder, AVStream* stream, AVFrame* frame
 
 bool Transcode::videoFrame(AVFrame* frame, std::string& error) {
   if (!scale_) {
-    scale_.reset(sws_getContext(frame->width, frame->height,
-                                static_cast<AVPixelFormat>(frame->format), scaled_->width,
-                                scaled_->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
-                                nullptr, nullptr));
+    scale_.reset(sws_getContext(
+        frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), scaled_->width,
+        scaled_->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!scale_) {
       error = "cannot convert its pictures";
       return false;
@@ -476,9 +477,10 @@ bool Transcode::audioFrame(AVFrame* frame, std::string& error) {
     error = "out of memory";
     return false;
   }
-  const int n = swr_convert(resample_.get(), buffers, room,
-                            frame ? const_cast<const std::uint8_t**>(frame->extended_data) : nullptr,
-                            frame ? frame->nb_samples : 0);
+  const int n =
+      swr_convert(resample_.get(), buffers, room,
+                  frame ? const_cast<const std::uint8_t**>(frame->extended_data) : nullptr,
+                  frame ? frame->nb_samples : 0);
   if (n > 0) av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(buffers), n);
   av_freep(&buffers[0]);
   av_freep(&buffers);
@@ -497,8 +499,8 @@ bool Transcode::decoded(Codec& decoder, bool video, std::string& error) {
       error = "cannot decode: " + avMessage(rc);
       return false;
     }
-    const bool ok = video ? videoFrame(decodedFrame_.get(), error)
-                          : audioFrame(decodedFrame_.get(), error);
+    const bool ok =
+        video ? videoFrame(decodedFrame_.get(), error) : audioFrame(decodedFrame_.get(), error);
     av_frame_unref(decodedFrame_.get());
     if (!ok) return false;
   }
@@ -540,8 +542,9 @@ bool Transcode::run(const std::string& path, int longEdge, std::string& out, std
   }
   while ((rc = av_read_frame(input_.get(), packet_.get())) >= 0) {
     const int stream = packet_->stream_index;
-    Codec* decoder = stream == videoIn_ ? &videoDecoder_ : stream == audioIn_ ? &audioDecoder_
-                                                                               : nullptr;
+    Codec* decoder = stream == videoIn_   ? &videoDecoder_
+                     : stream == audioIn_ ? &audioDecoder_
+                                          : nullptr;
     if (decoder) {
       rc = avcodec_send_packet(decoder->get(), packet_.get());
       av_packet_unref(packet_.get());

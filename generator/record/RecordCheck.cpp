@@ -133,8 +133,7 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
   const std::string stem = fileLeaf.substr(0, dot), ext = fileLeaf.substr(dot);
   // The files a page shows beside a thumbnail are JPEG or WebP; a video's
   // copy is an MP4.
-  const bool light =
-      role == FileRole::WebVideo ? ext == ".mp4" : ext == ".jpg" || ext == ".webp";
+  const bool light = role == FileRole::WebVideo ? ext == ".mp4" : ext == ".jpg" || ext == ".webp";
   // The thumbnail's name with an empty prefix, and without its extension.
   const std::string thumb = thumbnailName("", pictureLeaf);
   const std::string thumbStem = thumb.substr(0, std::min(thumb.size(), thumb.rfind('.')));
@@ -146,9 +145,8 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
     const std::string tag = variantTag(role);
     if (!endsWith(named, tag)) continue;
     // The light forms cut short to fit.
-    if (light &&
-        isCutVariantName(named.substr(0, named.size() - tag.size()), tag + ext, thumbStem,
-                         thumb.size()))
+    if (light && isCutVariantName(named.substr(0, named.size() - tag.size()), tag + ext, thumbStem,
+                                  thumb.size()))
       return true;
     for (const auto& core : withAndWithoutNumber(named.substr(0, named.size() - tag.size()))) {
       // The 2x and 3x forms in the thumbnail's own format (as earlier runs

@@ -264,7 +264,7 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
       outcome.made.push_back(none);
       continue;
     }
-    const Thumbnail& file = video    ? *webVideo
+    const Thumbnail& file = video      ? *webVideo
                             : dpr >= 0 ? picture.display[dpr]
                             : twice    ? picture.thumb2x
                             : thrice   ? picture.thumb3x

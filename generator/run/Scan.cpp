@@ -106,7 +106,8 @@ std::set<PictureScan::Identity> inputTreePictures(const std::string& inDir) {
           (e->d_type == DT_UNKNOWN && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
       if (folder) {
         folders.push_back(path);
-      } else if ((isPictureName(name) || isVideoName(name)) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      } else if ((isPictureName(name) || isVideoName(name)) && stat(path.c_str(), &st) == 0 &&
+                 S_ISREG(st.st_mode)) {
         found.insert({st.st_dev, st.st_ino});
       }
     }
