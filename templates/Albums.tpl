@@ -20,6 +20,7 @@ for a title, order, cover and more.
 [askvalues]
 title;T;Page title;My albums
 order;T;Order: name or date (taken);name
+videos;T;Videos (MP4, MOV, WebM, M4V) as gallery items: yes or no;no
 cover;T;Cover picture's name (else the first);
 slideshow;N;Slideshow: seconds per picture;5
 slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
@@ -35,6 +36,7 @@ perpage=0
 albums=yes
 viewerpages=one
 order={{order}}
+video={{videos}}
 cover={{cover}}
 zip={{zip}}
 siteurl={{siteurl}}

@@ -19,6 +19,7 @@ pictures per page, order and more.
 title;T;Page title;My pictures
 perpage;N;Pictures per page (0: all);100
 order;T;Order: name or date (taken);name
+videos;T;Videos (MP4, MOV, WebM, M4V) as gallery items: yes or no;no
 slideshow;N;Slideshow: seconds per picture;5
 slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
 zip;T;A ZIP of all pictures to download: yes or no;no
@@ -33,6 +34,7 @@ perpage={{perpage}}
 order={{order}}
 zip={{zip}}
 siteurl={{siteurl}}
+video={{videos}}
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
 [head]

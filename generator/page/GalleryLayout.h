@@ -31,6 +31,8 @@ struct GalleryPicture {
   std::uint64_t bytes = 0;
   std::int64_t modified = 0;  // the file's time, seconds since 1970; 0: unknown
   PictureCaption caption;
+  bool video = false;     // a video file: the files above are its poster's
+  std::string videoLink;  // likewise: what the viewer plays, the video or its copy
 };
 
 class GalleryLayout {

@@ -81,10 +81,12 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
     } else if (key == "rowheight" || key == "cellsize") {
       if (!number(text, 2000, key == "rowheight" ? settings.rowHeight : settings.cellSize))
         throw bad("a number of CSS pixels from 0 (none) to 2000");
-    } else if (key == "thumb2x" || key == "thumb3x" || key == "albums" || key == "zip") {
+    } else if (key == "thumb2x" || key == "thumb3x" || key == "albums" || key == "zip" ||
+               key == "video") {
       bool& wanted = key == "thumb2x"   ? settings.thumb2x
                      : key == "thumb3x" ? settings.thumb3x
                      : key == "zip"     ? settings.zip
+                     : key == "video"   ? settings.video
                                         : settings.albums;
       if (word == "yes" || word == "true" || word == "on" || word == "1")
         wanted = true;

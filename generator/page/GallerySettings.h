@@ -23,6 +23,7 @@ struct GallerySettings {
   bool viewerAllPages = true;   // viewerpages=all
   bool albums = false;          // albums=yes: an album index before the folders' pages
   std::string cover;            // cover=NAME: each album's cover, else its first picture
+  bool video = false;           // video=yes: video files are gallery items
   std::vector<std::string> assets;
   bool zip = false;  // zip=yes: one ZIP of the downloads per album, or of the gallery
   // siteurl=URL: where the pages are published, an absolute http(s) address

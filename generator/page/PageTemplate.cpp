@@ -8,12 +8,12 @@
 
 namespace {
 
-const char* const kPictureFields[] = {"index",    "name",    "subfolder",  "picture",     "thumb",
-                                      "width",    "height",  "thumbwidth", "thumbheight", "size",
-                                      "bytes",    "web",     "webwidth",   "webheight",   "thumb2x",
-                                      "thumb3x",  "srcset",  "imgsrc",     "imgsrcset",   "id",
-                                      "caption",  "alt",     "datetaken",  "camera",      "lens",
-                                      "exposure", "section", "sectionid",  "sectioncount"};
+const char* const kPictureFields[] = {
+    "index",        "name",        "subfolder", "picture", "thumb",     "width",    "height",
+    "thumbwidth",   "thumbheight", "size",      "bytes",   "web",       "webwidth", "webheight",
+    "thumb2x",      "thumb3x",     "srcset",    "imgsrc",  "imgsrcset", "id",       "caption",
+    "alt",          "datetaken",   "camera",    "lens",    "exposure",  "section",  "sectionid",
+    "sectioncount", "isvideo",     "video"};
 // Of the display files ([gallery] rowheight, cellsize), beside kPictureFields.
 const char* const kDisplayFields[] = {"displaywidth",  "displayheight",   "displaysrc",
                                       "displaysrcset", "displaymaxwidth", "displaymaxheight"};

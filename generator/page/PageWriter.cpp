@@ -85,6 +85,8 @@ std::vector<GalleryPicture> onPage(const std::vector<Picture>& pictures,
       g.displayHeight[k] = o.displayHeight[k];
     }
     g.caption = o.caption;
+    g.video = p.video;
+    if (p.video) g.videoLink = o.videoName.empty() ? g.pictureLink : o.videoName;
     entries.push_back(std::move(g));
   }
   return entries;

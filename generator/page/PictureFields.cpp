@@ -148,4 +148,7 @@ void pictureFields(const GalleryLayout& layout, std::size_t i, PageFields& field
   fields["camera"] = htmlEscape(p.caption.camera);
   fields["lens"] = htmlEscape(p.caption.lens);
   fields["exposure"] = htmlEscape(p.caption.exposure);
+  // A video's: "yes" and what the viewer plays; empty for a picture.
+  fields["isvideo"] = p.video ? "yes" : "";
+  fields["video"] = htmlEscape(linkUrl(p.videoLink));
 }

@@ -2,6 +2,7 @@
 
 #include "generator/page/HtmlText.h"
 
+#include <cctype>
 #include <cstdio>
 #include <utility>
 
@@ -51,7 +52,8 @@ std::string pictureData(const GalleryLayout& layout, std::size_t i, std::size_t 
   const GalleryPicture& p = layout.pictures()[i];
   const PictureCaption& c = p.caption;
   // The download offers the picture where it lies inside the output folder,
-  // else the largest the folder holds of it: nothing outside is linked.
+  // else the largest the folder holds of it (a video's copy): nothing
+  // outside is linked.
   const bool inside = downloadsOriginal(p);
   std::string json =
       "{\"id\":" + jsonString(layout.id(i)) + ",\"web\":" + jsonString(linkUrl(p.webLink)) +
@@ -62,6 +64,15 @@ std::string pictureData(const GalleryLayout& layout, std::size_t i, std::size_t 
       ",\"w\":" + std::to_string(p.webWidth) + ",\"h\":" + std::to_string(p.webHeight) +
       ",\"thumb\":" + jsonString(linkUrl(p.thumbLink)) + ",\"pw\":" + std::to_string(p.width) +
       ",\"ph\":" + std::to_string(p.height) + ",\"bytes\":" + std::to_string(p.bytes);
+  // A video: what the viewer plays (the video, or its MP4 copy), and its type.
+  if (p.video) {
+    const std::string& played = p.videoLink;
+    std::string ext = played.substr(played.rfind('.') + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool webm = ext == "webm";
+    json += ",\"video\":" + jsonString(linkUrl(played)) +
+            ",\"type\":" + jsonString(webm ? "video/webm" : "video/mp4");
+  }
   // What the viewer's details show, only the fields the picture has; the
   // title only when the caption is not that title already.
   const std::pair<const char*, std::string> details[] = {
@@ -80,6 +91,8 @@ std::string pictureData(const GalleryLayout& layout, std::size_t i, std::size_t 
 bool downloadsOriginal(const GalleryPicture& p) { return isInsideLink(p.pictureLink); }
 
 std::string downloadLink(const GalleryPicture& p) {
+  // A video outside offers its copy.
+  if (!downloadsOriginal(p) && p.video) return p.videoLink;
   return downloadsOriginal(p) ? p.pictureLink : p.webLink;
 }
 

@@ -33,6 +33,11 @@ bool isUnshownName(const std::string& fileName) {
   return isTiff(ext) || isHeif(ext);
 }
 
+bool isVideoName(const std::string& fileName) {
+  std::string ext = lowerExtension(fileName);
+  return ext == "mp4" || ext == "mov" || ext == "webm" || ext == "m4v";
+}
+
 std::string thumbnailSuffix(const std::string& thumbName) {
   std::string ext = lowerExtension(thumbName);
   if (ext == "png" || ext == "gif" || ext == "webp") return "." + ext;

@@ -12,6 +12,10 @@ bool isPictureName(const std::string& fileName);
 // few show, and AVIF, which older ones do not): its thumbnail is a JPEG.
 bool isUnshownName(const std::string& fileName);
 
+// MP4, MOV, WebM or M4V by extension, any letter case: gallery items with
+// [gallery] video=yes, shown by a poster picture.
+bool isVideoName(const std::string& fileName);
+
 // The saver suffix libvips picks the thumbnail's format by.
 std::string thumbnailSuffix(const std::string& thumbName);
 

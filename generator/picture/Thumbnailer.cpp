@@ -5,6 +5,7 @@
 #include "generator/picture/Encoders.h"
 #include "generator/picture/SrgbTransforms.h"
 #include "generator/compat/HeifXmp.h"
+#include "generator/picture/VideoFile.h"
 #include "generator/compat/VipsErrors.h"
 
 #include <vips/vips8>
@@ -264,11 +265,32 @@ PictureSize Thumbnailer::thumbnailSize(PictureSize size) const {
 
 bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& request,
                        MadePicture& out, std::string& error) const {
+  return makeFrom(picturePath, nullptr, request, out, error);
+}
+
+bool Thumbnailer::make(const VideoFrame& frame, const PictureRequest& request, MadePicture& out,
+                       std::string& error) const {
+  return makeFrom(std::string(), &frame, request, out, error);
+}
+
+bool Thumbnailer::makeFrom(const std::string& picturePath, const VideoFrame* frame,
+                           const PictureRequest& request, MadePicture& out,
+                           std::string& error) const {
   out = MadePicture();
   VImage header;
   std::uint64_t wholeBytes = 0;
   if (!attempt(error, [&] {
-        header = openHeader(picturePath);
+        if (frame) {
+          // A video's frame: sRGB (as players show it), in memory, upright.
+          header = VImage::new_from_memory(const_cast<char*>(frame->rgb.data()), frame->rgb.size(),
+                                           frame->width, frame->height, 3, VIPS_FORMAT_UCHAR)
+                       .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+          if (frame->turn == 90) header = header.rot(VIPS_ANGLE_D90);
+          if (frame->turn == 180) header = header.rot(VIPS_ANGLE_D180);
+          if (frame->turn == 270) header = header.rot(VIPS_ANGLE_D270);
+        } else {
+          header = openHeader(picturePath);
+        }
         out.size = uprightSize(header);
         wholeBytes = DecodeBudget::wholePictureBytes(header.get_image());
       }))
@@ -334,7 +356,8 @@ bool Thumbnailer::make(const std::string& picturePath, const PictureRequest& req
   if (!attempt(error, [&] {
         readOwnCaption();
         VImage decoded;
-        const bool near = decodeNear(picturePath, header, nearWidth, nearHeight, decoded);
+        const bool near = frame ? (decoded = resizeTo(header, nearWidth, nearHeight), true)
+                                : decodeNear(picturePath, header, nearWidth, nearHeight, decoded);
         // Upright sRGB already: the decoded pixels as they are (usually in
         // memory by now, and not copied again).
         if (near && !needsTransform(header) && vips_image_get_orientation(decoded.get_image()) <= 1)

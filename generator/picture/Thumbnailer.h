@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+struct VideoFrame;
+
 struct ThumbnailBox {
   int width = 0;      // 0: follows from the height
   int height = 0;     // 0: follows from the width
@@ -84,6 +86,9 @@ class Thumbnailer {
   // enlarged.
   bool make(const std::string& picturePath, const PictureRequest& request, MadePicture& out,
             std::string& error) const;
+  // The same from a video's frame (its poster), exactly as from a picture.
+  bool make(const VideoFrame& frame, const PictureRequest& request, MadePicture& out,
+            std::string& error) const;
 
   // The display files for a picture of `size` (upright), DPR 1 first: k
   // times the row height high (the width following, at most kMaxSideRatio
@@ -127,6 +132,8 @@ class Thumbnailer {
  private:
   // Room for a decode of `bytes`, waited for between attempts (see Generator.h).
   DecodeBudget::Ticket reserve(std::uint64_t bytes) const;
+  bool makeFrom(const std::string& picturePath, const VideoFrame* frame,
+                const PictureRequest& request, MadePicture& out, std::string& error) const;
   static bool readHeaderOnce(const std::string& path, PictureSize& size, PictureCaption* caption,
                              std::string& error);
 

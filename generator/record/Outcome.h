@@ -30,6 +30,8 @@ struct Outcome {
   std::string displayName[3];
   int displayWidth[3] = {}, displayHeight[3] = {};
   PictureCaption caption;
+  // A video's copy the browser plays (empty: the video itself).
+  std::string videoName;
 };
 
 #endif

@@ -16,6 +16,7 @@ struct Picture {
   std::uint64_t device = 0, inode = 0, bytes = 0;
   std::string error;  // why it cannot be read at all (a link to nowhere, a FIFO), else empty
   std::int64_t mtimeNs = 0;
+  bool video = false;  // a video file ([gallery] video=yes), shown by its poster
 
   // The picture's path under the input folder.
   std::string relative() const { return subfolder.empty() ? name : subfolder + "/" + name; }

@@ -18,7 +18,7 @@ std::size_t extensionStart(const std::string& name) {
 
 std::string thumbnailName(const std::string& prefix, const std::string& pictureName) {
   std::string name = prefix + pictureName;
-  if (isUnshownName(pictureName)) name += ".jpg";
+  if (isUnshownName(pictureName) || isVideoName(pictureName)) name += ".jpg";
   return name;
 }
 
@@ -76,4 +76,10 @@ bool isCutVariantName(const std::string& stem, const std::string& tail,
 
 std::string webPictureName(const std::string& thumbName) {
   return lightVariantName(thumbName, "@web");
+}
+
+std::string webVideoName(const std::string& thumbName) {
+  // The thumbnail is a JPEG: its light forms end in ".jpg", as long as ".mp4".
+  std::string name = lightVariantName(thumbName, "@web");
+  return name.substr(0, name.size() - 4) + ".mp4";
 }

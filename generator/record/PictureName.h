@@ -11,7 +11,8 @@
 #include <string>
 
 // prefix + picture name. The thumbnail of a TIFF, HEIC, HEIF or AVIF picture
-// is a JPEG (isUnshownName), so it gets ".jpg" behind the picture's own name.
+// is a JPEG (isUnshownName), so it gets ".jpg" behind the picture's own name;
+// so does a video's poster.
 std::string thumbnailName(const std::string& prefix, const std::string& pictureName);
 
 // "ThumbA.jpg", "@2x" -> "ThumbA@2x.jpg": the tag goes before the extension
@@ -40,5 +41,10 @@ bool isCutVariantName(const std::string& stem, const std::string& tail,
 // "ThumbA.png" -> "ThumbA@web.webp": the web-sized picture beside a
 // thumbnail, in its own format.
 std::string webPictureName(const std::string& thumbName);
+
+// "clip.mov.jpg" -> "clip.mov@web.mp4": the H.264/AAC copy of a video the
+// browser cannot play as it is, beside its poster (cut short as
+// lightVariantName cuts).
+std::string webVideoName(const std::string& thumbName);
 
 #endif

@@ -117,6 +117,7 @@ std::string variantTag(FileRole role) {
     case FileRole::Display: return "@display";
     case FileRole::Display2x: return "@display2x";
     case FileRole::Display3x: return "@display3x";
+    case FileRole::WebVideo: return "@web";
   }
   return "";
 }
@@ -130,6 +131,9 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
   const std::size_t dot = fileLeaf.rfind('.');
   if (dot == std::string::npos || dot == 0) return false;
   const std::string stem = fileLeaf.substr(0, dot), ext = fileLeaf.substr(dot);
+  // The files a page shows beside a thumbnail are JPEG or WebP; a video's
+  // copy is an MP4.
+  const bool light = role == FileRole::WebVideo ? ext == ".mp4" : ext == ".jpg" || ext == ".webp";
   // The thumbnail's name with an empty prefix, and without its extension.
   const std::string thumb = thumbnailName("", pictureLeaf);
   const std::string thumbStem = thumb.substr(0, std::min(thumb.size(), thumb.rfind('.')));
@@ -141,9 +145,8 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
     const std::string tag = variantTag(role);
     if (!endsWith(named, tag)) continue;
     // The light forms cut short to fit.
-    if ((ext == ".jpg" || ext == ".webp") &&
-        isCutVariantName(named.substr(0, named.size() - tag.size()), tag + ext, thumbStem,
-                         thumb.size()))
+    if (light && isCutVariantName(named.substr(0, named.size() - tag.size()), tag + ext, thumbStem,
+                                  thumb.size()))
       return true;
     for (const auto& core : withAndWithoutNumber(named.substr(0, named.size() - tag.size()))) {
       // The 2x and 3x forms in the thumbnail's own format (as earlier runs
@@ -151,7 +154,7 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
       // display files.
       if ((role == FileRole::Thumb2x || role == FileRole::Thumb3x) && endsWith(core + ext, thumb))
         return true;
-      if ((ext == ".jpg" || ext == ".webp") && endsWith(core, thumbStem)) return true;
+      if (light && endsWith(core, thumbStem)) return true;
     }
   }
   return false;

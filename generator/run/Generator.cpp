@@ -10,6 +10,7 @@
 #include "generator/page/PageWriter.h"
 #include "generator/picture/DecodeBudget.h"
 #include "generator/picture/Thumbnailer.h"
+#include "generator/picture/VideoFile.h"
 #include "generator/record/PictureName.h"
 #include "generator/record/RecordCheck.h"
 #include "generator/record/RecordKey.h"
@@ -276,7 +277,7 @@ bool Generator::scan() {
   // no pictures of the gallery (see RecordCheck.h for which those are).
   OwnFiles own = ownFilesOf(state_->record, outDir_, inDir_);
   for (const auto& id : own.madeIds) state_->inputPictures.erase(id);
-  PictureScan scan(inDir_, outDir_, args_.subdirectories);
+  PictureScan scan(inDir_, outDir_, args_.subdirectories, page_ && page_->settings().video);
   scan.leaveOut(std::move(own.paths), std::move(own.ids));
   const bool scanned = scan.scan(pictures_);
   // Pictures reached through a link from the input folder too.
@@ -371,6 +372,11 @@ void Generator::plan() {
           wanted.push_back({roles[k], labels[k], lightVariantName(base, variantTag(roles[k])),
                             Thumbnailer::displaySettings(display, k + 1) + "," + light});
       }
+      // A video the browser plays as it is needs no copy: recorded as not
+      // needed, as a web-sized picture the original stands for.
+      if (p.video)
+        wanted.push_back({FileRole::WebVideo, "video copy", webVideoName(base),
+                          webVideoSettings(page_->settings().webSize)});
     }
     state_->plans[i] = planner.plan(p, state_->thumbSettings + "," + format, wanted);
   }

@@ -4,6 +4,7 @@
 #include "contract/Progress.h"
 #include "generator/cli/ConsoleText.h"
 #include "generator/picture/PictureCaption.h"
+#include "generator/picture/VideoFile.h"
 #include "generator/record/PictureName.h"
 #include "generator/record/RecordCheck.h"
 
@@ -81,6 +82,8 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
       outcome.size.height = plan.entry->height;
       return;
     }
+    // (A video's comes from its poster, made again when the video changed.)
+    if (p.video) return;
     std::string error;
     ++headersRead_;
     Thumbnailer::readSize(p.path, outcome.size, error);
@@ -124,7 +127,27 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
   Thumbnail thumb;
   MadePicture picture;
   std::string error;
+  // A video: its poster frame, and its copy where the browser cannot play
+  // it as it is or the pages cannot link it (outside the output folder).
+  VideoFrame frame;
+  Thumbnail webVideo;
+  bool videoCopy = false;
   ++decoded_;
+  if (p.video) {
+    bool plays = false;
+    if (!readVideoPoster(p.path, frame, plays, error)) {
+      fail("cannot be read: " + error);
+      return;
+    }
+    const std::string fromPages = relativePath(p.path, outDir_);
+    const bool inside = fromPages.compare(0, 3, "../") != 0 && fromPages != "..";
+    for (const auto& f : plan.extras)
+      videoCopy = videoCopy || (f.role == FileRole::WebVideo && !(plays && inside));
+    if (videoCopy && !makeWebVideo(p.path, page_ ? page_->webSize : 0, webVideo.data, error)) {
+      fail("cannot be made playable: " + error);
+      return;
+    }
+  }
   if (page_) {
     // Every file the page wants, from one decode.
     PictureRequest request;
@@ -144,7 +167,10 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
                                (own == ".jpg" || own == ".webp") &&
                                fromPages.compare(0, 3, "../") != 0 && fromPages != "..";
     request.caption = true;
-    if (!thumbnailer_.make(p.path, request, picture, error)) {
+    // A video's poster is never stood for by the video.
+    if (p.video) request.originalMayServe = false;
+    if (p.video ? !thumbnailer_.make(frame, request, picture, error)
+                : !thumbnailer_.make(p.path, request, picture, error)) {
       fail("cannot be read: " + error);
       return;
     }
@@ -189,7 +215,8 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
   outcome.thumbHeight = thumb.height;
   if (page_) {
     std::string extraError;
-    if (!writeExtras(index, picture, folder, outcome, extraError)) {
+    if (!writeExtras(index, picture, videoCopy ? &webVideo : nullptr, folder, outcome,
+                     extraError)) {
       // The thumbnail stands; the page shows the picture without them.
       fail(extraError);
       outcome.onPage = true;
@@ -223,17 +250,26 @@ void PictureWork::journalAhead(std::size_t index, FileRole role, const std::stri
 }
 
 bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
-                              const OutputFolder& thumbFolder, Outcome& outcome,
-                              std::string& error) {
+                              const Thumbnail* webVideo, const OutputFolder& thumbFolder,
+                              Outcome& outcome, std::string& error) {
   const PicturePlan& plan = plans_[index];
   for (const auto& f : plan.extras) {
     const bool twice = f.role == FileRole::Thumb2x, thrice = f.role == FileRole::Thumb3x;
+    const bool video = f.role == FileRole::WebVideo;
     const int dpr = displayIndex(f.role);
-    const Thumbnail& file = dpr >= 0 ? picture.display[dpr]
-                            : twice  ? picture.thumb2x
-                            : thrice ? picture.thumb3x
-                                     : picture.web;
-    if (dpr < 0 && !twice && !thrice && picture.webIsOriginal) {
+    if (video && !webVideo) {
+      // The browser plays the video itself.
+      RecordedFile none = writtenFile(outDir_, f.role, "", f.settings, "", 0, 0);
+      none.stamp = FileStamp();
+      outcome.made.push_back(none);
+      continue;
+    }
+    const Thumbnail& file = video      ? *webVideo
+                            : dpr >= 0 ? picture.display[dpr]
+                            : twice    ? picture.thumb2x
+                            : thrice   ? picture.thumb3x
+                                       : picture.web;
+    if (dpr < 0 && !twice && !thrice && !video && picture.webIsOriginal) {
       // The picture is small enough to be shown itself.
       RecordedFile none =
           writtenFile(outDir_, f.role, "", f.settings, "", picture.size.width, picture.size.height);
@@ -275,7 +311,9 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
         writtenFile(outDir_, f.role, rel, f.settings, file.data, file.width, file.height));
     stampIn(folder, written.name, outcome.made.back());
     if (journal_) journal_->add(pictures_[index].relative(), outcome.made.back());
-    if (twice) {
+    if (video) {
+      outcome.videoName = rel;
+    } else if (twice) {
       outcome.thumb2xName = rel;
     } else if (thrice) {
       outcome.thumb3xName = rel;
@@ -303,6 +341,8 @@ void PictureWork::keptExtras(std::size_t index, Outcome& outcome) {
       outcome.displayName[dpr] = f.name;
       outcome.displayWidth[dpr] = f.recorded.width;
       outcome.displayHeight[dpr] = f.recorded.height;
+    } else if (f.role == FileRole::WebVideo) {
+      outcome.videoName = f.name;
     } else if (f.role == FileRole::Web) {
       outcome.webName = f.name;
       outcome.webWidth = f.name.empty() ? outcome.size.width : f.recorded.width;
@@ -328,6 +368,7 @@ void PictureWork::keptExtras(std::size_t index, Outcome& outcome) {
     outcome.caption = tidyCaption(std::move(outcome.caption));
     return;
   }
+  if (p.video) return;  // no caption read from a video
   PictureSize size;
   std::string error;
   ++headersRead_;

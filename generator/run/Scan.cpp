@@ -11,8 +11,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-PictureScan::PictureScan(std::string inDir, const std::string& outDir, bool subdirectories)
-    : inDir_(std::move(inDir)), subdirectories_(subdirectories) {
+PictureScan::PictureScan(std::string inDir, const std::string& outDir, bool subdirectories,
+                         bool videos)
+    : inDir_(std::move(inDir)), subdirectories_(subdirectories), videos_(videos) {
   struct stat st;
   haveOutId_ = stat(outDir.c_str(), &st) == 0;
   if (haveOutId_) outId_ = {st.st_dev, st.st_ino};
@@ -60,13 +61,15 @@ void PictureScan::scanFolder(const std::string& subfolder, std::vector<Picture>&
       if (subdirectories_ && !isOutput) folders.push_back(rel);
       continue;
     }
-    if (!isPictureName(name)) continue;
+    const bool video = videos_ && isVideoName(name);
+    if (!isPictureName(name) && !video) continue;
     // Our own thumbnails are no pictures of the gallery.
     if (ownPaths_.count(path) || ownIds_.count({st.st_dev, st.st_ino})) continue;
     Picture p;
     p.subfolder = subfolder;
     p.name = name;
     p.path = path;
+    p.video = video;
     const bool isLink = S_ISLNK(st.st_mode);
     if (stat(path.c_str(), &st) != 0) {
       p.error = isLink && errno == ENOENT ? std::string("the link leads to no file")
@@ -103,7 +106,8 @@ std::set<PictureScan::Identity> inputTreePictures(const std::string& inDir) {
           (e->d_type == DT_UNKNOWN && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
       if (folder) {
         folders.push_back(path);
-      } else if (isPictureName(name) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      } else if ((isPictureName(name) || isVideoName(name)) && stat(path.c_str(), &st) == 0 &&
+                 S_ISREG(st.st_mode)) {
         found.insert({st.st_dev, st.st_ino});
       }
     }

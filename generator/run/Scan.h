@@ -16,7 +16,9 @@ class PictureScan {
   // A file by what it is, whatever path leads there: device and inode.
   using Identity = std::pair<std::uint64_t, std::uint64_t>;
 
-  PictureScan(std::string inDir, const std::string& outDir, bool subdirectories);
+  // With `videos`, video files are gallery items too (isVideoName).
+  PictureScan(std::string inDir, const std::string& outDir, bool subdirectories,
+              bool videos = false);
 
   // Files of ours (a run record's), by path and by identity: no pictures.
   void leaveOut(std::set<std::string> paths, std::set<Identity> ids);
@@ -34,6 +36,7 @@ class PictureScan {
 
   std::string inDir_;
   bool subdirectories_;
+  bool videos_;
   bool haveOutId_ = false;
   Identity outId_;  // the output folder, left out of the scan
   std::set<std::string> ownPaths_;
@@ -45,7 +48,8 @@ class PictureScan {
 // `inDir`, hidden ones and the output folder too, whatever /s says; these
 // are never removed or replaced unless a verified record shows they are
 // ours. No link to a folder is followed; a link to a picture counts as the
-// file it leads to.
+// file it leads to. Video files count as pictures here, whether or not the
+// gallery shows them.
 std::set<PictureScan::Identity> inputTreePictures(const std::string& inDir);
 
 #endif

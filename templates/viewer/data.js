@@ -23,6 +23,8 @@
  * @prop {string} [camera]
  * @prop {string} [lens]
  * @prop {string} [exposure]
+ * @prop {string} [video]      a video's: what the viewer plays
+ * @prop {string} [type]       its type, "video/mp4" or "video/webm"
  */
 
 /**

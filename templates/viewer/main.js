@@ -42,6 +42,7 @@ import { followAddresses } from './address.js';
 import { readGallery } from './data.js';
 import { slideshowSettings } from './slideshow.js';
 import { open } from './viewer.js';
+import { markVideoTiles } from './video.js';
 
 // Read while this script runs: the element it came from, whose folder holds
 // the library and whose attributes hold the slideshow's settings.
@@ -51,4 +52,5 @@ const here = src.slice(0, src.lastIndexOf('/') + 1);
 const settings = slideshowSettings(script && script.getAttribute('data-slideshow'),
                                    script && script.getAttribute('data-slideshow-end'));
 const items = readGallery();
+markVideoTiles(items);
 followAddresses(items, (index) => open(items, index, settings), here);

@@ -10,6 +10,7 @@ import { fullScreen } from './fullscreen.js';
 import { download } from './download.js';
 import { dock } from './dock.js';
 import { keys } from './keys.js';
+import { videoSlides } from './video.js';
 
 /**
  * What the parts of one opened viewer share.
@@ -93,7 +94,9 @@ export function open(items, index, settings) {
   let backdrop = null;
 
   const pswp = new PhotoSwipe({
-    dataSource: items.map((it) => ({ src: it.web, width: it.w, height: it.h, alt: it.alt, vg: it })),
+    dataSource: items.map((it) => ({
+      src: it.web, width: it.w, height: it.h, alt: it.alt, vg: it, type: it.video ? 'video' : 'image'
+    })),
     index: index,
     preload: [1, 2],
     bgOpacity: 1,
@@ -153,6 +156,7 @@ export function open(items, index, settings) {
   const strip = thumbStrip(view);
   const screen = fullScreen(view);
   download(view);
+  videoSlides(pswp);
   const bottom = dock(view, strip);
   keys(view, { slideshow: show, details, strip, screen });
 

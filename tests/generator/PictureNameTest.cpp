@@ -46,6 +46,9 @@ TEST(PictureName, VariantsTagBeforeTheExtension) {
   EXPECT_EQ(webPictureName("sub.d/T_logo.PNG"), "sub.d/T_logo@web.webp");
   EXPECT_EQ(webPictureName("T_anim.gif"), "T_anim@web.webp");
   EXPECT_EQ(webPictureName("T_a.webp"), "T_a@web.webp");
+  // A video's poster is named as a TIFF's thumbnail; its copy is an MP4.
+  EXPECT_EQ(thumbnailName("T_", "clip.MOV"), "T_clip.MOV.jpg");
+  EXPECT_EQ(webVideoName("sub/T_clip.MOV.jpg"), "sub/T_clip.MOV@web.mp4");
   // Cut short to 249 bytes, room left for a number; a byte of no UTF-8
   // sequence is a character of its own.
   EXPECT_EQ(webPictureName("sub/" + std::string(250, '\xa9') + ".jpg"),
@@ -58,15 +61,18 @@ TEST(PictureName, NamesCutShortAreKnownForTheirPictureAlone) {
   const std::pair<std::string, std::string> thumbs[] = {{"", longName},
                                                         {"T", longName},
                                                         {std::string(7, 'T'), longName},
-                                                        {std::string(249, 'T'), "a.jpg"}};
+                                                        {std::string(249, 'T'), "a.jpg"},
+                                                        {"T", std::string(240, 'v') + ".webm"}};
   for (const auto& [prefix, leaf] : thumbs) {
     const std::string thumb = "sub/" + thumbnailName(prefix, leaf);
     for (const std::string& name :
          {lightVariantName(thumb, "@2x"), webPictureName(thumb),
-          numberedName(webPictureName(thumb), 99999), lightVariantName(thumb, "@display3x")}) {
+          numberedName(webPictureName(thumb), 99999), lightVariantName(thumb, "@display3x"),
+          numberedName(webVideoName(thumb), 99999)}) {
       EXPECT_LE(name.size() - 4, 255u) << name;
       const FileRole role = name.find("@2x") != std::string::npos          ? FileRole::Thumb2x
                             : name.find("@display3x") != std::string::npos ? FileRole::Display3x
+                            : name.find(".mp4") != std::string::npos       ? FileRole::WebVideo
                                                                            : FileRole::Web;
       EXPECT_TRUE(isOwnName(name, role, "sub/" + leaf)) << name;
     }

@@ -19,7 +19,8 @@ DEB="$WORK/cpack/wvignetor_${VERSION}_$(dpkg --print-architecture).deb"
 [ -f "$DEB" ] || fail "no package $DEB: $(ls "$WORK/cpack")"
 [ "$(dpkg-deb --field "$DEB" Version)" = "$VERSION" ] || fail "the package is not version $VERSION"
 depends="$(dpkg-deb --field "$DEB" Depends)"
-for lib in libvips42 libwxgtk3.2-1 libstdc++6 libexpat1 "libicu[0-9]" libzip4 libheif1; do
+for lib in libvips42 libwxgtk3.2-1 libstdc++6 libexpat1 "libicu[0-9]" libzip4 libheif1 \
+           "libavformat[0-9]" "libavcodec[0-9]" "libswscale[0-9]" "libswresample[0-9]" "libavutil[0-9]"; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 
