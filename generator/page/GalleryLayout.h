@@ -5,6 +5,7 @@
 #define WV_GENERATOR_GALLERYLAYOUT_H
 
 #include "generator/page/GallerySettings.h"
+#include "generator/picture/Location.h"
 #include "generator/picture/PictureCaption.h"
 
 #include <cstddef>
@@ -31,6 +32,7 @@ struct GalleryPicture {
   std::uint64_t bytes = 0;
   std::int64_t modified = 0;  // the file's time, seconds since 1970; 0: unknown
   PictureCaption caption;
+  Position position;  // known only where the template asks for a map
 };
 
 class GalleryLayout {

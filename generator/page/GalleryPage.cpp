@@ -30,7 +30,7 @@ void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders)
 
 void GalleryPage::renderData(PageSink& sink, std::uint64_t limit) const {
   BoundedWriter out(sink, limit, "the viewer's data");
-  writeViewerScript(layout_, settings_.viewerAllPages, out);
+  writeViewerScript(layout_, settings_.viewerAllPages, out, &settings_);
 }
 
 // [crumb] once per level above the album's folder: the album index, then
@@ -96,6 +96,7 @@ void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) 
   gallery["nextpage"] = page < last ? pageFile(page + 1) : "";
   gallery["albumindex"] = layout_.albumIndex() ? pageFile(0) : "";
   gallery["albums"] = std::to_string(albums.size());
+  gallery["map"] = settings_.map ? "yes" : "no";
 
   PageFields headFoot = gallery;
   // Made only for a template that asks for it: with viewerpages=all it

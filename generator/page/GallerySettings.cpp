@@ -65,9 +65,10 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
     } else if (key == "rowheight" || key == "cellsize") {
       if (!number(text, 2000, key == "rowheight" ? settings.rowHeight : settings.cellSize))
         throw bad("a number of CSS pixels from 0 (none) to 2000");
-    } else if (key == "thumb2x" || key == "thumb3x" || key == "albums") {
+    } else if (key == "thumb2x" || key == "thumb3x" || key == "albums" || key == "map") {
       bool& wanted = key == "thumb2x"   ? settings.thumb2x
                      : key == "thumb3x" ? settings.thumb3x
+                     : key == "map"     ? settings.map
                                         : settings.albums;
       if (word == "yes" || word == "true" || word == "on" || word == "1")
         wanted = true;
@@ -87,6 +88,13 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
     } else if (key == "viewerpages") {
       if (word != "all" && word != "one") throw bad("all or one");
       settings.viewerAllPages = word == "all";
+    } else if (key == "download") {
+      if (word != "stripped" && word != "original") throw bad("stripped or original");
+      settings.downloadOriginal = word == "original";
+    } else if (key == "maptiles") {
+      settings.mapTiles = text;
+    } else if (key == "mapattribution") {
+      settings.mapAttribution = text;
     } else if (key == "cover") {
       settings.cover = text;
     } else if (key == "assets") {

@@ -23,6 +23,12 @@ struct GallerySettings {
   bool viewerAllPages = true;   // viewerpages=all
   bool albums = false;          // albums=yes: an album index before the folders' pages
   std::string cover;            // cover=NAME: each album's cover, else its first picture
+  // download=original: the pages offer the originals as they are; else
+  // (stripped) a copy without its location for one that holds any.
+  bool downloadOriginal = false;
+  bool map = false;            // map=yes: the pictures' positions, for a map
+  std::string mapTiles;        // maptiles=URL: the map's tiles, {z}/{x}/{y}
+  std::string mapAttribution;  // mapattribution=TEXT: shown on the map
   std::vector<std::string> assets;
 };
 

@@ -3,6 +3,7 @@
 #ifndef WV_GENERATOR_OUTCOME_H
 #define WV_GENERATOR_OUTCOME_H
 
+#include "generator/picture/Location.h"
 #include "generator/picture/PictureCaption.h"
 #include "generator/picture/Thumbnailer.h"
 #include "generator/record/RunRecord.h"
@@ -30,6 +31,15 @@ struct Outcome {
   std::string displayName[3];
   int displayWidth[3] = {}, displayHeight[3] = {};
   PictureCaption caption;
+  // The copy of the picture without its location the pages offer in its
+  // place (empty: the picture holds none, or none was asked for);
+  // locationHidden: the picture holds one but no copy could be made, so
+  // that the pages offer none of the picture itself.
+  std::string downloadName;
+  bool locationHidden = false;
+  // With a map: where the picture was taken (positionRead: looked for).
+  Position position;
+  bool positionRead = false;
 };
 
 #endif

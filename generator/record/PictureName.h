@@ -41,4 +41,8 @@ bool isCutVariantName(const std::string& stem, const std::string& tail,
 // thumbnail, in its own format.
 std::string webPictureName(const std::string& thumbName);
 
+// "ThumbA.jpg", "A.JPG" -> "ThumbA@download.JPG": a copy of the picture
+// (without its location) beside its thumbnail, in the picture's format.
+std::string downloadName(const std::string& thumbName, const std::string& pictureName);
+
 #endif

@@ -100,13 +100,14 @@ const char* roleName(FileRole role) {
     case FileRole::Display: return "display";
     case FileRole::Display2x: return "display2x";
     case FileRole::Display3x: return "display3x";
+    case FileRole::Download: return "download";
   }
   return "thumb";
 }
 
 bool parseRole(const std::string& name, FileRole& role) {
   for (FileRole r : {FileRole::Thumb, FileRole::Thumb2x, FileRole::Thumb3x, FileRole::Web,
-                     FileRole::Display, FileRole::Display2x, FileRole::Display3x}) {
+                     FileRole::Display, FileRole::Display2x, FileRole::Display3x, FileRole::Download}) {
     if (name == roleName(r)) {
       role = r;
       return true;

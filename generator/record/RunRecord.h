@@ -48,7 +48,9 @@ struct FileStamp {
 // gives ("thumb", "thumb2x", "thumb3x", "web", and "display", "display2x",
 // "display3x" for the display files a template asks for); a record with
 // another name is damaged.
-enum class FileRole { Thumb, Thumb2x, Thumb3x, Web, Display, Display2x, Display3x };
+// "download": a copy of the picture without its location, offered for
+// download in its place.
+enum class FileRole { Thumb, Thumb2x, Thumb3x, Web, Display, Display2x, Display3x, Download };
 const char* roleName(FileRole role);
 bool parseRole(const std::string& name, FileRole& role);
 

@@ -371,6 +371,13 @@ void Generator::plan() {
           wanted.push_back({roles[k], labels[k], lightVariantName(base, variantTag(roles[k])),
                             Thumbnailer::displaySettings(display, k + 1) + "," + light});
       }
+      // The original, where the pages offer it (it lies inside the output
+      // folder), without its location: made only for one that holds any.
+      const std::string fromPages = relativePath(p.path, outDir_);
+      if (!page_->settings().downloadOriginal && fromPages != ".." &&
+          fromPages.compare(0, 3, "../") != 0 && fromPages.compare(0, 1, "/") != 0)
+        wanted.push_back({FileRole::Download, "copy without location",
+                          downloadName(base, p.name), "nolocation"});
     }
     state_->plans[i] = planner.plan(p, state_->thumbSettings + "," + format, wanted);
   }

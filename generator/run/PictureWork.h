@@ -46,6 +46,8 @@ class PictureWork {
   // `thumbFolder`: where the thumbnail went (the extras go beside it).
   bool writeExtras(std::size_t index, const MadePicture& picture, const OutputFolder& thumbFolder,
                    Outcome& outcome, std::string& error);
+  bool writeDownload(std::size_t index, const PlannedFile& f, const OutputFolder& thumbFolder,
+                     Outcome& outcome, std::string& error);
   void keptExtras(std::size_t index, Outcome& outcome);
   void journalAhead(std::size_t index, FileRole role, const std::string& name,
                     const std::string& settings, const Thumbnail& file);
