@@ -115,6 +115,16 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
       throw PageError("[gallery]: unknown key \"" + key + "\"");
     }
   }
+  // The map's own files (vignetor-map.js loads them beside the pages).
+  if (settings.map) {
+    for (const char* name : {"vignetor-map.js", "vignetor-map.css", "leaflet.js", "leaflet.css",
+                             "leaflet-LICENSE.txt", "leaflet.markercluster.js", "MarkerCluster.css",
+                             "MarkerCluster.Default.css", "leaflet.markercluster-LICENSE.txt"})
+      if (std::find(settings.assets.begin(), settings.assets.end(), name) == settings.assets.end())
+        settings.assets.push_back(name);
+  }
+  if (settings.map && settings.mapTiles.empty())
+    throw PageError("[gallery] map=yes needs maptiles, the address of the map's tiles");
   if (settings.rowHeight > 0 && settings.cellSize > 0)
     throw PageError(
         "[gallery] rowheight and cellsize cannot both be set: the pictures are drawn "

@@ -143,9 +143,9 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
     if (!endsWith(named, tag)) continue;
     // The copy to download, in the picture's own format.
     const std::size_t pictureDot = pictureLeaf.rfind('.');
-    const bool asPicture =
-        role == FileRole::Download && pictureDot != std::string::npos && pictureDot > 0 &&
-        pictureLeaf.compare(pictureDot, std::string::npos, ext) == 0;
+    const bool asPicture = role == FileRole::Download && pictureDot != std::string::npos &&
+                           pictureDot > 0 &&
+                           pictureLeaf.compare(pictureDot, std::string::npos, ext) == 0;
     if (role == FileRole::Download) {
       if (!asPicture) continue;
       if (isCutVariantName(named.substr(0, named.size() - tag.size()), tag + ext, thumbStem,

@@ -376,8 +376,8 @@ void Generator::plan() {
       const std::string fromPages = relativePath(p.path, outDir_);
       if (!page_->settings().downloadOriginal && fromPages != ".." &&
           fromPages.compare(0, 3, "../") != 0 && fromPages.compare(0, 1, "/") != 0)
-        wanted.push_back({FileRole::Download, "copy without location",
-                          downloadName(base, p.name), "nolocation"});
+        wanted.push_back({FileRole::Download, "copy without location", downloadName(base, p.name),
+                          "nolocation"});
     }
     state_->plans[i] = planner.plan(p, state_->thumbSettings + "," + format, wanted);
   }

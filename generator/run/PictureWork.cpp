@@ -358,8 +358,7 @@ void PictureWork::keptExtras(std::size_t index, Outcome& outcome) {
   if (page_->map) {
     // As the record keeps it while the picture is unchanged ("": none).
     const bool known = unchanged && recorded->info.count("position");
-    outcome.position =
-        known ? parsePosition(recorded->info.at("position")) : readPosition(p.path);
+    outcome.position = known ? parsePosition(recorded->info.at("position")) : readPosition(p.path);
     outcome.positionRead = true;
   }
   for (const auto& f : plans_[index].extras) {

@@ -23,6 +23,8 @@
  * @prop {string} [camera]
  * @prop {string} [lens]
  * @prop {string} [exposure]
+ * @prop {number} [lat]        where it was taken (only with map=yes)
+ * @prop {number} [lon]
  */
 
 /**

@@ -27,6 +27,11 @@
  * vignetor-viewer.css, beside this script) are loaded when a picture is
  * first opened, so that they cost the page nothing before; a page may also
  * load them itself.
+ * With [gallery] map=yes the gallery's script names the map's tiles and the
+ * pictures' positions; a page offers the map with
+ *   <button type="button" data-vg-map="{{map}}" hidden>Map</button>
+ * shown once there is a picture with a position, and vignetor-map.js with
+ * Leaflet is loaded when it is pressed.
  * Every file named lies in the page's own folder: nothing is fetched from
  * elsewhere, and the page works straight from disk. A picture whose data
  * says "original": false lies outside that folder; the download then offers
@@ -40,6 +45,7 @@
 
 import { followAddresses } from './address.js';
 import { readGallery } from './data.js';
+import { offerMap } from './mapbutton.js';
 import { slideshowSettings } from './slideshow.js';
 import { open } from './viewer.js';
 
@@ -52,3 +58,4 @@ const settings = slideshowSettings(script && script.getAttribute('data-slideshow
                                    script && script.getAttribute('data-slideshow-end'));
 const items = readGallery();
 followAddresses(items, (index) => open(items, index, settings), here);
+offerMap(items, here);
