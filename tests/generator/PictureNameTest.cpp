@@ -43,6 +43,11 @@ TEST(PictureName, VariantsTagBeforeTheExtension) {
   EXPECT_EQ(webPictureName("sub.d/T_logo.PNG"), "sub.d/T_logo@web.webp");
   EXPECT_EQ(webPictureName("T_anim.gif"), "T_anim@web.webp");
   EXPECT_EQ(webPictureName("T_a.webp"), "T_a@web.webp");
+  // The copy to download in the picture's own format.
+  EXPECT_EQ(downloadName("sub.d/T_scan.TIF.jpg", "scan.TIF"), "sub.d/T_scan.TIF@download.TIF");
+  EXPECT_EQ(downloadName("T_a.jpeg", "a.jpeg"), "T_a@download.jpeg");
+  EXPECT_FALSE(isOwnName("T_a@download.jpg", FileRole::Download, "a.png"));
+  EXPECT_TRUE(isOwnName("T_a@download_2.png", FileRole::Download, "a.png"));
   // Cut short to 249 bytes, room left for a number; a byte of no UTF-8
   // sequence is a character of its own.
   EXPECT_EQ(webPictureName("sub/" + std::string(250, '\xa9') + ".jpg"),
@@ -60,10 +65,12 @@ TEST(PictureName, NamesCutShortAreKnownForTheirPictureAlone) {
     const std::string thumb = "sub/" + thumbnailName(prefix, leaf);
     for (const std::string& name :
          {lightVariantName(thumb, "@2x"), webPictureName(thumb),
-          numberedName(webPictureName(thumb), 99999), lightVariantName(thumb, "@display3x")}) {
+          numberedName(webPictureName(thumb), 99999), lightVariantName(thumb, "@display3x"),
+          downloadName(thumb, leaf), numberedName(downloadName(thumb, leaf), 99999)}) {
       EXPECT_LE(name.size() - 4, 255u) << name;
       const FileRole role = name.find("@2x") != std::string::npos          ? FileRole::Thumb2x
                             : name.find("@display3x") != std::string::npos ? FileRole::Display3x
+                            : name.find("@download") != std::string::npos  ? FileRole::Download
                                                                            : FileRole::Web;
       EXPECT_TRUE(isOwnName(name, role, "sub/" + leaf)) << name;
     }
