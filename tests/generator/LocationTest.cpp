@@ -19,9 +19,11 @@ const char* const kExiftool = "/usr/bin/exiftool";
 
 // What exiftool finds of a location in `files`: one line a file that has any.
 std::string locationsIn(const std::vector<std::string>& files) {
-  std::vector<std::string> argv{"exiftool", "-q", "-q", "-m", "-if",
-                                "$gps:all or $xmp-exif:gpslatitude or $xmp-exif:gpslongitude",
-                                "-p", "$filename: $gpslatitude $gpslongitude"};
+  std::vector<std::string> argv{
+      "exiftool", "-q",
+      "-q",       "-m",
+      "-if",      "$gps:all or $xmp-exif:gpslatitude or $xmp-exif:gpslongitude",
+      "-p",       "$filename: $gpslatitude $gpslongitude"};
   argv.insert(argv.end(), files.begin(), files.end());
   return runProgram(kExiftool, argv).out;
 }
@@ -39,15 +41,15 @@ class Location : public ::testing::Test {
     makePicture(in + "/trip/coast.webp", 300, 200);
     makePicture(in + "/trip/xmp.png", 120, 80);
     makePicture(in + "/trip/plain.jpg", 90, 60);
-    RunResult t = runProgram(
-        kExiftool, {"exiftool", "-q", "-overwrite_original", "-GPSLatitude=48.858370",
-                    "-GPSLatitudeRef=N", "-GPSLongitude=2.294481", "-GPSLongitudeRef=E",
-                    in + "/big.jpg", in + "/small.jpg", in + "/trip/coast.webp"});
+    RunResult t =
+        runProgram(kExiftool, {"exiftool", "-q", "-overwrite_original", "-GPSLatitude=48.858370",
+                               "-GPSLatitudeRef=N", "-GPSLongitude=2.294481", "-GPSLongitudeRef=E",
+                               in + "/big.jpg", in + "/small.jpg", in + "/trip/coast.webp"});
     ASSERT_EQ(t.exitCode, 0) << t.err;
-    t = runProgram(kExiftool, {"exiftool", "-q", "-overwrite_original",
-                               "-XMP-exif:GPSLatitude=48.858370", "-XMP-exif:GPSLatitudeRef=N",
-                               "-XMP-exif:GPSLongitude=2.294481", "-XMP-exif:GPSLongitudeRef=E",
-                               in + "/trip/xmp.png"});
+    t = runProgram(kExiftool,
+                   {"exiftool", "-q", "-overwrite_original", "-XMP-exif:GPSLatitude=48.858370",
+                    "-XMP-exif:GPSLatitudeRef=N", "-XMP-exif:GPSLongitude=2.294481",
+                    "-XMP-exif:GPSLongitudeRef=E", in + "/trip/xmp.png"});
     ASSERT_EQ(t.exitCode, 0) << t.err;
     ASSERT_EQ(locationsIn({in}).empty(), false);
     for (const auto& e : fs::recursive_directory_iterator(in))
