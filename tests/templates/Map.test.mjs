@@ -8,6 +8,7 @@ import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
+import { createRequire } from 'node:module';
 import path from 'node:path';
 import zlib from 'node:zlib';
 import { after, before, describe, test } from 'node:test';
@@ -94,6 +95,13 @@ describe('map', { skip }, () => {
     assert.match(await page.locator('.leaflet-control-attribution').innerText(), /Test tiles <b>/);
     await page.waitForSelector('.vg-map .marker-cluster');
     assert.equal(await page.locator('.vg-map .marker-cluster').innerText(), '2');
+    // axe finds nothing wrong with the map open.
+    const need = createRequire(path.join(process.env.WEB_MODULES, 'x.js'));
+    await page.evaluate(fs.readFileSync(need.resolve('axe-core/axe.min.js'), 'utf8'));
+    const violations = await page.evaluate(async () =>
+      (await window.axe.run(document.querySelector('.vg-map'), { resultTypes: ['violations'], preload: false }))
+        .violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
+    assert.deepEqual(violations, []);
     const pin = page.locator('.vg-map [data-vg-pin="p-harbour"]');
     await pin.click();
     await viewerShows(page, 'p-harbour');
