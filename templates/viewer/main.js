@@ -33,13 +33,15 @@
  * shown once there is a picture with a position, and vignetor-map.js with
  * Leaflet is loaded when it is pressed.
  * Every file named lies in the page's own folder: nothing is fetched from
- * elsewhere, and the page works straight from disk. A picture whose data
+ * elsewhere (but the map's tiles, once the map is opened), and the page
+ * works straight from disk. A picture whose data
  * says "original": false lies outside that folder; the download then offers
  * the largest picture the folder holds of it. */
 
 // The sources of vignetor-viewer.js, one module per concern, bundled into
 // that one script when the program is built: data.js reads the gallery,
-// address.js follows the address, loader.js loads the library, viewer.js
+// address.js follows the address, loader.js loads the library,
+// mapbutton.js offers the map (vignetor-map.js, templates/map), viewer.js
 // opens it with its controls (slideshow.js, details.js, strip.js,
 // fullscreen.js, download.js, dock.js, keys.js).
 
