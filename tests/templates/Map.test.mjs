@@ -1,4 +1,4 @@
-// The map of the album template (map=yes) in chromium, the pages opened
+// The map of the shipped templates that offer one (map=yes) in chromium, the pages opened
 // from disk and the tiles from a small server of this test: nothing of the
 // map is loaded until its button is pressed; then the map shows the
 // pictures with a position, two close together in one cluster, and a
@@ -50,8 +50,11 @@ function tile() {
                         chunk('IEND', Buffer.alloc(0))]);
 }
 
+const templates = ['Albums.tpl', 'Grid.tpl', 'Justified.tpl'];
+
 describe('map', { skip }, () => {
-  let browser, server, tiles = 0, out, plain;
+  let browser, server, tiles = 0, plain;
+  const out = {};
 
   before(async () => {
     const png = tile();
@@ -67,9 +70,9 @@ describe('map', { skip }, () => {
       execFileSync('exiftool', ['-q', '-overwrite_original', `-GPSLatitude=${lat}`, '-GPSLatitudeRef=N',
                                 `-GPSLongitude=${lon}`, '-GPSLongitudeRef=E', path.join(input, `${name}.jpg`)]);
     const address = `http://127.0.0.1:${server.address().port}/{z}/{x}/{y}.png`;
-    out = makeGallery(input, 'Albums.tpl',
-                      { title: 'Map', map: 'yes', maptiles: address, mapattribution: 'Test tiles <b>' },
-                      { subfolders: false });
+    for (const t of templates)
+      out[t] = makeGallery(input, t, { title: 'Map', perpage: 0, map: 'yes', maptiles: address,
+                                       mapattribution: 'Test tiles <b>' }, { subfolders: false });
     plain = makeGallery(input, 'Albums.tpl', { title: 'No map' }, { subfolders: false });
     browser = await launchBrowser();
   });
@@ -79,8 +82,9 @@ describe('map', { skip }, () => {
     if (server) server.close();
   });
 
-  test('opens from disk, clusters and opens the viewer at a marker', async () => {
-    const { page, record } = await openPage(browser, out, 'index.html', 1280);
+  for (const t of templates) test(`${t}: opens from disk, clusters and opens the viewer at a marker`, async () => {
+    tiles = 0;
+    const { page, record } = await openPage(browser, out[t], 'index.html', 1280);
     const button = page.locator('button[data-vg-map]');
     await button.waitFor({ state: 'visible' });
     // Nothing of the map before the button is pressed.
