@@ -203,10 +203,11 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   EXPECT_EQ(d.cellSize, 0);
 
   for (std::string bad :
-       {"websize=-1", "websize=big", "websize=20000", "thumb2x=maybe", "order=size", "perpage=x",
-        "subfolders=tabs", "viewerpages=2", "albums=maybe", "assets=../x.js", "assets=a/b.js",
-        "assets=.hidden", "colour=red", "no equals sign", "websize={{big}}", "rowheight=2001",
-        "cellsize=-1", "cellsize=big"}) {
+       {"websize=-1",     "websize=big",     "websize=20000", "thumb2x=maybe",  "order=size",
+        "perpage=x",      "subfolders=tabs", "viewerpages=2", "albums=maybe",   "assets=../x.js",
+        "assets=a/b.js",  "assets=.hidden",  "colour=red",    "no equals sign", "websize={{big}}",
+        "rowheight=2001", "cellsize=-1",     "cellsize=big",  "download=none",  "map=maybe",
+        "map=yes"}) {
     s["gallery"] = {bad};
     EXPECT_THROW(GalleryPage(s, {{"big", "huge"}}, info()), PageError) << bad;
   }
@@ -216,6 +217,9 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   s["gallery"] = {"rowheight=200", "cellsize=200"};
   EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
   s["gallery"] = {"rowheight=200", "cellsize=0"};
+  EXPECT_NO_THROW(GalleryPage(s, {}, info()));
+  // A map names its tiles.
+  s["gallery"] = {"map=yes", "maptiles=t/{z}/{x}/{y}.png", "download=original"};
   EXPECT_NO_THROW(GalleryPage(s, {}, info()));
   // An album index needs its cards.
   s["gallery"] = {"albums=yes"};

@@ -116,6 +116,16 @@ TEST_F(Location, NoCoordinateIsPublishedWithTheDefaults) {
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("0 made, 5 kept, 0 remade"), std::string::npos) << r.out;
   EXPECT_EQ(locationsIn(downloads()), "");
+  // A picture given another position: its copy is made again, without it
+  // (the same bytes as before).
+  RunResult t =
+      runProgram(kExiftool, {"exiftool", "-q", "-overwrite_original", "-GPSLatitude=51.500729",
+                             "-GPSLongitude=0.124625", in + "/big.jpg"});
+  ASSERT_EQ(t.exitCode, 0) << t.err;
+  r = make("title=Trip\n");
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("0 made, 4 kept, 1 remade"), std::string::npos) << r.out;
+  EXPECT_EQ(locationsIn(downloads()), "");
 }
 
 TEST_F(Location, AMapAsksForThePositionsAndTheOriginalsMayBeOffered) {
