@@ -42,9 +42,17 @@
     return div.innerHTML;
   }
 
+  // The page behind the map takes no focus and no clicks while it is open.
+  function behind(on) {
+    Array.prototype.forEach.call(document.body.children, function (el) {
+      if (el !== panel) el.inert = on;
+    });
+  }
+
   function close() {
     if (!panel || panel.hidden) return;
     panel.hidden = true;
+    behind(false);
     document.documentElement.classList.remove('vg-map-open');
     if (returnTo) returnTo.focus();
   }
@@ -76,6 +84,7 @@
     panel.appendChild(area);
     panel.appendChild(shut);
     document.body.appendChild(panel);
+    behind(true);
     panel.addEventListener('keydown', function (e) {
       if (e.key === 'Escape') {
         e.stopPropagation();
@@ -120,6 +129,7 @@
       load(here, function () {
         if (!panel) return build(items, map);
         panel.hidden = false;
+        behind(true);
         document.documentElement.classList.add('vg-map-open');
         leafletMap.invalidateSize();
         panel.querySelector('.vg-map-close').focus();
