@@ -507,6 +507,13 @@ Found findLayout(std::string& bytes, Layout& layout) {
     layout.exif.push_back({0, b.size()});
     return tiffXmp(bytes, layout);
   }
+  // GIF holds no EXIF; its XMP (an application extension) is written as
+  // its own sub-blocks, so that no byte of it can be changed alone.
+  if (b.size() >= 6 && (b.compare(0, 6, "GIF87a") == 0 || b.compare(0, 6, "GIF89a") == 0)) {
+    const std::size_t xmp = b.find("XMP DataXMP");
+    return xmp == std::string::npos || b.find("GPS", xmp) == std::string::npos ? Found::Read
+                                                                               : Found::NotHandled;
+  }
   return Found::NotHandled;
 }
 

@@ -5,6 +5,7 @@
 #include "GeneratorTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <vips/vips8>
 
 #include <filesystem>
 #include <regex>
@@ -16,6 +17,37 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kExiftool = "/usr/bin/exiftool";
+
+// Where the position is in XMP alone, as Adobe's programs write it: the
+// properties as attributes, under a prefix of the packet's own choice.
+const char kAttributeXmp[] =
+    "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
+    "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+    "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description rdf:about='' "
+    "xmlns:ex='http://ns.adobe.com/exif/1.0/' xmlns:dc='http://purl.org/dc/elements/1.1/' "
+    "ex:GPSLatitude='48,51.5022N' ex:GPSLongitude = \"2,17.66886E\" ex:ExposureProgram='2'>"
+    "<dc:format>image/jpeg</dc:format></rdf:Description></rdf:RDF></x:xmpmeta>\n"
+    "<?xpacket end='w'?>";
+
+// The JPEG's GPS IFD pointed to beyond the end of its EXIF block.
+void damageGpsOffset(const std::string& path) {
+  std::string b = readFile(path);
+  const std::size_t tiff = b.find(std::string("Exif\0\0", 6)) + 6;
+  const bool little = b[tiff] == 'I';
+  auto get = [&](std::size_t at, int n) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < n; ++i)
+      v |= std::uint32_t(static_cast<unsigned char>(b[tiff + at + i]))
+           << 8 * (little ? i : n - 1 - i);
+    return v;
+  };
+  const std::size_t ifd0 = get(4, 4);
+  for (std::size_t i = 0, n = get(ifd0, 2); i < n; ++i) {
+    const std::size_t entry = ifd0 + 2 + 12 * i;
+    if (get(entry, 2) == 0x8825) b.replace(tiff + entry + 8, 4, "\x7f\xff\xff\xf0");
+  }
+  writeFile(path, b);
+}
 
 // What exiftool finds of a location in `files`: one line a file that has any.
 std::string locationsIn(const std::vector<std::string>& files) {
@@ -35,11 +67,14 @@ class Location : public ::testing::Test {
     in = root / "in";
     fs::create_directories(in + "/trip");
     // Beyond the web size; small enough to be shown itself; in an album;
-    // with the position in XMP alone; and one without any.
+    // with the position in XMP alone (as elements, as attributes); in
+    // big-endian EXIF and XMP both; and one without any.
     makePicture(in + "/big.jpg", 2000, 1333);
     makePicture(in + "/small.jpg", 200, 150);
     makePicture(in + "/trip/coast.webp", 300, 200);
     makePicture(in + "/trip/xmp.png", 120, 80);
+    makePicture(in + "/trip/attributes.jpg", 120, 80);
+    makePicture(in + "/trip/both.jpg", 160, 120);
     makePicture(in + "/trip/plain.jpg", 90, 60);
     RunResult t =
         runProgram(kExiftool, {"exiftool", "-q", "-overwrite_original", "-GPSLatitude=48.858370",
@@ -51,6 +86,24 @@ class Location : public ::testing::Test {
                     "-XMP-exif:GPSLatitudeRef=N", "-XMP-exif:GPSLongitude=2.294481",
                     "-XMP-exif:GPSLongitudeRef=E", in + "/trip/xmp.png"});
     ASSERT_EQ(t.exitCode, 0) << t.err;
+    const std::string packet = root / "packet.xmp";
+    writeFile(packet, kAttributeXmp);
+    t = runProgram(kExiftool, {"exiftool", "-q", "-overwrite_original", "-xmp<=" + packet,
+                               in + "/trip/attributes.jpg"});
+    ASSERT_EQ(t.exitCode, 0) << t.err;
+    // EXIF in big-endian order is written only where there is none yet.
+    t = runProgram(kExiftool,
+                   {"exiftool", "-q", "-overwrite_original", "-exif:all=", in + "/trip/both.jpg"});
+    ASSERT_EQ(t.exitCode, 0) << t.err;
+    t = runProgram(kExiftool, {"exiftool", "-q", "-overwrite_original", "-ExifByteOrder=Big-endian",
+                               "-Make=Maker", "-Model=Camera", "-GPSLatitude=48.858370",
+                               "-GPSLatitudeRef=N", "-GPSLongitude=2.294481", "-GPSLongitudeRef=E",
+                               "-XMP-exif:GPSLatitude=48.858370", "-XMP-exif:GPSLongitude=2.294481",
+                               in + "/trip/both.jpg"});
+    ASSERT_EQ(t.exitCode, 0) << t.err;
+    ASSERT_EQ(
+        runProgram(kExiftool, {"exiftool", "-s3", "-ExifByteOrder", in + "/trip/both.jpg"}).out,
+        "Big-endian (Motorola, MM)\n");
     ASSERT_EQ(locationsIn({in}).empty(), false);
     for (const auto& e : fs::recursive_directory_iterator(in))
       if (e.is_regular_file()) originals.insert(e.path().string());
@@ -93,8 +146,21 @@ TEST_F(Location, NoCoordinateIsPublishedWithTheDefaults) {
   // Copies without the location beside the web-sized files, in the
   // pictures' own formats, of the four that hold one.
   int copies = 0;
-  for (const auto& f : files) copies += f.find("@download.") != std::string::npos;
-  EXPECT_EQ(copies, 4);
+  for (const auto& f : files) {
+    const std::size_t at = f.find("@download.");
+    if (at == std::string::npos) continue;
+    ++copies;
+    // The original's bytes, its pixels among them; only its metadata changed.
+    const std::size_t leaf = f.rfind('/') + 1;
+    const std::string original =
+        f.substr(0, leaf) + f.substr(leaf + 5, at - leaf - 5) + f.substr(at + 9);
+    EXPECT_EQ(fs::file_size(f), fs::file_size(original)) << f;
+    vips::VImage a = vips::VImage::new_from_file(original.c_str());
+    vips::VImage b = vips::VImage::new_from_file(f.c_str());
+    ASSERT_EQ(a.width(), b.width()) << f;
+    EXPECT_EQ((a == b).min(), 255) << f;
+  }
+  EXPECT_EQ(copies, 6);
   EXPECT_TRUE(exists(in + "/Thumbsmall@download.jpg"));
   EXPECT_TRUE(exists(in + "/trip/Thumbxmp@download.png"));
   EXPECT_EQ(locationsIn(files), "");
@@ -105,7 +171,7 @@ TEST_F(Location, NoCoordinateIsPublishedWithTheDefaults) {
   }
   // What the pages and the viewer link: none of the originals with a location.
   const std::vector<std::string> linked = downloads();
-  ASSERT_EQ(linked.size(), 5u);
+  ASSERT_EQ(linked.size(), 7u);
   EXPECT_EQ(locationsIn(linked), "");
   EXPECT_NE(std::find(linked.begin(), linked.end(), in + "/trip/plain.jpg"), linked.end());
   // The album's page links the copy of the picture shown itself.
@@ -114,7 +180,7 @@ TEST_F(Location, NoCoordinateIsPublishedWithTheDefaults) {
   // Unchanged: a second run keeps the copies.
   r = make("title=Trip\n");
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("0 made, 5 kept, 0 remade"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("0 made, 7 kept, 0 remade"), std::string::npos) << r.out;
   EXPECT_EQ(locationsIn(downloads()), "");
   // A picture given another position: its copy is made again, without it
   // (the same bytes as before).
@@ -124,7 +190,7 @@ TEST_F(Location, NoCoordinateIsPublishedWithTheDefaults) {
   ASSERT_EQ(t.exitCode, 0) << t.err;
   r = make("title=Trip\n");
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("0 made, 4 kept, 1 remade"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("0 made, 6 kept, 1 remade"), std::string::npos) << r.out;
   EXPECT_EQ(locationsIn(downloads()), "");
 }
 
@@ -132,14 +198,14 @@ TEST_F(Location, AMapAsksForThePositionsAndTheOriginalsMayBeOffered) {
   RunResult r = make("title=Trip\nmap=yes\ndownload=original\n");
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   const std::string data = readFile(in + "/vignetor-viewer-data.js");
-  // Four positions, from EXIF and from XMP.
+  // Six positions, from EXIF and from XMP.
   std::size_t at = 0;
   int positions = 0;
   while ((at = data.find("\"lat\":48.858370,\"lon\":2.294481", at)) != std::string::npos) {
     ++positions;
     ++at;
   }
-  EXPECT_EQ(positions, 4) << data;
+  EXPECT_EQ(positions, 6) << data;
   EXPECT_NE(data.find("\"map\":{\"tiles\":"), std::string::npos);
   EXPECT_NE(locationsIn(downloads()), "");
   for (const auto& f : made()) EXPECT_EQ(f.find("@download."), std::string::npos) << f;
@@ -149,6 +215,22 @@ TEST_F(Location, AMapAsksForThePositionsAndTheOriginalsMayBeOffered) {
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   for (const auto& f : made()) EXPECT_EQ(readFile(f).find("48.85"), std::string::npos) << f;
   EXPECT_EQ(locationsIn(downloads()), "");
+}
+
+TEST_F(Location, APictureWhoseGpsBlockIsDamagedIsOfferedAsItsWebSizedFile) {
+  makePicture(in + "/damaged.jpg", 2000, 1333);
+  RunResult t =
+      runProgram(kExiftool, {"exiftool", "-q", "-overwrite_original", "-GPSLatitude=48.858370",
+                             "-GPSLongitude=2.294481", in + "/damaged.jpg"});
+  ASSERT_EQ(t.exitCode, 0) << t.err;
+  damageGpsOffset(in + "/damaged.jpg");
+  RunResult r = make("title=Trip\n");
+  EXPECT_NE(r.err.find("damaged.jpg: its location cannot be removed"), std::string::npos) << r.err;
+  EXPECT_FALSE(exists(in + "/Thumbdamaged@download.jpg"));
+  const std::vector<std::string> linked = downloads();
+  EXPECT_NE(std::find(linked.begin(), linked.end(), in + "/Thumbdamaged%40web.jpg"), linked.end());
+  EXPECT_EQ(std::find(linked.begin(), linked.end(), in + "/damaged.jpg"), linked.end());
+  EXPECT_EQ(locationsIn(linked), "");
 }
 
 }  // namespace
