@@ -160,7 +160,8 @@ bool removeGps(std::string& bytes, const Block& block, bool& had, std::string& e
   }
   const std::uint32_t gpsCount = t.get(gps, 2);
   const std::uint64_t gpsSize = 2 + 12 * std::uint64_t(gpsCount);
-  if (!t.fits(gps, gpsSize) || overlap(gps, gpsSize + 4, ifd0, ifd0Size)) {
+  if (!t.fits(gps, gpsSize) || overlap(gps, gpsSize + 4, ifd0, ifd0Size) ||
+      overlap(gps, gpsSize + 4, 0, 8)) {
     error = "its GPS block is damaged";
     return false;
   }
@@ -171,7 +172,7 @@ bool removeGps(std::string& bytes, const Block& block, bool& had, std::string& e
     std::uint64_t size = 0;
     const std::size_t gpsEntry = gps + 2 + 12 * std::size_t(i);
     if (!valueOf(t, gpsEntry, at, size) ||
-        (at != gpsEntry + 8 && overlap(at, size, ifd0, ifd0Size))) {
+        (at != gpsEntry + 8 && (overlap(at, size, ifd0, ifd0Size) || overlap(at, size, 0, 8)))) {
       error = "its GPS block is damaged";
       return false;
     }
