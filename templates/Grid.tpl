@@ -20,6 +20,9 @@ slideshow;N;Slideshow: seconds per picture;5
 slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
 zip;T;A ZIP of all pictures to download: yes or no;no
 siteurl;T;Address it is published at, for link previews (else empty);
+map;T;Map of where the pictures were taken: yes or no;no
+maptiles;T;Map tiles' address ({z}/{x}/{y});https://tile.openstreetmap.org/{z}/{x}/{y}.png
+mapattribution;T;Map tiles' attribution;© OpenStreetMap contributors
 
 [gallery]
 websize=1600
@@ -31,6 +34,9 @@ order={{order}}
 zip={{zip}}
 siteurl={{siteurl}}
 video={{videos}}
+map={{map}}
+maptiles={{maptiles}}
+mapattribution={{mapattribution}}
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
 [head]
@@ -63,6 +69,11 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   h1 { margin: 0; font-size: clamp(1.6rem, 1.1rem + 1.8vw, 2.6rem); font-weight: 700;
        letter-spacing: -.015em; overflow-wrap: anywhere; }
   header p { margin: .35rem 0 0; color: var(--muted); }
+  .mapbutton { margin-top: .75rem; min-height: 2.75rem; padding: .5rem 1.1rem; border: 1px solid var(--line);
+               border-radius: 999px; background: var(--card); color: var(--text); font: inherit; font-weight: 600;
+               cursor: pointer; box-shadow: var(--shadow); }
+  .mapbutton[hidden] { display: none; }
+  .mapbutton:focus-visible { outline: 3px solid var(--ring); outline-offset: 3px; }
   /* Columns of 15rem or more over the whole width: the pictures are drawn
      about as large as the display files the generator makes for them
      (cellsize, 320 px on the long edge), whatever the thumbnails' size.
@@ -125,6 +136,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <header>
   <h1>{{title}}</h1>
   <p>{{count}} pictures <a class="zip" href="{{albumzip}}" download>&middot; Download all (ZIP, {{albumzipsize}})</a></p>
+  <button type="button" class="mapbutton" data-vg-map="{{map}}" hidden>Map</button>
 </header>
 <main class="grid">
 

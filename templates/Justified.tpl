@@ -24,6 +24,9 @@ slideshow;N;Slideshow: seconds per picture;5
 slideshowend;T;Slideshow after the last picture: wrap or stop;wrap
 zip;T;A ZIP of all pictures to download: yes or no;no
 siteurl;T;Address it is published at, for link previews (else empty);
+map;T;Map of where the pictures were taken: yes or no;no
+maptiles;T;Map tiles' address ({z}/{x}/{y});https://tile.openstreetmap.org/{z}/{x}/{y}.png
+mapattribution;T;Map tiles' attribution;© OpenStreetMap contributors
 
 [gallery]
 websize=1600
@@ -35,6 +38,9 @@ order={{order}}
 zip={{zip}}
 siteurl={{siteurl}}
 video={{videos}}
+map={{map}}
+maptiles={{maptiles}}
+mapattribution={{mapattribution}}
 assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-viewer.js vignetor-viewer.css
 
 [head]
@@ -65,6 +71,11 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
   h1 { margin: 0; font-size: clamp(1.5rem, 1.1rem + 1.6vw, 2.4rem); font-weight: 700;
        letter-spacing: -.02em; overflow-wrap: anywhere; }
   header p { margin: 0; color: var(--muted); }
+  .mapbutton { align-self: center; min-height: 2.75rem; padding: .4rem 1rem; border: 1px solid var(--muted);
+               border-radius: 999px; background: transparent; color: var(--text); font: inherit; font-weight: 600;
+               cursor: pointer; }
+  .mapbutton[hidden] { display: none; }
+  .mapbutton:focus-visible { outline: 3px solid var(--ring); outline-offset: 2px; }
   /* A row starts at its pictures' widths at 0.85 of the row height the
      display files are made for (--target, rowheight) and grows to fill the
      width: rows come out 205 to about 280 px high on a desktop, the last
@@ -125,6 +136,7 @@ assets=photoswipe.umd.min.js photoswipe.css photoswipe-LICENSE.txt vignetor-view
 <header>
   <h1>{{title}}</h1>
   <p>{{count}} pictures <a class="zip" href="{{albumzip}}" download>&middot; Download all (ZIP, {{albumzipsize}})</a></p>
+  <button type="button" class="mapbutton" data-vg-map="{{map}}" hidden>Map</button>
 </header>
 <main class="rows">
 

@@ -5,6 +5,7 @@
 #define WV_GENERATOR_GALLERYLAYOUT_H
 
 #include "generator/page/GallerySettings.h"
+#include "generator/picture/Location.h"
 #include "generator/picture/PictureCaption.h"
 
 #include <cstddef>
@@ -33,6 +34,7 @@ struct GalleryPicture {
   PictureCaption caption;
   bool video = false;     // a video file: the files above are its poster's
   std::string videoLink;  // likewise: what the viewer plays, the video or its copy
+  Position position;  // known only where the template asks for a map
 };
 
 class GalleryLayout {

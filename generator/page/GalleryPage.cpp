@@ -50,7 +50,7 @@ void GalleryPage::arrange(std::vector<GalleryPicture> pictures, bool subfolders)
 
 void GalleryPage::renderData(PageSink& sink, std::uint64_t limit) const {
   BoundedWriter out(sink, limit, "the viewer's data");
-  writeViewerScript(layout_, settings_.viewerAllPages, out);
+  writeViewerScript(layout_, settings_.viewerAllPages, out, &settings_);
 }
 
 // [crumb] once per level above the album's folder: the album index, then
@@ -234,6 +234,7 @@ void GalleryPage::render(std::size_t page, PageSink& sink, std::uint64_t limit) 
   gallery["albums"] = std::to_string(albums.size());
   // The ZIP of the page's album; the gallery's without an album index.
   zipFields(range.album, gallery);
+  gallery["map"] = settings_.map ? "yes" : "no";
 
   PageFields headFoot = gallery;
   headFoot["previewtags"] = previewTags(page);

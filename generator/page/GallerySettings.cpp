@@ -82,11 +82,12 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
       if (!number(text, 2000, key == "rowheight" ? settings.rowHeight : settings.cellSize))
         throw bad("a number of CSS pixels from 0 (none) to 2000");
     } else if (key == "thumb2x" || key == "thumb3x" || key == "albums" || key == "zip" ||
-               key == "video") {
+               key == "video" || key == "map") {
       bool& wanted = key == "thumb2x"   ? settings.thumb2x
                      : key == "thumb3x" ? settings.thumb3x
                      : key == "zip"     ? settings.zip
                      : key == "video"   ? settings.video
+                     : key == "map"     ? settings.map
                                         : settings.albums;
       if (word == "yes" || word == "true" || word == "on" || word == "1")
         wanted = true;
@@ -112,6 +113,13 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
         throw bad(
             "empty or an absolute http:// or https:// address with a host, without "
             "blanks, control characters, quotes or angle brackets");
+    } else if (key == "download") {
+      if (word != "stripped" && word != "original") throw bad("stripped or original");
+      settings.downloadOriginal = word == "original";
+    } else if (key == "maptiles") {
+      settings.mapTiles = text;
+    } else if (key == "mapattribution") {
+      settings.mapAttribution = text;
     } else if (key == "cover") {
       settings.cover = text;
     } else if (key == "assets") {
@@ -132,6 +140,16 @@ GallerySettings readGallerySettings(const std::vector<std::string>& lines,
       throw PageError("[gallery]: unknown key \"" + key + "\"");
     }
   }
+  // The map's own files (vignetor-map.js loads them beside the pages).
+  if (settings.map) {
+    for (const char* name : {"vignetor-map.js", "vignetor-map.css", "leaflet.js", "leaflet.css",
+                             "leaflet-LICENSE.txt", "leaflet.markercluster.js", "MarkerCluster.css",
+                             "MarkerCluster.Default.css", "leaflet.markercluster-LICENSE.txt"})
+      if (std::find(settings.assets.begin(), settings.assets.end(), name) == settings.assets.end())
+        settings.assets.push_back(name);
+  }
+  if (settings.map && settings.mapTiles.empty())
+    throw PageError("[gallery] map=yes needs maptiles, the address of the map's tiles");
   if (settings.rowHeight > 0 && settings.cellSize > 0)
     throw PageError(
         "[gallery] rowheight and cellsize cannot both be set: the pictures are drawn "

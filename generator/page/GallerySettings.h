@@ -24,6 +24,12 @@ struct GallerySettings {
   bool albums = false;          // albums=yes: an album index before the folders' pages
   std::string cover;            // cover=NAME: each album's cover, else its first picture
   bool video = false;           // video=yes: video files are gallery items
+  // download=original: the pages offer the originals as they are; else
+  // (stripped) a copy without its location for one that holds any.
+  bool downloadOriginal = false;
+  bool map = false;            // map=yes: the pictures' positions, for a map
+  std::string mapTiles;        // maptiles=URL: the map's tiles, {z}/{x}/{y}
+  std::string mapAttribution;  // mapattribution=TEXT: shown on the map
   std::vector<std::string> assets;
   bool zip = false;  // zip=yes: one ZIP of the downloads per album, or of the gallery
   // siteurl=URL: where the pages are published, an absolute http(s) address

@@ -24,7 +24,7 @@ const char* const kSectionFields[] = {"section",     "sectionid",  "sectioncount
                                       "albumparent", "albumlink",  "albumfrom",    "albumto",
                                       "albumdates",  "albumcount", "subalbumcount"};
 // Everywhere, beside kPageFields.
-const char* const kAlbumPageFields[] = {"albumindex", "albums"};
+const char* const kAlbumPageFields[] = {"albumindex", "albums", "map"};
 const char* const kCrumbFields[] = {"crumbname", "crumblink"};
 
 // Throws PageError for a placeholder of `section` that is not `known`.

@@ -72,7 +72,15 @@ std::vector<GalleryPicture> onPage(const std::vector<Picture>& pictures,
     g.thumbLink = o.thumbName;
     g.thumb2xLink = o.thumb2xName;
     g.thumb3xLink = o.thumb3xName;
+    // The picture's location stays out of what the pages link: its copy
+    // without it in its place, else (none could be made) the largest
+    // picture made of it.
+    if (!o.downloadName.empty())
+      g.pictureLink = o.downloadName;
+    else if (o.locationHidden)
+      g.pictureLink = o.webName.empty() ? o.thumbName : o.webName;
     g.webLink = o.webName.empty() ? g.pictureLink : o.webName;
+    g.position = o.position;
     g.width = o.size.width;
     g.height = o.size.height;
     g.thumbWidth = o.thumbWidth;

@@ -83,6 +83,12 @@ std::string pictureData(const GalleryLayout& layout, std::size_t i, std::size_t 
       {"exposure", c.exposure}};
   for (const auto& [key, value] : details)
     if (!value.empty()) json += ",\"" + std::string(key) + "\":" + jsonString(value);
+  // Where it was taken: known only when the template asks for a map.
+  if (p.position.known) {
+    char buf[80];
+    std::snprintf(buf, sizeof buf, ",\"lat\":%.6f,\"lon\":%.6f", p.position.lat, p.position.lon);
+    json += buf;
+  }
   return json + "}";
 }
 
@@ -132,12 +138,17 @@ std::string viewerData(const GalleryLayout& layout, bool allPages, std::size_t p
   return json + "]";
 }
 
-void writeViewerScript(const GalleryLayout& layout, bool allPages, BoundedWriter& out) {
+void writeViewerScript(const GalleryLayout& layout, bool allPages, BoundedWriter& out,
+                       const GallerySettings* map) {
   out.write(
       "/* The pictures of the gallery for the viewer (vignetor-viewer.js), made by Vignetor. */\n"
       "window.vignetorGallery = {\"pages\":\"");
   out.write(allPages ? "all" : "one");
-  out.write("\",\"pictures\":[");
+  out.write("\",");
+  if (map && map->map)
+    out.write(asciiJson("\"map\":{\"tiles\":" + jsonString(map->mapTiles) +
+                        ",\"attribution\":" + jsonString(map->mapAttribution) + "},"));
+  out.write("\"pictures\":[");
   const auto& pages = layout.pages();
   std::size_t onPage = 0;
   for (std::size_t i = 0; i < layout.pictures().size(); ++i) {

@@ -14,8 +14,10 @@
 std::string viewerData(const GalleryLayout& layout, bool allPages, std::size_t page);
 
 // The script that holds them for every page: one statement that sets
-// window.vignetorGallery, ASCII only.
-void writeViewerScript(const GalleryLayout& layout, bool allPages, BoundedWriter& out);
+// window.vignetorGallery, ASCII only. With `map` (map=yes) it names the
+// map's tiles and their attribution too.
+void writeViewerScript(const GalleryLayout& layout, bool allPages, BoundedWriter& out,
+                       const GallerySettings* map = nullptr);
 
 // What the viewer's download gives of a picture, relative to the output
 // folder, not encoded: the picture where it lies inside the output folder,

@@ -3,6 +3,7 @@
 #ifndef WV_GENERATOR_OUTCOME_H
 #define WV_GENERATOR_OUTCOME_H
 
+#include "generator/picture/Location.h"
 #include "generator/picture/PictureCaption.h"
 #include "generator/picture/Thumbnailer.h"
 #include "generator/record/RunRecord.h"
@@ -32,6 +33,15 @@ struct Outcome {
   PictureCaption caption;
   // A video's copy the browser plays (empty: the video itself).
   std::string videoName;
+  // The copy of the picture without its location the pages offer in its
+  // place (empty: the picture holds none, or none was asked for);
+  // locationHidden: the picture holds one but no copy could be made, so
+  // that the pages offer none of the picture itself.
+  std::string downloadName;
+  bool locationHidden = false;
+  // With a map: where the picture was taken (positionRead: looked for).
+  Position position;
+  bool positionRead = false;
 };
 
 #endif

@@ -43,15 +43,29 @@ std::string cutAtCharacter(const std::string& text, std::size_t limit) {
 
 }  // namespace
 
-std::string lightVariantName(const std::string& thumbName, const std::string& tag) {
+namespace {
+
+// The thumbnail's name without its extension, then `tail`, the thumbnail's
+// part cut short to fit.
+std::string variantWithTail(const std::string& thumbName, const std::string& tail) {
   const std::size_t slash = thumbName.rfind('/');
   const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
   const std::size_t dot = extensionStart(thumbName);
   std::string stem = thumbName.substr(leaf, dot - leaf);
-  const std::string tail = tag + webSuffix(thumbnailSuffix(thumbName));
   if (stem.size() + tail.size() > kMaxVariantName && tail.size() < kMaxVariantName)
     stem = cutAtCharacter(stem, kMaxVariantName - tail.size());
   return thumbName.substr(0, leaf) + stem + tail;
+}
+
+}  // namespace
+
+std::string lightVariantName(const std::string& thumbName, const std::string& tag) {
+  return variantWithTail(thumbName, tag + webSuffix(thumbnailSuffix(thumbName)));
+}
+
+std::string downloadName(const std::string& thumbName, const std::string& pictureName) {
+  const std::size_t dot = extensionStart(pictureName);
+  return variantWithTail(thumbName, "@download" + pictureName.substr(dot));
 }
 
 bool isCutVariantName(const std::string& stem, const std::string& tail,

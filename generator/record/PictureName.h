@@ -46,5 +46,8 @@ std::string webPictureName(const std::string& thumbName);
 // browser cannot play as it is, beside its poster (cut short as
 // lightVariantName cuts).
 std::string webVideoName(const std::string& thumbName);
+// "ThumbA.jpg", "A.JPG" -> "ThumbA@download.JPG": a copy of the picture
+// (without its location) beside its thumbnail, in the picture's format.
+std::string downloadName(const std::string& thumbName, const std::string& pictureName);
 
 #endif

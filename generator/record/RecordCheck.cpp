@@ -118,6 +118,7 @@ std::string variantTag(FileRole role) {
     case FileRole::Display2x: return "@display2x";
     case FileRole::Display3x: return "@display3x";
     case FileRole::WebVideo: return "@web";
+    case FileRole::Download: return "@download";
   }
   return "";
 }
@@ -144,6 +145,20 @@ bool isOwnName(const std::string& file, FileRole role, const std::string& pictur
     }
     const std::string tag = variantTag(role);
     if (!endsWith(named, tag)) continue;
+    // The copy to download, in the picture's own format.
+    const std::size_t pictureDot = pictureLeaf.rfind('.');
+    const bool asPicture = role == FileRole::Download && pictureDot != std::string::npos &&
+                           pictureDot > 0 &&
+                           pictureLeaf.compare(pictureDot, std::string::npos, ext) == 0;
+    if (role == FileRole::Download) {
+      if (!asPicture) continue;
+      if (isCutVariantName(named.substr(0, named.size() - tag.size()), tag + ext, thumbStem,
+                           thumb.size()))
+        return true;
+      for (const auto& core : withAndWithoutNumber(named.substr(0, named.size() - tag.size())))
+        if (endsWith(core, thumbStem)) return true;
+      continue;
+    }
     // The light forms cut short to fit.
     if (light && isCutVariantName(named.substr(0, named.size() - tag.size()), tag + ext, thumbStem,
                                   thumb.size()))

@@ -29,6 +29,15 @@ void putCaption(RecordEntry& entry, const PictureCaption& caption) {
   entry.info["exposure"] = caption.exposure;
 }
 
+// The position only while a map asks for it: the record lies in the
+// output folder, which publishes no location otherwise.
+void putPosition(RecordEntry& entry, const Outcome& o) {
+  if (o.positionRead)
+    entry.info["position"] = positionText(o.position);
+  else
+    entry.info.erase("position");
+}
+
 // Before the work: the files about to be written, named but not vouched for.
 RecordEntry plannedEntry(const Picture& p, const PicturePlan& plan) {
   RecordEntry e = plan.entry ? *plan.entry : RecordEntry();
@@ -92,6 +101,7 @@ RunRecord updatedRecord(const RunRecord& old, const std::vector<Picture>& pictur
         putFile(e, made);
       }
       if (captions) putCaption(e, o.caption);
+      putPosition(e, o);
       next.entries.push_back(std::move(e));
     } else if (o.state == Outcome::Kept && was && !plan.readThumbSize &&
                plan.recorded.name == plan.thumb) {
@@ -99,9 +109,12 @@ RunRecord updatedRecord(const RunRecord& old, const std::vector<Picture>& pictur
       putFile(e, plan.recorded);
       for (const auto& f : plan.extras) putFile(e, f.recorded);
       if (captions && !e.info.count("date")) putCaption(e, o.caption);
+      putPosition(e, o);
       next.entries.push_back(std::move(e));
     } else if (was) {
-      next.entries.push_back(*was);
+      RecordEntry e = *was;
+      putPosition(e, o);
+      next.entries.push_back(std::move(e));
     }
   }
   for (const auto& e : old.entries) {

@@ -101,6 +101,7 @@ const char* roleName(FileRole role) {
     case FileRole::Display2x: return "display2x";
     case FileRole::Display3x: return "display3x";
     case FileRole::WebVideo: return "webvideo";
+    case FileRole::Download: return "download";
   }
   return "thumb";
 }
@@ -108,7 +109,8 @@ const char* roleName(FileRole role) {
 bool parseRole(const std::string& name, FileRole& role) {
   for (FileRole r :
        {FileRole::Thumb, FileRole::Thumb2x, FileRole::Thumb3x, FileRole::Web, FileRole::Display,
-        FileRole::Display2x, FileRole::Display3x, FileRole::WebVideo}) {
+        FileRole::Display2x, FileRole::Display3x, FileRole::WebVideo,
+        FileRole::Download}) {
     if (name == roleName(r)) {
       role = r;
       return true;

@@ -47,8 +47,12 @@ struct FileStamp {
 // What a file is to its picture. The record writes the names roleName()
 // gives ("thumb", "thumb2x", "thumb3x", "web", and "display", "display2x",
 // "display3x" for the display files a template asks for, "webvideo" for a
-// video's copy the browser can play); a record with another name is damaged.
-enum class FileRole { Thumb, Thumb2x, Thumb3x, Web, Display, Display2x, Display3x, WebVideo };
+// video's copy the browser can play, "download" for a copy of the picture
+// without its location, offered for download in its place); a record with
+// another name is damaged.
+enum class FileRole {
+  Thumb, Thumb2x, Thumb3x, Web, Display, Display2x, Display3x, WebVideo, Download
+};
 const char* roleName(FileRole role);
 bool parseRole(const std::string& name, FileRole& role);
 

@@ -377,6 +377,13 @@ void Generator::plan() {
       if (p.video)
         wanted.push_back({FileRole::WebVideo, "video copy", webVideoName(base),
                           webVideoSettings(page_->settings().webSize)});
+      // The original, where the pages offer it (it lies inside the output
+      // folder), without its location: made only for one that holds any.
+      const std::string fromPages = relativePath(p.path, outDir_);
+      if (!p.video && !page_->settings().downloadOriginal && fromPages != ".." &&
+          fromPages.compare(0, 3, "../") != 0 && fromPages.compare(0, 1, "/") != 0)
+        wanted.push_back({FileRole::Download, "copy without location", downloadName(base, p.name),
+                          "nolocation"});
     }
     state_->plans[i] = planner.plan(p, state_->thumbSettings + "," + format, wanted);
   }

@@ -3,6 +3,7 @@
 #include "common/Paths.h"
 #include "contract/Progress.h"
 #include "generator/cli/ConsoleText.h"
+#include "generator/picture/Location.h"
 #include "generator/picture/PictureCaption.h"
 #include "generator/picture/VideoFile.h"
 #include "generator/record/PictureName.h"
@@ -177,6 +178,10 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
     thumb = std::move(picture.thumb);
     outcome.size = picture.size;
     outcome.caption = picture.caption;
+    if (page_->map) {
+      outcome.position = readPosition(p.path);
+      outcome.positionRead = true;
+    }
   } else {
     if (!thumbnailer_.make(p.path, thumbnailSuffix(leaf), thumb, error)) {
       fail("cannot be read: " + error);
@@ -254,6 +259,10 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
                               Outcome& outcome, std::string& error) {
   const PicturePlan& plan = plans_[index];
   for (const auto& f : plan.extras) {
+    if (f.role == FileRole::Download) {
+      if (!writeDownload(index, f, thumbFolder, outcome, error)) return false;
+      continue;
+    }
     const bool twice = f.role == FileRole::Thumb2x, thrice = f.role == FileRole::Thumb3x;
     const bool video = f.role == FileRole::WebVideo;
     const int dpr = displayIndex(f.role);
@@ -330,10 +339,70 @@ bool PictureWork::writeExtras(std::size_t index, const MadePicture& picture,
   return true;
 }
 
+// The copy of the picture without its location, where it holds one; the
+// record says none was needed where it holds none.
+bool PictureWork::writeDownload(std::size_t index, const PlannedFile& f,
+                                const OutputFolder& thumbFolder, Outcome& outcome,
+                                std::string& error) {
+  const Picture& p = pictures_[index];
+  bool hadLocation = false;
+  Thumbnail copy;
+  copy.width = outcome.size.width;
+  copy.height = outcome.size.height;
+  if (!copyWithoutLocation(p.path, hadLocation, copy.data, error)) {
+    outcome.locationHidden = true;
+    return false;
+  }
+  if (!hadLocation) {
+    RecordedFile none = writtenFile(outDir_, f.role, "", f.settings, "", 0, 0);
+    none.stamp = FileStamp();
+    outcome.made.push_back(none);
+    return true;
+  }
+  std::string subfolder, leaf;
+  splitName(f.name, subfolder, leaf);
+  OutputFolder own;
+  if (joinPath(outDir_, subfolder) != thumbFolder.path()) {
+    own = OutputFolder::below(outFolder_, subfolder, true, error);
+    if (!own.isOpen()) {
+      outcome.locationHidden = true;
+      return false;
+    }
+  }
+  const OutputFolder& folder = own.isOpen() ? own : thumbFolder;
+  journalAhead(index, f.role, f.name, f.settings, copy);
+  OutputResult written =
+      f.replace ? writeReplacing(folder, leaf, copy.data) : writeUnique(folder, leaf, copy.data);
+  if (!written.ok) {
+    error = written.error;
+    outcome.locationHidden = true;
+    return false;
+  }
+  const std::size_t slash = f.name.rfind('/');
+  const std::string rel =
+      slash == std::string::npos ? written.name : f.name.substr(0, slash + 1) + written.name;
+  outcome.made.push_back(
+      writtenFile(outDir_, f.role, rel, f.settings, copy.data, copy.width, copy.height));
+  stampIn(folder, written.name, outcome.made.back());
+  if (journal_) journal_->add(p.relative(), outcome.made.back());
+  outcome.downloadName = rel;
+  return true;
+}
+
 void PictureWork::keptExtras(std::size_t index, Outcome& outcome) {
   const Picture& p = pictures_[index];
+  const RecordEntry* recorded = plans_[index].entry;
+  const bool unchanged = recorded && recorded->source == FileStamp{p.bytes, p.mtimeNs};
+  if (page_->map) {
+    // As the record keeps it while the picture is unchanged ("": none).
+    const bool known = unchanged && recorded->info.count("position");
+    outcome.position = known ? parsePosition(recorded->info.at("position")) : readPosition(p.path);
+    outcome.positionRead = true;
+  }
   for (const auto& f : plans_[index].extras) {
-    if (f.role == FileRole::Thumb2x) {
+    if (f.role == FileRole::Download) {
+      outcome.downloadName = f.name;
+    } else if (f.role == FileRole::Thumb2x) {
       outcome.thumb2xName = f.name;
     } else if (f.role == FileRole::Thumb3x) {
       outcome.thumb3xName = f.name;

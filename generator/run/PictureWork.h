@@ -47,6 +47,8 @@ class PictureWork {
   // `webVideo`: a video's copy for the browser; null where it plays the video.
   bool writeExtras(std::size_t index, const MadePicture& picture, const Thumbnail* webVideo,
                    const OutputFolder& thumbFolder, Outcome& outcome, std::string& error);
+  bool writeDownload(std::size_t index, const PlannedFile& f, const OutputFolder& thumbFolder,
+                     Outcome& outcome, std::string& error);
   void keptExtras(std::size_t index, Outcome& outcome);
   void journalAhead(std::size_t index, FileRole role, const std::string& name,
                     const std::string& settings, const Thumbnail& file);

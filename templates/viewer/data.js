@@ -25,6 +25,8 @@
  * @prop {string} [exposure]
  * @prop {string} [video]      a video's: what the viewer plays
  * @prop {string} [type]       its type, "video/mp4" or "video/webm"
+ * @prop {number} [lat]        where it was taken (only with map=yes)
+ * @prop {number} [lon]
  */
 
 /**

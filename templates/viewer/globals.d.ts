@@ -5,7 +5,20 @@ import type PhotoSwipeLibrary from 'photoswipe';
 declare global {
   var PhotoSwipe: typeof PhotoSwipeLibrary | undefined;
   interface Window {
-    vignetorGallery?: { pages?: string; pictures?: import('./data.js').Picture[] };
+    vignetorGallery?: {
+      pages?: string;
+      map?: { tiles: string; attribution: string };
+      pictures?: import('./data.js').Picture[];
+    };
+    // vignetor-map.js, once loaded.
+    vignetorMap?: {
+      open(
+        items: import('./data.js').Picture[],
+        map: { tiles: string; attribution: string },
+        here: string,
+        button: HTMLElement
+      ): void;
+    };
   }
 }
 

@@ -27,19 +27,27 @@
  * vignetor-viewer.css, beside this script) are loaded when a picture is
  * first opened, so that they cost the page nothing before; a page may also
  * load them itself.
+ * With [gallery] map=yes the gallery's script names the map's tiles and the
+ * pictures' positions; a page offers the map with
+ *   <button type="button" data-vg-map="{{map}}" hidden>Map</button>
+ * shown once there is a picture with a position, and vignetor-map.js with
+ * Leaflet is loaded when it is pressed.
  * Every file named lies in the page's own folder: nothing is fetched from
- * elsewhere, and the page works straight from disk. A picture whose data
+ * elsewhere (but the map's tiles, once the map is opened), and the page
+ * works straight from disk. A picture whose data
  * says "original": false lies outside that folder; the download then offers
  * the largest picture the folder holds of it. */
 
 // The sources of vignetor-viewer.js, one module per concern, bundled into
 // that one script when the program is built: data.js reads the gallery,
-// address.js follows the address, loader.js loads the library, viewer.js
+// address.js follows the address, loader.js loads the library,
+// mapbutton.js offers the map (vignetor-map.js, templates/map), viewer.js
 // opens it with its controls (slideshow.js, details.js, strip.js,
 // fullscreen.js, download.js, dock.js, keys.js).
 
 import { followAddresses } from './address.js';
 import { readGallery } from './data.js';
+import { offerMap } from './mapbutton.js';
 import { slideshowSettings } from './slideshow.js';
 import { open } from './viewer.js';
 import { markVideoTiles } from './video.js';
@@ -54,3 +62,4 @@ const settings = slideshowSettings(script && script.getAttribute('data-slideshow
 const items = readGallery();
 markVideoTiles(items);
 followAddresses(items, (index) => open(items, index, settings), here);
+offerMap(items, here);

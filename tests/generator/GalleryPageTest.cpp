@@ -234,7 +234,10 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
                           "siteurl=https://a b/",
                           "siteurl=https://a/\x01",
                           "siteurl=https://a/\"><script>",
-                          "siteurl=javascript:alert(1)"}) {
+                          "siteurl=javascript:alert(1)",
+                          "download=none",
+                          "map=maybe",
+                          "map=yes"}) {
     s["gallery"] = {bad};
     EXPECT_THROW(GalleryPage(s, {{"big", "huge"}}, info()), PageError) << bad;
   }
@@ -244,6 +247,9 @@ TEST(GalleryPage, GallerySectionReadsItsKeysAndAskedValues) {
   s["gallery"] = {"rowheight=200", "cellsize=200"};
   EXPECT_THROW(GalleryPage(s, {}, info()), PageError);
   s["gallery"] = {"rowheight=200", "cellsize=0"};
+  EXPECT_NO_THROW(GalleryPage(s, {}, info()));
+  // A map names its tiles.
+  s["gallery"] = {"map=yes", "maptiles=t/{z}/{x}/{y}.png", "download=original"};
   EXPECT_NO_THROW(GalleryPage(s, {}, info()));
   // An album index needs its cards.
   s["gallery"] = {"albums=yes"};

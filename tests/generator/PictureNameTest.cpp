@@ -49,6 +49,11 @@ TEST(PictureName, VariantsTagBeforeTheExtension) {
   // A video's poster is named as a TIFF's thumbnail; its copy is an MP4.
   EXPECT_EQ(thumbnailName("T_", "clip.MOV"), "T_clip.MOV.jpg");
   EXPECT_EQ(webVideoName("sub/T_clip.MOV.jpg"), "sub/T_clip.MOV@web.mp4");
+  // The copy to download in the picture's own format.
+  EXPECT_EQ(downloadName("sub.d/T_scan.TIF.jpg", "scan.TIF"), "sub.d/T_scan.TIF@download.TIF");
+  EXPECT_EQ(downloadName("T_a.jpeg", "a.jpeg"), "T_a@download.jpeg");
+  EXPECT_FALSE(isOwnName("T_a@download.jpg", FileRole::Download, "a.png"));
+  EXPECT_TRUE(isOwnName("T_a@download_2.png", FileRole::Download, "a.png"));
   // Cut short to 249 bytes, room left for a number; a byte of no UTF-8
   // sequence is a character of its own.
   EXPECT_EQ(webPictureName("sub/" + std::string(250, '\xa9') + ".jpg"),
@@ -68,11 +73,13 @@ TEST(PictureName, NamesCutShortAreKnownForTheirPictureAlone) {
     for (const std::string& name :
          {lightVariantName(thumb, "@2x"), webPictureName(thumb),
           numberedName(webPictureName(thumb), 99999), lightVariantName(thumb, "@display3x"),
-          numberedName(webVideoName(thumb), 99999)}) {
+          numberedName(webVideoName(thumb), 99999), downloadName(thumb, leaf),
+          numberedName(downloadName(thumb, leaf), 99999)}) {
       EXPECT_LE(name.size() - 4, 255u) << name;
       const FileRole role = name.find("@2x") != std::string::npos          ? FileRole::Thumb2x
                             : name.find("@display3x") != std::string::npos ? FileRole::Display3x
                             : name.find(".mp4") != std::string::npos       ? FileRole::WebVideo
+                            : name.find("@download") != std::string::npos  ? FileRole::Download
                                                                            : FileRole::Web;
       EXPECT_TRUE(isOwnName(name, role, "sub/" + leaf)) << name;
     }
