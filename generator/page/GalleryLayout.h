@@ -34,7 +34,7 @@ struct GalleryPicture {
   PictureCaption caption;
   bool video = false;     // a video file: the files above are its poster's
   std::string videoLink;  // likewise: what the viewer plays, the video or its copy
-  Position position;  // known only where the template asks for a map
+  Position position;      // known only where the template asks for a map
 };
 
 class GalleryLayout {

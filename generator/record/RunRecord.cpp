@@ -109,8 +109,7 @@ const char* roleName(FileRole role) {
 bool parseRole(const std::string& name, FileRole& role) {
   for (FileRole r :
        {FileRole::Thumb, FileRole::Thumb2x, FileRole::Thumb3x, FileRole::Web, FileRole::Display,
-        FileRole::Display2x, FileRole::Display3x, FileRole::WebVideo,
-        FileRole::Download}) {
+        FileRole::Display2x, FileRole::Display3x, FileRole::WebVideo, FileRole::Download}) {
     if (name == roleName(r)) {
       role = r;
       return true;

@@ -51,7 +51,15 @@ struct FileStamp {
 // without its location, offered for download in its place); a record with
 // another name is damaged.
 enum class FileRole {
-  Thumb, Thumb2x, Thumb3x, Web, Display, Display2x, Display3x, WebVideo, Download
+  Thumb,
+  Thumb2x,
+  Thumb3x,
+  Web,
+  Display,
+  Display2x,
+  Display3x,
+  WebVideo,
+  Download
 };
 const char* roleName(FileRole role);
 bool parseRole(const std::string& name, FileRole& role);
