@@ -591,6 +591,32 @@ Position parsePosition(const std::string& text) {
   return p;
 }
 
+// The EXIF and XMP blocks libvips reads of the picture at `path`, for the
+// formats whose bytes are not walked here (HEIF, AVIF, GIF).
+bool vipsMetadata(const std::string& path, std::string& exif, std::string& xmp) {
+  std::string error;
+  return withOwnVipsErrors(
+      [&](std::string& e) {
+        try {
+          vips::VImage image = vips::VImage::new_from_file(
+              path.c_str(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+          auto blob = [&image](const char* name) {
+            if (image.get_typeof(name) == 0) return std::string();
+            size_t length = 0;
+            const void* data = image.get_blob(name, &length);
+            return std::string(static_cast<const char*>(data), length);
+          };
+          exif = blob("exif-data");
+          xmp = blob("xmp-data");
+          return true;
+        } catch (const vips::VError& v) {
+          e = v.what();
+          return false;
+        }
+      },
+      error);
+}
+
 Position readPosition(const std::string& path) {
   Position p;
   std::string bytes;
@@ -603,27 +629,8 @@ Position readPosition(const std::string& path) {
     for (const Block& x : layout.xmp) positionFrom({}, bytes.substr(x.at, x.size), p);
   } else if (found == Found::NotHandled) {
     // Other formats: what libvips reads of them.
-    bytes.clear();
-    std::string error;
-    withOwnVipsErrors(
-        [&](std::string& e) {
-          try {
-            vips::VImage image = vips::VImage::new_from_file(
-                path.c_str(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-            auto blob = [&image](const char* name) {
-              if (image.get_typeof(name) == 0) return std::string();
-              size_t length = 0;
-              const void* data = image.get_blob(name, &length);
-              return std::string(static_cast<const char*>(data), length);
-            };
-            positionFrom(blob("exif-data"), blob("xmp-data"), p);
-            return true;
-          } catch (const vips::VError& v) {
-            e = v.what();
-            return false;
-          }
-        },
-        error);
+    std::string exif, xmp;
+    if (vipsMetadata(path, exif, xmp)) positionFrom(exif, xmp, p);
   }
   if (p.known) p.known = plausible(p);
   if (!p.known) p = Position();
@@ -642,9 +649,17 @@ bool copyWithoutLocation(const std::string& path, bool& hadLocation, std::string
   }
   Layout layout;
   const Found found = findLayout(bytes, layout);
+  if (found == Found::NotHandled) {
+    // A kind whose bytes are not rewritten here: no copy. One that holds a
+    // location (or whose metadata cannot be read) is offered through its
+    // web-sized picture instead (`copy` stays empty).
+    std::string exif, xmp;
+    hadLocation =
+        !vipsMetadata(path, exif, xmp) || exifHasGps(exif) || xmp.find("GPS") != std::string::npos;
+    return true;
+  }
   if (found != Found::Read) {
-    error = found == Found::Damaged ? "its location cannot be removed: its metadata is damaged"
-                                    : "its location cannot be removed from a picture of its kind";
+    error = "its location cannot be removed: its metadata is damaged";
     return false;
   }
   hadLocation = holdsLocation(bytes, layout);

@@ -22,8 +22,10 @@ Position readPosition(const std::string& path);
 
 // Whether the picture at `path` holds a location (any EXIF GPS tag or XMP
 // exif:GPS property); if so, `copy` gets its bytes without any, the
-// pictures' own data untouched. False with `error` set when the picture's
-// metadata cannot be read or rewritten (the caller then offers no copy).
+// pictures' own data untouched, or stays empty for a kind of picture whose
+// metadata is not rewritten here (HEIF, AVIF, GIF): the caller then offers
+// another file in its place. False with `error` set when the picture cannot
+// be read or its metadata is damaged (the caller then offers no copy).
 bool copyWithoutLocation(const std::string& path, bool& hadLocation, std::string& copy,
                          std::string& error);
 

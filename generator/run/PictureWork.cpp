@@ -353,7 +353,12 @@ bool PictureWork::writeDownload(std::size_t index, const PlannedFile& f,
     outcome.locationHidden = true;
     return false;
   }
-  if (!hadLocation) {
+  if (hadLocation && copy.data.empty()) {
+    // No copy of its kind can be made: the pages offer its web-sized
+    // picture, which holds no location.
+    outcome.locationHidden = true;
+  }
+  if (copy.data.empty()) {
     RecordedFile none = writtenFile(outDir_, f.role, "", f.settings, "", 0, 0);
     none.stamp = FileStamp();
     outcome.made.push_back(none);

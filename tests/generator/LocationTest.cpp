@@ -238,4 +238,25 @@ TEST_F(Location, APictureWhoseGpsBlockIsDamagedIsOfferedAsItsWebSizedFile) {
   EXPECT_EQ(locationsIn(linked), "");
 }
 
+// A phone photo whose kind is not rewritten here: offered through its
+// web-sized picture, without a failure; one without a location needs nothing.
+TEST_F(Location, APhonePhotoWithALocationIsOfferedAsItsWebSizedFile) {
+  makePicture(in + "/phone.jpg", 300, 200);
+  ASSERT_EQ(
+      runProgram("/usr/bin/vips", {"vips", "copy", in + "/phone.jpg", in + "/phone.heic"}).exitCode,
+      0);
+  fs::remove(in + "/phone.jpg");
+  RunResult t =
+      runProgram(kExiftool, {"exiftool", "-q", "-overwrite_original", "-GPSLatitude=48.858370",
+                             "-GPSLongitude=2.294481", in + "/phone.heic"});
+  ASSERT_EQ(t.exitCode, 0) << t.err;
+  RunResult r = make("title=Trip\n");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const std::vector<std::string> linked = downloads();
+  EXPECT_NE(std::find(linked.begin(), linked.end(), in + "/Thumbphone.heic%40web.jpg"),
+            linked.end());
+  EXPECT_EQ(std::find(linked.begin(), linked.end(), in + "/phone.heic"), linked.end());
+  EXPECT_EQ(locationsIn(linked), "");
+}
+
 }  // namespace
