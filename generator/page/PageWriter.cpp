@@ -56,8 +56,8 @@ bool isFolder(const std::string& dir, const std::string& name) {
 // The pictures on the page, as the page shows them: their files as the scan
 // found them, the rest from what the run did with each.
 std::vector<GalleryPicture> onPage(const std::vector<Picture>& pictures,
-                                   const std::vector<Outcome>& outcomes,
-                                   const std::string& outDir) {
+                                   const std::vector<Outcome>& outcomes, const std::string& outDir,
+                                   bool originals) {
   std::vector<GalleryPicture> entries;
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     const Outcome& o = outcomes[i];
@@ -95,6 +95,9 @@ std::vector<GalleryPicture> onPage(const std::vector<Picture>& pictures,
     g.caption = o.caption;
     g.video = p.video;
     if (p.video) g.videoLink = o.videoName.empty() ? g.pictureLink : o.videoName;
+    // A video with a copy (made, among other reasons, because it names where
+    // it was taken) is offered as that copy, which carries no metadata.
+    if (p.video && !o.videoName.empty() && !originals) g.pictureLink = o.videoName;
     entries.push_back(std::move(g));
   }
   return entries;
@@ -124,7 +127,8 @@ bool readPageAssets(const GallerySettings& settings, const std::string& template
 
 ExitCode PageWriter::write(const std::vector<Picture>& pictures,
                            const std::vector<Outcome>& outcomes) {
-  page_.arrange(onPage(pictures, outcomes, setup_.outDir), setup_.subfolders);
+  page_.arrange(onPage(pictures, outcomes, setup_.outDir, page_.settings().downloadOriginal),
+                setup_.subfolders);
   // A folder of a page's name (a subfolder with /s) cannot be replaced by
   // the page: that page takes another name, and the gallery is still made.
   page_.avoidNames([this](const std::string& name) { return isFolder(setup_.outDir, name); });

@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -146,6 +147,20 @@ bool plays(const AVFormatContext* input, const std::string& path) {
   return video;
 }
 
+// Whether the container's or a stream's metadata names a place: a phone's
+// "location" (ISO 6709, also as QuickTime's key) or any GPS entry.
+bool namesPlace(const AVDictionary* metadata) {
+  const AVDictionaryEntry* e = nullptr;
+  while ((e = av_dict_get(metadata, "", e, AV_DICT_IGNORE_SUFFIX))) {
+    std::string key = e->key;
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (key.find("location") != std::string::npos || key.find("gps") != std::string::npos ||
+        key.find("iso6709") != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool readVideoPoster(const std::string& path, VideoFrame& out, bool& browserPlays,
@@ -161,6 +176,9 @@ bool readVideoPoster(const std::string& path, VideoFrame& out, bool& browserPlay
   if (!openDecoder(input.get(), index, codec, error)) return false;
   AVStream* stream = input->streams[index];
   browserPlays = plays(input.get(), path);
+  out.located = namesPlace(input->metadata);
+  for (unsigned i = 0; i < input->nb_streams; ++i)
+    out.located = out.located || namesPlace(input->streams[i]->metadata);
 
   // About a second in; half-way into a shorter video.
   double seconds = 1.0;

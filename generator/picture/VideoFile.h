@@ -10,6 +10,7 @@ struct VideoFrame {
   int width = 0, height = 0;  // as shown (non-square pixels made square), before `turn`
   int turn = 0;               // degrees clockwise that make it upright: 0, 90, 180 or 270
   std::string rgb;            // 8-bit RGB, rows of width * 3 bytes
+  bool located = false;       // its metadata names where it was taken
 };
 
 // The frame about a second into the video at `path` (half-way into a

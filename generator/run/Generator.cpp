@@ -376,7 +376,8 @@ void Generator::plan() {
       // needed, as a web-sized picture the original stands for.
       if (p.video)
         wanted.push_back({FileRole::WebVideo, "video copy", webVideoName(base),
-                          webVideoSettings(page_->settings().webSize)});
+                          webVideoSettings(page_->settings().webSize) +
+                              (page_->settings().downloadOriginal ? "" : ",nolocation")});
       // The original, where the pages offer it (it lies inside the output
       // folder), without its location: made only for one that holds any.
       const std::string fromPages = relativePath(p.path, outDir_);

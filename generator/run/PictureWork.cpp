@@ -129,7 +129,8 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
   MadePicture picture;
   std::string error;
   // A video: its poster frame, and its copy where the browser cannot play
-  // it as it is or the pages cannot link it (outside the output folder).
+  // it as it is, the pages cannot link it (outside the output folder) or it
+  // names where it was taken.
   VideoFrame frame;
   Thumbnail webVideo;
   bool videoCopy = false;
@@ -142,8 +143,11 @@ void PictureWork::process(std::size_t index, Outcome& outcome) {
     }
     const std::string fromPages = relativePath(p.path, outDir_);
     const bool inside = fromPages.compare(0, 3, "../") != 0 && fromPages != "..";
+    // A video that names where it was taken is offered as its copy, which
+    // carries no metadata, unless the template offers the originals.
+    const bool privateCopy = frame.located && page_ && !page_->downloadOriginal;
     for (const auto& f : plan.extras)
-      videoCopy = videoCopy || (f.role == FileRole::WebVideo && !(plays && inside));
+      videoCopy = videoCopy || (f.role == FileRole::WebVideo && !(plays && inside && !privateCopy));
     if (videoCopy && !makeWebVideo(p.path, page_ ? page_->webSize : 0, webVideo.data, error)) {
       fail("cannot be made playable: " + error);
       return;

@@ -112,4 +112,29 @@ TEST_F(VideoRun, AVideoOutsideTheGalleryIsCopiedAndItsCopyKeptAsOurs) {
   EXPECT_TRUE(exists(out + "/T_a.mp4@web_1.mp4"));
 }
 
+TEST_F(VideoRun, AVideoThatNamesWhereItWasTakenIsOfferedAsItsCopy) {
+  TestVideo phone;  // plays as it is, but names a place
+  phone.location = "+48.8584+002.2945/";
+  video("a.mp4", phone);
+  tpl("V.tpl", "video=yes");
+  RunResult r = run({"/h60", "/pT_", "/iV.tpl", in, in});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_TRUE(exists(in + "/T_a.mp4@web.mp4"));
+  const std::string data = readFile(in + "/vignetor-viewer-data.js");
+  EXPECT_NE(data.find("\"picture\":\"T_a.mp4%40web.mp4\""), std::string::npos) << data;
+  EXPECT_NE(data.find("\"video\":\"T_a.mp4%40web.mp4\""), std::string::npos) << data;
+  VideoFrame frame;
+  bool plays = false;
+  std::string error;
+  ASSERT_TRUE(readVideoPoster(in + "/T_a.mp4@web.mp4", frame, plays, error)) << error;
+  EXPECT_FALSE(frame.located);
+
+  // With download=original the video itself, as it is.
+  tpl("V.tpl", "video=yes\ndownload=original");
+  r = run({"/h60", "/pT_", "/iV.tpl", in, in});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(readFile(in + "/vignetor-viewer-data.js").find("\"picture\":\"a.mp4\""),
+            std::string::npos);
+}
+
 }  // namespace

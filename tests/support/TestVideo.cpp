@@ -124,6 +124,7 @@ bool makeTestVideo(const std::string& path, const TestVideo& v, std::string& err
     avcodec_parameters_from_context(w.as->codecpar, w.audio);
     w.as->time_base = w.audio->time_base;
   }
+  if (!v.location.empty()) av_dict_set(&w.out->metadata, "location", v.location.c_str(), 0);
   rc = avio_open(&w.out->pb, path.c_str(), AVIO_FLAG_WRITE);
   if (rc >= 0) rc = avformat_write_header(w.out, nullptr);
   if (rc < 0) {

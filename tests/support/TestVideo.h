@@ -11,9 +11,10 @@ struct TestVideo {
   int width = 160, height = 90;
   double seconds = 1.5;
   int fps = 25;
-  bool sound = true;   // an AAC tone (Opus in WebM)
-  bool noisy = false;  // grain over the bars, as a camera's
-  int turn = 0;        // degrees clockwise a player turns it (a phone held upright: 90)
+  bool sound = true;     // an AAC tone (Opus in WebM)
+  bool noisy = false;    // grain over the bars, as a camera's
+  int turn = 0;          // degrees clockwise a player turns it (a phone held upright: 90)
+  std::string location;  // where a phone says it was taken (ISO 6709), empty: none
 };
 
 // Writes `video` to `path`, its container by the extension (.mp4, .mov,
