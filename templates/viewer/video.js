@@ -46,7 +46,9 @@ export function videoSlides(pswp) {
     source.src = it.video;
     if (it.type) source.type = it.type;
     video.appendChild(source);
-    content.element = video;
+    // PhotoSwipe types a slide's element as a picture or a box; a video
+    // takes the same place.
+    content.element = /** @type {HTMLDivElement} */ (/** @type {unknown} */ (video));
   });
   // Swipes and drags over the video's controls work the controls.
   pswp.on('pointerDown', (e) => {
@@ -54,7 +56,7 @@ export function videoSlides(pswp) {
     if (target && target.closest && target.closest('video')) e.preventDefault();
   });
   const playShown = () => {
-    const shown = pswp.currSlide && pswp.currSlide.content.element;
+    const shown = /** @type {Element | undefined} */ (pswp.currSlide?.content.element);
     pswp.element?.querySelectorAll('video').forEach((v) => {
       if (v !== shown) v.pause();
     });
