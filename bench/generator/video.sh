@@ -7,10 +7,13 @@
 # first run and of a re-run over the unchanged folder, medians of REPEAT
 # runs (3 by default).
 #
-# No peer gallery maker is installed here, and none may be fetched with its
-# tools (npm, ffmpeg), so none is measured beside it: said in the output.
+# With THUMBSUP set to a thumbsup.js (bench/peers/install-thumbsup installs
+# thumbsup 2.18.0 and its tools), the peer runs on the same folder in the same
+# rounds: thumbnails 150 px, large pictures 1600 px as ours, its videos as it
+# makes them by default. Peak memory is that of the largest process (for the
+# peer often an ffmpeg it starts), as GNU time reports it.
 #
-# usage: [PHOTOS=20] [VIDEOS=3] [SECONDS=60] [REPEAT=3] bench/generator/video.sh [build/bin]
+# usage: [PHOTOS=20] [VIDEOS=3] [SECONDS=60] [REPEAT=3] [THUMBSUP=thumbsup.js] bench/generator/video.sh [build/bin]
 # needs: libvips-tools (vips), GNU time, vignetor-test-video (built with the tests)
 set -eu
 
@@ -63,10 +66,22 @@ run() {
   }
   tail -n 1 "$work/time"
 }
+# One run of the peer into $1: "seconds kilobytes".
+peer() {
+  /usr/bin/time -f '%e %M' -o "$work/time" node "$THUMBSUP" --input "$in" --output "$1" \
+    --thumb-size 150 --large-size 1600 --log default >"$work/peer.out" 2>&1 || {
+    echo "thumbsup failed:" >&2
+    tail -n 20 "$work/peer.out" >&2
+    exit 1
+  }
+  tail -n 1 "$work/time"
+}
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 : >"$work/first"
 : >"$work/again"
+: >"$work/peerfirst"
+: >"$work/peeragain"
 k=1
 while [ "$k" -le "$repeat" ]; do
   out=$work/gallery$k
@@ -76,17 +91,25 @@ while [ "$k" -le "$repeat" ]; do
   [ "$k" -eq 1 ] && tail -n 1 "$work/out" | sed 's/^/  re-run:    /'
   [ "$k" -eq 1 ] && echo "  copies: $(du -ch "$out"/*@web.mp4 | tail -n 1 | cut -f1) for $videos videos"
   rm -rf "$out"
+  if [ -n "${THUMBSUP:-}" ]; then
+    peer "$work/peer$k" >>"$work/peerfirst"
+    peer "$work/peer$k" >>"$work/peeragain"
+    rm -rf "$work/peer$k"
+  fi
   k=$((k + 1))
 done
 
-printf '\n%-10s %12s %16s   (median of %d)\n' run seconds "peak memory MiB" "$repeat"
-for r in first again; do
+printf '\n%-18s %12s %16s   (median of %d)\n' run seconds "peak memory MiB" "$repeat"
+for r in first again peerfirst peeragain; do
+  [ -s "$work/$r" ] || continue
   s=$(cut -d' ' -f1 "$work/$r" | median)
   m=$(cut -d' ' -f2 "$work/$r" | median)
-  printf '%-10s %12s %16s\n' "$( [ "$r" = first ] && echo first || echo re-run)" "$s" \
-    "$(awk "BEGIN { printf \"%.0f\", $m / 1024 }")"
+  case $r in
+    first) name="Vignetor first" ;;
+    again) name="Vignetor re-run" ;;
+    peerfirst) name="thumbsup first" ;;
+    *) name="thumbsup re-run" ;;
+  esac
+  printf '%-18s %12s %16s\n' "$name" "$s" "$(awk "BEGIN { printf \"%.0f\", $m / 1024 }")"
 done
-echo
-echo "peer: not measured. No other gallery maker is installed on this machine, and the"
-echo "one the comparison names needs its own tools (npm packages, an ffmpeg program)"
-echo "fetched, which this benchmark may not do; run it by hand where it is installed."
+[ -n "${THUMBSUP:-}" ] || echo "peer: not measured (THUMBSUP unset; bench/peers/install-thumbsup installs it)"
