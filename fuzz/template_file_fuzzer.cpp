@@ -2,6 +2,7 @@
 // template file and loaded. Beyond not crashing, the outcome must match the
 // template rules written the plain way, and a second load must agree.
 
+#include "fuzz/ScratchFolder.h"
 #include "template/TemplateFile.h"
 #include "tests/template/ReferenceReader.h"
 
@@ -17,16 +18,6 @@ const char kFileName[] = "fuzz.tpl";
 // Plain rules give up past this many lines; below it the reader's growth
 // allowance of this build cannot be reached.
 constexpr std::size_t kReferenceLines = 1000;
-
-std::string& directory() {
-  static std::string dir;
-  return dir;
-}
-
-void removeDirectory() {
-  std::error_code error;
-  std::filesystem::remove_all(directory(), error);
-}
 
 void check(bool condition) {
   if (!condition) __builtin_trap();
@@ -55,24 +46,20 @@ Outcome loadOnce(TemplateFile& reader) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tplfuzz-XXXXXX";
-  if (!mkdtemp(pattern.data())) std::abort();
-  directory() = pattern;
-  std::atexit(removeDirectory);
+  makeScratchFolder("tplfuzz");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   {
-    std::FILE* file = std::fopen((directory() + "/" + kFileName).c_str(), "wb");
+    std::FILE* file = std::fopen((scratchFolder() + "/" + kFileName).c_str(), "wb");
     if (!file) std::abort();
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
   }
 
-  TemplateFile reader(directory(), kFileName);
+  TemplateFile reader(scratchFolder(), kFileName);
   const Outcome first = loadOnce(reader);
   const Outcome again = loadOnce(reader);
   check(first.loaded == again.loaded && first.message == again.message);

@@ -1,6 +1,7 @@
 // The values file as the generator reads it, from any bytes: no crash, a
 // refusal only for a line that is neither a comment nor "name=value", and
 // what was read, written again the form's way, reads back the same.
+#include "fuzz/ScratchFolder.h"
 #include "contract/AskValue.h"
 #include "contract/ValuesFile.h"
 
@@ -13,22 +14,12 @@
 
 namespace {
 
-std::string& directory() {
-  static std::string dir;
-  return dir;
-}
-
-void removeDirectory() {
-  std::error_code error;
-  std::filesystem::remove_all(directory(), error);
-}
-
 void check(bool ok) {
   if (!ok) std::abort();
 }
 
 bool readText(const std::string& text, TemplateValues& values, std::string& error) {
-  const std::string path = directory() + "/values.tmp";
+  const std::string path = scratchFolder() + "/values.tmp";
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) std::abort();
   std::fwrite(text.data(), 1, text.size(), file);
@@ -54,11 +45,7 @@ bool plainlyValid(const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/valfuzz-XXXXXX";
-  if (!mkdtemp(pattern.data())) std::abort();
-  directory() = pattern;
-  std::atexit(removeDirectory);
+  makeScratchFolder("valfuzz");
   return 0;
 }
 

@@ -1,6 +1,7 @@
 // The run record reader over any text, and a round trip: a record it reads,
 // written again (as read, and as this user's runs would sign it), reads back
 // the same and writes the same text again.
+#include "fuzz/ScratchFolder.h"
 #include "generator/record/RecordKey.h"
 #include "generator/record/RunRecord.h"
 
@@ -19,18 +20,8 @@ void check(bool ok) {
   if (!ok) std::abort();
 }
 
-std::string& directory() {
-  static std::string dir;
-  return dir;
-}
-
-void removeDirectory() {
-  std::error_code error;
-  std::filesystem::remove_all(directory(), error);
-}
-
 const RecordKey& key() {
-  static const RecordKey k = RecordKey::fromFile(directory() + "/record.key");
+  static const RecordKey k = RecordKey::fromFile(scratchFolder() + "/record.key");
   return k;
 }
 
@@ -76,11 +67,7 @@ void roundTrip(const RunRecord& record) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/recfuzz-XXXXXX";
-  if (!mkdtemp(pattern.data())) std::abort();
-  directory() = pattern;
-  std::atexit(removeDirectory);
+  makeScratchFolder("recfuzz");
   if (!key().usable()) std::abort();
   return 0;
 }
